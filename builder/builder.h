@@ -1,0 +1,91 @@
+// The image builder engine: scans a base directory into a tree, lays out a
+// disc image and writes it, reporting through four callbacks.
+//
+// One engine state per program. Calling order: builder_reset, builder_prepare,
+// (inspect builder_tree), builder_set_callbacks, builder_write_image once.
+// Operations return a success flag and leave a BuildError in
+// builder_last_error(). The engine shows nothing and has no message texts.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The record a front end fills and builder_prepare copies. Field order and
+// widths are fixed: the wizard fills it byte for byte.
+struct BuildSettings {
+  char game_code[4];  // three identifying characters, then the region letter
+  char maker_code[2];
+  char game_name[64];  // copied to the header as 64 bytes
+  uint16_t max_fst_size;  // starting value of the header's max_fst_size
+  char output_path[260];  // NUL-terminated
+  char base_directory[260];
+  char main_program_path[260];
+  char apploader_path[260];
+};
+static_assert(offsetof(BuildSettings, max_fst_size) == 70, "settings layout");
+static_assert(offsetof(BuildSettings, output_path) == 72, "settings layout");
+static_assert(sizeof(BuildSettings) == 72 + 4 * 260, "settings layout");
+
+constexpr size_t BUILD_PATH_CAPACITY = 260;  // path fields, terminating NUL included
+
+enum BuildError : uint16_t {
+  BUILD_OK = 0,
+  BUILD_ERR_NO_MEMORY = 1,
+  BUILD_ERR_CREATE_OUTPUT = 2,
+  BUILD_ERR_NO_SETTINGS = 3,
+  BUILD_ERR_OPEN_INPUT = 4,  // apploader or main program missing, or a file cannot be opened for copying
+  BUILD_ERR_READ = 5,
+  BUILD_ERR_WRITE = 6,
+  BUILD_ERR_ENTER_BASE_DIRECTORY = 7,
+  BUILD_ERR_ENUMERATE = 8,  // a folder cannot be listed, or a link loops back
+  // Beyond the format's limits: more than 65,535 entries after the root, or a
+  // name offset past 65,535.
+  BUILD_ERR_TABLE_TOO_LARGE = 9,
+  // A file of 4 GiB or more, or data that would lie past the 32-bit offsets.
+  BUILD_ERR_DATA_TOO_LARGE = 10,
+  // A folder path that does not fit in a 260-byte path field.
+  BUILD_ERR_PATH_TOO_LONG = 11,
+  // builder_write_image without a successful builder_prepare since the reset.
+  BUILD_ERR_NOT_PREPARED = 12,
+  // A source file's length differs from what the scan measured (or from the
+  // length the header was laid out with): copying it would misplace data.
+  BUILD_ERR_SOURCE_CHANGED = 13,
+};
+constexpr uint16_t BUILD_ERROR_LAST = BUILD_ERR_SOURCE_CHANGED;
+
+// One scanned file or folder.
+struct SourceNode {
+  char* full_path;  // host path: folder path, separator, name
+  char* name;       // the entry's name as enumerated
+  uint32_t size;    // length as measured by the scan; 0 for a folder
+  uint8_t is_directory;
+  SourceNode* prev_sibling;
+  SourceNode* next_sibling;
+  SourceNode* first_child;
+};
+
+// Callbacks. Each may be null; a null one is skipped.
+typedef void (*BuilderLogFn)(const char* text);  // Shift-JIS for the built-in texts
+typedef void (*BuilderProgressFn)(int percent, uint32_t bytes);
+typedef void (*BuilderFileDoneFn)();
+typedef void (*BuilderFinishedFn)();
+
+bool builder_reset();
+bool builder_prepare(const BuildSettings* settings);
+void builder_set_callbacks(BuilderLogFn on_log, BuilderProgressFn on_progress,
+                           BuilderFileDoneFn on_file_done, BuilderFinishedFn on_finished);
+bool builder_write_image(bool maximise);
+uint16_t builder_last_error();
+
+// The scanned tree: a root node named "root" for the base directory, valid
+// after a successful builder_prepare until the next prepare or reset.
+const SourceNode* builder_tree();
+uint32_t builder_file_count();
+uint32_t builder_directory_count();
+// Size of the file system table for the scanned tree: 12 bytes per entry,
+// root included, plus every name with its NUL.
+uint32_t fst_total_size();
+
+// Writes the GameCube magic word at 0x1C of the header. Off after
+// builder_reset, so images are byte-exact with the wizard's unless asked.
+void builder_set_disc_magic(bool enabled);
