@@ -1,0 +1,85 @@
+// Text conversions through the Windows code-page functions. Every call asks
+// to fail rather than substitute, so no character is silently replaced.
+#include <windows.h>
+
+#include "host/host_text.h"
+
+#ifndef WC_ERR_INVALID_CHARS
+#define WC_ERR_INVALID_CHARS 0x80
+#endif
+
+namespace host {
+
+namespace {
+
+constexpr UINT CODE_PAGE_UTF8 = 65001;
+constexpr UINT CODE_PAGE_JAPANESE = 932;
+constexpr UINT CODE_PAGE_WESTERN = 1252;
+
+bool to_wide(UINT code_page, const std::string& in, std::wstring* out) {
+  out->clear();
+  if (in.empty()) return true;
+  int n = MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, in.data(), int(in.size()), nullptr, 0);
+  if (n <= 0) return false;
+  out->resize(size_t(n));
+  return MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, in.data(), int(in.size()), &(*out)[0],
+                             n) == n;
+}
+
+bool from_wide(UINT code_page, const std::wstring& in, std::string* out) {
+  out->clear();
+  if (in.empty()) return true;
+  // UTF-8 takes neither the flags nor the used-default report.
+  DWORD flags = code_page == CODE_PAGE_UTF8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+  BOOL used_default = FALSE;
+  BOOL* used_default_arg = code_page == CODE_PAGE_UTF8 ? nullptr : &used_default;
+  int n = WideCharToMultiByte(code_page, flags, in.data(), int(in.size()), nullptr, 0, nullptr,
+                              used_default_arg);
+  if (n <= 0 || used_default) return false;
+  out->resize(size_t(n));
+  if (WideCharToMultiByte(code_page, flags, in.data(), int(in.size()), &(*out)[0], n, nullptr,
+                          used_default_arg) != n) {
+    return false;
+  }
+  return !used_default;
+}
+
+}  // namespace
+
+bool utf8_to_cp932(const std::string& utf8, std::string* cp932) {
+  std::wstring wide;
+  std::string converted;
+  if (!to_wide(CODE_PAGE_UTF8, utf8, &wide) || !from_wide(CODE_PAGE_JAPANESE, wide, &converted)) {
+    return false;
+  }
+  *cp932 = std::move(converted);
+  return true;
+}
+
+bool cp932_to_utf8(const std::string& cp932, std::string* utf8) {
+  std::wstring wide;
+  std::string converted;
+  if (!to_wide(CODE_PAGE_JAPANESE, cp932, &wide) || !from_wide(CODE_PAGE_UTF8, wide, &converted)) {
+    return false;
+  }
+  *utf8 = std::move(converted);
+  return true;
+}
+
+bool cp1252_to_utf8(const std::string& cp1252, std::string* utf8) {
+  // Windows passes these five through as control characters; they stand for
+  // nothing in Windows-1252.
+  for (char c : cp1252) {
+    unsigned char b = static_cast<unsigned char>(c);
+    if (b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D) return false;
+  }
+  std::wstring wide;
+  std::string converted;
+  if (!to_wide(CODE_PAGE_WESTERN, cp1252, &wide) || !from_wide(CODE_PAGE_UTF8, wide, &converted)) {
+    return false;
+  }
+  *utf8 = std::move(converted);
+  return true;
+}
+
+}  // namespace host
