@@ -1,0 +1,101 @@
+// Window-free wizard logic: default state, region letters, the imported
+// header and the filling of the builder's settings record.
+#include "wizard/wizard_state.h"
+
+#include <cstring>
+
+#include "host/host_fs.h"
+
+void wizard_state_init(WizardState* state) {
+  std::memset(state, 0, sizeof(*state));
+  state->region_index = 0;
+  state->import_header = 0;
+  state->maximise_image = 1;
+}
+
+char region_letter(uint16_t region_index) {
+  switch (region_index) {
+    case 0:
+      return REGION_LETTER_JAPAN;
+    case 1:
+      return REGION_LETTER_USA;
+    default:
+      return REGION_LETTER_EUROPE;
+  }
+}
+
+bool read_imported_header(const char* path, uint8_t header[DISC_HEADER_SIZE]) {
+  std::memset(header, 0, DISC_HEADER_SIZE);
+  host::File* f = host::file_open_read(path);
+  if (!f) return false;
+  // Whatever the file holds is taken as it is; a short file leaves zeros.
+  size_t filled = 0;
+  while (filled < DISC_HEADER_SIZE) {
+    size_t got = 0;
+    if (!host::file_read_some(f, header + filled, DISC_HEADER_SIZE - filled, &got) || got == 0) {
+      break;
+    }
+    filled += got;
+  }
+  host::file_close(f);
+  return true;
+}
+
+void copy_fixed_field(char* field, size_t width, const char* text) {
+  size_t n = 0;
+  while (n < width && text[n] != '\0') {
+    field[n] = text[n];
+    ++n;
+  }
+  if (n < width) std::memset(field + n, 0, width - n);
+}
+
+// Copies a path with its terminating zero; a path that does not fit is cut
+// to the field's width minus one, so the field always ends with a zero.
+static void copy_path_field(char* field, const char* path) {
+  size_t n = 0;
+  while (n + 1 < BUILD_PATH_CAPACITY && path[n] != '\0') {
+    field[n] = path[n];
+    ++n;
+  }
+  std::memset(field + n, 0, BUILD_PATH_CAPACITY - n);
+}
+
+// Bounded length of a text kept in a fixed array that may lack a terminator.
+static void copy_state_text(char* field, size_t width, const char* text, size_t text_capacity) {
+  char bounded[BUILD_PATH_CAPACITY + 1];
+  size_t n = 0;
+  while (n < text_capacity && n < BUILD_PATH_CAPACITY && text[n] != '\0') {
+    bounded[n] = text[n];
+    ++n;
+  }
+  bounded[n] = '\0';
+  copy_fixed_field(field, width, bounded);
+}
+
+void fill_build_settings(const WizardState& state, const uint8_t* imported_header,
+                         BuildSettings* settings) {
+  std::memset(settings, 0, sizeof(*settings));
+
+  if (state.import_header && imported_header) {
+    // Byte for byte, whatever the imported header holds.
+    std::memcpy(settings->game_code, imported_header + 0, 3);
+    settings->game_code[3] = char(imported_header[3]);
+    std::memcpy(settings->maker_code, imported_header + 4, 2);
+    std::memcpy(settings->game_name, imported_header + offsetof(DiscHeader, game_name),
+                sizeof(settings->game_name));
+  } else {
+    copy_state_text(settings->game_code, 3, state.game_id, sizeof(state.game_id));
+    settings->game_code[3] = region_letter(state.region_index);
+    copy_state_text(settings->maker_code, sizeof(settings->maker_code), state.maker_id,
+                    sizeof(state.maker_id));
+    copy_state_text(settings->game_name, sizeof(settings->game_name), state.game_name,
+                    sizeof(state.game_name));
+  }
+
+  settings->max_fst_size = uint16_t(DEFAULT_MAX_FST_SIZE);
+  copy_path_field(settings->output_path, state.output_path);
+  copy_path_field(settings->base_directory, state.base_directory);
+  copy_path_field(settings->main_program_path, state.main_program_path);
+  copy_path_field(settings->apploader_path, state.apploader_path);
+}
