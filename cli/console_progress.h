@@ -1,0 +1,50 @@
+// Whole-job progress for the console: the builder reports bytes within the
+// current item (apploader, main program, each file) and, while maximising,
+// the image position. This turns those reports into one percentage of the
+// whole job and decides when a terminal line is worth redrawing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "builder/builder.h"
+
+struct JobProgress {
+  uint64_t total_bytes;      // everything the job will report
+  uint64_t completed_bytes;  // items finished so far
+  uint64_t item_bytes;       // the current item's last report
+  uint32_t items_expected;   // apploader, main program and every file
+  uint32_t items_done;
+  bool maximise;
+  uint64_t image_position;   // the last position reported while maximising
+  int shown_percent;         // -1 until something is drawn
+  int64_t shown_at_ms;
+};
+
+// Sum of the sizes of the files in a scanned tree (folders count 0).
+uint64_t tree_data_size(const SourceNode* root);
+
+// Starts a job: apploader and main program lengths, the scanned files' total
+// and count, and whether the image is padded to the full disc size, which
+// makes the whole job reach DISC_IMAGE_SIZE.
+void job_progress_init(JobProgress* job, uint64_t apploader_size, uint64_t main_program_size,
+                       uint64_t files_size, uint32_t file_count, bool maximise);
+
+// The builder's on_progress and on_file_done, applied to the job.
+void job_progress_report(JobProgress* job, uint32_t bytes);
+void job_progress_item_done(JobProgress* job);
+
+uint64_t job_done_bytes(const JobProgress& job);
+// 0 to 100; 100 for a job with nothing to report.
+int job_percent(const JobProgress& job);
+
+// True when the line should be redrawn now: the percentage shown has changed,
+// or the last redraw is at least PROGRESS_REDRAW_MS old.
+constexpr int64_t PROGRESS_REDRAW_MS = 100;
+bool progress_should_redraw(const JobProgress& job, int64_t now_ms);
+// Remembers what was drawn and when.
+void progress_mark_drawn(JobProgress* job, int64_t now_ms);
+
+// One terminal line: a bar of bar_width cells, the percentage and the
+// amounts in MiB, e.g. "[#########...........]  45%   12.3 / 27.5 MiB".
+std::string progress_line(const JobProgress& job, int bar_width);

@@ -1,0 +1,209 @@
+// trelvik-cli: builds a GameCube disc image from the command line. A thin
+// front end over the builder engine; the logic lives in trelvik_options and
+// console_progress.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "builder/builder.h"
+#include "cli/console_progress.h"
+#include "cli/trelvik_options.h"
+#include "host/host_fs.h"
+
+namespace {
+
+TrelvikOptions g_options;
+JobProgress g_job;
+bool g_show_bar = false;
+bool g_bar_on_screen = false;
+std::string g_last_log_line;
+
+// What the signal handler needs, prepared before the write starts.
+volatile std::sig_atomic_t g_remove_on_signal = 0;
+char g_signal_path[BUILD_PATH_CAPACITY];
+char g_signal_message[BUILD_PATH_CAPACITY + 128];
+size_t g_signal_message_length = 0;
+
+const int BAR_WIDTH = 30;
+
+int64_t now_ms() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void print_error(const std::string& text) {
+  if (g_bar_on_screen) std::fputs("\n", stderr);
+  g_bar_on_screen = false;
+  std::fprintf(stderr, "trelvik-cli: error: %s\n", text.c_str());
+}
+
+void print_note(const std::string& text) {
+  if (!g_options.quiet) std::fprintf(stderr, "trelvik-cli: %s\n", text.c_str());
+}
+
+void draw_bar() {
+  std::fprintf(stderr, "\r%s", progress_line(g_job, BAR_WIDTH).c_str());
+  std::fflush(stderr);
+  g_bar_on_screen = true;
+  progress_mark_drawn(&g_job, now_ms());
+}
+
+void clear_bar() {
+  if (!g_bar_on_screen) return;
+  std::fputs("\r\033[K", stderr);
+  g_bar_on_screen = false;
+}
+
+void on_log(const char* text) {
+  std::time_t t = std::time(nullptr);
+  std::tm utc{};
+#ifdef _WIN32
+  gmtime_s(&utc, &t);
+#else
+  gmtime_r(&t, &utc);
+#endif
+  g_last_log_line = format_log_line(utc.tm_hour, utc.tm_min, utc.tm_sec, text);
+  if (g_options.quiet) return;
+  clear_bar();
+  std::printf("%s\n", g_last_log_line.c_str());
+  std::fflush(stdout);
+  if (g_show_bar) draw_bar();
+}
+
+void on_progress(int, uint32_t bytes) {
+  job_progress_report(&g_job, bytes);
+  if (g_show_bar && progress_should_redraw(g_job, now_ms())) draw_bar();
+}
+
+void on_file_done() { job_progress_item_done(&g_job); }
+
+void on_finished() {
+  if (g_show_bar) {
+    draw_bar();
+    std::fputs("\n", stderr);
+    g_bar_on_screen = false;
+  }
+}
+
+// Only a regular file is removed: the output may be a device such as /dev/full.
+bool is_regular_file(const char* path) {
+  struct stat st;
+  return stat(path, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+void remove_incomplete_output() {
+  g_remove_on_signal = 0;
+  builder_reset();  // closes the output
+  const char* path = g_options.output.c_str();
+  if (!is_regular_file(path)) return;
+  if (host::remove_file(path)) {
+    std::fprintf(stderr, "trelvik-cli: removed incomplete image '%s'\n", path);
+  } else {
+    std::fprintf(stderr, "trelvik-cli: could not remove incomplete image '%s'\n", path);
+  }
+}
+
+extern "C" void on_signal(int sig) {
+  // Async-signal-safe only: unlink, write, _exit.
+  if (g_remove_on_signal) {
+    unlink(g_signal_path);
+    ssize_t ignored = write(2, g_signal_message, g_signal_message_length);
+    (void)ignored;
+  }
+  _exit(128 + sig);
+}
+
+void arm_signal_cleanup() {
+  std::snprintf(g_signal_path, sizeof g_signal_path, "%s", g_options.output.c_str());
+  int n = std::snprintf(g_signal_message, sizeof g_signal_message,
+                        "\ntrelvik-cli: interrupted; removed incomplete image '%s'\n",
+                        g_signal_path);
+  g_signal_message_length = n > 0 ? std::min(size_t(n), sizeof g_signal_message - 1) : 0;
+  g_remove_on_signal = is_regular_file(g_signal_path) ? 1 : 0;
+}
+
+uint64_t file_size_or_zero(const std::string& path) {
+  uint64_t length = 0;
+  return host::measure_file(path.c_str(), &length) ? length : 0;
+}
+
+bool input_opens(const std::string& path) {
+  host::File* f = host::file_open_read(path.c_str());
+  if (!f) return false;
+  host::file_close(f);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string error;
+  if (!parse_trelvik_args(std::vector<std::string>(argv + 1, argv + argc), &g_options, &error)) {
+    print_error(error);
+    return EXIT_USAGE;
+  }
+  if (g_options.help) {
+    std::fputs(trelvik_usage(), stdout);
+    return EXIT_BUILD_OK;
+  }
+
+  BuildSettings settings;
+  std::vector<std::string> warnings;
+  if (!options_to_build_settings(g_options, &settings, &warnings, &error)) {
+    print_error(error);
+    return EXIT_USAGE;
+  }
+  for (const std::string& w : warnings) print_note("warning: " + w);
+  // Named here, before the builder's own check, so the message says which one.
+  if (!input_opens(g_options.apploader)) {
+    print_error("cannot open the apploader '" + g_options.apploader + "'");
+    return EXIT_USAGE;
+  }
+  if (!input_opens(g_options.main_program)) {
+    print_error("cannot open the main program '" + g_options.main_program + "'");
+    return EXIT_USAGE;
+  }
+
+  std::signal(SIGINT, on_signal);
+  std::signal(SIGTERM, on_signal);
+
+  builder_reset();
+  builder_set_disc_magic(g_options.disc_magic);
+  if (!builder_prepare(&settings)) {
+    uint16_t code = builder_last_error();
+    print_error(build_error_message(code, g_options, g_last_log_line));
+    // Until the output is created the old file, if any, is untouched.
+    if (code == BUILD_ERR_NO_SETTINGS || code == BUILD_ERR_OPEN_INPUT ||
+        code == BUILD_ERR_CREATE_OUTPUT) {
+      builder_reset();
+    } else {
+      remove_incomplete_output();
+    }
+    return EXIT_BUILD_FAILED;
+  }
+  arm_signal_cleanup();
+
+  job_progress_init(&g_job, file_size_or_zero(g_options.apploader),
+                    file_size_or_zero(g_options.main_program), tree_data_size(builder_tree()),
+                    builder_file_count(), g_options.maximise);
+  g_show_bar = !g_options.quiet && isatty(2);
+  builder_set_callbacks(on_log, on_progress, on_file_done, on_finished);
+
+  if (!builder_write_image(g_options.maximise)) {
+    uint16_t code = builder_last_error();
+    print_error(build_error_message(code, g_options, g_last_log_line));
+    remove_incomplete_output();
+    return EXIT_BUILD_FAILED;
+  }
+  g_remove_on_signal = 0;
+  builder_reset();
+  return EXIT_BUILD_OK;
+}

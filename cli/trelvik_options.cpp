@@ -1,0 +1,349 @@
+// Option parsing, checking and settings filling for trelvik-cli.
+#include "cli/trelvik_options.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "host/host_text.h"
+
+namespace {
+
+// Each option with a value, and where it is stored.
+struct ValueOption {
+  const char* name;
+  std::string TrelvikOptions::*field;
+};
+
+const ValueOption kValueOptions[] = {
+    {"--game-id", &TrelvikOptions::game_id},
+    {"--game-name", &TrelvikOptions::game_name},
+    {"--maker-id", &TrelvikOptions::maker_id},
+    {"--region", &TrelvikOptions::region},
+    {"--apploader", &TrelvikOptions::apploader},
+    {"--main-program", &TrelvikOptions::main_program},
+    {"--base-dir", &TrelvikOptions::base_dir},
+    {"--output", &TrelvikOptions::output},
+    {"--header-from", &TrelvikOptions::header_from},
+};
+
+struct FlagOption {
+  const char* name;
+  bool TrelvikOptions::*field;
+  bool value;
+};
+
+const FlagOption kFlagOptions[] = {
+    {"--no-maximise", &TrelvikOptions::maximise, false},
+    {"--no-disc-magic", &TrelvikOptions::disc_magic, false},
+    {"--quiet", &TrelvikOptions::quiet, true},
+    {"--help", &TrelvikOptions::help, true},
+};
+
+// Converts one header text to code page 932 and cuts it to width bytes.
+bool header_text(const char* what, const std::string& utf8, size_t width, char* field,
+                 std::vector<std::string>* warnings, std::string* error) {
+  std::string cp932;
+  if (!host::utf8_to_cp932(utf8, &cp932)) {
+    *error = std::string(what) + " \"" + utf8 +
+             "\" has a character that code page 932 (Shift-JIS) cannot hold";
+    return false;
+  }
+  if (cp932.size() > width) {
+    // The leading bytes are kept, as the wizard keeps them.
+    cp932.resize(width);
+    std::string shown;
+    if (!host::cp932_to_utf8(cp932, &shown)) shown = cp932;
+    warnings->push_back(std::string(what) + " \"" + utf8 + "\" is longer than " +
+                        std::to_string(width) + " bytes; using \"" + shown + "\"");
+  }
+  std::memcpy(field, cp932.c_str(), cp932.size() + 1);
+  return true;
+}
+
+// Copies a path into a 260-byte field; a longer path is refused.
+bool path_field(const char* what, const std::string& path, char* field, std::string* error) {
+  if (path.size() >= BUILD_PATH_CAPACITY) {
+    *error = std::string(what) + " path is " + std::to_string(path.size()) +
+             " bytes long; at most " + std::to_string(BUILD_PATH_CAPACITY - 1) +
+             " bytes fit: " + path;
+    return false;
+  }
+  if (path.find('\0') != std::string::npos) {
+    *error = std::string(what) + " path holds a zero byte";
+    return false;
+  }
+  std::memcpy(field, path.c_str(), path.size() + 1);
+  return true;
+}
+
+std::string quoted(const std::string& path) { return "'" + path + "'"; }
+
+}  // namespace
+
+const char* trelvik_usage() {
+  return
+      "Usage: trelvik-cli [options]\n"
+      "Builds a GameCube disc image (.gcm) from an apploader, a main program and\n"
+      "a folder whose whole tree becomes the disc's file system.\n"
+      "\n"
+      "Header (not needed with --header-from):\n"
+      "  --game-id ID         game ID, up to 3 bytes (longer is cut, with a warning)\n"
+      "  --game-name NAME     game name, up to 64 bytes in code page 932 (cut likewise)\n"
+      "  --maker-id MK        maker ID, up to 2 bytes (cut likewise)\n"
+      "  --region REGION      japan, usa or europe: region letter J, E or U\n"
+      "  --header-from IMAGE  take game code, region letter, maker ID and game name\n"
+      "                       from the first 1,072 bytes of an existing image\n"
+      "Inputs and output (each path at most 259 bytes):\n"
+      "  --apploader FILE     apploader, copied to 0x2440\n"
+      "  --main-program FILE  main program (.dol), copied behind the apploader\n"
+      "  --base-dir DIR       folder whose contents become the disc's files\n"
+      "  --output FILE        image to write; an existing file is overwritten\n"
+      "Other options:\n"
+      "  --no-maximise        end the image at its last byte of data instead of\n"
+      "                       padding it with zeros to 1,459,978,240 bytes\n"
+      "  --no-disc-magic      leave the word at 0x1C zero, as the Trelvik wizard\n"
+      "                       does; by default the GameCube magic 0xC2339F3D is\n"
+      "                       written there so other disc tools know the image\n"
+      "  --quiet              print only errors\n"
+      "  --help               show this text\n"
+      "\n"
+      "Texts are taken as UTF-8 and stored in code page 932; a text with no code\n"
+      "page 932 form is an error. Options take their value as the next argument\n"
+      "or after '=' (--region=usa).\n"
+      "\n"
+      "Exit status: 0 success, 1 the build failed, 2 wrong options or inputs,\n"
+      "130/143 interrupted. A failed or interrupted build removes the incomplete\n"
+      "image and says so.\n"
+      "\n"
+      "Builder error codes, as reported:\n"
+      "   1  out of memory\n"
+      "   2  the output file cannot be created\n"
+      "   3  no build settings given\n"
+      "   4  the apploader or main program is missing, or a file cannot be opened\n"
+      "      for copying\n"
+      "   5  reading a source file failed\n"
+      "   6  writing the image failed (a full disk, for one)\n"
+      "   7  the base directory cannot be entered\n"
+      "   8  a folder cannot be listed, or a symbolic link loops back\n"
+      "   9  too many entries or name bytes for the file system table\n"
+      "  10  data beyond 4 GiB, or a file of 4 GiB or more\n"
+      "  11  a folder path longer than 259 bytes\n"
+      "  12  the image was written without being prepared\n"
+      "  13  a source file changed size during the build\n";
+}
+
+bool parse_trelvik_args(const std::vector<std::string>& args, TrelvikOptions* options,
+                        std::string* error) {
+  *options = TrelvikOptions();
+  std::vector<std::string> seen;
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string name = args[i];
+    std::string value;
+    bool has_inline_value = false;
+    size_t eq = name.find('=');
+    if (name.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+      value = name.substr(eq + 1);
+      name = name.substr(0, eq);
+      has_inline_value = true;
+    }
+
+    bool known = false;
+    for (const ValueOption& opt : kValueOptions) {
+      if (name != opt.name) continue;
+      known = true;
+      if (!has_inline_value) {
+        if (i + 1 >= args.size()) {
+          *error = "option " + name + " needs a value";
+          return false;
+        }
+        value = args[++i];
+      }
+      options->*opt.field = value;
+    }
+    for (const FlagOption& opt : kFlagOptions) {
+      if (name != opt.name) continue;
+      known = true;
+      if (has_inline_value) {
+        *error = "option " + name + " takes no value";
+        return false;
+      }
+      options->*opt.field = opt.value;
+    }
+    if (!known) {
+      *error = "unknown option " + quoted(args[i]) + " (see --help)";
+      return false;
+    }
+    for (const std::string& earlier : seen) {
+      if (earlier == name) {
+        *error = "option " + name + " is given twice";
+        return false;
+      }
+    }
+    seen.push_back(name);
+    if (options->help) return true;
+  }
+  return true;
+}
+
+bool parse_region(const std::string& name, uint16_t* region_index) {
+  std::string lower;
+  for (char c : name) lower += char(std::tolower(static_cast<unsigned char>(c)));
+  if (lower == "japan") {
+    *region_index = 0;
+  } else if (lower == "usa") {
+    *region_index = 1;
+  } else if (lower == "europe") {
+    *region_index = 2;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool options_to_wizard_state(const TrelvikOptions& options, WizardState* state,
+                             std::vector<std::string>* warnings, std::string* error) {
+  wizard_state_init(state);
+  const bool import = !options.header_from.empty();
+
+  struct Required {
+    const char* option;
+    const std::string& value;
+    bool needed;
+  };
+  const Required required[] = {
+      {"--game-id", options.game_id, !import},   {"--game-name", options.game_name, !import},
+      {"--maker-id", options.maker_id, !import}, {"--region", options.region, !import},
+      {"--apploader", options.apploader, true},  {"--main-program", options.main_program, true},
+      {"--base-dir", options.base_dir, true},    {"--output", options.output, true},
+  };
+  for (const Required& r : required) {
+    if (r.needed && r.value.empty()) {
+      *error = std::string("missing option ") + r.option + " (see --help)";
+      return false;
+    }
+  }
+
+  // Typed header fields are checked even when an imported header replaces them.
+  if (!header_text("game ID", options.game_id, 3, state->game_id, warnings, error) ||
+      !header_text("game name", options.game_name, 64, state->game_name, warnings, error) ||
+      !header_text("maker ID", options.maker_id, 2, state->maker_id, warnings, error)) {
+    return false;
+  }
+  if (!options.region.empty() && !parse_region(options.region, &state->region_index)) {
+    *error = "unknown region " + quoted(options.region) + ": use japan, usa or europe";
+    return false;
+  }
+
+  if (import) {
+    state->import_header = 1;
+    if (!path_field("header image", options.header_from, state->import_image_path, error)) {
+      return false;
+    }
+  }
+  if (!path_field("apploader", options.apploader, state->apploader_path, error) ||
+      !path_field("main program", options.main_program, state->main_program_path, error) ||
+      !path_field("base directory", options.base_dir, state->base_directory, error) ||
+      !path_field("output", options.output, state->output_path, error)) {
+    return false;
+  }
+  state->maximise_image = options.maximise ? 1 : 0;
+  return true;
+}
+
+bool options_to_build_settings(const TrelvikOptions& options, BuildSettings* settings,
+                               std::vector<std::string>* warnings, std::string* error) {
+  WizardState state;
+  if (!options_to_wizard_state(options, &state, warnings, error)) return false;
+  uint8_t header[DISC_HEADER_SIZE];
+  if (state.import_header && !read_imported_header(state.import_image_path, header)) {
+    *error = "cannot open the header image " + quoted(options.header_from);
+    return false;
+  }
+  fill_build_settings(state, state.import_header ? header : nullptr, settings);
+  return true;
+}
+
+std::string build_error_message(uint16_t code, const TrelvikOptions& options,
+                                const std::string& last_step) {
+  std::string text;
+  bool names_file = false;  // the last log line tells which file was involved
+  switch (code) {
+    case BUILD_ERR_NO_MEMORY:
+      text = "out of memory while building the image";
+      break;
+    case BUILD_ERR_CREATE_OUTPUT:
+      text = "cannot create the output image " + quoted(options.output);
+      break;
+    case BUILD_ERR_NO_SETTINGS:
+      text = "no build settings were given to the builder";
+      break;
+    case BUILD_ERR_OPEN_INPUT:
+      text = "an input file cannot be opened (the apploader " + quoted(options.apploader) +
+             ", the main program " + quoted(options.main_program) +
+             " or a file under the base directory)";
+      names_file = true;
+      break;
+    case BUILD_ERR_READ:
+      text = "reading a source file failed";
+      names_file = true;
+      break;
+    case BUILD_ERR_WRITE:
+      text = "writing the output image " + quoted(options.output) + " failed (is the disk full?)";
+      break;
+    case BUILD_ERR_ENTER_BASE_DIRECTORY:
+      text = "the base directory " + quoted(options.base_dir) + " cannot be entered";
+      break;
+    case BUILD_ERR_ENUMERATE:
+      text = "a folder under the base directory " + quoted(options.base_dir) +
+             " cannot be listed, or a symbolic link loops back into the tree";
+      break;
+    case BUILD_ERR_TABLE_TOO_LARGE:
+      text = "the base directory has too many files and folders (at most 65,535) or too many "
+             "name bytes (at most 65,535) for the disc's file system table";
+      break;
+    case BUILD_ERR_DATA_TOO_LARGE:
+      text = "the data does not fit in a disc image: a file of 4 GiB or more, or data "
+             "that would lie beyond 4 GiB";
+      break;
+    case BUILD_ERR_PATH_TOO_LONG:
+      text = "a folder path under the base directory is longer than 259 bytes";
+      break;
+    case BUILD_ERR_NOT_PREPARED:
+      text = "the image was written without a successful preparation";
+      break;
+    case BUILD_ERR_SOURCE_CHANGED:
+      text = "a source file changed size during the build";
+      names_file = true;
+      break;
+    default:
+      text = "the build failed";
+      break;
+  }
+  text += " [builder error " + std::to_string(code) + "]";
+  if (names_file && !last_step.empty()) text += "; last step: " + last_step;
+  return text;
+}
+
+std::string format_log_line(int hour, int minute, int second, const char* cp932_text) {
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d      ", hour, minute, second);
+  const std::string text(cp932_text);
+
+  // The builder's own words are code page 932. A quoted part is a host path:
+  // on POSIX hosts its bytes are already the terminal's, on Windows they are
+  // the ANSI code page's.
+  size_t quote = text.find('\'');  // never a trail byte in code page 932
+  std::string words = quote == std::string::npos ? text : text.substr(0, quote);
+  std::string path = quote == std::string::npos ? std::string() : text.substr(quote);
+
+  std::string line = stamp;
+  std::string utf8;
+  line += host::cp932_to_utf8(words, &utf8) ? utf8 : words;
+#ifdef _WIN32
+  line += host::cp932_to_utf8(path, &utf8) ? utf8 : path;
+#else
+  line += path;
+#endif
+  return line;
+}

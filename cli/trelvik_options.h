@@ -1,0 +1,68 @@
+// trelvik-cli's logic apart from the process itself: the command line parsed
+// into options, the options checked and turned into the builder's settings
+// the way the wizard fills them, and the texts the tool prints.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "builder/builder.h"
+#include "wizard/wizard_state.h"
+
+struct TrelvikOptions {
+  std::string game_id;
+  std::string game_name;
+  std::string maker_id;
+  std::string region;
+  std::string apploader;
+  std::string main_program;
+  std::string base_dir;
+  std::string output;
+  std::string header_from;  // empty: the header comes from the options above
+  bool maximise = true;
+  bool disc_magic = true;
+  bool quiet = false;
+  bool help = false;
+};
+
+// Exit statuses of the tool.
+constexpr int EXIT_BUILD_OK = 0;
+constexpr int EXIT_BUILD_FAILED = 1;
+constexpr int EXIT_USAGE = 2;
+
+// The --help text.
+const char* trelvik_usage();
+
+// Parses the arguments after the program name. Options take their value as
+// the next argument or after '='. False with a one-line reason for an unknown
+// option, a missing value or an option given twice. --help stops the checks.
+bool parse_trelvik_args(const std::vector<std::string>& args, TrelvikOptions* options,
+                        std::string* error);
+
+// "japan", "usa" or "europe" (any case) to the wizard's region index.
+bool parse_region(const std::string& name, uint16_t* region_index);
+
+// Checks the options and fills the wizard state as the wizard's pages would:
+// texts converted from UTF-8 to code page 932, the game ID cut to 3 bytes,
+// the maker ID to 2 and the name to 64, with a warning for each cut. Paths
+// must fit their fields: a longer one is an error, never cut. Reads nothing
+// from the disk.
+bool options_to_wizard_state(const TrelvikOptions& options, WizardState* state,
+                             std::vector<std::string>* warnings, std::string* error);
+
+// The whole filling: the wizard state, then the imported header when
+// --header-from is given, then fill_build_settings. False when the options are
+// wrong or the header image cannot be opened.
+bool options_to_build_settings(const TrelvikOptions& options, BuildSettings* settings,
+                               std::vector<std::string>* warnings, std::string* error);
+
+// One line naming what the builder's code means for this build; last_step is
+// the last log line seen (UTF-8), added when it tells which file was involved.
+std::string build_error_message(uint16_t code, const TrelvikOptions& options,
+                                const std::string& last_step);
+
+// A builder log text (code page 932) as a UTF-8 log line: the UTC time as
+// "%02d:%02d:%02d", six blanks, then the text. A text that is not valid code
+// page 932 (a host path, say) is kept as raw bytes.
+std::string format_log_line(int hour, int minute, int second, const char* cp932_text);
