@@ -153,23 +153,24 @@ def draw_banner_picture():
             # Darker grass stripes every third column.
             c.put(x, y, rgb555(6, 22, 5) if x % 3 else rgb555(5, 19, 4))
 
-    # Title: 5 x 7 letters drawn 2 wide by 2 high less one row, with a shadow.
+    # Title: the 5 x 7 letters stretched to 14 rows, drawn twice one column
+    # apart for bold strokes, over a shadow one pixel down and to the right.
     title = "TRELVIK"
     advance = 9
     x0 = 30
+    white = rgb555(31, 31, 31)
     shadow = argb3444(7, 2, 1, 4)
-    c.text(BIG_FONT, title, x0 + 1, 3, 1, 2, shadow, advance)
-    c.text(BIG_FONT, title, x0 + 2, 3, 1, 2, shadow, advance)
-    c.text(BIG_FONT, title, x0 + 1, 2, 1, 2, rgb555(31, 31, 31), advance)
-    c.text(BIG_FONT, title, x0, 2, 1, 2, rgb555(31, 31, 31), advance)
-    # The two passes above give strokes 2 pixels wide; recolour the top rows
-    # pale gold so the title reads as lettering rather than a white block.
+    for dx in (1, 2):
+        c.text(BIG_FONT, title, x0 + dx, 3, 1, 2, shadow, advance)
+    for dx in (0, 1):
+        c.text(BIG_FONT, title, x0 + dx, 2, 1, 2, white, advance)
+    # Pale gold on the upper rows, as if lit from above.
     for y in range(2, 6):
         for x in range(x0, x0 + advance * len(title)):
-            if c.pixels[y][x] == rgb555(31, 31, 31):
+            if c.pixels[y][x] == white:
                 c.put(x, y, rgb555(31, 30, 20))
 
-    # Subtitle under the title.
+    # Subtitle under the title, with a dark shadow.
     c.text(SMALL_FONT, "SAMPLE DISC", 42, 18, 1, 1, argb3444(3, 5, 2, 3), 4)
     c.text(SMALL_FONT, "SAMPLE DISC", 41, 17, 1, 1, argb3444(3, 15, 15, 14), 4)
 
