@@ -1,0 +1,64 @@
+// The builder engine's one state, shared by the scan (source_tree.cpp) and the
+// writer (image_writer.cpp). Not for callers outside builder/.
+#pragma once
+
+#include <cstdint>
+
+#include "builder/builder.h"
+#include "disc/disc_format.h"
+#include "host/host_fs.h"
+
+struct BuilderState {
+  BuildSettings settings;  // the copy taken by builder_prepare
+  DiscHeader header;       // being built; all zero after reset
+  uint8_t boot_block[BOOT_BLOCK_SIZE];  // cleared by reset and never filled
+  FstEntry root_entry;
+  host::File* output;
+  uint64_t output_end;  // bytes written so far; the writer appends in order
+
+  BuilderLogFn on_log;
+  BuilderProgressFn on_progress;
+  BuilderFileDoneFn on_file_done;
+  BuilderFinishedFn on_finished;
+
+  uint16_t last_error;
+  bool prepared;  // a successful builder_prepare since the last reset or write
+  bool write_disc_magic;
+
+  SourceNode root;  // stands for the base directory; never written to the image
+  uint32_t directory_count;
+  uint32_t file_count;
+};
+
+extern BuilderState g_builder;
+
+// Every allocation of the engine goes through here: a failure records code 1.
+void* builder_alloc(size_t size);
+char* builder_strdup(const char* text);
+
+// Scans settings.base_directory into the tree. Codes 7, 8, 10, 11 or 1.
+bool scan_base_directory();
+// Releases every node of the tree and zeroes the counts.
+void release_source_tree();
+
+// Where everything lands, computed from the scanned tree and the lengths of
+// the apploader and main program before anything is written.
+struct ImageLayout {
+  uint32_t main_program_offset;
+  uint32_t fst_offset;
+  uint32_t fst_size;
+  uint32_t first_data_offset;  // fst_offset + fst_size, rounded up
+};
+
+// Computes the layout and refuses what the format cannot hold: more than
+// 65,535 entries or a name offset past 65,535 (code 9), offsets or data past
+// the 32-bit range (code 10).
+bool plan_image_layout(uint64_t apploader_length, uint64_t main_program_length, ImageLayout* layout);
+
+// Fills table (layout.fst_size bytes) with the whole file system table: root
+// entry, entries and names, in the depth-first order of the tree.
+void emit_file_system_table(const ImageLayout& layout, uint8_t* table);
+
+// Visits every file node in table order.
+typedef bool (*FileVisitor)(const SourceNode* node, void* context);
+bool visit_files_in_table_order(FileVisitor visit, void* context);

@@ -1,0 +1,274 @@
+// The image writer: checks the inputs, creates the output, has the base
+// directory scanned, then writes the whole image stage by stage, reporting
+// through the callbacks.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "builder/builder_state.h"
+
+BuilderState g_builder;
+
+// Progress is reported per 4,096-byte block, whatever size the reads and
+// writes underneath have.
+static constexpr uint32_t PROGRESS_BLOCK = 4096;
+// Data moves through this buffer; large transfers keep the build close to the
+// speed of a plain copy.
+static constexpr size_t COPY_BUFFER_SIZE = 1u << 20;
+static uint8_t g_copy_buffer[COPY_BUFFER_SIZE];
+// Maximising extends the file by this much between progress reports.
+static constexpr uint64_t EXTEND_STEP = 64ull << 20;
+// DISC_IMAGE_SIZE / 100, rounded down: the divisor of maximising's percentage.
+static constexpr uint32_t DISC_PERCENT_DIVISOR = DISC_IMAGE_SIZE / 100;
+
+static const uint8_t ZEROS[FILE_ALIGNMENT] = {};
+
+static void log_line(const char* text) {
+  if (g_builder.on_log) g_builder.on_log(text);
+}
+
+static void report_progress(int percent, uint32_t bytes) {
+  if (g_builder.on_progress) g_builder.on_progress(percent, bytes);
+}
+
+static bool fail(uint16_t code) {
+  g_builder.last_error = code;
+  return false;
+}
+
+static bool append(const void* bytes, size_t n) {
+  if (!host::file_write(g_builder.output, bytes, n)) return false;
+  g_builder.output_end += n;
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+
+bool builder_reset() {
+  if (g_builder.output) host::file_close(g_builder.output);
+  release_source_tree();
+  std::memset(&g_builder, 0, sizeof g_builder);
+  g_builder.last_error = BUILD_OK;
+  return true;
+}
+
+void builder_set_callbacks(BuilderLogFn on_log, BuilderProgressFn on_progress,
+                           BuilderFileDoneFn on_file_done, BuilderFinishedFn on_finished) {
+  g_builder.on_log = on_log;
+  g_builder.on_progress = on_progress;
+  g_builder.on_file_done = on_file_done;
+  g_builder.on_finished = on_finished;
+}
+
+uint16_t builder_last_error() { return g_builder.last_error; }
+
+void builder_set_disc_magic(bool enabled) { g_builder.write_disc_magic = enabled; }
+
+static bool input_exists(const char* path) {
+  host::File* f = host::file_open_read(path);
+  if (!f) return false;
+  host::file_close(f);
+  return true;
+}
+
+// Measured length of an input file; 0 when it cannot be opened.
+static uint64_t input_length(const char* path) {
+  uint64_t length = 0;
+  return host::measure_file(path, &length) ? length : 0;
+}
+
+bool builder_prepare(const BuildSettings* settings) {
+  g_builder.prepared = false;
+  if (!settings) return fail(BUILD_ERR_NO_SETTINGS);
+  g_builder.settings = *settings;
+  // The path fields are read as strings: make sure each one ends.
+  BuildSettings& s = g_builder.settings;
+  s.output_path[BUILD_PATH_CAPACITY - 1] = '\0';
+  s.base_directory[BUILD_PATH_CAPACITY - 1] = '\0';
+  s.main_program_path[BUILD_PATH_CAPACITY - 1] = '\0';
+  s.apploader_path[BUILD_PATH_CAPACITY - 1] = '\0';
+
+  if (!input_exists(s.apploader_path) || !input_exists(s.main_program_path))
+    return fail(BUILD_ERR_OPEN_INPUT);
+
+  if (g_builder.output) host::file_close(g_builder.output);
+  g_builder.output = host::file_create(s.output_path);
+  g_builder.output_end = 0;
+  if (!g_builder.output) return fail(BUILD_ERR_CREATE_OUTPUT);
+
+  if (!scan_base_directory()) return false;
+
+  // Refuse now what the image could not hold, before the caller starts the write.
+  ImageLayout layout;
+  if (!plan_image_layout(input_length(s.apploader_path), input_length(s.main_program_path), &layout))
+    return false;
+
+  g_builder.prepared = true;
+  g_builder.last_error = BUILD_OK;
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+
+// Appends the file at path at the output's end. expected_length is the length
+// the layout was computed with: a file that no longer has it would shift every
+// later byte, so it is refused.
+static bool copy_file_into_image(const char* path, uint64_t expected_length) {
+  uint64_t length = input_length(path);
+
+  static const char kFormat[] = "ファイルの追加 '%s'";
+  size_t line_size = sizeof kFormat + std::strlen(path);
+  char* line = static_cast<char*>(builder_alloc(line_size));
+  if (!line) return false;
+  std::snprintf(line, line_size, kFormat, path);
+  log_line(line);
+  std::free(line);
+
+  host::File* in = host::file_open_read(path);
+  if (!in) return fail(BUILD_ERR_OPEN_INPUT);
+  if (length != expected_length) {
+    host::file_close(in);
+    return fail(BUILD_ERR_SOURCE_CHANGED);
+  }
+
+  // Blocks reported before the final part: every full block that still
+  // leaves at least one byte behind it.
+  uint32_t length32 = uint32_t(length);
+  uint32_t full_blocks = length32 == 0 ? 0 : (length32 - 1) / PROGRESS_BLOCK;
+  uint32_t reported = 0;
+  uint64_t done = 0;
+  while (done < length) {
+    size_t n = size_t(length - done < COPY_BUFFER_SIZE ? length - done : COPY_BUFFER_SIZE);
+    if (!host::file_read(in, g_copy_buffer, n)) {
+      host::file_close(in);
+      return fail(BUILD_ERR_READ);
+    }
+    if (!append(g_copy_buffer, n)) {
+      host::file_close(in);
+      return fail(BUILD_ERR_WRITE);
+    }
+    done += n;
+    while (reported < full_blocks && uint64_t(reported + 1) * PROGRESS_BLOCK <= done) {
+      ++reported;
+      uint32_t bytes = reported * PROGRESS_BLOCK;
+      report_progress(int(bytes / (length32 / 100)), bytes);
+    }
+  }
+  if (length > 0) report_progress(100, length32);
+
+  host::file_close(in);
+  if (g_builder.on_file_done) g_builder.on_file_done();
+  g_builder.last_error = BUILD_OK;
+  return true;
+}
+
+struct DataWalk {
+  uint64_t next_offset;  // where the entry walk placed the next file
+};
+
+static bool copy_disc_file(const SourceNode* node, void* context) {
+  DataWalk* walk = static_cast<DataWalk*>(context);
+  uint64_t misalignment = g_builder.output_end % FILE_ALIGNMENT;
+  if (misalignment != 0 && !append(ZEROS, FILE_ALIGNMENT - misalignment)) return fail(BUILD_ERR_WRITE);
+  // Each file must land where its entry says.
+  if (g_builder.output_end != walk->next_offset) return fail(BUILD_ERR_SOURCE_CHANGED);
+  if (!copy_file_into_image(node->full_path, node->size)) return false;
+  walk->next_offset = align_to_file_boundary(walk->next_offset + node->size);
+  return true;
+}
+
+static bool maximise_image_size() {
+  log_line("サイズの最大化中");
+  uint64_t position = g_builder.output_end;
+  while (position + PROGRESS_BLOCK < DISC_IMAGE_SIZE) {
+    uint64_t blocks = (DISC_IMAGE_SIZE - position - 1) / PROGRESS_BLOCK;
+    if (blocks > EXTEND_STEP / PROGRESS_BLOCK) blocks = EXTEND_STEP / PROGRESS_BLOCK;
+    if (!host::file_extend_with_zeros(g_builder.output, position + blocks * PROGRESS_BLOCK))
+      return fail(BUILD_ERR_WRITE);
+    for (uint64_t i = 0; i < blocks; ++i) {
+      position += PROGRESS_BLOCK;
+      report_progress(int(position / DISC_PERCENT_DIVISOR), uint32_t(position));
+    }
+    g_builder.output_end = position;
+  }
+  if (position < DISC_IMAGE_SIZE) {
+    if (!host::file_extend_with_zeros(g_builder.output, DISC_IMAGE_SIZE)) return fail(BUILD_ERR_WRITE);
+    g_builder.output_end = DISC_IMAGE_SIZE;
+    report_progress(100, DISC_IMAGE_SIZE);
+  }
+  return true;
+}
+
+static bool write_header() {
+  return host::file_seek(g_builder.output, 0) &&
+         host::file_write(g_builder.output, &g_builder.header, sizeof g_builder.header);
+}
+
+bool builder_write_image(bool maximise) {
+  if (!g_builder.prepared || !g_builder.output) return fail(BUILD_ERR_NOT_PREPARED);
+  g_builder.prepared = false;  // one write per preparation
+  const BuildSettings& s = g_builder.settings;
+
+  log_line("書き込み開始");
+
+  uint64_t apploader_length = input_length(s.apploader_path);
+  uint64_t main_program_length = input_length(s.main_program_path);
+  ImageLayout layout;
+  if (!plan_image_layout(apploader_length, main_program_length, &layout)) return false;
+
+  DiscHeader& h = g_builder.header;
+  std::memcpy(h.game_code, s.game_code, sizeof h.game_code);
+  std::memcpy(h.maker_code, s.maker_code, sizeof h.maker_code);
+  std::memcpy(h.game_name, s.game_name, sizeof h.game_name);
+  if (g_builder.write_disc_magic) h.disc_magic.set(GAMECUBE_DISC_MAGIC);
+  h.max_fst_size.set(s.max_fst_size);
+  h.main_program_offset.set(layout.main_program_offset);
+  h.fst_offset.set(layout.fst_offset);
+  h.fst_size.set(0);
+
+  g_builder.output_end = 0;
+  if (!write_header()) return fail(BUILD_ERR_WRITE);
+  g_builder.output_end = sizeof h;
+  if (!append(ZEROS, BOOT_GAP_SIZE)) return fail(BUILD_ERR_WRITE);
+
+  log_line("ブートセクタの書き込み中");
+  if (!append(g_builder.boot_block, sizeof g_builder.boot_block)) return fail(BUILD_ERR_WRITE);
+  for (uint32_t left = BOOT_TAIL_SIZE; left > 0;) {
+    uint32_t n = left < FILE_ALIGNMENT ? left : FILE_ALIGNMENT;
+    if (!append(ZEROS, n)) return fail(BUILD_ERR_WRITE);
+    left -= n;
+  }
+
+  log_line("ゲームローダーの書き込み中");
+  if (!copy_file_into_image(s.apploader_path, apploader_length)) return false;
+  log_line("メインプログラムの書き込み中");
+  if (!copy_file_into_image(s.main_program_path, main_program_length)) return false;
+
+  log_line("ファイル構造のキャッシュ中");
+  h.fst_size.set(layout.fst_size);
+  if (h.max_fst_size.get() < layout.fst_size) h.max_fst_size.set(layout.fst_size);
+  uint8_t* table = static_cast<uint8_t*>(builder_alloc(layout.fst_size));
+  if (!table) return false;
+  emit_file_system_table(layout, table);
+
+  log_line("ファイル構造を書き込んでいます");
+  bool table_written = append(table, layout.fst_size);
+  std::free(table);
+  if (!table_written) return fail(BUILD_ERR_WRITE);
+
+  DataWalk walk = {layout.first_data_offset};
+  if (!visit_files_in_table_order(copy_disc_file, &walk)) return false;
+
+  log_line("ファイルの書込み完了");
+  if (!write_header()) return fail(BUILD_ERR_WRITE);
+
+  if (maximise && !maximise_image_size()) return false;
+
+  host::file_close(g_builder.output);
+  g_builder.output = nullptr;
+
+  log_line("すべての作業を完了しました");
+  if (g_builder.on_finished) g_builder.on_finished();
+  g_builder.last_error = BUILD_OK;
+  return true;
+}
