@@ -1,0 +1,204 @@
+// The real trelvik-cli run as a process on a small generated tree: the image
+// it writes, what it prints, and how it fails.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "disc/disc_format.h"
+#include "support/test_support.h"
+
+namespace {
+
+using test_support::ScratchDir;
+
+struct CliRun {
+  int status;
+  std::string output;  // stdout and stderr together
+  std::string stdout_only;
+};
+
+std::string quote(const std::string& arg) { return "'" + arg + "'"; }
+
+std::string capture(const std::string& command, int* status) {
+  std::string out;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return out;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  int raw = pclose(pipe);
+  *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return out;
+}
+
+CliRun run_cli(const std::vector<std::string>& args) {
+  std::string command = quote(TRELVIK_CLI_PATH);
+  for (const std::string& a : args) command += " " + quote(a);
+  CliRun r;
+  r.output = capture(command + " 2>&1", &r.status);
+  int ignored;
+  r.stdout_only = capture(command + " 2>/dev/null", &ignored);
+  return r;
+}
+
+// Apploader, main program and a base folder with a file in a sub-folder.
+struct Inputs {
+  ScratchDir dir;
+  std::vector<uint8_t> apploader = test_support::patterned_bytes(300, 1);
+  std::vector<uint8_t> main_program = test_support::patterned_bytes(5000, 2);
+  std::vector<uint8_t> data = test_support::patterned_bytes(10000, 3);
+
+  Inputs() {
+    test_support::write_file(dir.at("apploader.img"), apploader);
+    test_support::write_file(dir.at("main.dol"), main_program);
+    test_support::write_file(dir.at("base/sub/data.bin"), data);
+  }
+
+  std::vector<std::string> args(const std::string& output) const {
+    return {"--game-id", "GTR",        "--game-name", "Trial Build", "--maker-id",
+            "01",        "--region",   "usa",         "--apploader", dir.at("apploader.img"),
+            "--main-program", dir.at("main.dol"), "--base-dir", dir.at("base"),
+            "--output",  output,       "--no-maximise"};
+  }
+};
+
+std::vector<std::string> with(std::vector<std::string> args, const std::vector<std::string>& more) {
+  args.insert(args.end(), more.begin(), more.end());
+  return args;
+}
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST(TrelvikCliProcess, BuildWritesHeaderBootFilesAndData) {
+  Inputs in;
+  const std::string out = in.dir.at("out.gcm");
+  CliRun r = run_cli(with(in.args(out), {"--no-disc-magic"}));
+  ASSERT_EQ(r.status, 0) << r.output;
+
+  std::vector<uint8_t> image = test_support::read_file(out);
+  ASSERT_GT(image.size(), 0x2440u + 300 + 5000);
+  EXPECT_EQ(std::string(image.begin(), image.begin() + 6), "GTRE01");
+  EXPECT_EQ(std::string(image.begin() + 0x20, image.begin() + 0x2C), std::string("Trial Build\0", 12));
+  EXPECT_EQ(read_be32(&image[GAMECUBE_DISC_MAGIC_OFFSET]), 0u);
+  EXPECT_EQ(read_be32(&image[0x420]), APPLOADER_OFFSET + 300);
+  const uint32_t fst_offset = read_be32(&image[0x424]);
+  EXPECT_EQ(fst_offset, APPLOADER_OFFSET + 300 + 5000);
+  EXPECT_GT(read_be32(&image[0x428]), 0u);  // the final header, with the table size
+  EXPECT_EQ(read_be32(&image[0x42C]), DEFAULT_MAX_FST_SIZE);
+  EXPECT_TRUE(std::equal(in.apploader.begin(), in.apploader.end(), image.begin() + APPLOADER_OFFSET));
+  EXPECT_TRUE(std::equal(in.main_program.begin(), in.main_program.end(),
+                         image.begin() + APPLOADER_OFFSET + 300));
+  // Not maximised: the image ends with the only file's data, at a 2,048 boundary.
+  ASSERT_EQ(image.size() - in.data.size(), align_to_file_boundary(image.size() - in.data.size()));
+  EXPECT_TRUE(std::equal(in.data.begin(), in.data.end(), image.end() - in.data.size()));
+}
+
+TEST(TrelvikCliProcess, LogLinesAreStampedUtf8OnStdout) {
+  Inputs in;
+  CliRun r = run_cli(in.args(in.dir.at("out.gcm")));
+  ASSERT_EQ(r.status, 0) << r.output;
+  // The first line: "書き込み開始" (start of writing) in UTF-8.
+  const std::string start = "\xE6\x9B\xB8\xE3\x81\x8D\xE8\xBE\xBC\xE3\x81\xBF\xE9\x96\x8B\xE5\xA7\x8B";
+  std::regex first_line("^[0-2][0-9]:[0-5][0-9]:[0-6][0-9]      " + start + "\n");
+  EXPECT_TRUE(std::regex_search(r.stdout_only, first_line)) << r.stdout_only;
+  EXPECT_TRUE(contains(r.stdout_only, "'" + in.dir.at("base/sub/data.bin") + "'")) << r.stdout_only;
+}
+
+TEST(TrelvikCliProcess, DiscMagicIsWrittenUnlessTurnedOff) {
+  Inputs in;
+  const std::string out = in.dir.at("out.gcm");
+  CliRun r = run_cli(in.args(out));
+  ASSERT_EQ(r.status, 0) << r.output;
+  std::vector<uint8_t> image = test_support::read_file(out);
+  EXPECT_EQ(read_be32(&image[GAMECUBE_DISC_MAGIC_OFFSET]), GAMECUBE_DISC_MAGIC);
+}
+
+TEST(TrelvikCliProcess, QuietSuccessPrintsNothing) {
+  Inputs in;
+  CliRun r = run_cli(with(in.args(in.dir.at("out.gcm")), {"--quiet"}));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.output, "");
+  EXPECT_TRUE(exists(in.dir.at("out.gcm")));
+}
+
+TEST(TrelvikCliProcess, HelpExitsCleanlyWithUsage) {
+  CliRun r = run_cli({"--help"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(contains(r.stdout_only, "Usage: trelvik-cli")) << r.output;
+}
+
+TEST(TrelvikCliProcess, WrongOptionsFailBeforeTouchingTheOutput) {
+  Inputs in;
+  const std::string out = in.dir.at("out.gcm");
+  test_support::write_file(out, std::string("previous image"));
+
+  CliRun r = run_cli(with(in.args(out), {"--region=mars"}));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(contains(r.output, "unknown option") || contains(r.output, "twice")) << r.output;
+
+  std::vector<std::string> args = in.args(out);
+  args[7] = "mars";  // --region's value
+  r = run_cli(args);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(contains(r.output, "error: unknown region 'mars'")) << r.output;
+
+  args = in.args(out);
+  args[3] = "Caf\xC3\xA9";  // --game-name's value, with no code page 932 form
+  r = run_cli(args);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(contains(r.output, "code page 932")) << r.output;
+
+  args = in.args(out);
+  args[9] = in.dir.at("missing.img");  // --apploader's value
+  r = run_cli(args);
+  EXPECT_NE(r.status, 0);
+  EXPECT_TRUE(contains(r.output, "cannot open the apploader '" + in.dir.at("missing.img") + "'"))
+      << r.output;
+
+  EXPECT_EQ(test_support::read_file(out).size(), std::string("previous image").size());
+}
+
+TEST(TrelvikCliProcess, UncreatableOutputIsReported) {
+  Inputs in;
+  CliRun r = run_cli(in.args("/nonexistent/x.gcm"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.output, "cannot create the output image '/nonexistent/x.gcm'")) << r.output;
+}
+
+TEST(TrelvikCliProcess, FullDiskFailsTheWriteAndLeavesDevicesAlone) {
+  Inputs in;
+  CliRun r = run_cli(in.args("/dev/full"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.output, "writing the output image '/dev/full' failed")) << r.output;
+  struct stat st;
+  ASSERT_EQ(stat("/dev/full", &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+TEST(TrelvikCliProcess, FailedBuildRemovesTheIncompleteImageAndSaysSo) {
+  Inputs in;
+  const std::string out = in.dir.at("out.gcm");
+  std::vector<std::string> args = in.args(out);
+  args[13] = in.dir.at("no-such-folder");  // --base-dir's value
+  CliRun r = run_cli(args);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.output, "[builder error 7]")) << r.output;
+  EXPECT_TRUE(contains(r.output, "removed incomplete image '" + out + "'")) << r.output;
+  EXPECT_FALSE(exists(out));
+}
+
+}  // namespace
