@@ -86,6 +86,10 @@ uint32_t builder_directory_count();
 // root included, plus every name with its NUL.
 uint32_t fst_total_size();
 
-// Writes the GameCube magic word at 0x1C of the header. Off after
+// Options for images that other disc tools must accept. Both are off after
 // builder_reset, so images are byte-exact with the wizard's unless asked.
+// Writes the GameCube magic word at 0x1C of the header.
 void builder_set_disc_magic(bool enabled);
+// Writes the index of the enclosing folder (0 for the top level) as the second
+// word of every folder entry, instead of 0; some readers check it.
+void builder_set_folder_parent_links(bool enabled);

@@ -24,6 +24,7 @@ struct BuilderState {
   uint16_t last_error;
   bool prepared;  // a successful builder_prepare since the last reset or write
   bool write_disc_magic;
+  bool write_folder_parent_links;
 
   SourceNode root;  // stands for the base directory; never written to the image
   uint32_t directory_count;

@@ -64,6 +64,8 @@ uint16_t builder_last_error() { return g_builder.last_error; }
 
 void builder_set_disc_magic(bool enabled) { g_builder.write_disc_magic = enabled; }
 
+void builder_set_folder_parent_links(bool enabled) { g_builder.write_folder_parent_links = enabled; }
+
 static bool input_exists(const char* path) {
   host::File* f = host::file_open_read(path);
   if (!f) return false;

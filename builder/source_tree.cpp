@@ -277,11 +277,12 @@ struct TableWriter {
   uint32_t entry_index;
   uint32_t name_offset;
   uint32_t data_offset;
+  bool parent_links;
 };
 
 // Numbers the nodes in pre-order; a folder's entry is completed once its
 // contents are numbered, so its "next" is known.
-static void emit_entries(const SourceNode* node, TableWriter* w) {
+static void emit_entries(const SourceNode* node, uint32_t parent_index, TableWriter* w) {
   for (; node; node = node->next_sibling) {
     uint32_t index = ++w->entry_index;
     FstEntry entry;
@@ -292,8 +293,8 @@ static void emit_entries(const SourceNode* node, TableWriter* w) {
     w->name_offset += uint32_t(name_length + 1);
     if (node->is_directory) {
       entry.kind = FST_KIND_DIRECTORY;
-      entry.second.set(0);
-      emit_entries(node->first_child, w);
+      entry.second.set(w->parent_links ? parent_index : 0);
+      emit_entries(node->first_child, index, w);
       entry.third.set(w->entry_index + 1);
     } else {
       entry.kind = FST_KIND_FILE;
@@ -314,8 +315,9 @@ void emit_file_system_table(const ImageLayout& layout, uint8_t* table) {
   std::memcpy(table, &root, FST_ENTRY_SIZE);
   g_builder.root_entry = root;
 
-  TableWriter w = {table, table + uint64_t(count) * FST_ENTRY_SIZE, 0, 0, layout.first_data_offset};
-  emit_entries(g_builder.root.first_child, &w);
+  TableWriter w = {table, table + uint64_t(count) * FST_ENTRY_SIZE, 0, 0, layout.first_data_offset,
+                   g_builder.write_folder_parent_links};
+  emit_entries(g_builder.root.first_child, 0, &w);
 }
 
 static bool visit_files(const SourceNode* node, FileVisitor visit, void* context) {

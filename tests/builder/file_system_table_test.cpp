@@ -109,6 +109,23 @@ TEST_F(FileSystemTable, FoldersAtAnyDepthGetZeroSecondWordAndNextPastTheirConten
   EXPECT_EQ(read_be32(&entry(7)[4]), deep + 2048);
 }
 
+TEST_F(FileSystemTable, ParentLinksOptionPutsTheEnclosingFolderIndexInFolderEntries) {
+  SourceNode* a = add_node(&g_builder.root, "a", 0, true);  // 1
+  add_node(a, "file", 3, false);                            // 2
+  SourceNode* b = add_node(a, "b", 0, true);                // 3
+  add_node(b, "c", 0, true);                                // 4
+  builder_set_folder_parent_links(true);
+
+  ImageLayout layout;
+  ASSERT_TRUE(plan_image_layout(0, 0, &layout));
+  std::vector<uint8_t> table(layout.fst_size);
+  emit_file_system_table(layout, table.data());
+  EXPECT_EQ(read_be32(&table[12 * 1 + 4]), 0u) << "top-level folder: the root";
+  EXPECT_EQ(read_be32(&table[12 * 3 + 4]), 1u);
+  EXPECT_EQ(read_be32(&table[12 * 4 + 4]), 3u);
+  EXPECT_EQ(read_be32(&table[12 * 2 + 4]), layout.first_data_offset) << "files keep their offset";
+}
+
 TEST_F(FileSystemTable, EmptyBaseGivesOnlyTheRootEntry) {
   ImageLayout layout;
   ASSERT_TRUE(plan_image_layout(0, 0, &layout));
