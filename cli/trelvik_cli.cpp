@@ -177,6 +177,7 @@ int main(int argc, char** argv) {
 
   builder_reset();
   builder_set_disc_magic(g_options.disc_magic);
+  builder_set_folder_parent_links(g_options.disc_magic);
   if (!builder_prepare(&settings)) {
     uint16_t code = builder_last_error();
     print_error(build_error_message(code, g_options, g_last_log_line));
