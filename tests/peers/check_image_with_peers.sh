@@ -7,8 +7,8 @@
 #     every file, the apploader and the main program byte for byte as they
 #     went in;
 #   - dolphin-tool opens it as a disc, and its verifier finds no serious
-#     problem, in a copy whose folder entries carry their parent's index
-#     (see below).
+#     problem, in a copy cut at the end of its content; every folder entry
+#     holds its parent folder's index, which Dolphin checks (see below).
 #
 # Usage:
 #   check_image_with_peers.sh
@@ -190,13 +190,10 @@ check_image() {
   # --- dolphin-tool -----------------------------------------------------------
 
   # Dolphin's file system check wants each folder entry's second word to be the
-  # index of its parent folder. The images here carry 0 in every folder entry,
-  # which Dolphin accepts only for top-level folders. The verifier therefore
-  # runs on a copy with those words set to the parent's index, cut at the end
-  # of the content (hashing the padding of a full-size image takes seconds and
-  # checks nothing).
-  # Everything else Dolphin checks (name offsets, folder extents, final NUL)
-  # sees the image's own table.
+  # index of its parent folder, which trelvik-cli writes unless told to copy
+  # the wizard's bytes exactly. The verifier runs on a copy cut at the end of
+  # the content (hashing the padding of a full-size image takes seconds and
+  # checks nothing); the table is the image's own.
   if python3 - "$image" "$work/check/for-dolphin.gcm" >"$work/check/copy.txt" 2>&1 <<'EOF'
 import struct, sys
 
@@ -213,7 +210,7 @@ with open(source, "rb") as f:
         sys.exit("file system table has more entries than bytes")
     end = fst_offset + fst_size
     open_folders = [(0, count)]  # (index, next) of the folders around an entry
-    rewritten = 0
+    wrong_links = []
     for i in range(1, count):
         while len(open_folders) > 1 and i >= open_folders[-1][1]:
             open_folders.pop()
@@ -221,18 +218,19 @@ with open(source, "rb") as f:
         if word0 >> 24:
             parent = open_folders[-1][0]
             if word1 != parent:
-                struct.pack_into(">I", table, 12 * i + 4, parent)
-                rewritten += 1
+                wrong_links.append("entry %d holds %d, not its parent %d" % (i, word1, parent))
             open_folders.append((i, word2))
         else:
             end = max(end, word1 + word2)
+    if wrong_links:
+        sys.exit("folder entries without their parent's index: " + "; ".join(wrong_links[:5]))
     f.seek(0)
     with open(target, "wb") as out:
         out.write(f.read(fst_offset))
         out.write(table)
         f.seek(fst_offset + fst_size)
         out.write(f.read(end - fst_offset - fst_size))
-print("%d nested folder entries given their parent's index, copy of %d bytes" % (rewritten, end))
+print("folder entries carry their parent's index; copy of %d bytes" % end)
 EOF
   then
     echo "      $(cat "$work/check/copy.txt")"
