@@ -18,6 +18,10 @@
 #include "cli/trelvik_options.h"
 #include "host/host_fs.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 TrelvikOptions g_options;
@@ -142,14 +146,49 @@ bool input_opens(const std::string& path) {
   return true;
 }
 
+// The arguments as UTF-8. Windows hands main its arguments in the ANSI code
+// page, which may not hold what was typed: the wide command line does.
+std::vector<std::string> utf8_arguments(int argc, char** argv) {
+#ifdef _WIN32
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide && count == argc) {
+    std::vector<std::string> args;
+    for (int i = 1; i < count; ++i) {
+      int n = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+      std::string arg(size_t(n > 0 ? n : 1), '\0');
+      WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, &arg[0], n, nullptr, nullptr);
+      arg.resize(std::strlen(arg.c_str()));
+      args.push_back(arg);
+    }
+    LocalFree(wide);
+    return args;
+  }
+  if (wide) LocalFree(wide);
+#endif
+  return std::vector<std::string>(argv + 1, argv + argc);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string error;
-  if (!parse_trelvik_args(std::vector<std::string>(argv + 1, argv + argc), &g_options, &error)) {
+  if (!parse_trelvik_args(utf8_arguments(argc, argv), &g_options, &error)) {
     print_error(error);
     return EXIT_USAGE;
   }
+#ifdef _WIN32
+  // Header texts are taken as UTF-8; paths stay in the ANSI code page that
+  // the host's file functions expect.
+  TrelvikOptions ansi;
+  if (parse_trelvik_args(std::vector<std::string>(argv + 1, argv + argc), &ansi, &error)) {
+    g_options.apploader = ansi.apploader;
+    g_options.main_program = ansi.main_program;
+    g_options.base_dir = ansi.base_dir;
+    g_options.output = ansi.output;
+    g_options.header_from = ansi.header_from;
+  }
+#endif
   if (g_options.help) {
     std::fputs(trelvik_usage(), stdout);
     return EXIT_BUILD_OK;
