@@ -131,14 +131,6 @@ bool file_length(File* f, uint64_t* length) {
   return true;
 }
 
-bool measure_file(const char* path, uint64_t* length) {
-  File* f = file_open_read(path);
-  if (!f) return false;
-  bool ok = file_length(f, length);
-  file_close(f);
-  return ok;
-}
-
 bool file_seek(File* f, uint64_t position) {
   if (position > uint64_t(LLONG_MAX)) return false;
   return lseek(f->fd, off_t(position), SEEK_SET) == off_t(position);
@@ -159,11 +151,6 @@ bool file_read_some(File* f, void* buffer, size_t n, size_t* got) {
   }
   *got = done;
   return true;
-}
-
-bool file_read(File* f, void* buffer, size_t n) {
-  size_t got = 0;
-  return file_read_some(f, buffer, n, &got) && got == n;
 }
 
 bool file_write(File* f, const void* buffer, size_t n) {
