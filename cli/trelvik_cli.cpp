@@ -125,14 +125,15 @@ extern "C" void on_signal(int sig) {
   _exit(128 + sig);
 }
 
-void arm_signal_cleanup() {
+void prepare_signal_message() {
   std::snprintf(g_signal_path, sizeof g_signal_path, "%s", g_options.output.c_str());
   int n = std::snprintf(g_signal_message, sizeof g_signal_message,
                         "\ntrelvik-cli: interrupted; removed incomplete image '%s'\n",
                         g_signal_path);
   g_signal_message_length = n > 0 ? std::min(size_t(n), sizeof g_signal_message - 1) : 0;
-  g_remove_on_signal = is_regular_file(g_signal_path) ? 1 : 0;
 }
+
+void arm_signal_cleanup() { g_remove_on_signal = is_regular_file(g_signal_path) ? 1 : 0; }
 
 uint64_t file_size_or_zero(const std::string& path) {
   uint64_t length = 0;
@@ -213,6 +214,13 @@ int main(int argc, char** argv) {
 
   std::signal(SIGINT, on_signal);
   std::signal(SIGTERM, on_signal);
+
+  // An output that does not exist yet is ours as soon as the builder creates
+  // it, so an interruption during the scan removes it too; an existing file
+  // is only taken over once the preparation has truncated it.
+  prepare_signal_message();
+  bool output_is_new = access(g_signal_path, F_OK) != 0;
+  if (output_is_new) g_remove_on_signal = 1;
 
   builder_reset();
   builder_set_disc_magic(g_options.disc_magic);
