@@ -104,33 +104,28 @@ static SourceNode* make_node(char* full_path, const char* name, SourceNode* fold
   return node;
 }
 
-static bool scan_directory(const char* path, SourceNode* folder, const FolderChain* chain) {
-  FolderChain here = {{0, 0}, chain};
-  if (host::folder_identity(path, &here.id) && chain_contains(chain, here.id)) {
-    g_builder.last_error = BUILD_ERR_ENUMERATE;  // a link loops back into its own ancestry
-    return false;
-  }
+static bool scan_failure(uint16_t code) {
+  g_builder.last_error = code;
+  return false;
+}
 
-  host::DirListing* listing = host::dir_open(path);
-  if (!listing) {
-    g_builder.last_error = BUILD_ERR_ENUMERATE;
-    return false;
-  }
+static bool scan_directory(const char* path, SourceNode* folder, const FolderChain* chain);
 
+// Takes every entry of an open listing into folder, in listing order.
+static bool scan_entries(host::DirListing* listing, const char* path, SourceNode* folder,
+                         const FolderChain* chain) {
   SourceNode* last = nullptr;
   for (;;) {
     const char* name = nullptr;
     host::ListStep step = host::dir_next(listing, &name);
-    if (step == host::ListStep::End) break;
-    if (step == host::ListStep::Failed) {
-      host::dir_close(listing);
-      g_builder.last_error = BUILD_ERR_ENUMERATE;
-      return false;
-    }
+    if (step == host::ListStep::End) return true;
+    if (step == host::ListStep::Failed) return scan_failure(BUILD_ERR_ENUMERATE);
 
     char* full_path = join_path(path, name);
-    if (!full_path) break;  // code 1 recorded
-    if (host::is_directory(full_path)) {
+    if (!full_path) return false;  // code 1 recorded
+    bool is_folder = host::is_directory(full_path);
+    uint64_t length = 0;
+    if (is_folder) {
       if (is_dot_entry(name)) {
         std::free(full_path);
         continue;
@@ -139,36 +134,40 @@ static bool scan_directory(const char* path, SourceNode* folder, const FolderCha
       // rather than overflow or cut them.
       if (std::strlen(full_path) + 1 > BUILD_PATH_CAPACITY) {
         std::free(full_path);
-        host::dir_close(listing);
-        g_builder.last_error = BUILD_ERR_PATH_TOO_LONG;
-        return false;
-      }
-      SourceNode* node = make_node(full_path, name, folder, &last);
-      if (!node) break;
-      node->is_directory = 1;
-      ++g_builder.directory_count;
-      if (!scan_directory(node->full_path, node, &here)) {
-        host::dir_close(listing);
-        return false;
+        return scan_failure(BUILD_ERR_PATH_TOO_LONG);
       }
     } else {
-      uint64_t length = 0;
       if (!host::measure_file(full_path, &length)) length = 0;  // the copy reports it later
       // Lengths are 32-bit in the table.
       if (length > UINT32_MAX) {
         std::free(full_path);
-        host::dir_close(listing);
-        g_builder.last_error = BUILD_ERR_DATA_TOO_LARGE;
-        return false;
+        return scan_failure(BUILD_ERR_DATA_TOO_LARGE);
       }
-      SourceNode* node = make_node(full_path, name, folder, &last);
-      if (!node) break;
+    }
+
+    SourceNode* node = make_node(full_path, name, folder, &last);
+    if (!node) return false;  // code 1 recorded
+    if (is_folder) {
+      node->is_directory = 1;
+      ++g_builder.directory_count;
+      if (!scan_directory(node->full_path, node, chain)) return false;
+    } else {
       node->size = uint32_t(length);
       ++g_builder.file_count;
     }
   }
+}
+
+static bool scan_directory(const char* path, SourceNode* folder, const FolderChain* chain) {
+  FolderChain here = {{0, 0}, chain};
+  if (host::folder_identity(path, &here.id) && chain_contains(chain, here.id))
+    return scan_failure(BUILD_ERR_ENUMERATE);  // a link loops back into its own ancestry
+
+  host::DirListing* listing = host::dir_open(path);
+  if (!listing) return scan_failure(BUILD_ERR_ENUMERATE);
+  bool ok = scan_entries(listing, path, folder, &here);
   host::dir_close(listing);
-  return g_builder.last_error != BUILD_ERR_NO_MEMORY;
+  return ok;
 }
 
 bool scan_base_directory() {
