@@ -66,13 +66,6 @@ void builder_set_disc_magic(bool enabled) { g_builder.write_disc_magic = enabled
 
 void builder_set_folder_parent_links(bool enabled) { g_builder.write_folder_parent_links = enabled; }
 
-static bool input_exists(const char* path) {
-  host::File* f = host::file_open_read(path);
-  if (!f) return false;
-  host::file_close(f);
-  return true;
-}
-
 // Measured length of an input file; 0 when it cannot be opened.
 static uint64_t input_length(const char* path) {
   uint64_t length = 0;
@@ -90,7 +83,10 @@ bool builder_prepare(const BuildSettings* settings) {
   s.main_program_path[BUILD_PATH_CAPACITY - 1] = '\0';
   s.apploader_path[BUILD_PATH_CAPACITY - 1] = '\0';
 
-  if (!input_exists(s.apploader_path) || !input_exists(s.main_program_path))
+  // Both boot files must open for reading; their lengths serve the layout check.
+  uint64_t apploader_length = 0, main_program_length = 0;
+  if (!host::measure_file(s.apploader_path, &apploader_length) ||
+      !host::measure_file(s.main_program_path, &main_program_length))
     return fail(BUILD_ERR_OPEN_INPUT);
 
   if (g_builder.output) host::file_close(g_builder.output);
@@ -102,8 +98,7 @@ bool builder_prepare(const BuildSettings* settings) {
 
   // Refuse now what the image could not hold, before the caller starts the write.
   ImageLayout layout;
-  if (!plan_image_layout(input_length(s.apploader_path), input_length(s.main_program_path), &layout))
-    return false;
+  if (!plan_image_layout(apploader_length, main_program_length, &layout)) return false;
 
   g_builder.prepared = true;
   g_builder.last_error = BUILD_OK;

@@ -61,18 +61,6 @@ static void copy_path_field(char* field, const char* path) {
   std::memset(field + n, 0, BUILD_PATH_CAPACITY - n);
 }
 
-// Bounded length of a text kept in a fixed array that may lack a terminator.
-static void copy_state_text(char* field, size_t width, const char* text, size_t text_capacity) {
-  char bounded[BUILD_PATH_CAPACITY + 1];
-  size_t n = 0;
-  while (n < text_capacity && n < BUILD_PATH_CAPACITY && text[n] != '\0') {
-    bounded[n] = text[n];
-    ++n;
-  }
-  bounded[n] = '\0';
-  copy_fixed_field(field, width, bounded);
-}
-
 void fill_build_settings(const WizardState& state, const uint8_t* imported_header,
                          BuildSettings* settings) {
   std::memset(settings, 0, sizeof(*settings));
@@ -85,12 +73,12 @@ void fill_build_settings(const WizardState& state, const uint8_t* imported_heade
     std::memcpy(settings->game_name, imported_header + offsetof(DiscHeader, game_name),
                 sizeof(settings->game_name));
   } else {
-    copy_state_text(settings->game_code, 3, state.game_id, sizeof(state.game_id));
+    // Each field is narrower than the state's text, and copy_fixed_field reads
+    // no further than the field's width, so an unterminated state is safe.
+    copy_fixed_field(settings->game_code, 3, state.game_id);
     settings->game_code[3] = region_letter(state.region_index);
-    copy_state_text(settings->maker_code, sizeof(settings->maker_code), state.maker_id,
-                    sizeof(state.maker_id));
-    copy_state_text(settings->game_name, sizeof(settings->game_name), state.game_name,
-                    sizeof(state.game_name));
+    copy_fixed_field(settings->maker_code, sizeof(settings->maker_code), state.maker_id);
+    copy_fixed_field(settings->game_name, sizeof(settings->game_name), state.game_name);
   }
 
   settings->max_fst_size = uint16_t(DEFAULT_MAX_FST_SIZE);
