@@ -127,3 +127,58 @@ struct FstEntry {
   }
 };
 static_assert(sizeof(FstEntry) == FST_ENTRY_SIZE, "FstEntry is 12 bytes");
+
+// ---------------------------------------------------------------------------
+// Banner file ("/opening.bnr")
+// ---------------------------------------------------------------------------
+
+constexpr const char* BANNER_PATH = "/opening.bnr";
+// The variant is told by the file's size alone: exactly this size is a
+// single-record banner, any other size is read as a six-language banner.
+constexpr uint32_t BANNER_SINGLE_RECORD_SIZE = 0x1960u;  // 6,496
+constexpr uint32_t BANNER_SIX_LANGUAGE_SIZE = 0x1FA0u;   // 8,096
+constexpr uint8_t BANNER_KIND_SINGLE_RECORD = 0;
+constexpr uint8_t BANNER_KIND_SIX_LANGUAGE = 1;
+
+constexpr uint32_t BANNER_PICTURE_OFFSET = 0x20u;
+constexpr int BANNER_WIDTH = 96;
+constexpr int BANNER_HEIGHT = 32;
+constexpr int BANNER_PIXEL_COUNT = BANNER_WIDTH * BANNER_HEIGHT;  // 3,072
+constexpr int BANNER_TILE_SIZE = 4;                               // 4 x 4 pixels
+constexpr int BANNER_TILES_ACROSS = BANNER_WIDTH / BANNER_TILE_SIZE;  // 24
+constexpr uint32_t BANNER_PICTURE_SIZE = BANNER_PIXEL_COUNT * 2u;     // 6,144
+
+constexpr uint32_t BANNER_TEXT_OFFSET = 0x1820u;
+constexpr uint32_t BANNER_RECORD_SIZE = 0x140u;  // 320
+constexpr int BANNER_LANGUAGE_COUNT = 6;  // English, German, French, Spanish, Italian, Dutch
+
+// Fields of a text record: offset and width.
+constexpr uint32_t BANNER_SHORT_NAME_OFFSET = 0x00u, BANNER_SHORT_NAME_SIZE = 32u;
+constexpr uint32_t BANNER_SHORT_MAKER_OFFSET = 0x20u, BANNER_SHORT_MAKER_SIZE = 32u;
+constexpr uint32_t BANNER_LONG_NAME_OFFSET = 0x40u, BANNER_LONG_NAME_SIZE = 64u;
+constexpr uint32_t BANNER_LONG_MAKER_OFFSET = 0x80u, BANNER_LONG_MAKER_SIZE = 64u;
+constexpr uint32_t BANNER_DESCRIPTION_OFFSET = 0xC0u, BANNER_DESCRIPTION_SIZE = 128u;
+
+struct BannerRgb {
+  uint8_t red, green, blue;
+};
+
+// Screen colour of one 16-bit banner pixel. Bit 15 set: 5 bits per channel,
+// expanded as (c << 3) | (c >> 2). Bit 15 clear: 4 bits per channel scaled by
+// 15 (so 15 gives 225), the three alpha bits ignored and nothing blended.
+inline BannerRgb banner_pixel_rgb(uint16_t v) {
+  if (v & 0x8000u) {
+    auto expand5 = [](unsigned c) { return uint8_t((c << 3) | (c >> 2)); };
+    return {expand5((v >> 10) & 0x1Fu), expand5((v >> 5) & 0x1Fu), expand5(v & 0x1Fu)};
+  }
+  return {uint8_t(((v >> 8) & 0xFu) * 15u), uint8_t(((v >> 4) & 0xFu) * 15u),
+          uint8_t((v & 0xFu) * 15u)};
+}
+
+// Picture position of stored pixel i: tiles run left to right, then top to
+// bottom; inside a tile, pixels do the same.
+inline void banner_pixel_position(int i, int* x, int* y) {
+  int tile = i / 16;
+  *x = (tile % BANNER_TILES_ACROSS) * BANNER_TILE_SIZE + i % BANNER_TILE_SIZE;
+  *y = (tile / BANNER_TILES_ACROSS) * BANNER_TILE_SIZE + (i / BANNER_TILE_SIZE) % BANNER_TILE_SIZE;
+}

@@ -49,6 +49,13 @@ bool folder_identity(const char* path, FolderId* id);
 bool can_enter_directory(const char* path);
 
 bool make_directory(const char* path);  // fails when it exists already
+
+// True when name, joined to a folder path with PATH_SEPARATOR, names an entry
+// directly inside that folder: not "", "." or "..", and no separator of this
+// host. A 0x5C byte that is the second byte of a Shift-JIS character is part
+// of the name, not a separator (Windows reads it with the system code page's
+// lead bytes, the same way its file functions do).
+bool is_plain_name(const char* name);
 bool remove_file(const char* path);
 
 // ---------------------------------------------------------------------------

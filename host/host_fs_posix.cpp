@@ -9,6 +9,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
 namespace host {
 
@@ -181,6 +182,29 @@ bool file_extend_with_zeros(File* f, uint64_t new_length) {
     if (ftruncate(f->fd, off_t(new_length)) != 0) return false;
   }
   return file_seek(f, new_length);
+}
+
+}  // namespace host
+
+namespace host {
+
+// Lead bytes of a Shift-JIS double-byte character.
+static bool is_cp932_lead_byte(unsigned char c) {
+  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+bool is_plain_name(const char* name) {
+  if (name[0] == '\0' || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) return false;
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p) {
+    if (is_cp932_lead_byte(*p) && p[1] != '\0') {
+      ++p;  // the trail byte may be 0x5C; '/' (0x2F) is never a trail byte
+      continue;
+    }
+    // A backslash is no separator here, but it is one on Windows, where the
+    // same extracted tree may end up.
+    if (*p == '/' || *p == '\\') return false;
+  }
+  return true;
 }
 
 }  // namespace host

@@ -173,3 +173,24 @@ bool file_extend_with_zeros(File* f, uint64_t new_length) {
 }
 
 }  // namespace host
+
+namespace host {
+
+bool is_plain_name(const char* name) {
+  if (name[0] == '\0' || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) return false;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(name);
+  for (; *p; ++p) {
+    if (IsDBCSLeadByte(*p) && p[1] != '\0') {
+      ++p;
+      continue;
+    }
+    // ':' would name a drive or an alternate data stream.
+    if (*p == '/' || *p == '\\' || *p == ':') return false;
+  }
+  // Windows drops trailing dots and blanks from a name, so ". ." or "..."
+  // could turn into the folder itself or its parent.
+  unsigned char last = p[-1];
+  return last != '.' && last != ' ';
+}
+
+}  // namespace host

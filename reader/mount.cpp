@@ -1,0 +1,177 @@
+// Mounting, unmounting and the reader's state, allocation and error texts.
+#include "reader/reader_state.h"
+#include "reader/reader_testing.h"
+
+#include <cstdlib>
+#include <cstring>
+
+ReaderState g_reader;
+
+static long g_allocations_left = -1;  // test hook: fail after this many; -1 never
+
+void iso_testing_fail_allocations_after(long count) { g_allocations_left = count; }
+
+void* iso_alloc(size_t size) {
+  if (g_allocations_left == 0) {
+    g_reader.error = IsoErrNoMemory;
+    return nullptr;
+  }
+  if (g_allocations_left > 0) --g_allocations_left;
+  void* p = std::calloc(1, size == 0 ? 1 : size);
+  if (!p) g_reader.error = IsoErrNoMemory;
+  return p;
+}
+
+char* iso_strdup(const char* text) {
+  size_t n = std::strlen(text) + 1;
+  char* copy = static_cast<char*>(iso_alloc(n));
+  if (copy) std::memcpy(copy, text, n);
+  return copy;
+}
+
+// Clears everything an unmount clears; the callbacks stay.
+static void clear_image_state() {
+  release_fst_cache();
+  if (g_reader.image) host::file_close(g_reader.image);
+  g_reader.image = nullptr;
+  std::free(g_reader.image_path);
+  g_reader.image_path = nullptr;
+  g_reader.image_size = 0;
+  g_reader.mounted = 0;
+  std::memset(&g_reader.header, 0, sizeof g_reader.header);
+  g_reader.main_program_offset = 0;
+  g_reader.fst_offset = 0;
+  g_reader.fst_size = 0;
+  g_reader.entry_count = 0;
+  g_reader.entries_start = 0;
+  g_reader.name_table_distance = 0;
+  g_reader.banner_kind = 0;
+  std::memset(g_reader.banner_single, 0, sizeof g_reader.banner_single);
+  std::memset(g_reader.banner_six, 0, sizeof g_reader.banner_six);
+  std::memset(g_reader.banner_picture, 0, sizeof g_reader.banner_picture);
+}
+
+bool IsoReset() {
+  clear_image_state();
+  g_reader.error = IsoErrNone;
+  g_reader.file_started = nullptr;
+  g_reader.progress = nullptr;
+  g_reader.file_finished = nullptr;
+  g_reader.operation_finished = nullptr;
+  return true;
+}
+
+void IsoSetCallbacks(IsoFileStartedFn fileStarted, IsoProgressFn progress,
+                     IsoFileFinishedFn fileFinished, IsoOperationFinishedFn operationFinished) {
+  g_reader.file_started = fileStarted;
+  g_reader.progress = progress;
+  g_reader.file_finished = fileFinished;
+  g_reader.operation_finished = operationFinished;
+}
+
+void IsoUnmount() {
+  if (!g_reader.mounted) return;
+  clear_image_state();
+  g_reader.error = IsoErrNone;
+}
+
+// Reads up to n bytes at position; what is not there stays zero.
+static void read_zero_filled(uint64_t position, void* buffer, size_t n) {
+  std::memset(buffer, 0, n);
+  size_t got = 0;
+  if (host::file_seek(g_reader.image, position)) host::file_read_some(g_reader.image, buffer, n, &got);
+}
+
+// Loads "/opening.bnr" when the image has one. Its size alone tells the kind.
+static void load_banner() {
+  uint32_t offset = 0, size = 0;
+  if (!IsoFindFile(BANNER_PATH, &offset, &size, 0)) return;
+  if (size == BANNER_SINGLE_RECORD_SIZE) {
+    g_reader.banner_kind = BANNER_KIND_SINGLE_RECORD;
+    read_zero_filled(offset, g_reader.banner_single, sizeof g_reader.banner_single);
+  } else {
+    // Any other size is read as a six-language banner from its start.
+    g_reader.banner_kind = BANNER_KIND_SIX_LANGUAGE;
+    read_zero_filled(offset, g_reader.banner_six, sizeof g_reader.banner_six);
+  }
+}
+
+bool IsoMount(const char* imagePath, uint8_t acceptAnySize) {
+  if (g_reader.mounted) {
+    g_reader.error = IsoErrAlreadyMounted;
+    return false;
+  }
+  host::File* file = host::file_open_read(imagePath);
+  if (!file) {
+    g_reader.error = IsoErrOpen;
+    return false;
+  }
+  uint64_t size = 0;
+  if (!host::file_length(file, &size)) {
+    host::file_close(file);
+    g_reader.error = IsoErrOpen;
+    return false;
+  }
+  if (size != DISC_IMAGE_SIZE && !acceptAnySize) {
+    host::file_close(file);
+    clear_image_state();
+    g_reader.error = size > DISC_IMAGE_SIZE ? IsoErrTooLarge : IsoErrBadSize;
+    return false;
+  }
+  clear_image_state();
+  g_reader.image = file;
+  g_reader.image_size = size;
+
+  read_zero_filled(0, &g_reader.header, sizeof g_reader.header);
+  g_reader.main_program_offset = g_reader.header.main_program_offset.get();
+  g_reader.fst_offset = g_reader.header.fst_offset.get();
+  g_reader.fst_size = g_reader.header.fst_size.get();
+
+  if (!build_fst_cache()) {
+    int code = g_reader.error;  // 6 for a table that cannot be trusted, 1 when memory ran out
+    clear_image_state();
+    g_reader.error = code;
+    return false;
+  }
+  load_banner();
+
+  g_reader.mounted = 1;
+  g_reader.image_path = iso_strdup(imagePath);
+  if (!g_reader.image_path) return false;  // stays mounted; the next unmount releases it
+  g_reader.error = IsoErrNone;
+  return true;
+}
+
+uint8_t IsoIsMounted() { return g_reader.mounted; }
+const char* IsoGetImagePath() { return g_reader.image_path; }
+FstNode* IsoGetRoot() { return &g_reader.root; }
+int IsoGetFileCount() { return g_reader.file_count; }
+int IsoGetDirectoryCount() { return g_reader.directory_count; }
+int IsoGetLastError() { return g_reader.error; }
+
+const char* IsoErrorTextFor(int code) {
+  switch (code) {
+    case IsoErrNone: return "No error";
+    case IsoErrNoMemory: return "Cannot allocate memory";
+    case IsoErrAlreadyMounted: return "ISO already mounted; unmount first";
+    case IsoErrOpen:
+      return "ISOファイルを開くことができません。ファイルが存在するか、"
+             "他のプロセスで開いていないか確認して下さい。";
+    case IsoErrTooLarge: return "ISOが大きすぎます。破損している可能性があります";
+    case IsoErrBadSize: return "ISOが不正なｻｲｽﾞです。破損している可能性があります";
+    case IsoErrFstCache: return "ISOのファイル構造をキャッシュできません";
+    case IsoErrNoDirectory: return "ﾃﾞｨﾚｸﾄﾘが存在しません";
+    case IsoErrNoFile: return "ﾌｧｲﾙが見つかりません";
+    case IsoErrMakeDirectory: return "ﾃﾞｨﾚｸﾄﾘを作成できません";
+    case IsoErrCreateFile: return "ﾌｧｲﾙを作成できません";
+    case IsoErrRead: return "ファイルの読み込みエラー";
+    case IsoErrWrite: return "ファイルの書込みエラー";
+    case IsoErrSeek: return "ﾃﾞｨｽｸｱｸｾｽｴﾗｰ";
+    case IsoErrPathTooLong: return "パスが長すぎます";
+    case IsoErrNotMounted: return "ISOがマウントされていません";
+    case IsoErrUnsafeName: return "ﾌｧｲﾙ名が不正です";
+    default: return "不明なエラー";
+  }
+}
+
+const char* IsoGetErrorText() { return IsoErrorTextFor(g_reader.error); }

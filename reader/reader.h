@@ -1,0 +1,174 @@
+// The image reader engine: mounts one disc image at a time, caches its file
+// system table as a tree of FstNode records, looks paths up, extracts files,
+// folders and system areas, and answers header and banner queries.
+//
+// Plain operations over one global reader state. Operations return a success
+// flag (or a pointer) and leave a numeric code that IsoGetErrorText turns
+// into a text. Nothing here shows anything; copy progress goes through the
+// four callbacks registered with IsoSetCallbacks.
+//
+// Image paths use "/" as separator and begin with "/". The lookups do not
+// treat "/" alone specially: callers that accept the root use IsoGetRoot.
+#pragma once
+
+#include <cstdint>
+
+// ---------------------------------------------------------------------------
+// Error codes
+// ---------------------------------------------------------------------------
+
+enum IsoError {
+  IsoErrNone = 0,
+  IsoErrNoMemory = 1,
+  IsoErrAlreadyMounted = 2,
+  IsoErrOpen = 3,
+  IsoErrTooLarge = 4,
+  IsoErrBadSize = 5,
+  IsoErrFstCache = 6,
+  IsoErrNoDirectory = 7,
+  IsoErrNoFile = 8,
+  IsoErrMakeDirectory = 9,
+  IsoErrCreateFile = 10,
+  IsoErrRead = 11,
+  IsoErrWrite = 12,
+  IsoErrSeek = 13,
+  // Refusals the reader adds to keep extraction safe.
+  IsoErrPathTooLong = 14,  // a host path does not fit the 511-character buffers
+  IsoErrNotMounted = 15,   // an extraction was asked for with no image mounted
+  IsoErrUnsafeName = 16,   // an entry's name would leave the destination folder
+};
+constexpr int ISO_ERROR_LAST = IsoErrUnsafeName;
+
+// Host paths are built in buffers of this many bytes (511 characters + NUL).
+constexpr int ISO_HOST_PATH_CAPACITY = 512;
+
+// ---------------------------------------------------------------------------
+// The cached tree
+// ---------------------------------------------------------------------------
+
+struct FstNode {
+  char* name;          // NUL-terminated, at most 63 bytes
+  uint32_t size;       // file length; 0 for a folder
+  uint32_t offset;     // image offset of the file's data; 0 for a folder
+  uint8_t isDirectory;
+  FstNode* prev;        // previous sibling, null for the first
+  FstNode* next;        // next sibling, null for the last
+  FstNode* parent;      // containing folder; the root record for top-level entries
+  FstNode* firstChild;  // first entry of a folder, null for files and empty folders
+};
+
+// ---------------------------------------------------------------------------
+// Callbacks
+// ---------------------------------------------------------------------------
+
+typedef void (*IsoFileStartedFn)(const char* destination_path);
+typedef void (*IsoProgressFn)(int percent);
+typedef void (*IsoFileFinishedFn)();
+typedef void (*IsoOperationFinishedFn)();
+
+// ---------------------------------------------------------------------------
+// Mounting and the table cache
+// ---------------------------------------------------------------------------
+
+// Unmounts, clears the whole state and all four callbacks. Always true.
+bool IsoReset();
+// Any of the four may be null.
+void IsoSetCallbacks(IsoFileStartedFn fileStarted, IsoProgressFn progress,
+                     IsoFileFinishedFn fileFinished, IsoOperationFinishedFn operationFinished);
+
+// Opens the image, reads its header and file system table into the tree and
+// loads "/opening.bnr". With acceptAnySize clear only a full-size image mounts.
+bool IsoMount(const char* imagePath, uint8_t acceptAnySize);
+void IsoUnmount();
+uint8_t IsoIsMounted();
+const char* IsoGetImagePath();  // null when unmounted
+
+// The root record: named after the product code; valid (and childless) when
+// unmounted.
+FstNode* IsoGetRoot();
+int IsoGetFileCount();
+int IsoGetDirectoryCount();
+
+// matchMode 0: folder components exact, the file name ignoring ASCII case.
+// matchMode 1: folder components ignoring ASCII case, the file name exact.
+bool IsoFindFile(const char* path, uint32_t* offset, uint32_t* size, uint8_t matchMode);
+// Every component must be a folder; null when not found.
+FstNode* IsoFindDirectory(const char* path, uint8_t ignoreCase);
+
+int IsoGetLastError();
+// Constant text for the current code, in code page 932.
+const char* IsoGetErrorText();
+// The text for a given code (the same table).
+const char* IsoErrorTextFor(int code);
+
+// ---------------------------------------------------------------------------
+// Extraction
+// ---------------------------------------------------------------------------
+
+// Copies length bytes from the image at firstByte into a new host file, in
+// 4,096-byte blocks, reporting progress and fileFinished.
+bool IsoCopyRange(const char* destination, uint32_t firstByte, uint32_t length);
+bool IsoExtractFile(const char* imagePath, const char* destinationFile);
+// "/" extracts the whole file system straight into destinationFolder; another
+// folder is extracted as destinationFolder/<its name>/...
+bool IsoExtractDirectory(const char* imagePath, const char* destinationFolder);
+bool IsoExtractChildren(const FstNode* first, const char* destinationFolder);
+bool IsoExtractBootData(const char* destination);
+bool IsoExtractFst(const char* destination);
+bool IsoExtractApploader(const char* destination);
+bool IsoExtractMainProgram(const char* destination);
+
+// True when name can be joined to a host folder path without leaving it:
+// not "", "." or "..", no separator of this host.
+bool IsoIsSafeHostName(const char* name);
+
+// ---------------------------------------------------------------------------
+// Disc information
+// ---------------------------------------------------------------------------
+
+char* IsoGetGameName(char* buffer, int capacity);
+// "DOL-" + three game-code characters + "-" + JPN / USA / EUR.
+char* IsoGetProductCode(char* buffer, int capacity);
+const char* IsoGetMakerName();
+
+// Video format text from a product code (its character at index 8).
+const char* IsoVideoFormatText(const char* productCode);
+
+// ---------------------------------------------------------------------------
+// Banner
+// ---------------------------------------------------------------------------
+
+enum BannerSelector : uint16_t {
+  BannerShortMaker = 1,
+  BannerLongMaker = 2,
+  BannerShortName = 3,
+  BannerLongName = 4,
+  BannerDescription = 5,
+  BannerPicture = 6,
+};
+
+// 0 single-record, 1 six-language.
+uint8_t IsoGetBannerKind();
+// Pointer into the loaded banner; null for an unknown selector, or for a
+// language outside 0-5 of a six-language banner. A single-record banner
+// answers every language with its one record.
+const uint8_t* IsoGetBannerField(uint16_t selector, uint16_t language);
+void IsoPrepareBannerPicture();
+// The picture buffer in stored (tile) order, host byte order, 3,072 pixels.
+const uint16_t* IsoGetBannerPicture();
+
+// Drawing target: a device context on Windows, an RGB canvas elsewhere.
+#ifdef _WIN32
+struct HDC__;
+typedef HDC__* IsoDrawTarget;
+#else
+struct BannerCanvas {
+  uint8_t rgb[32][96][3];  // rows top to bottom, red green blue
+};
+typedef BannerCanvas* IsoDrawTarget;
+#endif
+
+// Paints the 96 x 32 picture with its top-left corner at (x0, y0), one pixel
+// at a time, top-left tile first.
+void IsoDrawBanner(IsoDrawTarget target, uint16_t x0, uint16_t y0);
+void IsoPutBannerPixel(IsoDrawTarget target, int x, int y, uint16_t pixel);

@@ -1,0 +1,57 @@
+// The reader engine's one global state, shared by its source files.
+#pragma once
+
+#include "disc/disc_format.h"
+#include "host/host_fs.h"
+#include "reader/reader.h"
+
+#include <cstddef>
+#include <cstdint>
+
+// Most entries the table cache holds besides the root.
+constexpr uint32_t READER_MAX_ENTRIES = 16384u;
+// Each name is taken from a block of this many bytes and must end inside it.
+constexpr uint32_t READER_NAME_BLOCK = 64u;
+
+struct ReaderState {
+  uint8_t mounted;
+  host::File* image;
+  char* image_path;
+  uint64_t image_size;
+
+  // Header as stored; the three offsets below are its fields in host order.
+  DiscHeader header;
+  uint32_t main_program_offset;
+  uint32_t fst_offset;
+  uint32_t fst_size;
+  uint32_t entry_count;  // N, from the root entry
+
+  uint8_t banner_kind;
+  uint8_t banner_single[BANNER_SINGLE_RECORD_SIZE];
+  uint8_t banner_six[BANNER_SIX_LANGUAGE_SIZE];
+  uint16_t banner_picture[BANNER_PIXEL_COUNT];
+
+  FstNode root;
+  int file_count;
+  int directory_count;
+  uint32_t entries_start;        // fst_offset + 12
+  uint32_t name_table_distance;  // (N - 1) x 12
+
+  int error;
+  IsoFileStartedFn file_started;
+  IsoProgressFn progress;
+  IsoFileFinishedFn file_finished;
+  IsoOperationFinishedFn operation_finished;
+};
+
+extern ReaderState g_reader;
+
+// Every heap allocation of the reader: zero-filled; on failure sets
+// IsoErrNoMemory and returns null.
+void* iso_alloc(size_t size);
+char* iso_strdup(const char* text);
+
+// Builds the tree from the mounted file's table. False on a table that cannot
+// be trusted (code 6) or on a failed allocation (code 1).
+bool build_fst_cache();
+void release_fst_cache();
