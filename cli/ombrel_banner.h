@@ -1,0 +1,18 @@
+// The mounted image's banner picture as ombrel-cli writes it: drawn by the
+// reader exactly as the properties dialog draws it, then encoded as PNG.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The picture as BANNER_WIDTH x BANNER_HEIGHT pixels of red, green and blue
+// bytes, rows top to bottom. On Windows IsoDrawBanner paints a memory device
+// context whose bits are read back; elsewhere it paints a BannerCanvas.
+bool render_banner_rgb(std::vector<uint8_t>* rgb, std::string* error);
+
+// PNG bytes of an RGB picture (stb_image_write).
+bool encode_png_rgb(const std::vector<uint8_t>& rgb, int width, int height, std::string* png);
+
+// Writes bytes to a new or truncated host file.
+bool write_host_file(const std::string& path, const std::string& bytes);

@@ -1,0 +1,208 @@
+// Command-line parsing for ombrel-cli.
+#include "cli/ombrel_options.h"
+
+#include <cstring>
+
+namespace {
+
+struct CommandForm {
+  const char* name;
+  OmbrelCommand command;
+  size_t min_operands;  // after the command name
+  size_t max_operands;
+  const char* synopsis;
+};
+
+const CommandForm kCommands[] = {
+    {"info", OmbrelCommand::Info, 1, 1, "info IMAGE"},
+    {"ls", OmbrelCommand::List, 1, 2, "ls [-R] IMAGE [PATH]"},
+    {"extract", OmbrelCommand::Extract, 3, 3, "extract IMAGE PATH DEST"},
+    {"sys", OmbrelCommand::System, 3, 3, "sys IMAGE boot|fst|apploader|dol DEST"},
+    {"banner", OmbrelCommand::Banner, 2, 2, "banner IMAGE OUT.png"},
+};
+
+const CommandForm* find_command(const std::string& name) {
+  for (const CommandForm& c : kCommands) {
+    if (name == c.name) return &c;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+const char* ombrel_usage() {
+  return
+      "Usage: ombrel-cli [--strict-size] COMMAND IMAGE [ARGS...]\n"
+      "Reads a GameCube disc image (.gcm): its header, banner and files.\n"
+      "\n"
+      "Commands:\n"
+      "  info IMAGE                 image path, entry counts, game name, maker,\n"
+      "                             product code, video format, banner kind and\n"
+      "                             the banner's texts in each of its languages\n"
+      "  ls [-R] IMAGE [PATH]       the entries of the folder PATH (default /), or\n"
+      "                             with -R of its whole subtree, one per line:\n"
+      "                             KIND<TAB>SIZE<TAB>OFFSET<TAB>PATH, KIND d or f,\n"
+      "                             SIZE and OFFSET in decimal (0 for folders)\n"
+      "  extract IMAGE PATH DEST    PATH / writes the whole file system into DEST;\n"
+      "                             a folder writes DEST/name with all it holds; a\n"
+      "                             file writes DEST/name\n"
+      "  sys IMAGE AREA DEST        writes a system area into the folder DEST:\n"
+      "                             boot (boot.bin), fst (fst), apploader\n"
+      "                             (apploader) or dol (default.dol)\n"
+      "  banner IMAGE OUT.png       the 96 x 32 banner picture as a PNG file\n"
+      "\n"
+      "Options:\n"
+      "  --strict-size  mount only images of the full disc size, 1,459,978,240\n"
+      "                 bytes (images of any size are read by default)\n"
+      "  -R             ls: list the whole subtree\n"
+      "  --help         show this text\n"
+      "  --             end of options: what follows are operands\n"
+      "\n"
+      "Paths inside the image use '/' and are compared byte for byte with the\n"
+      "image's names (folders exactly for ls and extract of a folder; for\n"
+      "extract of a file, folders ignoring ASCII case and the file name exactly).\n"
+      "A missing DEST folder is created. When extracting a folder whose copy\n"
+      "already exists in DEST, that top folder is reused and its files are\n"
+      "overwritten; a sub-folder that exists already stops the extraction before\n"
+      "anything is written, and so does a name that cannot be used as a file\n"
+      "name on this system. Names are written as their bytes, unconverted.\n"
+      "Header and banner texts are shown in UTF-8: Shift-JIS for the header and\n"
+      "single-record banners, Windows-1252 for six-language banners, the raw\n"
+      "bytes when a text does not decode. Control characters are shown as \\n,\n"
+      "\\r, \\t or \\xNN.\n"
+      "\n"
+      "Exit status: 0 success, 1 the image could not be read or written from\n"
+      "(the reader's error text is printed), 2 wrong command or options.\n";
+}
+
+bool parse_ombrel_args(const std::vector<std::string>& args, OmbrelOptions* options,
+                       std::string* error) {
+  *options = OmbrelOptions();
+  std::vector<std::string> operands;
+  bool options_ended = false;
+  for (const std::string& arg : args) {
+    if (!options_ended && arg.size() > 1 && arg[0] == '-') {
+      if (arg == "--") {
+        options_ended = true;
+      } else if (arg == "--help" || arg == "-h") {
+        options->help = true;
+        return true;
+      } else if (arg == "--strict-size") {
+        options->strict_size = true;
+      } else if (arg == "-R") {
+        options->recursive = true;
+      } else {
+        *error = "unknown option '" + arg + "' (see --help)";
+        return false;
+      }
+      continue;
+    }
+    operands.push_back(arg);
+  }
+
+  if (operands.empty()) {
+    *error = "no command given (info, ls, extract, sys or banner; see --help)";
+    return false;
+  }
+  const CommandForm* form = find_command(operands[0]);
+  if (!form) {
+    *error = "unknown command '" + operands[0] + "' (info, ls, extract, sys or banner)";
+    return false;
+  }
+  options->command = form->command;
+  size_t count = operands.size() - 1;
+  if (count < form->min_operands || count > form->max_operands) {
+    *error = std::string(count < form->min_operands ? "too few" : "too many") +
+             " operands; usage: ombrel-cli " + form->synopsis;
+    return false;
+  }
+  if (options->recursive && form->command != OmbrelCommand::List) {
+    *error = std::string("-R applies to ls only, not to ") + form->name;
+    return false;
+  }
+  for (size_t i = 1; i < operands.size(); ++i) {
+    if (operands[i].empty()) {
+      *error = std::string("an empty operand; usage: ombrel-cli ") + form->synopsis;
+      return false;
+    }
+  }
+
+  options->image = operands[1];
+  switch (form->command) {
+    case OmbrelCommand::List:
+      if (count == 2 && !canonical_image_path(operands[2], &options->image_path, error)) {
+        return false;
+      }
+      break;
+    case OmbrelCommand::Extract:
+      if (!canonical_image_path(operands[2], &options->image_path, error)) return false;
+      options->destination = operands[3];
+      break;
+    case OmbrelCommand::System:
+      if (!parse_system_area(operands[2], &options->area)) {
+        *error = "unknown system area '" + operands[2] + "' (boot, fst, apploader or dol)";
+        return false;
+      }
+      options->destination = operands[3];
+      break;
+    case OmbrelCommand::Banner:
+      options->destination = operands[2];
+      break;
+    default:
+      break;
+  }
+  return true;
+}
+
+bool parse_system_area(const std::string& name, SystemArea* area) {
+  static const struct {
+    const char* name;
+    SystemArea area;
+  } kAreas[] = {{"boot", SystemArea::Boot},
+                {"fst", SystemArea::Fst},
+                {"apploader", SystemArea::Apploader},
+                {"dol", SystemArea::MainProgram}};
+  for (const auto& a : kAreas) {
+    if (name == a.name) {
+      *area = a.area;
+      return true;
+    }
+  }
+  return false;
+}
+
+const char* system_area_file_name(SystemArea area) {
+  switch (area) {
+    case SystemArea::Boot: return "boot.bin";
+    case SystemArea::Fst: return "fst";
+    case SystemArea::Apploader: return "apploader";
+    case SystemArea::MainProgram: return "default.dol";
+  }
+  return "";
+}
+
+bool canonical_image_path(const std::string& path, std::string* canonical, std::string* error) {
+  if (path.empty()) {
+    *error = "an empty path inside the image (use / for the root)";
+    return false;
+  }
+  if (path.find('\0') != std::string::npos) {
+    *error = "the path inside the image holds a zero byte";
+    return false;
+  }
+  std::string out;
+  size_t i = 0;
+  while (i < path.size()) {
+    size_t slash = path.find('/', i);
+    if (slash == std::string::npos) slash = path.size();
+    if (slash > i) out += "/" + path.substr(i, slash - i);
+    i = slash + 1;
+  }
+  *canonical = out.empty() ? "/" : out;
+  return true;
+}
+
+std::string last_path_component(const std::string& canonical) {
+  size_t slash = canonical.rfind('/');
+  return slash == std::string::npos ? canonical : canonical.substr(slash + 1);
+}

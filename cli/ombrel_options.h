@@ -1,0 +1,52 @@
+// ombrel-cli's command line: the command and its operands parsed into one
+// record, the in-image path made canonical, and the --help text.
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum class OmbrelCommand { None, Info, List, Extract, System, Banner };
+
+// The four system areas, in the order the tool lists them.
+enum class SystemArea { Boot, Fst, Apploader, MainProgram };
+
+struct OmbrelOptions {
+  OmbrelCommand command = OmbrelCommand::None;
+  std::string image;
+  std::string image_path = "/";  // ls and extract: the path inside the image
+  std::string destination;       // extract and sys: a folder; banner: the PNG file
+  SystemArea area = SystemArea::Boot;
+  bool recursive = false;    // ls -R
+  bool strict_size = false;  // mount only full-size images
+  bool help = false;
+};
+
+// Exit statuses of the tool.
+constexpr int EXIT_OMBREL_OK = 0;
+constexpr int EXIT_OMBREL_FAILED = 1;
+constexpr int EXIT_OMBREL_USAGE = 2;
+
+const char* ombrel_usage();
+
+// Parses the arguments after the program name: a command, its operands, and
+// the options --strict-size, --help and (for ls) -R anywhere among them. "--"
+// ends the options, so an operand may begin with "-". False with a one-line
+// reason for an unknown command or option, or a wrong number of operands.
+// --help stops the checks.
+bool parse_ombrel_args(const std::vector<std::string>& args, OmbrelOptions* options,
+                       std::string* error);
+
+// "boot", "fst", "apploader" or "dol".
+bool parse_system_area(const std::string& name, SystemArea* area);
+// The file a system area is written to: "boot.bin", "fst", "apploader",
+// "default.dol".
+const char* system_area_file_name(SystemArea area);
+
+// An in-image path as the reader's lookups want it: a leading "/", no empty
+// components (repeated or trailing "/" are dropped), "/" alone for the root.
+// "." and ".." are kept as they are: they are names like any other inside an
+// image. False for an empty path or one holding a NUL byte.
+bool canonical_image_path(const std::string& path, std::string* canonical, std::string* error);
+
+// The last component of a canonical path ("" for the root).
+std::string last_path_component(const std::string& canonical);

@@ -1,0 +1,240 @@
+// Listing lines, the information block and display texts for ombrel-cli.
+#include "cli/ombrel_output.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "disc/disc_format.h"
+#include "host/host_text.h"
+
+// ---------------------------------------------------------------------------
+// Texts
+// ---------------------------------------------------------------------------
+
+std::string field_text(const uint8_t* field, size_t width) {
+  if (!field) return std::string();
+  const void* nul = std::memchr(field, 0, width);
+  size_t length = nul ? size_t(static_cast<const uint8_t*>(nul) - field) : width;
+  return std::string(reinterpret_cast<const char*>(field), length);
+}
+
+std::string escape_controls(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (unsigned char c : text) {
+    if (c >= 0x20 && c != 0x7F) {
+      out += char(c);
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      out += hex;
+    }
+  }
+  return out;
+}
+
+std::string shift_jis_for_display(const std::string& bytes) {
+  std::string utf8;
+  if (!host::cp932_to_utf8(bytes, &utf8)) utf8 = bytes;
+  return escape_controls(utf8);
+}
+
+std::string windows1252_for_display(const std::string& bytes) {
+  std::string utf8;
+  if (!host::cp1252_to_utf8(bytes, &utf8)) utf8 = bytes;
+  return escape_controls(utf8);
+}
+
+std::string system_text_utf8(const char* cp932) {
+  std::string utf8;
+  if (!cp932) return utf8;
+  if (!host::cp932_to_utf8(cp932, &utf8)) utf8 = cp932;
+  return utf8;
+}
+
+// ---------------------------------------------------------------------------
+// Listing
+// ---------------------------------------------------------------------------
+
+std::string child_image_path(const std::string& folder_path, const std::string& name) {
+  if (folder_path.empty() || folder_path == "/") return "/" + name;
+  return folder_path + "/" + name;
+}
+
+std::string entry_line(const FstNode& node, const std::string& image_path) {
+  char numbers[48];
+  std::snprintf(numbers, sizeof numbers, "%c\t%lu\t%lu\t", node.isDirectory ? 'd' : 'f',
+                static_cast<unsigned long>(node.isDirectory ? 0 : node.size),
+                static_cast<unsigned long>(node.isDirectory ? 0 : node.offset));
+  return numbers + image_path + "\n";
+}
+
+void walk_entries(const FstNode* first,
+                  const std::function<void(const FstNode&, const std::string&)>& visit) {
+  // prefixes[d] is the length of the path of the folder holding depth d.
+  std::vector<size_t> prefixes(1, 0);
+  std::string path;
+  const FstNode* node = first;
+  while (node) {
+    path.resize(prefixes.back());
+    if (!path.empty()) path += '/';
+    path += node->name ? node->name : "";
+    visit(*node, path);
+    if (node->isDirectory && node->firstChild) {
+      prefixes.push_back(path.size());
+      node = node->firstChild;
+      continue;
+    }
+    // Next sibling, or the next sibling of the nearest folder above that has
+    // one; the depth count keeps the walk inside the starting list.
+    for (;;) {
+      if (node->next) {
+        node = node->next;
+        break;
+      }
+      if (prefixes.size() == 1) {
+        node = nullptr;
+        break;
+      }
+      prefixes.pop_back();
+      node = node->parent;
+    }
+  }
+}
+
+const FstNode* find_entry(const std::string& canonical_path) {
+  if (canonical_path.size() < 2 || canonical_path[0] != '/') return nullptr;
+  if (const FstNode* folder = IsoFindDirectory(canonical_path.c_str(), 0)) return folder;
+  size_t slash = canonical_path.rfind('/');
+  std::string parent_path = canonical_path.substr(0, slash);
+  std::string name = canonical_path.substr(slash + 1);
+  const FstNode* parent =
+      parent_path.empty() ? IsoGetRoot() : IsoFindDirectory(parent_path.c_str(), 0);
+  if (!parent) return nullptr;
+  for (const FstNode* node = parent->firstChild; node; node = node->next) {
+    if (!node->isDirectory && node->name && name == node->name) return node;
+  }
+  return nullptr;
+}
+
+std::string list_entries(const FstNode* first_child, const std::string& folder_path,
+                         bool recursive) {
+  std::string out;
+  if (!recursive) {
+    for (const FstNode* node = first_child; node; node = node->next) {
+      out += entry_line(*node, child_image_path(folder_path, node->name ? node->name : ""));
+    }
+    return out;
+  }
+  walk_entries(first_child, [&](const FstNode& node, const std::string& relative) {
+    out += entry_line(node, child_image_path(folder_path, relative));
+  });
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// Information
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// Text buffers as large as the properties dialog's.
+constexpr int TEXT_CAPACITY = 260;
+
+BannerRecordTexts banner_record(uint16_t language) {
+  BannerRecordTexts r;
+  r.short_name = field_text(IsoGetBannerField(BannerShortName, language), BANNER_SHORT_NAME_SIZE);
+  r.short_maker = field_text(IsoGetBannerField(BannerShortMaker, language), BANNER_SHORT_MAKER_SIZE);
+  r.long_name = field_text(IsoGetBannerField(BannerLongName, language), BANNER_LONG_NAME_SIZE);
+  r.long_maker = field_text(IsoGetBannerField(BannerLongMaker, language), BANNER_LONG_MAKER_SIZE);
+  r.description =
+      field_text(IsoGetBannerField(BannerDescription, language), BANNER_DESCRIPTION_SIZE);
+  return r;
+}
+
+const char* const kLanguageNames[BANNER_LANGUAGE_COUNT] = {"English", "German",  "French",
+                                                           "Spanish", "Italian", "Dutch"};
+// The label of a single-record banner's one record, as the explorer gives it.
+const char* const kSingleRecordLabel = "Japan/USA (NTSC)";
+
+void add_line(std::string* out, const char* label, const std::string& value) {
+  char padded[32];
+  std::snprintf(padded, sizeof padded, "%-15s", label);
+  *out += padded;
+  *out += value;
+  *out += "\n";
+}
+
+}  // namespace
+
+DiscInfo read_disc_info() {
+  DiscInfo info;
+  const char* path = IsoGetImagePath();
+  info.image_path = path ? path : "";
+  info.directory_count = IsoGetDirectoryCount();
+  info.file_count = IsoGetFileCount();
+  char buffer[TEXT_CAPACITY];
+  info.game_name = IsoGetGameName(buffer, sizeof buffer);
+  const char* maker = IsoGetMakerName();
+  info.maker_name = maker ? maker : "";
+  info.product_code = IsoGetProductCode(buffer, sizeof buffer);
+  const char* video = IsoVideoFormatText(buffer);
+  info.video_format = video ? video : "";
+
+  // The banner state says nothing of a missing file: look it up as the mount does.
+  uint32_t offset = 0, size = 0;
+  if (!IsoFindFile(BANNER_PATH, &offset, &size, 0)) return info;
+  if (IsoGetBannerKind() == BANNER_KIND_SIX_LANGUAGE) {
+    info.banner = BannerState::SixLanguage;
+    for (uint16_t language = 0; language < BANNER_LANGUAGE_COUNT; ++language) {
+      info.records.push_back(banner_record(language));
+    }
+  } else {
+    info.banner = BannerState::SingleRecord;
+    info.records.push_back(banner_record(0));
+  }
+  return info;
+}
+
+std::string counts_text(int directory_count, int file_count) {
+  char text[96];
+  std::snprintf(text, sizeof text, "(%d ﾃﾞｨﾚｸﾄﾘ、%d ﾌｧｲﾙ)", directory_count, file_count);
+  return system_text_utf8(text);
+}
+
+std::string format_disc_info(const DiscInfo& info) {
+  std::string out;
+  add_line(&out, "Image:", info.image_path);
+  add_line(&out, "Entries:", counts_text(info.directory_count, info.file_count));
+  add_line(&out, "Game name:", shift_jis_for_display(info.game_name));
+  add_line(&out, "Maker:", shift_jis_for_display(info.maker_name));
+  add_line(&out, "Product code:", shift_jis_for_display(info.product_code));
+  add_line(&out, "Video format:", info.video_format);
+
+  const bool six = info.banner == BannerState::SixLanguage;
+  switch (info.banner) {
+    case BannerState::None: add_line(&out, "Banner:", "none (no /opening.bnr)"); return out;
+    case BannerState::SingleRecord: add_line(&out, "Banner:", "single-record"); break;
+    case BannerState::SixLanguage: add_line(&out, "Banner:", "six-language"); break;
+  }
+  for (size_t i = 0; i < info.records.size(); ++i) {
+    const BannerRecordTexts& r = info.records[i];
+    auto shown = [six](const std::string& bytes) {
+      return six ? windows1252_for_display(bytes) : shift_jis_for_display(bytes);
+    };
+    out += six && i < BANNER_LANGUAGE_COUNT ? kLanguageNames[i] : kSingleRecordLabel;
+    out += ":\n";
+    add_line(&out, "  Short name:", shown(r.short_name));
+    add_line(&out, "  Short maker:", shown(r.short_maker));
+    add_line(&out, "  Long name:", shown(r.long_name));
+    add_line(&out, "  Long maker:", shown(r.long_maker));
+    add_line(&out, "  Description:", shown(r.description));
+  }
+  return out;
+}

@@ -1,0 +1,93 @@
+// What ombrel-cli prints: listing lines, the information block and texts of
+// the image made fit for a UTF-8 terminal. Formatting works on plain records
+// so it can be checked without an image; read_disc_info fills the record from
+// the mounted image.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "reader/reader.h"
+
+// ---------------------------------------------------------------------------
+// Texts
+// ---------------------------------------------------------------------------
+
+// The bytes of a fixed-width text field up to its first NUL or its end.
+std::string field_text(const uint8_t* field, size_t width);
+
+// Texts of the image for display: decoded from Shift-JIS (code page 932) or
+// Windows-1252 to UTF-8, kept as their raw bytes when they do not decode;
+// control characters are then shown as \n, \r, \t or \xNN so every text stays
+// on its line.
+std::string shift_jis_for_display(const std::string& bytes);
+std::string windows1252_for_display(const std::string& bytes);
+std::string escape_controls(const std::string& text);
+
+// One of the system's own texts (code page 932, such as the reader's error
+// texts) in UTF-8.
+std::string system_text_utf8(const char* cp932);
+
+// ---------------------------------------------------------------------------
+// Listing
+// ---------------------------------------------------------------------------
+
+// The in-image path of an entry named name inside the folder at folder_path.
+std::string child_image_path(const std::string& folder_path, const std::string& name);
+
+// "KIND<TAB>SIZE<TAB>OFFSET<TAB>PATH\n": KIND d or f, SIZE and OFFSET in
+// decimal, 0 for folders. The path goes out as its bytes.
+std::string entry_line(const FstNode& node, const std::string& image_path);
+
+// Visits the sibling list starting at first and, depth first in table order,
+// everything below it: a folder before its contents. relative_path is the
+// node's names from the list's level down, joined by "/". Iterative, so a deep
+// tree cannot exhaust the stack.
+void walk_entries(const FstNode* first,
+                  const std::function<void(const FstNode& node, const std::string& relative_path)>&
+                      visit);
+
+// The entry at a canonical in-image path other than "/": a folder matched as
+// the explorer matches it (every component exactly), else a file whose
+// folders and name all match exactly. Null when there is none.
+const FstNode* find_entry(const std::string& canonical_path);
+
+// The lines of a folder's entries (its first child given), or of its whole
+// subtree when recursive.
+std::string list_entries(const FstNode* first_child, const std::string& folder_path,
+                         bool recursive);
+
+// ---------------------------------------------------------------------------
+// Information
+// ---------------------------------------------------------------------------
+
+enum class BannerState { None, SingleRecord, SixLanguage };
+
+struct BannerRecordTexts {  // raw bytes of one text record's fields
+  std::string short_name, short_maker, long_name, long_maker, description;
+};
+
+struct DiscInfo {
+  std::string image_path;
+  int directory_count = 0;
+  int file_count = 0;
+  std::string game_name;     // raw header bytes
+  std::string maker_name;    // the reader's text
+  std::string product_code;  // the reader's text
+  std::string video_format;
+  BannerState banner = BannerState::None;
+  std::vector<BannerRecordTexts> records;  // 1 for a single-record banner, 6 otherwise
+};
+
+// Reads everything info shows from the mounted image.
+DiscInfo read_disc_info();
+
+// The counts as the properties dialog shows them, "(%d ﾃﾞｨﾚｸﾄﾘ、%d ﾌｧｲﾙ)",
+// in UTF-8.
+std::string counts_text(int directory_count, int file_count);
+
+// The info block, one "Label: value" line each, the banner's texts indented
+// under their language.
+std::string format_disc_info(const DiscInfo& info);
