@@ -1,0 +1,246 @@
+// Extraction: the copy primitive's callbacks and codes, folders and the
+// whole file system, system areas, and what an image cannot make it do.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+#include "disc/disc_format.h"
+#include "host/host_fs.h"
+#include "reader/raw_image.h"
+
+namespace fs = std::filesystem;
+using test_support::patterned_bytes;
+using test_support::read_file;
+
+namespace {
+
+std::string sep() { return std::string(1, host::PATH_SEPARATOR); }
+
+class ReaderExtract : public ::testing::Test {
+ protected:
+  // One file per interesting length, a folder with a file before a
+  // subfolder, and an empty folder.
+  void SetUp() override {
+    for (uint32_t length : {0u, 4096u, 4097u, 8192u, 10000u}) {
+      contents_[length] = patterned_bytes(length, uint8_t(length));
+      offsets_[length] = image_.add_data(contents_[length]);
+    }
+    image_.write_table({file_entry("zero", offsets_[0], 0), file_entry("block", offsets_[4096], 4096),
+                        file_entry("block1", offsets_[4097], 4097), file_entry("two", offsets_[8192], 8192),
+                        dir_entry("dir", 10), file_entry("first", offsets_[10000], 10000),
+                        dir_entry("sub", 9), file_entry("deep", offsets_[4097], 4097),
+                        dir_entry("empty", 10)});
+    ASSERT_TRUE(fx_.mount(image_));
+    fx_.record_callbacks();
+    out_ = fx_.scratch.at("out");
+    fs::create_directory(out_);
+  }
+
+  std::vector<std::string> copy(const char* image_path, const std::string& name) {
+    fx_.events.clear();
+    EXPECT_TRUE(IsoExtractFile(image_path, (out_ + sep() + name).c_str())) << IsoGetLastError();
+    return fx_.events;
+  }
+
+  RawImage image_;
+  ReaderFixture fx_;
+  std::map<uint32_t, std::vector<uint8_t>> contents_;
+  std::map<uint32_t, uint32_t> offsets_;
+  std::string out_;
+};
+
+}  // namespace
+
+TEST_F(ReaderExtract, ProgressIsReportedPerBlockAndWithOneHundredAtTheEnd) {
+  std::string dest = out_ + sep();
+  EXPECT_EQ(copy("/zero", "zero"), (std::vector<std::string>{"start:" + dest + "zero", "done", "finished"}));
+  EXPECT_EQ(copy("/block", "block"),
+            (std::vector<std::string>{"start:" + dest + "block", "p:100", "done", "finished"}));
+  EXPECT_EQ(copy("/block1", "block1"),
+            (std::vector<std::string>{"start:" + dest + "block1", "p:102", "p:100", "done", "finished"}));
+  EXPECT_EQ(copy("/two", "two"),
+            (std::vector<std::string>{"start:" + dest + "two", "p:50", "p:100", "done", "finished"}));
+  EXPECT_EQ(read_file(dest + "zero").size(), 0u);
+  EXPECT_EQ(read_file(dest + "block1"), contents_[4097]);
+  EXPECT_EQ(read_file(dest + "two"), contents_[8192]);
+}
+
+TEST_F(ReaderExtract, ALongFileReportsEveryBlock) {
+  RawImage big;
+  std::vector<uint8_t> data = patterned_bytes(3u << 20, 9);  // 768 blocks, several transfers
+  uint32_t at = big.add_data(data);
+  big.write_table({file_entry("big", at, uint32_t(data.size()))});
+  ASSERT_TRUE(fx_.mount(big));
+  fx_.events.clear();
+  ASSERT_TRUE(IsoExtractFile("/big", (out_ + sep() + "big").c_str()));
+  std::vector<std::string> expected{"start:" + out_ + sep() + "big"};
+  uint32_t length = uint32_t(data.size());
+  for (uint32_t copied = 4096; length - (copied - 4096) > 4096; copied += 4096)
+    expected.push_back("p:" + std::to_string(copied / (length / 100)));
+  expected.insert(expected.end(), {"p:100", "done", "finished"});
+  EXPECT_EQ(fx_.events, expected);
+  EXPECT_EQ(read_file(out_ + sep() + "big"), data);
+}
+
+TEST_F(ReaderExtract, AnExistingFileIsTruncatedAndOverwritten) {
+  test_support::write_file(out_ + sep() + "block", std::string(9000, 'x'));
+  copy("/block", "block");
+  EXPECT_EQ(read_file(out_ + sep() + "block"), contents_[4096]);
+}
+
+TEST_F(ReaderExtract, TheWholeFileSystemGoesStraightIntoTheFolder) {
+  ASSERT_TRUE(IsoExtractDirectory("/", out_.c_str()));
+  EXPECT_EQ(read_file(out_ + sep() + "block1"), contents_[4097]);
+  EXPECT_EQ(read_file(out_ + sep() + "dir" + sep() + "first"), contents_[10000]);
+  EXPECT_EQ(read_file(out_ + sep() + "dir" + sep() + "sub" + sep() + "deep"), contents_[4097]);
+  EXPECT_TRUE(fs::is_directory(out_ + sep() + "dir" + sep() + "empty"));
+  EXPECT_EQ(fx_.events.back(), "finished");
+  EXPECT_EQ(std::count(fx_.events.begin(), fx_.events.end(), "done"), 6);
+  // Files start in table order: the folder's file before the subfolder's.
+  std::vector<std::string> starts;
+  for (const std::string& e : fx_.events)
+    if (e.rfind("start:", 0) == 0) starts.push_back(fs::path(e.substr(6)).filename().string());
+  EXPECT_EQ(starts, (std::vector<std::string>{"zero", "block", "block1", "two", "first", "deep"}));
+}
+
+TEST_F(ReaderExtract, AFolderIsExtractedUnderItsNameAndTheSecondRunStopsAtTheFirstSubfolder) {
+  ASSERT_TRUE(IsoExtractDirectory("/dir", out_.c_str()));
+  std::string dir = out_ + sep() + "dir";
+  EXPECT_EQ(read_file(dir + sep() + "first"), contents_[10000]);
+  EXPECT_EQ(read_file(dir + sep() + "sub" + sep() + "deep"), contents_[4097]);
+
+  test_support::write_file(dir + sep() + "first", std::string("old"));
+  fx_.events.clear();
+  EXPECT_FALSE(IsoExtractDirectory("/dir", out_.c_str()));
+  EXPECT_EQ(IsoGetLastError(), IsoErrMakeDirectory);
+  EXPECT_EQ(read_file(dir + sep() + "first"), contents_[10000]);  // rewritten before the failure
+  EXPECT_EQ(std::count(fx_.events.begin(), fx_.events.end(), "finished"), 0);
+  EXPECT_TRUE(IsoIsMounted());
+
+  EXPECT_FALSE(IsoExtractDirectory("/nothing", out_.c_str()));
+  EXPECT_EQ(IsoGetLastError(), IsoErrNoDirectory);
+  EXPECT_FALSE(IsoExtractDirectory("/zero", out_.c_str()));
+  EXPECT_EQ(IsoGetLastError(), IsoErrNoDirectory);
+  EXPECT_FALSE(IsoExtractFile("/dir/FIRST", (out_ + sep() + "x").c_str()));
+  EXPECT_EQ(IsoGetLastError(), IsoErrNoFile);
+  EXPECT_TRUE(IsoExtractFile("/DIR/first", (out_ + sep() + "x").c_str()));
+}
+
+TEST_F(ReaderExtract, CreationFailuresGiveTheirCodes) {
+  std::string missing_folder = out_ + sep() + "no" + sep() + "such";
+  EXPECT_FALSE(IsoExtractFile("/block", (missing_folder + sep() + "f").c_str()));
+  EXPECT_EQ(IsoGetLastError(), IsoErrCreateFile);
+  EXPECT_FALSE(IsoExtractBootData(missing_folder.c_str()));
+  EXPECT_EQ(IsoGetLastError(), IsoErrCreateFile);
+  // A successful copy clears the code.
+  EXPECT_TRUE(IsoExtractBootData((out_ + sep() + "boot.bin").c_str()));
+  EXPECT_EQ(IsoGetLastError(), IsoErrNone);
+}
+
+TEST_F(ReaderExtract, SystemAreasAreCutFromTheHeaderOffsets) {
+  std::string boot = out_ + sep() + "boot.bin", fst = out_ + sep() + "fst";
+  std::string apploader = out_ + sep() + "apploader", dol = out_ + sep() + "default.dol";
+  ASSERT_TRUE(IsoExtractBootData(boot.c_str()));
+  ASSERT_TRUE(IsoExtractFst(fst.c_str()));
+  ASSERT_TRUE(IsoExtractApploader(apploader.c_str()));
+  ASSERT_TRUE(IsoExtractMainProgram(dol.c_str()));
+  const std::vector<uint8_t>& b = image_.bytes;
+  uint32_t main_at = read_be32(&b[0x420]), fst_at = read_be32(&b[0x424]), fst_size = read_be32(&b[0x428]);
+  EXPECT_EQ(read_file(boot), std::vector<uint8_t>(b.begin(), b.begin() + 0x430));
+  EXPECT_EQ(read_file(fst), std::vector<uint8_t>(b.begin() + fst_at, b.begin() + fst_at + fst_size));
+  EXPECT_EQ(read_file(apploader).size(), main_at - APPLOADER_OFFSET);  // 0x20 bytes
+  EXPECT_EQ(read_file(dol), std::vector<uint8_t>(b.begin() + main_at, b.begin() + fst_at));
+}
+
+TEST_F(ReaderExtract, AMainProgramBelowTheApploaderCopiesToTheImageEndAndFails) {
+  image_.set_be32(0x420, 0x2000);
+  ASSERT_TRUE(fx_.mount(image_));
+  std::string apploader = out_ + sep() + "apploader";
+  EXPECT_FALSE(IsoExtractApploader(apploader.c_str()));
+  EXPECT_EQ(IsoGetLastError(), IsoErrRead);
+  // What the image held from 0x2440 on is in the file, in whole blocks.
+  std::vector<uint8_t> got = read_file(apploader);
+  size_t available = image_.bytes.size() - APPLOADER_OFFSET;
+  EXPECT_EQ(got.size(), available / 4096 * 4096);
+  EXPECT_TRUE(std::equal(got.begin(), got.end(), image_.bytes.begin() + APPLOADER_OFFSET));
+}
+
+TEST_F(ReaderExtract, AFileRunningPastTheImageEndFailsWithAReadError) {
+  RawImage cut;
+  uint32_t at = cut.add_data(patterned_bytes(100, 3));
+  cut.write_table({file_entry("past", at, 1u << 30), file_entry("far", 0xF0000000u, 10)});
+  ASSERT_TRUE(fx_.mount(cut));
+  EXPECT_FALSE(IsoExtractFile("/past", (out_ + sep() + "past").c_str()));
+  EXPECT_EQ(IsoGetLastError(), IsoErrRead);
+  EXPECT_FALSE(IsoExtractFile("/far", (out_ + sep() + "far").c_str()));
+  EXPECT_EQ(IsoGetLastError(), IsoErrRead);
+}
+
+TEST(ReaderExtractGuards, NothingIsExtractedWithoutAnImage) {
+  ReaderFixture fx;
+  std::string dest = fx.scratch.at("x");
+  EXPECT_FALSE(IsoCopyRange(dest.c_str(), 0, 10));
+  EXPECT_EQ(IsoGetLastError(), IsoErrNotMounted);
+  EXPECT_FALSE(IsoExtractFile("/a", dest.c_str()));
+  EXPECT_FALSE(IsoExtractDirectory("/", dest.c_str()));
+  EXPECT_FALSE(IsoExtractChildren(IsoGetRoot()->firstChild, dest.c_str()));
+  EXPECT_FALSE(IsoExtractBootData(dest.c_str()));
+  EXPECT_FALSE(IsoExtractFst(dest.c_str()));
+  EXPECT_FALSE(IsoExtractApploader(dest.c_str()));
+  EXPECT_FALSE(IsoExtractMainProgram(dest.c_str()));
+  EXPECT_EQ(IsoGetLastError(), IsoErrNotMounted);
+  EXPECT_FALSE(fs::exists(dest));
+}
+
+TEST(ReaderExtractGuards, HostPathsPastTheBuffersAreRefused) {
+  ReaderFixture fx;
+  RawImage image;
+  uint32_t at = image.add_data({1});
+  std::string name(60, 'n');
+  // Nested folders whose joined path outgrows 511 characters.
+  std::vector<TableEntry> entries;
+  for (int i = 0; i < 10; ++i) entries.push_back(dir_entry(name, 12));
+  entries.push_back(file_entry("f", at, 1));
+  image.write_table(entries);
+  ASSERT_TRUE(fx.mount(image));
+  std::string out = fx.scratch.at("o");
+  fs::create_directory(out);
+  EXPECT_FALSE(IsoExtractDirectory("/", out.c_str()));
+  EXPECT_EQ(IsoGetLastError(), IsoErrPathTooLong);
+
+  std::string long_dest = out + sep() + std::string(600, 'x');
+  EXPECT_FALSE(IsoExtractBootData(long_dest.c_str()));
+  EXPECT_EQ(IsoGetLastError(), IsoErrPathTooLong);
+  EXPECT_FALSE(IsoExtractDirectory("/", long_dest.c_str()));
+  EXPECT_EQ(IsoGetLastError(), IsoErrPathTooLong);
+}
+
+// Names that would leave the chosen folder still mount for viewing, but are
+// never joined to a host path.
+TEST(ReaderExtractGuards, NamesThatWouldLeaveTheFolderAreNeverUsed) {
+  const char* bad_names[] = {"..", ".", "", "a/b", "..\\up", "x\\"};
+  for (const char* bad : bad_names) {
+    ReaderFixture fx;
+    RawImage image;
+    uint32_t at = image.add_data(patterned_bytes(10, 1));
+    image.write_table({file_entry(bad, at, 10), dir_entry("inner", 5), dir_entry(bad, 5),
+                       file_entry("escaped", at, 10)});
+    ASSERT_TRUE(fx.mount(image)) << bad;
+    EXPECT_EQ(IsoGetDirectoryCount(), 2);
+    std::string out = fx.scratch.at("a" + sep() + "b");
+    fs::create_directories(out);
+    EXPECT_FALSE(IsoExtractDirectory("/", out.c_str())) << bad;
+    EXPECT_EQ(IsoGetLastError(), IsoErrUnsafeName) << bad;
+    EXPECT_FALSE(IsoExtractDirectory("/inner", out.c_str())) << bad;
+    EXPECT_EQ(IsoGetLastError(), IsoErrUnsafeName) << bad;
+    EXPECT_FALSE(fs::exists(fx.scratch.at("a" + sep() + "escaped")));
+    EXPECT_FALSE(fs::exists(fx.scratch.at("escaped")));
+    EXPECT_FALSE(IsoIsSafeHostName(bad));
+  }
+  // The second byte of a Shift-JIS character may be 0x5C: still one name.
+  EXPECT_TRUE(IsoIsSafeHostName("\x94\x5c\x97\xcd"));  // 能力
+  EXPECT_TRUE(IsoIsSafeHostName("a.b"));
+  EXPECT_TRUE(IsoIsSafeHostName(".hidden"));
+}

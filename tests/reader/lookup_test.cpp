@@ -1,0 +1,88 @@
+// Path lookups: the two match modes, whole-name matching, folders only in
+// IsoFindDirectory, trailing "/".
+#include <gtest/gtest.h>
+
+#include "reader/raw_image.h"
+
+namespace {
+
+class ReaderLookup : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RawImage image;
+    data_ = image.add_data({1, 2, 3});
+    // /OPENING.BNR  /A/{b, B2}  /a/{B}  /abcdef  /abc  /x/ (file y)  /f (file)
+    image.write_table({file_entry("OPENING.BNR", data_, 3), dir_entry("A", 5), file_entry("b", data_, 1),
+                       file_entry("B2", data_, 2), dir_entry("a", 7), file_entry("B", data_, 3),
+                       file_entry("abcdef", data_, 1), file_entry("abc", data_ + 1, 2), dir_entry("x", 11),
+                       file_entry("y", data_, 1), file_entry("f", data_, 1)});
+    ASSERT_TRUE(fx_.mount(image));
+  }
+
+  bool find(const char* path, uint8_t mode, uint32_t* size = nullptr) {
+    uint32_t o = 0, s = 0;
+    bool found = IsoFindFile(path, &o, &s, mode);
+    if (size) *size = s;
+    return found;
+  }
+
+  ReaderFixture fx_;
+  uint32_t data_ = 0;
+};
+
+}  // namespace
+
+TEST_F(ReaderLookup, MatchModeZeroComparesTheFileNameIgnoringCase) {
+  EXPECT_TRUE(find("/opening.bnr", 0));
+  EXPECT_FALSE(find("/opening.bnr", 1));
+  EXPECT_TRUE(find("/OPENING.BNR", 1));
+}
+
+TEST_F(ReaderLookup, FolderComponentsFollowTheModeInTheOppositeSense) {
+  uint32_t size = 0;
+  // Mode 0: folders exact, so /a/b looks in "a", which holds only "B".
+  EXPECT_TRUE(find("/a/b", 0, &size));
+  EXPECT_EQ(size, 3u);  // "B" in "a", matched ignoring case
+  EXPECT_FALSE(find("/a/b2", 0));
+  // Mode 1: folders ignoring case, the first match "A" wins; its "b" matches exactly.
+  EXPECT_TRUE(find("/a/b", 1, &size));
+  EXPECT_EQ(size, 1u);
+  EXPECT_FALSE(find("/A/B", 1));  // "A" holds "b" and "B2", no "B"
+}
+
+TEST_F(ReaderLookup, OnlyWholeNamesMatch) {
+  uint32_t size = 0;
+  EXPECT_TRUE(find("/abc", 1, &size));
+  EXPECT_EQ(size, 2u);  // not "abcdef", listed before it
+  EXPECT_FALSE(find("/ab", 1));
+  EXPECT_FALSE(find("/abcde", 1));
+  EXPECT_FALSE(find("/abcdefg", 1));
+}
+
+TEST_F(ReaderLookup, TheLastComponentOfAFileLookupMustBeAFile) {
+  EXPECT_FALSE(find("/x", 1));
+  EXPECT_TRUE(find("/x/y", 1));
+  EXPECT_FALSE(find("/f/y", 1));  // a file has no entries
+}
+
+TEST_F(ReaderLookup, DirectoryLookupsMatchFoldersOnly) {
+  EXPECT_STREQ(IsoFindDirectory("/x", 0)->name, "x");
+  EXPECT_EQ(IsoFindDirectory("/f", 0), nullptr);
+  EXPECT_EQ(IsoFindDirectory("/x/y", 0), nullptr);
+  EXPECT_EQ(IsoFindDirectory("/X", 0), nullptr);
+  EXPECT_STREQ(IsoFindDirectory("/X", 1)->name, "x");
+  // "A" and "a": exact picks each, ignoring case picks the first.
+  EXPECT_EQ(IsoFindDirectory("/a", 0)->firstChild->size, 3u);
+  EXPECT_EQ(IsoFindDirectory("/a", 1)->firstChild->size, 1u);
+}
+
+TEST_F(ReaderLookup, EmptyComponentsMatchNothing) {
+  EXPECT_EQ(IsoFindDirectory("/x/", 0), nullptr);
+  EXPECT_EQ(IsoFindDirectory("/", 0), nullptr);
+  EXPECT_EQ(IsoFindDirectory("//x", 0), nullptr);
+  EXPECT_EQ(IsoFindDirectory("", 0), nullptr);
+  EXPECT_FALSE(find("/x//y", 1));
+  EXPECT_FALSE(find("/", 1));
+  // A component longer than any name simply finds nothing.
+  EXPECT_EQ(IsoFindDirectory(("/" + std::string(300, 'x')).c_str(), 0), nullptr);
+}

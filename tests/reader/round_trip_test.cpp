@@ -1,0 +1,137 @@
+// Images written by the builder read back exactly: the tree lists the
+// scanned folder, and every file, folder and system area extracts byte for
+// byte.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+
+#include "builder/build_fixture.h"
+#include "disc/disc_format.h"
+#include "reader/raw_image.h"
+
+namespace fs = std::filesystem;
+using test_support::read_file;
+
+namespace {
+
+// "d rel" / "f rel size" for everything below a host folder, sorted.
+std::vector<std::string> host_listing(const fs::path& root) {
+  std::vector<std::string> out;
+  for (const auto& e : fs::recursive_directory_iterator(root)) {
+    std::string rel = "/" + fs::relative(e.path(), root).generic_string();
+    out.push_back(e.is_directory() ? "d " + rel : "f " + rel + " " + std::to_string(e.file_size()));
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+std::vector<std::string> image_listing() {
+  std::vector<std::string> out;
+  for (const std::string& line : list_tree()) {
+    // Drops the offset: "f /a 12 345" -> "f /a 12".
+    out.push_back(line[0] == 'f' ? line.substr(0, line.rfind(' ')) : line);
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+void expect_same_trees(const fs::path& a, const fs::path& b) {
+  ASSERT_EQ(host_listing(a), host_listing(b));
+  for (const auto& e : fs::recursive_directory_iterator(a)) {
+    if (e.is_directory()) continue;
+    fs::path other = b / fs::relative(e.path(), a);
+    ASSERT_EQ(read_file(e.path()), read_file(other)) << other.string();
+  }
+}
+
+// The first bytes of a file (all of a shorter one): a full-size image is
+// not read whole.
+std::vector<uint8_t> read_start(const std::string& path, size_t n) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<uint8_t> bytes(n);
+  in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(n));
+  bytes.resize(size_t(in.gcount()));
+  return bytes;
+}
+
+void check_round_trip(BuildFixture& fx, bool maximise) {
+  ASSERT_TRUE(fx.build(maximise)) << fx.error;
+  builder_reset();  // closes the image
+  std::vector<uint8_t> image = read_start(fx.output, 64 * 1024);
+
+  ReaderFixture reader;
+  if (maximise) {
+    ASSERT_TRUE(IsoMount(fx.output.c_str(), 0)) << IsoGetLastError();
+  } else {
+    EXPECT_FALSE(IsoMount(fx.output.c_str(), 0));
+    EXPECT_EQ(IsoGetLastError(), IsoErrBadSize);
+    ASSERT_TRUE(IsoMount(fx.output.c_str(), 1)) << IsoGetLastError();
+  }
+  EXPECT_EQ(image_listing(), host_listing(fx.base));
+  int files = 0, folders = 0;
+  for (const std::string& line : host_listing(fx.base)) (line[0] == 'f' ? files : folders)++;
+  EXPECT_EQ(IsoGetFileCount(), files);
+  EXPECT_EQ(IsoGetDirectoryCount(), folders);
+
+  // The banner is the one in the folder, of the kind its size says.
+  fs::path banner = fs::path(fx.base) / "opening.bnr";
+  if (fs::exists(banner)) {
+    std::vector<uint8_t> bytes = read_file(banner);
+    EXPECT_EQ(IsoGetBannerKind(), bytes.size() == BANNER_SINGLE_RECORD_SIZE ? 0 : 1);
+    EXPECT_TRUE(std::equal(bytes.begin() + BANNER_TEXT_OFFSET, bytes.begin() + BANNER_TEXT_OFFSET + 64,
+                           IsoGetBannerField(BannerShortName, 0)));
+  }
+
+  std::string out = reader.scratch.at("all");
+  fs::create_directory(out);
+  ASSERT_TRUE(IsoExtractDirectory("/", out.c_str())) << IsoGetLastError();
+  expect_same_trees(fx.base, out);
+
+  std::string sys = reader.scratch.at("sys");
+  fs::create_directory(sys);
+  ASSERT_TRUE(IsoExtractBootData((sys + "/boot.bin").c_str()));
+  ASSERT_TRUE(IsoExtractFst((sys + "/fst").c_str()));
+  ASSERT_TRUE(IsoExtractApploader((sys + "/apploader").c_str()));
+  ASSERT_TRUE(IsoExtractMainProgram((sys + "/default.dol").c_str()));
+  EXPECT_EQ(read_file(sys + "/boot.bin"), std::vector<uint8_t>(image.begin(), image.begin() + DISC_HEADER_SIZE));
+  uint32_t fst_at = be32_at(image, 0x424), fst_size = be32_at(image, 0x428);
+  EXPECT_EQ(read_file(sys + "/fst"), std::vector<uint8_t>(image.begin() + fst_at, image.begin() + fst_at + fst_size));
+  EXPECT_EQ(read_file(sys + "/apploader"), read_file(fx.apploader));
+  EXPECT_EQ(read_file(sys + "/default.dol"), read_file(fx.main_program));
+}
+
+}  // namespace
+
+TEST(ReaderRoundTrip, TheSampleContentReadsBackExactly) {
+  fs::path samples = SAMPLES_DIR;
+  if (!fs::exists(samples / "base")) GTEST_SKIP() << "no samples at " << samples.string();
+  BuildFixture fx;
+  fs::copy(samples / "base", fx.base, fs::copy_options::recursive);
+  fs::create_directories(fs::path(fx.base) / "empty_folder");  // git keeps no empty folder
+  fs::copy_file(samples / "apploader.img", fx.apploader, fs::copy_options::overwrite_existing);
+  fs::copy_file(samples / "main.dol", fx.main_program, fs::copy_options::overwrite_existing);
+  check_round_trip(fx, false);
+}
+
+TEST(ReaderRoundTrip, AGeneratedTreeReadsBackExactly) {
+  BuildFixture fx;
+  fx.set_apploader(1000);
+  fx.set_main_program(333);
+  fx.add_file("zero.bin", 0);
+  fx.add_file("a/b/c/deep.bin", 70000, 3);
+  fx.add_file("a/b/sibling.txt", 4096, 4);
+  fx.add_file("a/first.dat", 4097, 5);
+  fx.add_folder("a/empty");
+  fx.add_folder("z_empty");
+  fx.add_file(std::string(59, 'L') + ".txt", 17, 6);  // 63 bytes, the longest name read back
+  for (int i = 0; i < 40; ++i) fx.add_file("many/file" + std::to_string(i), size_t(i * 97), uint8_t(i));
+  check_round_trip(fx, false);
+}
+
+TEST(ReaderRoundTrip, AMaximisedImageMountsWithTheStrictSizeRule) {
+  BuildFixture fx;
+  fx.add_file("one/two.bin", 5000, 8);
+  check_round_trip(fx, true);
+}
