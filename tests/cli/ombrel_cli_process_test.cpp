@@ -1,0 +1,520 @@
+// The real ombrel-cli run as a process on images that trelvik-cli builds from
+// samples/ and from small generated trees: what it prints, what it writes and
+// how it fails.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#include <stb/stb_image.h>
+
+#include "disc/disc_format.h"
+#include "support/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::ScratchDir;
+
+std::string quote(const std::string& arg) {
+  std::string out = "'";
+  for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+std::string read_text(const fs::path& path) {
+  std::vector<uint8_t> bytes = test_support::read_file(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+struct ToolRun {
+  int status = -1;
+  std::string out;  // stdout
+  std::string err;  // stderr
+};
+
+// Runs a program with stdout and stderr captured apart.
+ToolRun run_program(const std::string& program, const std::vector<std::string>& args) {
+  ScratchDir capture;
+  std::string command = quote(program);
+  for (const std::string& a : args) command += " " + quote(a);
+  command += " >" + quote(capture.at("out")) + " 2>" + quote(capture.at("err")) + " </dev/null";
+  int raw = std::system(command.c_str());
+  ToolRun r;
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  r.out = read_text(capture.at("out"));
+  r.err = read_text(capture.at("err"));
+  return r;
+}
+
+ToolRun ombrel(const std::vector<std::string>& args) { return run_program(OMBREL_CLI_PATH, args); }
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// Builds an image of base with trelvik-cli, not padded to the full size.
+void build_image(const fs::path& base, const std::string& output,
+                 std::vector<std::string> header = {"--game-id", "GTR", "--game-name",
+                                                    "Trelvik Sample", "--maker-id", "01",
+                                                    "--region", "usa"}) {
+  std::vector<std::string> args = header;
+  for (const char* a : {"--apploader", SAMPLES_DIR "/apploader.img", "--main-program",
+                        SAMPLES_DIR "/main.dol", "--no-maximise", "--quiet"}) {
+    args.push_back(a);
+  }
+  args.insert(args.end(), {"--base-dir", base.string(), "--output", output});
+  ToolRun r = run_program(TRELVIK_CLI_PATH, args);
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+}
+
+// "d PATH" for each folder and "f PATH SIZE" for each file below root, with
+// in-image style paths ("/a/b").
+std::map<std::string, std::string> describe_tree(const fs::path& root) {
+  std::map<std::string, std::string> entries;
+  for (const auto& e : fs::recursive_directory_iterator(root)) {
+    std::string path = "/" + fs::relative(e.path(), root).generic_string();
+    entries[path] = e.is_directory() ? "d" : "f " + std::to_string(fs::file_size(e.path()));
+  }
+  return entries;
+}
+
+// Both trees hold the same folders and byte-identical files.
+void expect_same_tree(const fs::path& expected, const fs::path& actual) {
+  ASSERT_EQ(describe_tree(expected), describe_tree(actual));
+  for (const auto& e : fs::recursive_directory_iterator(expected)) {
+    if (e.is_directory()) continue;
+    fs::path other = actual / fs::relative(e.path(), expected);
+    EXPECT_EQ(test_support::read_file(e.path()), test_support::read_file(other)) << other;
+  }
+}
+
+struct ListLine {
+  char kind;
+  uint64_t size, offset;
+  std::string path;
+};
+
+std::vector<ListLine> parse_listing(const std::string& text) {
+  std::vector<ListLine> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    ListLine l{};
+    size_t t1 = line.find('\t'), t2 = line.find('\t', t1 + 1), t3 = line.find('\t', t2 + 1);
+    EXPECT_EQ(t1, 1u) << line;
+    if (t3 == std::string::npos) continue;
+    l.kind = line[0];
+    l.size = std::stoull(line.substr(t1 + 1, t2 - t1 - 1));
+    l.offset = std::stoull(line.substr(t2 + 1, t3 - t2 - 1));
+    l.path = line.substr(t3 + 1);
+    lines.push_back(l);
+  }
+  return lines;
+}
+
+// The sample base directory (with its empty folder, which git does not keep)
+// and its image, built once for the whole suite.
+class OmbrelCliProcess : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    scratch_ = new ScratchDir;
+    base_ = scratch_->path() / "base";
+    fs::copy(SAMPLES_DIR "/base", base_, fs::copy_options::recursive);
+    fs::create_directories(base_ / "empty_folder");
+    image_ = scratch_->at("sample.gcm");
+    build_image(base_, image_);
+  }
+  static void TearDownTestSuite() {
+    delete scratch_;
+    scratch_ = nullptr;
+  }
+
+  static ScratchDir* scratch_;
+  static fs::path base_;
+  static std::string image_;
+};
+
+ScratchDir* OmbrelCliProcess::scratch_ = nullptr;
+fs::path OmbrelCliProcess::base_;
+std::string OmbrelCliProcess::image_;
+
+TEST_F(OmbrelCliProcess, InfoShowsHeaderCountsAndEveryLanguage) {
+  ToolRun r = ombrel({"info", image_});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  int folders = 0, files = 0;
+  for (const auto& e : describe_tree(base_)) (e.second == "d" ? folders : files)++;
+  const std::string counts = "(" + std::to_string(folders) +
+                             " \xEF\xBE\x83\xEF\xBE\x9E\xEF\xBD\xA8\xEF\xBE\x9A\xEF\xBD\xB8\xEF\xBE"
+                             "\x84\xEF\xBE\x98\xE3\x80\x81" +
+                             std::to_string(files) + " \xEF\xBE\x8C\xEF\xBD\xA7\xEF\xBD\xB2\xEF\xBE\x99)";
+  EXPECT_TRUE(contains(r.out, "Image:         " + image_ + "\n"
+                              "Entries:       " + counts + "\n"
+                              "Game name:     Trelvik Sample\n"
+                              "Maker:         Nintendo\n"
+                              "Product code:  DOL-GTR-USA\n"
+                              "Video format:  USA/NTSC\n"
+                              "Banner:        six-language\n"
+                              "English:\n"))
+      << r.out;
+  for (const char* language : {"German:", "French:", "Spanish:", "Italian:", "Dutch:"}) {
+    EXPECT_TRUE(contains(r.out, std::string("\n") + language + "\n")) << language;
+  }
+  // Windows-1252 texts in UTF-8, and a 32-byte name with no NUL behind it.
+  EXPECT_TRUE(contains(r.out, "  Long name:   Trelvik Beispieldisc f\xC3\xBCr Tests\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, "  Short name:  Esempio Trelvik - disco di prova\n")) << r.out;
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 7 + 6 * 6);
+}
+
+TEST_F(OmbrelCliProcess, InfoDecodesShiftJisAndLeavesUndecodableBytesRaw) {
+  ScratchDir dir;
+  // A single-record banner: its texts are Shift-JIS (this file's literals are
+  // stored in code page 932).
+  std::vector<uint8_t> banner(BANNER_SINGLE_RECORD_SIZE, 0);
+  auto put = [&](uint32_t field, const std::string& text) {
+    std::copy(text.begin(), text.end(), banner.begin() + BANNER_TEXT_OFFSET + field);
+  };
+  put(BANNER_SHORT_NAME_OFFSET, "サンプル");
+  put(BANNER_SHORT_MAKER_OFFSET, "\x81\x20 raw");  // a lead byte without its trail byte
+  put(BANNER_DESCRIPTION_OFFSET, "one\ntwo");
+  test_support::write_file(dir.at("base/opening.bnr"), banner);
+  build_image(dir.at("base"), dir.at("jp.gcm"),
+              {"--game-id", "JPS", "--game-name", "\xE3\x82\xB5\xE3\x83\xB3\xE3\x83\x97\xE3\x83\xAB",
+               "--maker-id", "5d", "--region", "japan"});
+
+  ToolRun r = ombrel({"info", dir.at("jp.gcm")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, "Game name:     \xE3\x82\xB5\xE3\x83\xB3\xE3\x83\x97\xE3\x83\xAB\n"
+                              "Maker:         Datel\n"
+                              "Product code:  DOL-JPS-JPN\n"
+                              "Video format:  Japan/NTSC\n"
+                              "Banner:        single-record\n"
+                              "Japan/USA (NTSC):\n"
+                              "  Short name:  \xE3\x82\xB5\xE3\x83\xB3\xE3\x83\x97\xE3\x83\xAB\n"
+                              "  Short maker: \x81  raw\n"
+                              "  Long name:   \n"
+                              "  Long maker:  \n"
+                              "  Description: one\\ntwo\n"))
+      << r.out;
+}
+
+TEST_F(OmbrelCliProcess, ImageWithoutBannerHasNoneAndNoPicture) {
+  ScratchDir dir;
+  test_support::write_file(dir.at("base/only.bin"), test_support::patterned_bytes(100, 9));
+  build_image(dir.at("base"), dir.at("plain.gcm"));
+  ToolRun r = ombrel({"info", dir.at("plain.gcm")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, "Banner:        none (no /opening.bnr)\n")) << r.out;
+
+  r = ombrel({"banner", dir.at("plain.gcm"), dir.at("b.png")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, "no banner file /opening.bnr")) << r.err;
+  EXPECT_FALSE(fs::exists(dir.at("b.png")));
+}
+
+TEST_F(OmbrelCliProcess, RecursiveListingIsExactlyTheSampleTree) {
+  ToolRun r = ombrel({"ls", "-R", image_});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<ListLine> lines = parse_listing(r.out);
+  std::map<std::string, std::string> listed;
+  std::vector<uint8_t> image = test_support::read_file(image_);
+  std::vector<std::string> seen;
+  for (const ListLine& l : lines) {
+    listed[l.path] = l.kind == 'd' ? "d" : "f " + std::to_string(l.size);
+    if (l.kind == 'd') {
+      EXPECT_EQ(l.size, 0u);
+      EXPECT_EQ(l.offset, 0u);
+    } else {
+      // The offset really holds the file's bytes.
+      std::vector<uint8_t> bytes = test_support::read_file(base_ / l.path.substr(1));
+      ASSERT_LE(l.offset + l.size, image.size()) << l.path;
+      EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), image.begin() + long(l.offset))) << l.path;
+    }
+    // A folder comes before what it holds.
+    std::string parent = l.path.substr(0, l.path.rfind('/'));
+    if (!parent.empty()) {
+      EXPECT_NE(std::find(seen.begin(), seen.end(), parent), seen.end()) << l.path;
+    }
+    seen.push_back(l.path);
+  }
+  EXPECT_EQ(lines.size(), listed.size());
+  EXPECT_EQ(listed, describe_tree(base_));
+}
+
+TEST_F(OmbrelCliProcess, ListingOneFolderOrOneFile) {
+  ToolRun top = ombrel({"ls", image_});
+  ASSERT_EQ(top.status, 0) << top.err;
+  std::vector<std::string> names;
+  for (const ListLine& l : parse_listing(top.out)) names.push_back(l.path);
+  std::vector<std::string> expected;
+  for (const auto& e : fs::directory_iterator(base_)) {
+    expected.push_back("/" + e.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(names, expected);
+
+  // A trailing "/" and a missing leading one name the same folder.
+  ToolRun levels = ombrel({"ls", image_, "data/levels/"});
+  ASSERT_EQ(levels.status, 0) << levels.err;
+  std::vector<ListLine> lines = parse_listing(levels.out);
+  ASSERT_EQ(lines.size(), 2u) << levels.out;
+  for (const ListLine& l : lines) {
+    EXPECT_TRUE(l.path == "/data/levels/deep" || l.path == "/data/levels/level1.txt") << l.path;
+  }
+  EXPECT_EQ(ombrel({"ls", image_, "/empty_folder"}).out, "");
+
+  ToolRun file = ombrel({"ls", image_, "/data/notes.txt"});
+  ASSERT_EQ(file.status, 0) << file.err;
+  ASSERT_EQ(parse_listing(file.out).size(), 1u);
+  EXPECT_EQ(parse_listing(file.out)[0].size, fs::file_size(base_ / "data/notes.txt"));
+
+  // Folder names are matched exactly, as the explorer matches them.
+  for (const char* missing : {"/DATA", "/data/NOTES.TXT", "/nothing", "/data/notes.txt/x"}) {
+    ToolRun r = ombrel({"ls", image_, missing});
+    EXPECT_EQ(r.status, 1) << missing;
+    EXPECT_TRUE(contains(r.err, std::string("'") + missing + "' is neither a folder nor a file"))
+        << r.err;
+  }
+}
+
+TEST_F(OmbrelCliProcess, ExtractingTheRootGivesTheSampleTreeByteForByte) {
+  ScratchDir dir;
+  const std::string dest = dir.at("new/deeper");  // created with its parent
+  ToolRun r = ombrel({"extract", image_, "/", dest});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "");  // no progress bar when stderr is not a terminal
+  expect_same_tree(base_, dest);
+}
+
+TEST_F(OmbrelCliProcess, ExtractingAFolderWritesDestName) {
+  ScratchDir dir;
+  ToolRun r = ombrel({"extract", image_, "/data/levels", dir.path().string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  expect_same_tree(base_ / "data/levels", dir.path() / "levels");
+  EXPECT_EQ(describe_tree(dir.path()).size(), describe_tree(base_ / "data/levels").size() + 1);
+
+  // An empty top folder that exists already is reused.
+  ScratchDir again;
+  fs::create_directories(again.path() / "data");
+  r = ombrel({"extract", image_, "/data", again.path().string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  expect_same_tree(base_ / "data", again.path() / "data");
+}
+
+TEST_F(OmbrelCliProcess, ExtractingOverAnEarlierCopyStopsBeforeWritingAnything) {
+  ScratchDir dir;
+  ASSERT_EQ(ombrel({"extract", image_, "/data", dir.path().string()}).status, 0);
+  test_support::write_file(dir.path() / "data/notes.txt", std::string("edited"));
+
+  ToolRun r = ombrel({"extract", image_, "/data", dir.path().string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, "'" + (dir.path() / "data/levels").string() +
+                                  "' exists already and would stop the extraction there; "
+                                  "nothing extracted"))
+      << r.err;
+  EXPECT_EQ(read_text(dir.path() / "data/notes.txt"), "edited");
+
+  // A file where the folder should go.
+  ScratchDir blocked;
+  test_support::write_file(blocked.path() / "data", std::string("a file"));
+  r = ombrel({"extract", image_, "/data", blocked.path().string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, "exists and is not a folder")) << r.err;
+}
+
+TEST_F(OmbrelCliProcess, ExtractingOneFile) {
+  ScratchDir dir;
+  test_support::write_file(dir.at("notes.txt"), std::string(10000, 'x'));  // truncated
+  ToolRun r = ombrel({"extract", image_, "/data/notes.txt", dir.path().string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(test_support::read_file(dir.at("notes.txt")),
+            test_support::read_file(base_ / "data/notes.txt"));
+
+  // Folders ignoring case, the file name exactly, as the reader extracts files.
+  ScratchDir other;
+  r = ombrel({"extract", image_, "/DATA/LEVELS/deep/level2.txt", other.path().string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(test_support::read_file(other.at("level2.txt")),
+            test_support::read_file(base_ / "data/levels/deep/level2.txt"));
+  r = ombrel({"extract", image_, "/data/Notes.txt", other.path().string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, "'/data/Notes.txt' is neither a folder nor a file")) << r.err;
+
+  // The empty file.
+  r = ombrel({"extract", image_, "/empty.dat", other.path().string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(fs::file_size(other.at("empty.dat")), 0u);
+}
+
+TEST_F(OmbrelCliProcess, SystemAreasAreTheHeaderTableAndBootFiles) {
+  ScratchDir dir;
+  const std::string dest = dir.at("sys");
+  for (const char* area : {"boot", "fst", "apploader", "dol"}) {
+    ToolRun r = ombrel({"sys", image_, area, dest});
+    ASSERT_EQ(r.status, 0) << area << ": " << r.err;
+  }
+  std::vector<uint8_t> image = test_support::read_file(image_);
+  std::vector<uint8_t> boot = test_support::read_file(dir.at("sys/boot.bin"));
+  EXPECT_EQ(boot, std::vector<uint8_t>(image.begin(), image.begin() + DISC_HEADER_SIZE));
+  const uint32_t fst_offset = read_be32(&image[0x424]), fst_size = read_be32(&image[0x428]);
+  EXPECT_EQ(test_support::read_file(dir.at("sys/fst")),
+            std::vector<uint8_t>(image.begin() + fst_offset, image.begin() + fst_offset + fst_size));
+  EXPECT_EQ(test_support::read_file(dir.at("sys/apploader")),
+            test_support::read_file(SAMPLES_DIR "/apploader.img"));
+  EXPECT_EQ(test_support::read_file(dir.at("sys/default.dol")),
+            test_support::read_file(SAMPLES_DIR "/main.dol"));
+}
+
+TEST_F(OmbrelCliProcess, BannerPngHoldsEveryDecodedPixel) {
+  ScratchDir dir;
+  ToolRun r = ombrel({"banner", image_, dir.at("banner.png")});
+  ASSERT_EQ(r.status, 0) << r.err;
+
+  std::vector<uint8_t> png = test_support::read_file(dir.at("banner.png"));
+  int width = 0, height = 0, channels = 0;
+  std::unique_ptr<stbi_uc, void (*)(void*)> pixels(
+      stbi_load_from_memory(png.data(), int(png.size()), &width, &height, &channels, 3),
+      stbi_image_free);
+  ASSERT_TRUE(pixels) << stbi_failure_reason();
+  ASSERT_EQ(width, BANNER_WIDTH);
+  ASSERT_EQ(height, BANNER_HEIGHT);
+
+  std::vector<uint8_t> bnr = test_support::read_file(base_ / "opening.bnr");
+  int mismatches = 0;
+  for (int i = 0; i < BANNER_PIXEL_COUNT; ++i) {
+    int x, y;
+    banner_pixel_position(i, &x, &y);
+    const uint8_t* stored = &bnr[BANNER_PICTURE_OFFSET + size_t(i) * 2];
+    BannerRgb want = banner_pixel_rgb(uint16_t(stored[0] << 8 | stored[1]));
+    const stbi_uc* got = pixels.get() + (size_t(y) * BANNER_WIDTH + size_t(x)) * 3;
+    if (got[0] != want.red || got[1] != want.green || got[2] != want.blue) {
+      if (++mismatches <= 5) ADD_FAILURE() << "pixel (" << x << ", " << y << ")";
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
+}
+
+TEST_F(OmbrelCliProcess, StrictSizeMountsOnlyFullSizeImages) {
+  // Images of any size are read by default.
+  EXPECT_EQ(ombrel({"info", image_}).status, 0);
+
+  ToolRun small = ombrel({"--strict-size", "info", image_});
+  EXPECT_EQ(small.status, 1);
+  EXPECT_TRUE(contains(small.err,
+                       "cannot read the image '" + image_ +
+                           "': ISO\xE3\x81\x8C\xE4\xB8\x8D\xE6\xAD\xA3\xE3\x81\xAA\xEF\xBD\xBB\xEF"
+                           "\xBD\xB2\xEF\xBD\xBD\xEF\xBE\x9E\xE3\x81\xA7\xE3\x81\x99\xE3\x80\x82"
+                           "\xE7\xA0\xB4\xE6\x90\x8D\xE3\x81\x97\xE3\x81\xA6\xE3\x81\x84\xE3\x82"
+                           "\x8B\xE5\x8F\xAF\xE8\x83\xBD\xE6\x80\xA7\xE3\x81\x8C\xE3\x81\x82\xE3"
+                           "\x82\x8A\xE3\x81\xBE\xE3\x81\x99 (code 5)"))
+      << small.err;
+  EXPECT_EQ(small.out, "");
+
+  // The sample image stretched (sparsely) to exactly a full disc, then one byte more.
+  ScratchDir dir;
+  const std::string full = dir.at("full.gcm");
+  fs::copy_file(image_, full);
+  fs::resize_file(full, DISC_IMAGE_SIZE);
+  ToolRun ok = ombrel({"ls", "--strict-size", full, "/data"});
+  EXPECT_EQ(ok.status, 0) << ok.err;
+  EXPECT_TRUE(contains(ok.out, "/data/notes.txt\n"));
+
+  fs::resize_file(full, uint64_t(DISC_IMAGE_SIZE) + 1);
+  ToolRun large = ombrel({"--strict-size", "info", full});
+  EXPECT_EQ(large.status, 1);
+  EXPECT_TRUE(contains(large.err,
+                       "ISO\xE3\x81\x8C\xE5\xA4\xA7\xE3\x81\x8D\xE3\x81\x99\xE3\x81\x8E\xE3\x81"
+                       "\xBE\xE3\x81\x99\xE3\x80\x82\xE7\xA0\xB4\xE6\x90\x8D\xE3\x81\x97\xE3\x81"
+                       "\xA6\xE3\x81\x84\xE3\x82\x8B\xE5\x8F\xAF\xE8\x83\xBD\xE6\x80\xA7\xE3\x81"
+                       "\x8C\xE3\x81\x82\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x99 (code 4)"))
+      << large.err;
+}
+
+TEST_F(OmbrelCliProcess, NamesThatWouldLeaveTheDestinationAreNeverWritten) {
+  // The sample image with "empty.dat" renamed ".." in its name table.
+  ScratchDir dir;
+  std::vector<uint8_t> image = test_support::read_file(image_);
+  const uint32_t fst_offset = read_be32(&image[0x424]), fst_size = read_be32(&image[0x428]);
+  const std::string target("\0empty.dat\0", 11);
+  auto table_begin = image.begin() + fst_offset, table_end = table_begin + fst_size;
+  auto at = std::search(table_begin, table_end, target.begin(), target.end());
+  ASSERT_NE(at, table_end);
+  const std::string renamed("\0..\0\0\0\0\0\0\0\0", 11);
+  std::copy(renamed.begin(), renamed.end(), at);
+  const std::string bad_image = dir.at("bad.gcm");
+  test_support::write_file(bad_image, image);
+
+  ToolRun listing = ombrel({"ls", bad_image});
+  ASSERT_EQ(listing.status, 0) << listing.err;  // viewing is harmless
+  EXPECT_TRUE(contains(listing.out, "\t/..\n")) << listing.out;
+
+  const std::string dest = dir.at("out/inner");
+  for (const char* path : {"/", "/.."}) {
+    ToolRun r = ombrel({"extract", bad_image, path, dest});
+    EXPECT_EQ(r.status, 1) << path;
+    EXPECT_TRUE(contains(r.err, "'/..' has a name that cannot be used as a file name here; "
+                                "nothing extracted"))
+        << r.err;
+  }
+  EXPECT_FALSE(fs::exists(dir.at("out")));
+  // The other entries still extract one by one.
+  EXPECT_EQ(ombrel({"extract", bad_image, "/data", dest}).status, 0);
+}
+
+TEST_F(OmbrelCliProcess, ReaderFailuresAreOneLineWithTheReadersText) {
+  ScratchDir dir;
+  ToolRun missing = ombrel({"info", dir.at("missing.gcm")});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_TRUE(contains(missing.err, "ombrel-cli: error: cannot read the image '" +
+                                        dir.at("missing.gcm") + "': ISO"))
+      << missing.err;
+  EXPECT_TRUE(contains(missing.err, " (code 3)\n")) << missing.err;
+  EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1);
+
+  // A destination too long for the reader's 511-character path buffers.
+  std::string long_dest = dir.path().string();
+  while (long_dest.size() < 600) long_dest += "/" + std::string(50, 'd');
+  ToolRun too_long = ombrel({"extract", image_, "/", long_dest});
+  EXPECT_EQ(too_long.status, 1);
+  EXPECT_TRUE(contains(too_long.err, "(code 14)")) << too_long.err;
+
+  // A destination folder that is a file.
+  test_support::write_file(dir.at("plain"), std::string("x"));
+  ToolRun not_folder = ombrel({"sys", image_, "boot", dir.at("plain")});
+  EXPECT_EQ(not_folder.status, 1);
+  EXPECT_TRUE(contains(not_folder.err, "is a file, not a folder")) << not_folder.err;
+
+  ToolRun unwritable = ombrel({"banner", image_, dir.at("no/such/folder.png")});
+  EXPECT_EQ(unwritable.status, 1);
+  EXPECT_TRUE(contains(unwritable.err, "cannot write")) << unwritable.err;
+}
+
+TEST_F(OmbrelCliProcess, UsageErrorsAndHelp) {
+  ToolRun help = ombrel({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(contains(help.out, "Usage: ombrel-cli")) << help.out;
+
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{}, {"show", image_}, {"ls", "-x", image_}, {"extract", image_}}) {
+    ToolRun r = ombrel(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(contains(r.err, "ombrel-cli: error: ")) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+}  // namespace

@@ -1,0 +1,129 @@
+// ombrel-cli's command line: commands and their operands, options anywhere,
+// and in-image paths made canonical.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/ombrel_options.h"
+
+namespace {
+
+OmbrelOptions parsed(const std::vector<std::string>& args) {
+  OmbrelOptions options;
+  std::string error;
+  EXPECT_TRUE(parse_ombrel_args(args, &options, &error)) << error;
+  return options;
+}
+
+std::string refusal(const std::vector<std::string>& args) {
+  OmbrelOptions options;
+  std::string error;
+  EXPECT_FALSE(parse_ombrel_args(args, &options, &error));
+  return error;
+}
+
+TEST(OmbrelOptions, EachCommandTakesItsOperands) {
+  OmbrelOptions info = parsed({"info", "a.gcm"});
+  EXPECT_EQ(info.command, OmbrelCommand::Info);
+  EXPECT_EQ(info.image, "a.gcm");
+
+  OmbrelOptions ls = parsed({"ls", "a.gcm"});
+  EXPECT_EQ(ls.command, OmbrelCommand::List);
+  EXPECT_EQ(ls.image_path, "/");
+  EXPECT_FALSE(ls.recursive);
+  EXPECT_EQ(parsed({"ls", "-R", "a.gcm", "/data/levels"}).image_path, "/data/levels");
+
+  OmbrelOptions extract = parsed({"extract", "a.gcm", "data", "out"});
+  EXPECT_EQ(extract.command, OmbrelCommand::Extract);
+  EXPECT_EQ(extract.image_path, "/data");
+  EXPECT_EQ(extract.destination, "out");
+
+  OmbrelOptions sys = parsed({"sys", "a.gcm", "dol", "out"});
+  EXPECT_EQ(sys.command, OmbrelCommand::System);
+  EXPECT_EQ(sys.area, SystemArea::MainProgram);
+  EXPECT_EQ(sys.destination, "out");
+
+  OmbrelOptions banner = parsed({"banner", "a.gcm", "b.png"});
+  EXPECT_EQ(banner.command, OmbrelCommand::Banner);
+  EXPECT_EQ(banner.destination, "b.png");
+}
+
+TEST(OmbrelOptions, OptionsMayStandAnywhereAndDoubleDashEndsThem) {
+  OmbrelOptions a = parsed({"--strict-size", "ls", "a.gcm", "-R"});
+  EXPECT_TRUE(a.strict_size);
+  EXPECT_TRUE(a.recursive);
+  OmbrelOptions b = parsed({"extract", "--", "-odd.gcm", "/", "-out"});
+  EXPECT_EQ(b.image, "-odd.gcm");
+  EXPECT_EQ(b.destination, "-out");
+  EXPECT_FALSE(b.strict_size);
+  // A lone "-" is an operand, not an option.
+  EXPECT_EQ(parsed({"banner", "a.gcm", "-"}).destination, "-");
+}
+
+TEST(OmbrelOptions, HelpStopsTheChecks) {
+  EXPECT_TRUE(parsed({"--help"}).help);
+  EXPECT_TRUE(parsed({"nonsense", "--help", "--bogus"}).help);
+  EXPECT_TRUE(parsed({"-h"}).help);
+}
+
+TEST(OmbrelOptions, WrongCommandLinesAreRefusedWithAReason) {
+  EXPECT_NE(refusal({}).find("no command"), std::string::npos);
+  EXPECT_NE(refusal({"list", "a.gcm"}).find("unknown command 'list'"), std::string::npos);
+  EXPECT_NE(refusal({"info", "a.gcm", "--verbose"}).find("unknown option '--verbose'"),
+            std::string::npos);
+  EXPECT_NE(refusal({"info"}).find("too few"), std::string::npos);
+  EXPECT_NE(refusal({"info", "a.gcm", "b.gcm"}).find("too many"), std::string::npos);
+  EXPECT_NE(refusal({"ls", "a.gcm", "/a", "/b"}).find("too many"), std::string::npos);
+  EXPECT_NE(refusal({"extract", "a.gcm", "/"}).find("extract IMAGE PATH DEST"), std::string::npos);
+  EXPECT_NE(refusal({"extract", "-R", "a.gcm", "/", "out"}).find("-R applies to ls only"),
+            std::string::npos);
+  EXPECT_NE(refusal({"sys", "a.gcm", "bi2", "out"}).find("unknown system area 'bi2'"),
+            std::string::npos);
+  EXPECT_NE(refusal({"banner", "", "b.png"}).find("empty operand"), std::string::npos);
+  EXPECT_NE(refusal({"extract", "a.gcm", std::string("/a\0b", 4), "out"}).find("zero byte"),
+            std::string::npos);
+}
+
+TEST(OmbrelOptions, SystemAreasAndTheirFileNames) {
+  const struct {
+    const char* name;
+    const char* file;
+  } cases[] = {{"boot", "boot.bin"}, {"fst", "fst"}, {"apploader", "apploader"},
+               {"dol", "default.dol"}};
+  for (const auto& c : cases) {
+    SystemArea area;
+    ASSERT_TRUE(parse_system_area(c.name, &area)) << c.name;
+    EXPECT_STREQ(system_area_file_name(area), c.file);
+  }
+  SystemArea area;
+  EXPECT_FALSE(parse_system_area("Boot", &area));
+  EXPECT_FALSE(parse_system_area("default.dol", &area));
+}
+
+TEST(OmbrelOptions, ImagePathsBecomeCanonical) {
+  const struct {
+    const char* given;
+    const char* canonical;
+  } cases[] = {
+      {"/", "/"},           {"//", "/"},           {"data", "/data"},
+      {"/data/", "/data"},  {"//data//levels/", "/data/levels"},
+      {"/a/./b", "/a/./b"},  // "." and ".." are names inside an image
+      {"/A/b", "/A/b"},
+  };
+  for (const auto& c : cases) {
+    std::string out, error;
+    ASSERT_TRUE(canonical_image_path(c.given, &out, &error)) << c.given;
+    EXPECT_EQ(out, c.canonical) << c.given;
+  }
+  std::string out, error;
+  EXPECT_FALSE(canonical_image_path("", &out, &error));
+}
+
+TEST(OmbrelOptions, LastComponentOfAPath) {
+  EXPECT_EQ(last_path_component("/data/notes.txt"), "notes.txt");
+  EXPECT_EQ(last_path_component("/top"), "top");
+  EXPECT_EQ(last_path_component("/"), "");
+}
+
+}  // namespace

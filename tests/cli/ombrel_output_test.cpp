@@ -1,0 +1,177 @@
+// What ombrel-cli prints: texts of the image decoded for a UTF-8 terminal,
+// listing lines and walks over hand-made trees, and the info block.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "cli/ombrel_output.h"
+#include "cli/ombrel_test_tree.h"
+
+namespace {
+
+using ombrel_test::Tree;
+
+// UTF-8 forms of the counts text's katakana: "ﾃﾞｨﾚｸﾄﾘ", "、", "ﾌｧｲﾙ".
+const std::string kDirectoriesUtf8 =
+    "\xEF\xBE\x83\xEF\xBE\x9E\xEF\xBD\xA8\xEF\xBE\x9A\xEF\xBD\xB8\xEF\xBE\x84\xEF\xBE\x98";
+const std::string kCommaUtf8 = "\xE3\x80\x81";
+const std::string kFilesUtf8 = "\xEF\xBE\x8C\xEF\xBD\xA7\xEF\xBD\xB2\xEF\xBE\x99";
+
+TEST(OmbrelOutput, FieldTextEndsAtNulOrAtTheFieldsEnd) {
+  const uint8_t with_nul[8] = {'a', 'b', 0, 'c', 'd', 'e', 'f', 'g'};
+  EXPECT_EQ(field_text(with_nul, 8), "ab");
+  const uint8_t full[4] = {'w', 'x', 'y', 'z'};
+  EXPECT_EQ(field_text(full, 4), "wxyz");
+  EXPECT_EQ(field_text(nullptr, 32), "");
+}
+
+TEST(OmbrelOutput, ImageTextsDecodeOrStayRaw) {
+  // This file's literals are stored in code page 932, as the image's are.
+  EXPECT_EQ(shift_jis_for_display("サンプル"),
+            "\xE3\x82\xB5\xE3\x83\xB3\xE3\x83\x97\xE3\x83\xAB");
+  // "能" has the trail byte 0x5C, which must not turn into a backslash.
+  EXPECT_EQ(shift_jis_for_display("能"), "\xE8\x83\xBD");
+  // A lead byte with no trail byte is not Shift-JIS: the bytes stay.
+  EXPECT_EQ(shift_jis_for_display("ab\x81"), "ab\x81");
+
+  EXPECT_EQ(windows1252_for_display("f\xFCr \x80"), "f\xC3\xBCr \xE2\x82\xAC");
+  // 0x81 is undefined in Windows-1252.
+  EXPECT_EQ(windows1252_for_display("x\x81y"), "x\x81y");
+}
+
+TEST(OmbrelOutput, ControlCharactersAreEscapedSoEachTextStaysOnItsLine) {
+  EXPECT_EQ(escape_controls("line 1\nline 2\r\tend"), "line 1\\nline 2\\r\\tend");
+  EXPECT_EQ(escape_controls(std::string("a\x01\x7F" "b", 4)), "a\\x01\\x7Fb");
+  EXPECT_EQ(windows1252_for_display("Gr\xF6\xDF" "e\n"), "Gr\xC3\xB6\xC3\x9F" "e\\n");
+}
+
+TEST(OmbrelOutput, ReaderErrorTextsComeOutInUtf8) {
+  // "ﾃﾞｨﾚｸﾄﾘが存在しません" as the reader stores it.
+  EXPECT_EQ(system_text_utf8(IsoErrorTextFor(IsoErrNoDirectory)),
+            kDirectoriesUtf8 + "\xE3\x81\x8C\xE5\xAD\x98\xE5\x9C\xA8\xE3\x81\x97\xE3\x81\xBE"
+                               "\xE3\x81\x9B\xE3\x82\x93");
+  EXPECT_EQ(system_text_utf8(IsoErrorTextFor(IsoErrNone)), "No error");
+}
+
+TEST(OmbrelOutput, EntryLinesAreKindSizeOffsetAndPath) {
+  Tree t;
+  FstNode* data = t.add(t.root(), "data", true);
+  FstNode* file = t.add(data, "big.bin", false, 4000000000u, 3000000000u);
+  EXPECT_EQ(entry_line(*data, "/data"), "d\t0\t0\t/data\n");
+  EXPECT_EQ(entry_line(*file, "/data/big.bin"), "f\t4000000000\t3000000000\t/data/big.bin\n");
+  EXPECT_EQ(child_image_path("/", "a"), "/a");
+  EXPECT_EQ(child_image_path("/data", "a b"), "/data/a b");
+}
+
+TEST(OmbrelOutput, ListingsFollowTableOrderFoldersBeforeTheirContents) {
+  Tree t;
+  FstNode* a = t.add(t.root(), "a", true);
+  t.add(a, "a1", false, 1, 100);
+  FstNode* b = t.add(a, "b", true);
+  t.add(b, "b1", false, 2, 200);
+  t.add(b, "empty", true);
+  t.add(a, "a2", false, 3, 300);
+  t.add(t.root(), "top", false, 4, 400);
+
+  EXPECT_EQ(list_entries(t.root()->firstChild, "/", false),
+            "d\t0\t0\t/a\n"
+            "f\t4\t400\t/top\n");
+  EXPECT_EQ(list_entries(t.root()->firstChild, "/", true),
+            "d\t0\t0\t/a\n"
+            "f\t1\t100\t/a/a1\n"
+            "d\t0\t0\t/a/b\n"
+            "f\t2\t200\t/a/b/b1\n"
+            "d\t0\t0\t/a/b/empty\n"
+            "f\t3\t300\t/a/a2\n"
+            "f\t4\t400\t/top\n");
+  // A subtree keeps to itself: /top, a sibling of /a, is not part of it.
+  EXPECT_EQ(list_entries(a->firstChild, "/a", true),
+            "f\t1\t100\t/a/a1\n"
+            "d\t0\t0\t/a/b\n"
+            "f\t2\t200\t/a/b/b1\n"
+            "d\t0\t0\t/a/b/empty\n"
+            "f\t3\t300\t/a/a2\n");
+  EXPECT_EQ(list_entries(nullptr, "/a/b/empty", true), "");
+}
+
+TEST(OmbrelOutput, WalkOfAVeryDeepTreeNeedsNoDeepStack) {
+  Tree t;
+  FstNode* folder = t.root();
+  const int depth = 16000;
+  for (int i = 0; i < depth; ++i) folder = t.add(folder, "d", true);
+  t.add(folder, "leaf", false, 7, 8);
+  int visited = 0;
+  size_t longest = 0;
+  walk_entries(t.root()->firstChild, [&](const FstNode&, const std::string& relative) {
+    ++visited;
+    longest = std::max(longest, relative.size());
+  });
+  EXPECT_EQ(visited, depth + 1);
+  EXPECT_EQ(longest, size_t(depth) * 2 + 4);  // "d/" 16,000 times, then "leaf"
+}
+
+DiscInfo sample_info() {
+  DiscInfo info;
+  info.image_path = "/images/disc.gcm";
+  info.directory_count = 5;
+  info.file_count = 13;
+  info.game_name = "サンプル";
+  info.maker_name = "Nintendo";
+  info.product_code = "DOL-GTR-JPN";
+  info.video_format = "Japan/NTSC";
+  return info;
+}
+
+TEST(OmbrelOutput, CountsAsThePropertiesDialogShowsThem) {
+  EXPECT_EQ(counts_text(5, 13), "(5 " + kDirectoriesUtf8 + kCommaUtf8 + "13 " + kFilesUtf8 + ")");
+}
+
+TEST(OmbrelOutput, InfoWithoutBannerEndsAtTheBannerLine) {
+  EXPECT_EQ(format_disc_info(sample_info()),
+            "Image:         /images/disc.gcm\n"
+            "Entries:       " + counts_text(5, 13) + "\n"
+            "Game name:     \xE3\x82\xB5\xE3\x83\xB3\xE3\x83\x97\xE3\x83\xAB\n"
+            "Maker:         Nintendo\n"
+            "Product code:  DOL-GTR-JPN\n"
+            "Video format:  Japan/NTSC\n"
+            "Banner:        none (no /opening.bnr)\n");
+}
+
+TEST(OmbrelOutput, BannerTextsDecodeByKind) {
+  // The same bytes read as Shift-JIS in a single-record banner and as
+  // Windows-1252 in a six-language one.
+  BannerRecordTexts record;
+  record.short_name = "\x83\x54";  // "サ" in Shift-JIS; "ƒT" in Windows-1252
+  record.short_maker = "Maker";
+  record.long_name = "Long";
+  record.long_maker = "Long maker";
+  record.description = "two\nlines";
+
+  DiscInfo single = sample_info();
+  single.banner = BannerState::SingleRecord;
+  single.records.push_back(record);
+  std::string text = format_disc_info(single);
+  EXPECT_NE(text.find("Banner:        single-record\n"
+                      "Japan/USA (NTSC):\n"
+                      "  Short name:  \xE3\x82\xB5\n"
+                      "  Short maker: Maker\n"
+                      "  Long name:   Long\n"
+                      "  Long maker:  Long maker\n"
+                      "  Description: two\\nlines\n"),
+            std::string::npos)
+      << text;
+
+  DiscInfo six = sample_info();
+  six.banner = BannerState::SixLanguage;
+  six.records.assign(6, BannerRecordTexts());
+  six.records[5] = record;
+  text = format_disc_info(six);
+  EXPECT_NE(text.find("Banner:        six-language\nEnglish:\n  Short name:  \n"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("Italian:\n"), std::string::npos);
+  EXPECT_NE(text.find("Dutch:\n  Short name:  \xC6\x92T\n"), std::string::npos) << text;
+}
+
+}  // namespace
