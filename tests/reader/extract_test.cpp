@@ -208,7 +208,12 @@ TEST(ReaderExtractGuards, HostPathsPastTheBuffersAreRefused) {
   std::string out = fx.scratch.at("o");
   fs::create_directory(out);
   EXPECT_FALSE(IsoExtractDirectory("/", out.c_str()));
+#ifdef _WIN32
+  // Windows' own path limit (260) stops the folder creation first.
+  EXPECT_EQ(IsoGetLastError(), IsoErrMakeDirectory);
+#else
   EXPECT_EQ(IsoGetLastError(), IsoErrPathTooLong);
+#endif
 
   std::string long_dest = out + sep() + std::string(600, 'x');
   EXPECT_FALSE(IsoExtractBootData(long_dest.c_str()));
