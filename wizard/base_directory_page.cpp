@@ -1,0 +1,61 @@
+// BaseDirectoryPage: the folder whose whole tree becomes the disc's files.
+#include <string>
+
+#include "wizard/code_page_text.h"
+#include "wizard/file_choosers.h"
+#include "wizard/resource.h"
+#include "wizard/wizard_pages.h"
+#include "wizard/wizard_shell.h"
+#include "wizard/wizard_texts.h"
+
+namespace {
+
+const char TEXT_INTRODUCTION[] = "ISOに追加するファイルのあるディレクトリを指定して下さい。";
+const char TEXT_BASE_DIRECTORY[] = "ベースディレクトリ:";
+const char TEXT_OPEN[] = "開く(&F)";
+
+void read_fields(HWND page) {
+  store_cut_text(item_path(page, IDC_BASE_DIRECTORY), EDIT_TEXT_LIMIT, g_wizard.base_directory);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK BaseDirectoryPageProc(HWND page, UINT message, WPARAM wparam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      apply_page_texts(page);
+      set_item_text_932(page, IDC_BASE_DIRECTORY_INTRO, TEXT_INTRODUCTION);
+      set_item_text_932(page, IDC_BASE_DIRECTORY_LABEL, TEXT_BASE_DIRECTORY);
+      set_item_text_932(page, IDC_BASE_DIRECTORY_BROWSE, TEXT_OPEN);
+      set_item_path(page, IDC_BASE_DIRECTORY, g_wizard.base_directory);
+      return TRUE;
+    case WM_PAINT:
+      paint_page_banner(page, "Add files");
+      return TRUE;
+    case WM_COMMAND:
+      switch (LOWORD(wparam)) {
+        case IDC_NEXT:
+          read_fields(page);
+          if (!base_directory_page_complete(g_wizard)) {
+            show_error(page, japanese_text(MESSAGE_FILL_EVERY_FIELD));
+            return TRUE;
+          }
+          open_page(page, IDC_NEXT, IDD_OUTPUT_FILE_PAGE);
+          return TRUE;
+        case IDC_BACK:
+          read_fields(page);
+          open_page(page, IDC_BACK, IDD_BOOT_FILES_PAGE);
+          return TRUE;
+        case IDC_CANCEL:
+          exit_wizard();
+        case IDC_BASE_DIRECTORY_BROWSE: {
+          std::string folder;
+          ask_folder(page, &folder);
+          set_item_path(page, IDC_BASE_DIRECTORY, folder.c_str());
+          return TRUE;
+        }
+      }
+      return FALSE;
+  }
+  return FALSE;
+}

@@ -1,0 +1,108 @@
+// SummaryPage: lists what will be done and starts the build.
+#include <cstring>
+
+#include "host/host_fs.h"
+#include "wizard/code_page_text.h"
+#include "wizard/resource.h"
+#include "wizard/wizard_pages.h"
+#include "wizard/wizard_shell.h"
+#include "wizard/wizard_texts.h"
+
+namespace {
+
+const char TEXT_INTRODUCTION[] = "実行される作業の情報:";
+const char FORMAT_CANNOT_OPEN_AFTER[] = " を開けません。";
+const char QUESTION_LONG_NAMES[] =
+    "ベースディレクトリには標準8.3より長いファイル名を持つファイルが含まれます。\n"
+    "これらのファイルを追加してよろしいですか？";
+
+void fill_summary_list(HWND page) {
+  HWND list = GetDlgItem(page, IDC_SUMMARY_LIST);
+  for (const ShownText& line : summary_lines(g_wizard)) list_add_line(list, wide_shown(line));
+}
+
+bool file_exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+// Prepares the builder. On failure the page shows why and stays; an output
+// file that the failed preparation created is closed and removed again.
+bool prepare_builder(HWND page) {
+  bool output_existed = file_exists(g_build_settings.output_path);
+  builder_reset();
+  HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+  bool prepared = builder_prepare(&g_build_settings);
+  SetCursor(previous);
+  if (prepared) return true;
+
+  uint16_t code = builder_last_error();
+  bool apploader_opened = false;
+  if (code == BUILD_ERR_OPEN_INPUT) {
+    uint64_t length = 0;
+    apploader_opened = host::measure_file(g_build_settings.apploader_path, &length);
+  }
+  builder_reset();
+  bool output_touched = code != BUILD_ERR_NO_SETTINGS && code != BUILD_ERR_OPEN_INPUT &&
+                        code != BUILD_ERR_CREATE_OUTPUT;
+  if (output_touched && !output_existed) DeleteFileA(g_build_settings.output_path);
+  show_error(page, prepare_failure_message(code, g_build_settings, apploader_opened));
+  return false;
+}
+
+void enable_navigation(HWND page, BOOL enabled) {
+  EnableWindow(GetDlgItem(page, IDC_NEXT), enabled);
+  EnableWindow(GetDlgItem(page, IDC_BACK), enabled);
+}
+
+void start_build(HWND page) {
+  uint8_t header[DISC_HEADER_SIZE];
+  if (g_wizard.import_header && !read_imported_header(g_wizard.import_image_path, header)) {
+    show_error(page, ShownText{"", g_wizard.import_image_path, FORMAT_CANNOT_OPEN_AFTER});
+    open_page(page, IDC_BACK, IDD_HEADER_PAGE);
+    return;
+  }
+  fill_build_settings(g_wizard, g_wizard.import_header ? header : nullptr, &g_build_settings);
+
+  // The measure drains messages; a second press must not start it again.
+  enable_navigation(page, FALSE);
+  if (!prepare_builder(page)) {
+    enable_navigation(page, TRUE);
+    return;
+  }
+  measure_source_tree();
+  enable_navigation(page, TRUE);
+
+  if (g_wizard.has_long_names &&
+      message_box_932(page, japanese_text(QUESTION_LONG_NAMES), CAPTION_WARNING,
+                      MB_YESNO | MB_ICONWARNING) != IDYES) {
+    open_page(page, IDC_BACK, IDD_BASE_DIRECTORY_PAGE);
+    return;
+  }
+  open_page(page, IDC_NEXT, IDD_WRITE_PROGRESS);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK SummaryPageProc(HWND page, UINT message, WPARAM wparam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      apply_page_texts(page);
+      set_item_text_932(page, IDC_SUMMARY_INTRO, TEXT_INTRODUCTION);
+      fill_summary_list(page);
+      return TRUE;
+    case WM_PAINT:
+      paint_page_banner(page, "Wizard end");
+      return TRUE;
+    case WM_COMMAND:
+      switch (LOWORD(wparam)) {
+        case IDC_NEXT:
+          start_build(page);
+          return TRUE;
+        case IDC_BACK:
+          open_page(page, IDC_BACK, IDD_OUTPUT_FILE_PAGE);
+          return TRUE;
+        case IDC_CANCEL:
+          exit_wizard();
+      }
+      return FALSE;
+  }
+  return FALSE;
+}
