@@ -1,0 +1,283 @@
+// libFuzzer target for the reader engine: arbitrary bytes as a disc image,
+// mounted with any size accepted, then everything a caller may do with a
+// mounted image: walk the whole tree checking its links, look up paths built
+// from its names and a few odd ones, ask the header queries, read every banner
+// field, decode and draw the picture, and extract the whole file system and
+// the system areas into a scratch folder, checking that nothing lands outside
+// it. Any inconsistency aborts, so libFuzzer reports it with the input.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "disc/disc_format.h"
+#include "reader/reader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Where each input goes: <work>/image.gcm, extracted into <work>/a/b/out, so
+// that a name escaping up to three levels would show in a folder we check.
+struct Scratch {
+  fs::path work, image, guard1, guard2, out;
+};
+
+const Scratch& scratch() {
+  static Scratch s = [] {
+    std::string base = fs::exists("/dev/shm") ? "/dev/shm" : fs::temp_directory_path().string();
+    std::string templ = base + "/reader-fuzz-XXXXXX";
+    std::vector<char> name(templ.begin(), templ.end());
+    name.push_back('\0');
+    if (!mkdtemp(name.data())) std::abort();
+    Scratch r;
+    r.work = name.data();
+    r.image = r.work / "image.gcm";
+    r.guard1 = r.work / "a";
+    r.guard2 = r.guard1 / "b";
+    r.out = r.guard2 / "out";
+    fs::create_directories(r.guard2);
+    // The scratch folder goes when the fuzzer ends normally.
+    static fs::path to_remove = r.work;
+    std::atexit([] {
+      std::error_code ec;
+      fs::remove_all(to_remove, ec);
+    });
+    return r;
+  }();
+  return s;
+}
+
+[[noreturn]] void fail(const char* what) {
+  std::fprintf(stderr, "reader_fuzz: %s\n", what);
+  std::abort();
+}
+
+void check(bool ok, const char* what) {
+  if (!ok) fail(what);
+}
+
+volatile uint32_t g_sink;
+
+// Touches every byte so the sanitizers see an overread.
+void touch(const void* p, size_t n) {
+  const uint8_t* b = static_cast<const uint8_t*>(p);
+  uint32_t sum = 0;
+  for (size_t i = 0; i < n; ++i) sum += b[i];
+  g_sink = g_sink + sum;
+}
+
+bool equal_ignoring_ascii_case(const char* a, const char* b) {
+  for (;; ++a, ++b) {
+    unsigned char x = static_cast<unsigned char>(*a), y = static_cast<unsigned char>(*b);
+    if (x >= 'A' && x <= 'Z') x = x - 'A' + 'a';
+    if (y >= 'A' && y <= 'Z') y = y - 'A' + 'a';
+    if (x != y) return false;
+    if (!x) return true;
+  }
+}
+
+std::string last_component(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+void look_up(const std::string& path) {
+  uint32_t offset = 0, size = 0;
+  IsoFindFile(path.c_str(), &offset, &size, 0);
+  IsoFindFile(path.c_str(), &offset, &size, 1);
+  for (uint8_t ignore_case = 0; ignore_case < 2; ++ignore_case) {
+    const FstNode* folder = IsoFindDirectory(path.c_str(), ignore_case);
+    if (!folder) continue;
+    check(folder->isDirectory == 1, "IsoFindDirectory returned a file");
+    std::string want = last_component(path);
+    check(ignore_case ? equal_ignoring_ascii_case(folder->name, want.c_str())
+                      : want == folder->name,
+          "IsoFindDirectory returned a folder of another name");
+  }
+}
+
+// Walks the tree without recursion, checking every link, and returns the
+// in-image paths of all entries.
+std::vector<std::string> walk_tree() {
+  const FstNode* root = IsoGetRoot();
+  check(root && root->isDirectory == 1, "the root is not a folder");
+  check(root->name && std::strlen(root->name) < 32, "the root's name");
+  int files = 0, folders = 0;
+  size_t visited = 0;
+  std::vector<std::string> paths;
+  struct Level {
+    const FstNode* folder;
+    std::string path;
+  };
+  std::vector<Level> pending{{root, ""}};
+  while (!pending.empty()) {
+    Level level = pending.back();
+    pending.pop_back();
+    const FstNode* prev = nullptr;
+    for (const FstNode* node = level.folder->firstChild; node; node = node->next) {
+      check(++visited <= 16384, "more nodes than the table can hold (a cycle?)");
+      check(node->name != nullptr, "a node without a name");
+      touch(node->name, std::strlen(node->name) + 1);
+      check(std::strlen(node->name) < 64, "a name of 64 bytes or more");
+      check(node->prev == prev, "prev does not lead to the previous sibling");
+      check(node->parent == level.folder, "parent is not the containing folder");
+      check(node->isDirectory <= 1, "isDirectory is neither 0 nor 1");
+      std::string path = level.path + "/" + node->name;
+      paths.push_back(path);
+      if (node->isDirectory) {
+        ++folders;
+        check(node->size == 0 && node->offset == 0, "a folder with a size or an offset");
+        if (node->firstChild) pending.push_back({node, path});
+      } else {
+        ++files;
+        check(node->firstChild == nullptr, "a file with children");
+      }
+      prev = node;
+    }
+  }
+  check(files == IsoGetFileCount(), "file count differs from the tree");
+  check(folders == IsoGetDirectoryCount(), "directory count differs from the tree");
+  return paths;
+}
+
+void ask_queries() {
+  char buffer[260];
+  for (int capacity : {260, 32, 1}) {
+    IsoGetGameName(buffer, capacity);
+    check(std::strlen(buffer) < size_t(capacity), "game name longer than its buffer");
+    IsoGetProductCode(buffer, capacity);
+    check(std::strlen(buffer) < size_t(capacity), "product code longer than its buffer");
+  }
+  IsoGetProductCode(buffer, sizeof buffer);
+  const char* video = IsoVideoFormatText(buffer);
+  if (video) touch(video, std::strlen(video));
+  const char* maker = IsoGetMakerName();
+  check(maker != nullptr, "no maker text");
+  touch(maker, std::strlen(maker));
+  const char* path = IsoGetImagePath();
+  check(path != nullptr, "no image path while mounted");
+}
+
+void read_banner() {
+  const uint32_t widths[] = {0, BANNER_SHORT_MAKER_SIZE, BANNER_LONG_MAKER_SIZE,
+                             BANNER_SHORT_NAME_SIZE, BANNER_LONG_NAME_SIZE,
+                             BANNER_DESCRIPTION_SIZE, BANNER_PICTURE_SIZE};
+  uint8_t kind = IsoGetBannerKind();
+  check(kind <= 1, "banner kind is neither 0 nor 1");
+  for (uint16_t selector = 0; selector <= 8; ++selector) {
+    for (uint16_t language = 0; language <= 7; ++language) {
+      const uint8_t* field = IsoGetBannerField(selector, language);
+      if (selector < 1 || selector > 6) {
+        check(field == nullptr, "a field for an unknown selector");
+        continue;
+      }
+      if (kind == BANNER_KIND_SIX_LANGUAGE && language >= BANNER_LANGUAGE_COUNT && selector != 6) {
+        check(field == nullptr, "a field for a language past the sixth");
+        continue;
+      }
+      if (field) touch(field, widths[selector]);
+    }
+  }
+  IsoPrepareBannerPicture();
+  const uint16_t* picture = IsoGetBannerPicture();
+  if (picture) touch(picture, BANNER_PICTURE_SIZE);
+  static BannerCanvas canvas;
+  IsoDrawBanner(&canvas, 0, 0);
+  IsoDrawBanner(&canvas, 90, 30);
+  IsoDrawBanner(&canvas, 65535, 65535);
+  touch(&canvas, sizeof canvas);
+}
+
+// Everything under dir, as paths.
+std::vector<fs::path> list_folder(const fs::path& dir) {
+  std::vector<fs::path> entries;
+  std::error_code ec;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    entries.push_back(it->path());
+  }
+  return entries;
+}
+
+void extract_everything(const Scratch& s, const std::vector<std::string>& paths) {
+  std::error_code ec;
+  fs::create_directory(s.out, ec);
+  IsoExtractDirectory("/", s.out.c_str());
+  // A few single entries too: the extraction of one file or folder by path.
+  size_t done = 0;
+  for (const std::string& path : paths) {
+    if (++done > 8) break;
+    std::string file = (s.out / "one").string();
+    IsoExtractFile(path.c_str(), file.c_str());
+    IsoExtractDirectory(path.c_str(), s.out.c_str());
+  }
+  IsoExtractBootData((s.out / "boot.bin").c_str());
+  IsoExtractFst((s.out / "fst").c_str());
+  IsoExtractApploader((s.out / "apploader").c_str());
+  IsoExtractMainProgram((s.out / "default.dol").c_str());
+
+  // Nothing beside the image, the guard folders and the output.
+  for (const fs::path& p : list_folder(s.work)) {
+    check(p == s.image || p == s.guard1, "something was written beside the image");
+  }
+  for (const fs::path& p : list_folder(s.guard1)) {
+    check(p == s.guard2, "something was written above the destination");
+  }
+  for (const fs::path& p : list_folder(s.guard2)) {
+    check(p == s.out, "something was written beside the destination");
+  }
+  fs::remove_all(s.out, ec);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const Scratch& s = scratch();
+  {
+    FILE* f = std::fopen(s.image.c_str(), "wb");
+    if (!f) fail("cannot write the input image");
+    if (size && std::fwrite(data, 1, size, f) != size) fail("cannot write the input image");
+    std::fclose(f);
+  }
+
+  IsoReset();
+  if (!IsoMount(s.image.c_str(), 1)) {
+    check(!IsoIsMounted(), "a failed mount left the image mounted");
+    check(IsoGetRoot()->firstChild == nullptr, "a failed mount left a tree");
+    check(IsoGetImagePath() == nullptr, "a failed mount left the image path");
+    IsoReset();
+    return 0;
+  }
+  check(IsoIsMounted() == 1, "mounted but IsoIsMounted says no");
+  check(!IsoMount(s.image.c_str(), 1) && IsoGetLastError() == IsoErrAlreadyMounted,
+        "a second mount was not refused with code 2");
+
+  std::vector<std::string> paths = walk_tree();
+  for (const std::string& path : paths) look_up(path);
+  // Odd paths, and paths made of the input's own bytes.
+  for (const char* odd : {"", "/", "//", "/opening.bnr", "/OPENING.BNR", "/a/", "a", "/./..",
+                          "/////////////////////////////////////////////////////////////////"}) {
+    look_up(odd);
+  }
+  look_up("/" + std::string(300, 'a'));
+  look_up(std::string(2000, '/'));
+  if (size > 0) {
+    std::string raw(reinterpret_cast<const char*>(data), size < 200 ? size : 200);
+    raw.resize(std::strlen(raw.c_str()));
+    look_up(raw);
+    look_up("/" + raw);
+  }
+  if (!paths.empty()) look_up(paths.front() + "/");
+
+  ask_queries();
+  read_banner();
+  extract_everything(s, paths);
+
+  IsoUnmount();
+  check(!IsoIsMounted() && IsoGetRoot()->firstChild == nullptr, "unmount left the tree");
+  IsoReset();
+  return 0;
+}

@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Fuzzes the reader engine with libFuzzer (clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer) for a bounded time and fails on any finding.
+#   1. compiles tests/fuzz/reader_fuzz.cpp with the reader, and the POSIX host
+#      layer straight from their sources into build/fuzz/reader_fuzz (again
+#      only when a source is newer than the program);
+#   2. writes seed images (build/fuzz/seeds): trelvik-cli's images of small
+#      trees, and hand-made tables (tests/fuzz/make_seed_images.py);
+#   3. runs every committed crasher in tests/fuzz/regressions/ once;
+#   4. fuzzes for FUZZ_SECONDS (default 60) seconds; new inputs collect in
+#      build/fuzz/corpus, findings in build/fuzz/artifacts/.
+# A finding worth keeping goes into tests/fuzz/regressions/ under a name that
+# says what it broke.
+#   tests/fuzz/run_reader_fuzz.sh [extra libFuzzer flags...]
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+out="$root/build/fuzz"
+bin="$out/reader_fuzz"
+seconds="${FUZZ_SECONDS:-60}"
+cxx="${FUZZ_CXX:-clang++}"
+mkdir -p "$out/seeds" "$out/corpus" "$out/artifacts"
+
+# --- the fuzz target ------------------------------------------------------------
+sources=("$root/tests/fuzz/reader_fuzz.cpp")
+for f in "$root"/reader/*.cpp "$root"/host/*.cpp; do
+  case "$f" in *win32*) ;; *) sources+=("$f") ;; esac
+done
+headers=("$root"/reader/*.h "$root"/host/*.h "$root"/disc/*.h)
+
+stale=0
+[ -x "$bin" ] || stale=1
+for f in "${sources[@]}" "${headers[@]}" "${BASH_SOURCE[0]}"; do
+  [ "$f" -nt "$bin" ] && stale=1
+done
+if [ "$stale" -eq 1 ]; then
+  echo "run_reader_fuzz: compiling $bin"
+  # clang keeps literals in UTF-8 (it has no code page 932 execution
+  # charset); only the bytes of the Japanese error texts differ.
+  "$cxx" -std=c++17 -O1 -g -fno-omit-frame-pointer \
+    -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
+    -I"$root" "${sources[@]}" -o "$bin.tmp"
+  mv "$bin.tmp" "$bin"
+fi
+
+# --- seed images ------------------------------------------------------------------
+cli="$root/build/native/trelvik-cli"
+if [ ! -x "$cli" ]; then
+  cmake -S "$root" -B "$root/build/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$root/build/native" --target trelvik-cli >/dev/null
+fi
+trees="$(mktemp -d)"
+trap 'rm -rf "$trees"' EXIT
+
+cp -r "$root/samples/base" "$trees/sample"
+mkdir -p "$trees/sample/empty_folder"
+mkdir -p "$trees/one" && printf 'only file\n' >"$trees/one/only.txt"
+mkdir -p "$trees/nested/a/b/c/d" "$trees/nested/a/empty" "$trees/nested/B"
+head -c 5000 /dev/urandom >"$trees/nested/a/b/c/d/deep.bin"
+printf 'x' >"$trees/nested/B/x"
+: >"$trees/nested/zero"
+# A single-record banner (6,496 bytes) with Shift-JIS texts.
+mkdir -p "$trees/single"
+python3 - "$trees/single/opening.bnr" <<'EOF'
+import sys
+b = bytearray(6496)
+b[0:4] = b"BNR1"
+for i in range(3072):
+    b[0x20 + 2 * i: 0x22 + 2 * i] = (0x8000 | (i * 37 & 0x7FFF)).to_bytes(2, "big")
+b[0x1820:0x1820 + 8] = "サンプル".encode("cp932")
+b[0x1840:0x1840 + 5] = b"Maker"
+b[0x18E0:0x18E0 + 11] = b"Description"
+open(sys.argv[1], "wb").write(b)
+EOF
+printf 'data\n' >"$trees/single/data.txt"
+
+seed() {
+  local tree="$1" name="$2"
+  shift 2
+  "$cli" --game-id FUZ --game-name "Fuzz seed" --maker-id 01 --region usa \
+    --apploader "$root/samples/apploader.img" --main-program "$root/samples/main.dol" \
+    --base-dir "$trees/$tree" --output "$out/seeds/$name.gcm" --no-maximise --quiet "$@"
+}
+seed sample sample
+seed sample sample-plain --no-disc-magic
+seed one one
+seed nested nested
+seed single single
+python3 "$root/tests/fuzz/make_seed_images.py" "$out/seeds"
+
+# --- committed crashers first -----------------------------------------------------
+regressions=()
+while IFS= read -r f; do regressions+=("$f"); done \
+  < <(find "$root/tests/fuzz/regressions" -type f ! -name '*.md' 2>/dev/null | sort)
+if [ ${#regressions[@]} -gt 0 ]; then
+  echo "run_reader_fuzz: ${#regressions[@]} regression input(s)"
+  "$bin" -runs=1 "${regressions[@]}"
+fi
+
+# --- fuzzing ------------------------------------------------------------------------
+echo "run_reader_fuzz: fuzzing for $seconds s"
+"$bin" -max_total_time="$seconds" -max_len=200000 -timeout=20 -rss_limit_mb=2048 \
+  -print_final_stats=1 -artifact_prefix="$out/artifacts/" "$@" \
+  "$out/corpus" "$out/seeds"
+echo "run_reader_fuzz: no findings"
