@@ -46,6 +46,9 @@ void add_log_line(const std::string& text) {
   HWND list = GetDlgItem(g_dialog.window, IDC_LOG);
   LRESULT index = list_add_line(list, line);
   SendMessageA(list, LB_SETCARETINDEX, WPARAM(index), FALSE);
+  // A list without selection does not scroll to its caret everywhere; putting
+  // the line at the top scrolls as far as the list allows.
+  SendMessageA(list, LB_SETTOPINDEX, WPARAM(index), 0);
   // Widen the horizontal scroll range to the longest line.
   HDC dc = GetDC(list);
   HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
