@@ -1,0 +1,638 @@
+// Driving another process's dialogs by class, caption and control id.
+#include "ui_driver.h"
+
+#include <commctrl.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace ui {
+
+// ---------------------------------------------------------------------------
+// Texts
+// ---------------------------------------------------------------------------
+
+std::wstring from_cp932(const std::string& bytes) {
+  if (bytes.empty()) return std::wstring();
+  int n = MultiByteToWideChar(932, 0, bytes.data(), int(bytes.size()), nullptr, 0);
+  std::wstring wide(size_t(n), L'\0');
+  MultiByteToWideChar(932, 0, bytes.data(), int(bytes.size()), &wide[0], n);
+  return wide;
+}
+
+std::string to_cp932(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  int n = WideCharToMultiByte(932, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string bytes(size_t(n), '\0');
+  WideCharToMultiByte(932, 0, text.data(), int(text.size()), &bytes[0], n, nullptr, nullptr);
+  return bytes;
+}
+
+std::string cp932_to_utf8(const std::string& bytes) {
+  std::wstring wide = from_cp932(bytes);
+  if (wide.empty()) return std::string();
+  int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string utf8(size_t(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), &utf8[0], n, nullptr, nullptr);
+  return utf8;
+}
+
+static std::string vformat(const char* fmt, va_list args) {
+  char buffer[2048];
+  vsnprintf(buffer, sizeof buffer, fmt, args);
+  return buffer;
+}
+
+std::string format(const char* fmt, ...) {
+  va_list args;
+  va_start(args, fmt);
+  std::string text = vformat(fmt, args);
+  va_end(args);
+  return text;
+}
+
+// ---------------------------------------------------------------------------
+// Results
+// ---------------------------------------------------------------------------
+
+static int g_checks = 0;
+static int g_failures = 0;
+
+void note(const char* fmt, ...) {
+  va_list args;
+  va_start(args, fmt);
+  std::string text = vformat(fmt, args);
+  va_end(args);
+  static DWORD start = GetTickCount();
+  std::printf("  %6.1f s  %s\n", (GetTickCount() - start) / 1000.0, text.c_str());
+  std::fflush(stdout);
+}
+
+bool check(bool ok, const char* what, ...) {
+  ++g_checks;
+  if (!ok) {
+    ++g_failures;
+    va_list args;
+    va_start(args, what);
+    std::string text = vformat(what, args);
+    va_end(args);
+    std::printf("FAIL: %s\n", text.c_str());
+    std::fflush(stdout);
+  }
+  return ok;
+}
+
+bool check_text(const std::string& actual, const std::string& expected, const char* what) {
+  bool ok = actual == expected;
+  if (!check(ok, "%s", what)) {
+    std::printf("      expected: \"%s\"\n      actual:   \"%s\"\n", cp932_to_utf8(expected).c_str(),
+                cp932_to_utf8(actual).c_str());
+    std::fflush(stdout);
+  }
+  return ok;
+}
+
+bool check_number(long long actual, long long expected, const char* what) {
+  return check(actual == expected, "%s: expected %lld, got %lld", what, expected, actual);
+}
+
+int checks_run() { return g_checks; }
+int checks_failed() { return g_failures; }
+
+// ---------------------------------------------------------------------------
+// Waiting
+// ---------------------------------------------------------------------------
+
+static constexpr DWORD POLL_MS = 20;
+
+template <class Condition>
+static bool wait_until(Condition condition, DWORD timeout_ms) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount() - start >= timeout_ms) return condition();
+    Sleep(POLL_MS);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Processes
+// ---------------------------------------------------------------------------
+
+bool start_process(const std::string& command_line, const std::string& working_folder,
+                   Process* process) {
+  std::wstring line = from_cp932(command_line);
+  std::wstring folder = from_cp932(working_folder);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+    check(false, "cannot start %s (error %lu)", cp932_to_utf8(command_line).c_str(), GetLastError());
+    return false;
+  }
+  CloseHandle(info.hThread);
+  process->handle = info.hProcess;
+  process->id = info.dwProcessId;
+  return true;
+}
+
+bool wait_for_exit(Process& process, DWORD timeout_ms, DWORD* exit_code) {
+  if (!process.handle) return false;
+  if (WaitForSingleObject(process.handle, timeout_ms) != WAIT_OBJECT_0) return false;
+  DWORD code = 0;
+  GetExitCodeProcess(process.handle, &code);
+  if (exit_code) *exit_code = code;
+  return true;
+}
+
+bool is_running(const Process& process) {
+  return process.handle && WaitForSingleObject(process.handle, 0) == WAIT_TIMEOUT;
+}
+
+void end_process(Process& process) {
+  if (!process.handle) return;
+  if (is_running(process)) {
+    TerminateProcess(process.handle, 99);
+    WaitForSingleObject(process.handle, 5000);
+  }
+  CloseHandle(process.handle);
+  process.handle = nullptr;
+  process.id = 0;
+}
+
+bool run_program(const std::wstring& command_line, DWORD timeout_ms, DWORD* exit_code) {
+  std::wstring line = command_line;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info))
+    return false;
+  CloseHandle(info.hThread);
+  bool ended = WaitForSingleObject(info.hProcess, timeout_ms) == WAIT_OBJECT_0;
+  if (ended) {
+    GetExitCodeProcess(info.hProcess, exit_code);
+  } else {
+    TerminateProcess(info.hProcess, 99);
+  }
+  CloseHandle(info.hProcess);
+  return ended;
+}
+
+// ---------------------------------------------------------------------------
+// Windows
+// ---------------------------------------------------------------------------
+
+struct EnumContext {
+  DWORD process_id;
+  std::vector<HWND> windows;
+};
+
+static BOOL CALLBACK collect_window(HWND window, LPARAM param) {
+  EnumContext* context = reinterpret_cast<EnumContext*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == context->process_id && IsWindowVisible(window)) context->windows.push_back(window);
+  return TRUE;
+}
+
+std::vector<HWND> visible_windows(DWORD process_id) {
+  EnumContext context = {process_id, {}};
+  EnumWindows(collect_window, reinterpret_cast<LPARAM>(&context));
+  return context.windows;
+}
+
+std::wstring class_of(HWND window) {
+  wchar_t name[128] = {};
+  GetClassNameW(window, name, 128);
+  return name;
+}
+
+std::string window_text(HWND window) {
+  if (!window) return std::string();
+  LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(size_t(length) + 1, L'\0');
+  LRESULT got = SendMessageW(window, WM_GETTEXT, WPARAM(text.size()), reinterpret_cast<LPARAM>(&text[0]));
+  text.resize(size_t(got));
+  return to_cp932(text);
+}
+
+HWND match_window(DWORD process_id, const WindowMatch& match) {
+  for (HWND window : visible_windows(process_id)) {
+    if (window == match.not_this) continue;
+    if (match.class_name && class_of(window) != match.class_name) continue;
+    if (match.caption && window_text(window) != match.caption) continue;
+    if (match.control_id && !GetDlgItem(window, match.control_id)) continue;
+    return window;
+  }
+  return nullptr;
+}
+
+void describe_windows(DWORD process_id) {
+  std::printf("      visible windows of process %lu:\n", process_id);
+  for (HWND window : visible_windows(process_id)) {
+    std::printf("      - %ls \"%s\"\n", class_of(window).c_str(), cp932_to_utf8(window_text(window)).c_str());
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+      std::string text = window_text(child);
+      if (!text.empty())
+        std::printf("          %d %ls \"%s\"\n", GetDlgCtrlID(child), class_of(child).c_str(),
+                    cp932_to_utf8(text).c_str());
+    }
+  }
+  std::fflush(stdout);
+}
+
+HWND wait_for_window(DWORD process_id, const WindowMatch& match, DWORD timeout_ms, const char* what) {
+  HWND found = nullptr;
+  wait_until([&] { return (found = match_window(process_id, match)) != nullptr; }, timeout_ms);
+  if (!check(found != nullptr, "no window appeared: %s", what)) describe_windows(process_id);
+  return found;
+}
+
+bool wait_until_gone(HWND window, DWORD timeout_ms) {
+  return wait_until([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeout_ms);
+}
+
+HWND control(HWND dialog, int id) { return GetDlgItem(dialog, id); }
+
+std::string control_text(HWND dialog, int id) { return window_text(control(dialog, id)); }
+
+void set_control_text(HWND dialog, int id, const std::string& cp932) {
+  std::wstring text = from_cp932(cp932);
+  SendMessageW(control(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+bool is_enabled(HWND dialog, int id) {
+  HWND window = control(dialog, id);
+  return window && IsWindowEnabled(window);
+}
+
+bool is_checked(HWND dialog, int id) {
+  return SendMessageW(control(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+LONG_PTR window_style(HWND window) { return GetWindowLongPtrW(window, GWL_STYLE); }
+
+bool click(HWND dialog, int id) {
+  HWND button = control(dialog, id);
+  if (!check(button != nullptr, "control %d is missing", id)) return false;
+  if (!check(IsWindowVisible(button) && IsWindowEnabled(button), "control %d (\"%s\") cannot be clicked",
+             id, cp932_to_utf8(window_text(button)).c_str()))
+    return false;
+  PostMessageW(button, BM_CLICK, 0, 0);
+  return true;
+}
+
+bool toggle_check_box(HWND dialog, int id) {
+  bool before = is_checked(dialog, id);
+  if (!click(dialog, id)) return false;
+  return check(wait_until([&] { return is_checked(dialog, id) != before; }, DEFAULT_TIMEOUT_MS),
+               "check box %d did not change", id);
+}
+
+void press_escape(HWND dialog) {
+  PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+  PostMessageW(dialog, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+}
+
+void close_from_title_bar(HWND window) { PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+void settle(HWND window) {
+  DWORD_PTR result = 0;
+  // A message sent to the window returns once its thread takes messages again;
+  // the repaint that follows is then done before the picture is taken.
+  SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &result);
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  Sleep(300);
+}
+
+std::vector<std::string> list_box_lines(HWND list) {
+  std::vector<std::string> lines;
+  LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    LRESULT length = SendMessageW(list, LB_GETTEXTLEN, WPARAM(i), 0);
+    if (length < 0) length = 0;
+    std::wstring text(size_t(length) + 1, L'\0');
+    LRESULT got = SendMessageW(list, LB_GETTEXT, WPARAM(i), reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(got < 0 ? 0 : size_t(got));
+    lines.push_back(to_cp932(text));
+  }
+  return lines;
+}
+
+std::vector<std::string> combo_items(HWND combo) {
+  std::vector<std::string> items;
+  LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, WPARAM(i), 0);
+    if (length < 0) length = 0;
+    std::wstring text(size_t(length) + 1, L'\0');
+    LRESULT got = SendMessageW(combo, CB_GETLBTEXT, WPARAM(i), reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(got < 0 ? 0 : size_t(got));
+    items.push_back(to_cp932(text));
+  }
+  return items;
+}
+
+int combo_selection(HWND combo) { return int(SendMessageW(combo, CB_GETCURSEL, 0, 0)); }
+
+void combo_select(HWND combo, int index) { SendMessageW(combo, CB_SETCURSEL, WPARAM(index), 0); }
+
+// ---------------------------------------------------------------------------
+// Message boxes
+// ---------------------------------------------------------------------------
+
+HWND wait_for_message_box(DWORD process_id, const char* caption, DWORD timeout_ms) {
+  WindowMatch match;
+  match.caption = caption;
+  match.control_id = MESSAGE_TEXT_ID;
+  HWND box = nullptr;
+  wait_until([&] { return (box = match_window(process_id, match)) != nullptr; }, timeout_ms);
+  return box;
+}
+
+bool answer_message_box(DWORD process_id, const char* caption, const std::string& expected_text,
+                        int button_id, const char* what) {
+  HWND box = wait_for_message_box(process_id, caption, DEFAULT_TIMEOUT_MS);
+  if (!check(box != nullptr, "no message box \"%s\" came: %s", cp932_to_utf8(caption).c_str(), what)) {
+    describe_windows(process_id);
+    return false;
+  }
+  check_text(control_text(box, MESSAGE_TEXT_ID), expected_text, what);
+  if (!click(box, button_id)) return false;
+  return check(wait_until_gone(box, DEFAULT_TIMEOUT_MS), "message box stayed open: %s", what);
+}
+
+bool no_message_box_within(DWORD process_id, DWORD milliseconds) {
+  WindowMatch match;
+  match.control_id = MESSAGE_TEXT_ID;
+  return !wait_until([&] { return match_window(process_id, match) != nullptr; }, milliseconds);
+}
+
+// ---------------------------------------------------------------------------
+// Tree views
+// ---------------------------------------------------------------------------
+
+// A block of memory in another process, for messages that carry pointers.
+class RemoteBlock {
+ public:
+  RemoteBlock(HANDLE process, size_t size) : process_(process) {
+    address_ = VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  }
+  ~RemoteBlock() {
+    if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+  }
+  RemoteBlock(const RemoteBlock&) = delete;
+  RemoteBlock& operator=(const RemoteBlock&) = delete;
+
+  void* address() const { return address_; }
+  bool write(size_t offset, const void* bytes, size_t n) {
+    return WriteProcessMemory(process_, static_cast<char*>(address_) + offset, bytes, n, nullptr);
+  }
+  bool read(size_t offset, void* bytes, size_t n) {
+    return ReadProcessMemory(process_, static_cast<char*>(address_) + offset, bytes, n, nullptr);
+  }
+
+ private:
+  HANDLE process_;
+  void* address_;
+};
+
+std::string tree_item_text(HANDLE process, HWND tree, HTREEITEM item) {
+  constexpr int TEXT_CHARS = 512;
+  RemoteBlock block(process, sizeof(TVITEMW) + TEXT_CHARS * sizeof(wchar_t));
+  if (!block.address()) return std::string();
+  TVITEMW request = {};
+  request.mask = TVIF_TEXT | TVIF_HANDLE;
+  request.hItem = item;
+  request.pszText = reinterpret_cast<wchar_t*>(static_cast<char*>(block.address()) + sizeof(TVITEMW));
+  request.cchTextMax = TEXT_CHARS;
+  wchar_t empty[1] = {L'\0'};
+  block.write(0, &request, sizeof request);
+  block.write(sizeof(TVITEMW), empty, sizeof empty);
+  if (!SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(block.address()))) return std::string();
+  wchar_t text[TEXT_CHARS] = {};
+  block.read(sizeof(TVITEMW), text, sizeof text);
+  text[TEXT_CHARS - 1] = L'\0';
+  return to_cp932(text);
+}
+
+std::vector<HTREEITEM> tree_children(HWND tree, HTREEITEM parent) {
+  std::vector<HTREEITEM> children;
+  SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(parent));
+  HTREEITEM child = reinterpret_cast<HTREEITEM>(
+      SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(parent)));
+  while (child) {
+    children.push_back(child);
+    child = reinterpret_cast<HTREEITEM>(
+        SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(child)));
+  }
+  return children;
+}
+
+static bool ends_with(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+static std::vector<std::string> split_path(const std::string& path) {
+  std::vector<std::string> parts;
+  std::string part;
+  for (size_t i = 0; i < path.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(path[i]);
+    bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    if (lead && i + 1 < path.size()) {  // a double-byte character: its trail may be 0x5C
+      part += path[i];
+      part += path[++i];
+    } else if (c == '\\') {
+      if (!part.empty()) parts.push_back(part);
+      part.clear();
+    } else {
+      part += char(c);
+    }
+  }
+  if (!part.empty()) parts.push_back(part);
+  return parts;
+}
+
+bool tree_select_path(HANDLE process, HWND tree, const std::string& windows_path) {
+  std::vector<std::string> parts = split_path(windows_path);
+  if (parts.empty()) return false;
+  std::string drive_tail = "(" + parts[0] + ")";  // " (Z:)"
+
+  HTREEITEM root = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+  if (!root) return false;
+  // The drives sit one level below the desktop's children ("My Computer").
+  HTREEITEM current = nullptr;
+  for (HTREEITEM place : tree_children(tree, root)) {
+    for (HTREEITEM drive : tree_children(tree, place)) {
+      if (ends_with(tree_item_text(process, tree, drive), drive_tail)) {
+        current = drive;
+        break;
+      }
+    }
+    if (current) break;
+  }
+  if (!check(current != nullptr, "folder tree has no drive %s", parts[0].c_str())) return false;
+
+  for (size_t i = 1; i < parts.size(); ++i) {
+    HTREEITEM next = nullptr;
+    for (HTREEITEM child : tree_children(tree, current)) {
+      if (lstrcmpiW(from_cp932(tree_item_text(process, tree, child)).c_str(), from_cp932(parts[i]).c_str()) == 0) {
+        next = child;
+        break;
+      }
+    }
+    if (!check(next != nullptr, "folder tree has no \"%s\"", cp932_to_utf8(parts[i]).c_str())) return false;
+    current = next;
+  }
+  SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(current));
+  SendMessageW(tree, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(current));
+  return check(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) == reinterpret_cast<LRESULT>(current),
+               "folder tree did not select %s", cp932_to_utf8(windows_path).c_str());
+}
+
+// ---------------------------------------------------------------------------
+// Common dialogs
+// ---------------------------------------------------------------------------
+
+HWND wait_for_file_dialog(DWORD process_id, DWORD timeout_ms) {
+  WindowMatch match;
+  match.control_id = FILE_NAME_FIELD_ID;
+  return wait_for_window(process_id, match, timeout_ms, "open or save dialog");
+}
+
+std::vector<std::string> file_dialog_filters(HWND dialog) {
+  return combo_items(control(dialog, FILE_TYPE_LIST_ID));
+}
+
+std::string file_dialog_name(HWND dialog) { return control_text(dialog, FILE_NAME_FIELD_ID); }
+
+// The OK button: id 1 and class Button (a toolbar in the dialog has id 1 too).
+static HWND ok_button(HWND dialog) {
+  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (GetDlgCtrlID(child) == IDOK && lstrcmpiW(class_of(child).c_str(), L"Button") == 0) return child;
+  }
+  return nullptr;
+}
+
+bool file_dialog_accept(HWND dialog, const std::string& name) {
+  set_control_text(dialog, FILE_NAME_FIELD_ID, name);
+  HWND ok = ok_button(dialog);
+  if (!check(ok != nullptr, "file dialog has no OK button")) return false;
+  PostMessageW(ok, BM_CLICK, 0, 0);
+  return check(wait_until_gone(dialog, DEFAULT_TIMEOUT_MS), "file dialog stayed open after OK");
+}
+
+bool dialog_cancel(HWND dialog) {
+  PostMessageW(control(dialog, IDCANCEL), BM_CLICK, 0, 0);
+  return check(wait_until_gone(dialog, DEFAULT_TIMEOUT_MS), "dialog stayed open after Cancel");
+}
+
+HWND wait_for_folder_browser(DWORD process_id, DWORD timeout_ms) {
+  WindowMatch match;
+  match.control_id = FOLDER_TREE_ID;
+  return wait_for_window(process_id, match, timeout_ms, "folder browser");
+}
+
+bool folder_browser_select(HANDLE process, HWND browser, const std::string& windows_path) {
+  return tree_select_path(process, control(browser, FOLDER_TREE_ID), windows_path);
+}
+
+bool folder_browser_accept(HANDLE process, HWND browser, const std::string& windows_path) {
+  return folder_browser_select(process, browser, windows_path) && folder_browser_ok(browser);
+}
+
+bool folder_browser_ok(HWND browser) {
+  HWND ok = ok_button(browser);
+  if (!check(ok != nullptr, "folder browser has no OK button")) return false;
+  PostMessageW(ok, BM_CLICK, 0, 0);
+  return check(wait_until_gone(browser, DEFAULT_TIMEOUT_MS), "folder browser stayed open after OK");
+}
+
+// ---------------------------------------------------------------------------
+// Screenshots
+// ---------------------------------------------------------------------------
+
+static std::string g_exchange;
+
+void set_screenshot_exchange(const std::string& folder) { g_exchange = folder; }
+
+bool screenshot(const std::string& name, const std::vector<HWND>& windows) {
+  if (g_exchange.empty()) return true;  // nobody to take it
+  RECT area = {};
+  bool first = true;
+  for (HWND window : windows) {
+    settle(window);
+    RECT r;
+    if (!GetWindowRect(window, &r)) continue;
+    if (first) area = r; else UnionRect(&area, &area, &r);
+    first = false;
+  }
+  constexpr int MARGIN = 6;
+  int x = area.left - MARGIN < 0 ? 0 : area.left - MARGIN;
+  int y = area.top - MARGIN < 0 ? 0 : area.top - MARGIN;
+  int width = area.right + MARGIN - x, height = area.bottom + MARGIN - y;
+
+  std::string request = g_exchange + "\\request.txt";
+  std::string pending = g_exchange + "\\request.tmp";
+  FILE* f = std::fopen(pending.c_str(), "wb");
+  if (!check(f != nullptr, "cannot write the screenshot request")) return false;
+  std::fprintf(f, "%s %d %d %d %d\n", name.c_str(), x, y, width, height);
+  std::fclose(f);
+  // Renamed into place whole, so the helper never reads half a request.
+  MoveFileExA(pending.c_str(), request.c_str(), MOVEFILE_REPLACE_EXISTING);
+  bool taken = wait_until([&] { return GetFileAttributesA(request.c_str()) == INVALID_FILE_ATTRIBUTES; }, 30000);
+  return check(taken, "screenshot %s was not taken", name.c_str());
+}
+
+// ---------------------------------------------------------------------------
+// Host files
+// ---------------------------------------------------------------------------
+
+bool file_exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool read_whole_file(const std::string& path, std::vector<uint8_t>* bytes) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  bytes->clear();
+  uint8_t buffer[65536];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes->insert(bytes->end(), buffer, buffer + n);
+  std::fclose(f);
+  return true;
+}
+
+bool files_equal(const std::string& a, const std::string& b, const char* what) {
+  FILE* first = std::fopen(a.c_str(), "rb");
+  FILE* second = std::fopen(b.c_str(), "rb");
+  bool opened = check(first != nullptr, "%s: cannot read %s", what, cp932_to_utf8(a).c_str()) &&
+                check(second != nullptr, "%s: cannot read %s", what, cp932_to_utf8(b).c_str());
+  bool same = opened;
+  uint64_t offset = 0;
+  if (opened) {
+    // Streamed: a maximised image is 1.4 GB.
+    static uint8_t x[1 << 20], y[1 << 20];
+    for (;;) {
+      size_t n = std::fread(x, 1, sizeof x, first);
+      size_t m = std::fread(y, 1, sizeof y, second);
+      size_t common = n < m ? n : m;
+      size_t at = 0;
+      while (at < common && x[at] == y[at]) ++at;
+      offset += at;
+      if (at < common || n != m) {
+        same = false;
+        break;
+      }
+      if (n == 0) break;
+    }
+  }
+  if (first) std::fclose(first);
+  if (second) std::fclose(second);
+  if (!opened) return false;
+  if (same) note("%s: %llu bytes", what, (unsigned long long)offset);
+  return check(same, "%s: first difference (or end of one file) at offset %llu (0x%llx)", what,
+               (unsigned long long)offset, (unsigned long long)offset);
+}
+
+}  // namespace ui
