@@ -635,8 +635,7 @@ void scenario_walkthrough() {
   v.region = 2;
   check_page_values(page, Page::Header, v, "after a 80-byte game name");
 
-  // The final header: a one-letter maker ID is enough; a three-byte one warns
-  // on Next and keeps two.
+  // The final header: a three-byte maker ID warns on Next and keeps two.
   v.game_name = "トレルビク テスト ディスク";
   v.region = 1;
   ui::set_control_text(page, 1009, v.game_name);
@@ -762,6 +761,11 @@ void scenario_walkthrough() {
             "log of the finished write");
   ui::screenshot("10-progress-finished", {progress});
 
+  // Esc has no meaning here.
+  ui::press_escape(progress);
+  Sleep(300);
+  check(s.running() && IsWindowVisible(progress), "Esc closed the finished progress dialog");
+
   // Open asks the shell; with nothing registered for .gcm nothing shows and
   // the dialog stays as it is.
   ui::click(progress, 3);
@@ -851,7 +855,8 @@ void scenario_imported_header() {
   if (reference_image(v, reference)) ui::files_equal(v.output, reference, "image equals trelvik-cli's (imported header)");
 }
 
-// Esc on a page and Cancel on the summary page end the program at once.
+// Esc on a page, the title-bar close of a page and Cancel on the summary page
+// end the program at once, with status 0.
 void scenario_leaving() {
   {
     Session s;
@@ -862,14 +867,29 @@ void scenario_leaving() {
   {
     Session s;
     Values v;
-    v.game_id = "ESC";
+    v.game_id = "TBC";
     v.game_name = "x";
     v.maker_id = "01";
+    if (!s.start() || !s.next(Page::Header)) return;
+    type_values(s.page(), Page::Header, v);
+    if (!s.next(Page::BootFiles)) return;
+    ui::close_from_title_bar(s.page());
+    check(ui::no_message_box_within(s.pid(), 300), "the title-bar close of a page asked a question");
+    check_number(s.wait_exit(ui::DEFAULT_TIMEOUT_MS), 0, "exit status after the title-bar close of BootFilesPage");
+  }
+  {
+    // One-character IDs are accepted.
+    Session s;
+    Values v;
+    v.game_id = "E";
+    v.game_name = "x";
+    v.maker_id = "1";
     v.apploader = g_setup.at("apploader.img");
     v.main_program = g_setup.at("main.dol");
     v.base_directory = g_setup.at("base_short");
     v.output = g_setup.at("never_written.gcm");
     if (!s.start() || !fill_to_summary(s, v)) return;
+    check_summary(s.page(), v, "one-character IDs");
     ui::click(s.page(), 2);
     check(ui::no_message_box_within(s.pid(), 300), "Cancel on the summary page asked a question");
     check_number(s.wait_exit(ui::DEFAULT_TIMEOUT_MS), 0, "exit status after Cancel on the summary page");
@@ -954,6 +974,37 @@ void scenario_cancel_maximised_write() {
   check(!ui::file_exists(v.output), "the unfinished image was not deleted");
 }
 
+// A base directory whose files hold no bytes at all: the size reads 0.00 Mb,
+// the overall bar has nothing to divide by, and the write still completes.
+void scenario_zero_bytes() {
+  Session s;
+  if (!s.start()) return;
+  Values v;
+  v.game_id = "GZB";
+  v.game_name = "zero bytes";
+  v.maker_id = "01";
+  v.apploader = g_setup.at("apploader.img");
+  v.main_program = g_setup.at("main.dol");
+  v.base_directory = g_setup.at("base_zero");
+  v.output = g_setup.at("zero.gcm");
+  v.maximise = false;
+  if (!fill_to_summary(s, v)) return;
+  if (!ui::click(s.page(), 1000)) return;
+  HWND progress = wait_progress(s, ui::DEFAULT_TIMEOUT_MS);
+  if (!progress) return;
+  if (!check(wait_caption(progress, kFinished, 60000), "the write of a zero-byte tree did not finish")) {
+    ui::describe_windows(s.pid());
+    return;
+  }
+  check_text(control_text(progress, 1017), "0.00 Mb", "size of a zero-byte tree");
+  check_number(bar_position(progress, 1040), 500, "stage bar after a zero-byte tree");
+  note("overall bar after a zero-byte tree: %d", bar_position(progress, 1041));
+  ui::click(progress, 1);
+  check_number(s.wait_exit(ui::DEFAULT_TIMEOUT_MS), 0, "exit status after Quit");
+  std::string reference = g_setup.at("zero_reference.gcm");
+  if (reference_image(v, reference)) ui::files_equal(v.output, reference, "image equals trelvik-cli's (zero-byte tree)");
+}
+
 struct Scenario {
   const char* name;
   void (*run)();
@@ -963,6 +1014,7 @@ const Scenario kScenarios[] = {
     {"walkthrough", scenario_walkthrough},
     {"imported-header", scenario_imported_header},
     {"leaving", scenario_leaving},
+    {"zero-bytes", scenario_zero_bytes},
     {"cancel-maximised", scenario_cancel_maximised_write},
 };
 

@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# Works Trelvik.exe through its windows with the UI driver, a Windows program
+# of its own (tests/ui/trelvik_driver.cpp), under wine on a private X display:
+# every page, message, chooser and the write progress dialog, a build compared
+# byte for byte with trelvik-cli.exe's, and the cancelled maximised write.
+# Screenshots of the pages and dialogs land in build/screenshots/trelvik-*.png.
+#
+# Skips (exit 0) when the 64-bit Windows build tree does not exist; otherwise
+# any mismatch fails. TRELVIK_UI_BUILD names another x86_64 build tree.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+win64="${TRELVIK_UI_BUILD:-$root/build/win64}"
+
+if [ ! -d "$win64" ]; then
+  echo "trelvik_ui: skipped, no 64-bit Windows build in $win64 (scripts/build win64)"
+  exit 0
+fi
+
+# A display of our own, shared by wine and the screenshot helper below.
+if [ -z "${TRELVIK_UI_DISPLAY:-}" ]; then
+  exec env TRELVIK_UI_DISPLAY=1 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+
+trelvik="$win64/Trelvik.exe"
+cli="$win64/trelvik-cli.exe"
+driver="$win64/tests/ui/trelvik_ui_driver.exe"
+if [ -f "$win64/Makefile" ]; then
+  cmake --build "$win64" --target Trelvik trelvik-cli trelvik_ui_driver -- -j2 >/dev/null
+fi
+for f in "$trelvik" "$cli" "$driver"; do
+  if [ ! -f "$f" ]; then
+    echo "trelvik_ui: missing $f"
+    exit 1
+  fi
+done
+
+shots="$root/build/screenshots"
+mkdir -p "$shots"
+rm -f "$shots"/trelvik-*.png
+
+work="$(mktemp -d /tmp/trelvik-ui.XXXXXX)"
+exchange="$work/exchange"
+helper=""
+cleanup() {
+  if [ -n "$helper" ]; then kill "$helper" 2>/dev/null || true; wait "$helper" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# --- inputs -------------------------------------------------------------------
+samples="$root/samples"
+cp "$samples/apploader.img" "$samples/main.dol" "$work/"
+# The sample tree, which has names longer than 12 bytes, plus a long Japanese one.
+cp -r "$samples/base" "$work/base_long"
+printf 'long Japanese name\n' >"$work/base_long/長いファイルの名前.txt"
+# Names of 12 bytes or fewer only: exactly 12, double-byte, a 12-byte folder.
+mkdir -p "$work/base_short/folder_12chr/inner"
+printf 'twelve\n' >"$work/base_short/abcdefgh.ijk"
+printf 'short\n' >"$work/base_short/データ.bin"
+head -c 5000 "$samples/base/data/table_5000.bin" >"$work/base_short/folder_12chr/table.bin"
+head -c 4097 "$samples/base/odd_size_4097.bin" >"$work/base_short/folder_12chr/inner/odd.bin"
+: >"$work/base_short/empty"
+# Files that hold no bytes: a zero-length file and an empty folder.
+mkdir -p "$work/base_zero/nothing"
+: >"$work/base_zero/zero.dat"
+# A long write: the short tree and a 256 MB file (sparse here, so quick to make).
+cp -r "$work/base_short" "$work/base_big"
+truncate -s 256M "$work/base_big/big.bin"
+# A header to import, 52 bytes: game code, maker code, and a game name the
+# file's end cuts short (the missing bytes count as zero).
+{
+  printf 'GSHP8P'
+  head -c 26 /dev/zero
+  printf 'SHORT HEADER NAME...'
+} >"$work/short_header.bin"
+
+# --- screenshots ----------------------------------------------------------------
+# The driver asks for a picture by writing "NAME X Y WIDTH HEIGHT" to
+# request.txt; the helper takes it and removes the request.
+mkdir -p "$exchange"
+(
+  while :; do
+    if [ -f "$exchange/request.txt" ]; then
+      read -r name x y w h <"$exchange/request.txt" || true
+      name="${name//[^A-Za-z0-9_-]/}"
+      import -window root -crop "${w}x${h}+${x}+${y}" +repage "$shots/trelvik-$name.png" ||
+        echo "trelvik_ui: screenshot $name failed" >&2
+      rm -f "$exchange/request.txt"
+    fi
+    sleep 0.05
+  done
+) &
+helper=$!
+
+# --- run ------------------------------------------------------------------------------
+winpath() { local p="$1"; printf 'Z:%s' "${p//\//\\}"; }
+
+# Two settings of the wine prefix, made once:
+# - windows that no window manager manages: with none running, wine would wait
+#   2 s for one at every hidden window (every page change), and it draws the
+#   title bars itself, so they show in the screenshots;
+# - "Arial" (the pages' title font) drawn with the metric-compatible Liberation
+#   Sans, so the titles have the width they have on Windows.
+prefix="${WINE_RUN_PREFIX:-$root/build/wineprefix}"
+if ! grep -qs '"Managed"="N"' "$prefix/user.reg" ||
+   ! grep -qs '"Arial"="Liberation Sans"' "$prefix/system.reg"; then
+  cat >"$work/ui-settings.reg" <<'EOF'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]
+"Arial"="Liberation Sans"
+EOF
+  "$root/scripts/wine-run" regedit /S "$(winpath "$work/ui-settings.reg")"
+fi
+
+status=0
+timeout 300 "$root/scripts/wine-run" "$driver" \
+  --trelvik "$(winpath "$trelvik")" --cli "$(winpath "$cli")" \
+  --work "$(winpath "$work")" --exchange "$(winpath "$exchange")" "$@" \
+  2> >(grep -v 'Read access denied for device' >&2) || status=$?
+
+echo "trelvik_ui: screenshots in $shots"
+exit "$status"
