@@ -531,6 +531,23 @@ bool reference_image(const Values& v, const std::string& output) {
                cp932_to_utf8(output).c_str(), code);
 }
 
+// The header fields the image holds: game code (4 bytes, the region letter
+// last), maker code (2) and the game name (64 bytes at 0x20), zero-padded.
+void check_image_header(const std::string& image, const std::string& game_code, const std::string& maker_code,
+                        const std::string& game_name, const char* what) {
+  std::vector<uint8_t> header(0x60, 0);
+  FILE* f = std::fopen(image.c_str(), "rb");
+  if (!check(f != nullptr, "%s: cannot read %s", what, cp932_to_utf8(image).c_str())) return;
+  size_t got = std::fread(header.data(), 1, header.size(), f);
+  std::fclose(f);
+  if (!check(got == header.size(), "%s: image shorter than its header", what)) return;
+  auto field = [&](size_t offset, size_t width) { return std::string(header.begin() + offset, header.begin() + offset + width); };
+  auto padded = [](std::string text, size_t width) { text.resize(width, '\0'); return text; };
+  check_text(field(0, 4), padded(game_code, 4), format("%s: game code", what).c_str());
+  check_text(field(4, 2), padded(maker_code, 2), format("%s: maker code", what).c_str());
+  check_text(field(0x20, 64), padded(game_name, 64), format("%s: game name", what).c_str());
+}
+
 // ---------------------------------------------------------------------------
 // Scenarios
 // ---------------------------------------------------------------------------
@@ -777,6 +794,7 @@ void scenario_walkthrough() {
   ui::click(progress, 1);
   check(ui::no_message_box_within(s.pid(), 300), "Quit after the end asked a question");
   check_number(s.wait_exit(ui::DEFAULT_TIMEOUT_MS), 0, "exit status after Quit");
+  check_image_header(v.output, "GTVE", "8P", v.game_name, "typed header");
   std::string reference = g_setup.at("typed_reference.gcm");
   if (reference_image(v, reference)) ui::files_equal(v.output, reference, "image equals trelvik-cli's (typed header)");
 }
@@ -851,6 +869,8 @@ void scenario_imported_header() {
   // The title-bar close unwinds the pages: exit status 1, the image stays.
   ui::close_from_title_bar(progress);
   check_number(s.wait_exit(ui::DEFAULT_TIMEOUT_MS), 1, "exit status after the title-bar close");
+  // The name the file's end cuts short reads as zeros.
+  check_image_header(v.output, "GSHP", "8P", "SHORT HEADER NAME...", "header from a 52-byte file");
   std::string reference = g_setup.at("imported_reference.gcm");
   if (reference_image(v, reference)) ui::files_equal(v.output, reference, "image equals trelvik-cli's (imported header)");
 }
@@ -897,9 +917,9 @@ void scenario_leaving() {
   }
 }
 
-// During a long maximised write (a 256 MB file, then the padding): Cancel, No
-// (the write goes on), Cancel, Yes (the program ends and the unfinished image
-// is deleted).
+// During a long maximised write (a 256 MB file before the padding): Cancel,
+// No (the write goes on), Cancel, Yes (the program ends and the unfinished
+// image is deleted).
 void scenario_cancel_maximised_write() {
   Session s;
   if (!s.start()) return;
@@ -974,15 +994,16 @@ void scenario_cancel_maximised_write() {
   check(!ui::file_exists(v.output), "the unfinished image was not deleted");
 }
 
-// A base directory whose files hold no bytes at all: the size reads 0.00 Mb,
-// the overall bar has nothing to divide by, and the write still completes.
+// The header from a whole image header (more than 1,072 bytes) with a base
+// directory whose files hold no bytes at all: the size reads 0.00 Mb, the
+// overall bar has nothing to divide by, and the write still completes.
 void scenario_zero_bytes() {
   Session s;
   if (!s.start()) return;
   Values v;
-  v.game_id = "GZB";
+  v.import_header = true;
+  v.import_path = g_setup.at("full_header.gcm");
   v.game_name = "zero bytes";
-  v.maker_id = "01";
   v.apploader = g_setup.at("apploader.img");
   v.main_program = g_setup.at("main.dol");
   v.base_directory = g_setup.at("base_zero");
@@ -1001,6 +1022,7 @@ void scenario_zero_bytes() {
   note("overall bar after a zero-byte tree: %d", bar_position(progress, 1041));
   ui::click(progress, 1);
   check_number(s.wait_exit(ui::DEFAULT_TIMEOUT_MS), 0, "exit status after Quit");
+  check_image_header(v.output, "GFHJ", "8P", "FULL HEADER IMAGE", "header from a whole image header");
   std::string reference = g_setup.at("zero_reference.gcm");
   if (reference_image(v, reference)) ui::files_equal(v.output, reference, "image equals trelvik-cli's (zero-byte tree)");
 }

@@ -75,6 +75,16 @@ truncate -s 256M "$work/base_big/big.bin"
   printf 'SHORT HEADER NAME...'
 } >"$work/short_header.bin"
 
+# A whole header followed by bytes that are not header fields: only the game
+# code, maker code and game name may be taken from it.
+{
+  printf 'GFHJ8P'
+  head -c 26 /dev/zero
+  printf 'FULL HEADER IMAGE'
+  head -c 47 /dev/zero
+  head -c 2000 /dev/zero | tr '\0' '\252'
+} >"$work/full_header.gcm"
+
 # --- screenshots ----------------------------------------------------------------
 # The driver asks for a picture by writing "NAME X Y WIDTH HEIGHT" to
 # request.txt; the helper takes it and removes the request.
