@@ -66,6 +66,10 @@ std::string join_host_path(const std::string& folder, const std::string& relativ
 void check_extraction(const FstNode* first, const std::string& image_folder,
                       const std::string& host_folder, ExtractionCheck* check) {
   *check = ExtractionCheck();
+  // Nothing exists below a folder that is missing, so its subtree needs no
+  // look at the disk: in the usual extraction into a new folder, none at all.
+  bool top_missing = host_path_kind(host_folder) == HostPathKind::Missing;
+  std::string missing_below;  // relative path + "/" of a missing folder
   // Names are looked at one by one: a relative path of safe names is safe.
   walk_entries(first, [&](const FstNode& node, const std::string& relative) {
     if (!node.isDirectory) {
@@ -75,9 +79,14 @@ void check_extraction(const FstNode* first, const std::string& image_folder,
     if (check->unsafe_entry.empty() && !IsoIsSafeHostName(node.name)) {
       check->unsafe_entry = child_image_path(image_folder, relative);
     }
-    if (!check->conflict.empty() || !check->unsafe_entry.empty()) return;
+    if (top_missing || !check->conflict.empty() || !check->unsafe_entry.empty()) return;
+    if (!missing_below.empty()) {
+      if (relative.compare(0, missing_below.size(), missing_below) == 0) return;
+      missing_below.clear();
+    }
     std::string target = join_host_path(host_folder, relative);
     HostPathKind kind = host_path_kind(target);
+    if (node.isDirectory && kind == HostPathKind::Missing) missing_below = relative + "/";
     // An existing file is simply overwritten; anything else in the way of a
     // folder, or a folder in the way of a file, makes the reader stop.
     bool blocked = node.isDirectory ? kind != HostPathKind::Missing : kind == HostPathKind::Folder;

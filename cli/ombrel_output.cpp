@@ -67,12 +67,41 @@ std::string child_image_path(const std::string& folder_path, const std::string& 
   return folder_path + "/" + name;
 }
 
+namespace {
+
+// Appends n in decimal.
+void append_decimal(std::string* out, uint32_t n) {
+  char digits[10];
+  int count = 0;
+  do {
+    digits[count++] = char('0' + n % 10);
+    n /= 10;
+  } while (n);
+  while (count) *out += digits[--count];
+}
+
+// One listing line: path is prefix followed by name (either may be empty).
+// Lines are appended in place: a full listing of thousands of entries makes
+// no string per line.
+void append_entry_line(std::string* out, const FstNode& node, const std::string& prefix,
+                       const char* name) {
+  *out += node.isDirectory ? 'd' : 'f';
+  *out += '\t';
+  append_decimal(out, node.isDirectory ? 0 : node.size);
+  *out += '\t';
+  append_decimal(out, node.isDirectory ? 0 : node.offset);
+  *out += '\t';
+  *out += prefix;
+  *out += name;
+  *out += '\n';
+}
+
+}  // namespace
+
 std::string entry_line(const FstNode& node, const std::string& image_path) {
-  char numbers[48];
-  std::snprintf(numbers, sizeof numbers, "%c\t%lu\t%lu\t", node.isDirectory ? 'd' : 'f',
-                static_cast<unsigned long>(node.isDirectory ? 0 : node.size),
-                static_cast<unsigned long>(node.isDirectory ? 0 : node.offset));
-  return numbers + image_path + "\n";
+  std::string line;
+  append_entry_line(&line, node, image_path, "");
+  return line;
 }
 
 void walk_entries(const FstNode* first,
@@ -125,15 +154,17 @@ const FstNode* find_entry(const std::string& canonical_path) {
 
 std::string list_entries(const FstNode* first_child, const std::string& folder_path,
                          bool recursive) {
+  // Every entry's path is the folder's path and "/" followed by its names.
+  const std::string prefix = folder_path == "/" || folder_path.empty() ? "/" : folder_path + "/";
   std::string out;
   if (!recursive) {
     for (const FstNode* node = first_child; node; node = node->next) {
-      out += entry_line(*node, child_image_path(folder_path, node->name ? node->name : ""));
+      append_entry_line(&out, *node, prefix, node->name ? node->name : "");
     }
     return out;
   }
   walk_entries(first_child, [&](const FstNode& node, const std::string& relative) {
-    out += entry_line(node, child_image_path(folder_path, relative));
+    append_entry_line(&out, node, prefix, relative.c_str());
   });
   return out;
 }

@@ -13,6 +13,7 @@ namespace {
 
 using ombrel_test::Tree;
 using test_support::ScratchDir;
+namespace fs = std::filesystem;
 
 TEST(OmbrelExtract, MissingDestinationFoldersAreCreatedWithTheirParents) {
   ScratchDir dir;
@@ -68,6 +69,22 @@ TEST(OmbrelExtract, CheckFindsWhatWouldStopTheReader) {
   EXPECT_EQ(check.conflict, dir.at("a"));
   check_extraction(a->firstChild, "/a", dir.at("a"), &check);
   EXPECT_EQ(check.conflict, dir.at("a/b"));
+
+  // A missing folder's subtree is passed over, its next sibling is not.
+  Tree t2;
+  FstNode* m = t2.add(t2.root(), "m", true);
+  FstNode* m2 = t2.add(m, "m2", true);
+  t2.add(m2, "x", false, 1);
+  t2.add(t2.root(), "mx", true);  // shares "m" as a prefix
+  t2.add(t2.root(), "a", true);
+  check_extraction(t2.root()->firstChild, "/", dir.path().string(), &check);
+  EXPECT_EQ(check.conflict, dir.at("a"));
+  fs::create_directories(dir.path() / "mx");
+  check_extraction(t2.root()->firstChild, "/", dir.path().string(), &check);
+  EXPECT_EQ(check.conflict, dir.at("mx"));
+  // Into a folder that does not exist yet, nothing is in the way.
+  check_extraction(t2.root()->firstChild, "/", dir.at("new"), &check);
+  EXPECT_EQ(check.conflict, "");
 
   // A folder where a file is to be written.
   ScratchDir other;
