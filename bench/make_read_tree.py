@@ -3,32 +3,24 @@
 
     make_read_tree.py DIR FILE_COUNT TOTAL_MIB
 
-The same mix of file sizes as make_tree.py (mostly small, some medium, a few
-large, scaled to TOTAL_MIB), spread over 40 folders of 3 sub-folders each, but
-with short names: a disc's file system table holds at most 65,535 name bytes,
-which 6,000 names like make_tree.py's would exceed.
+The tree make_tree.py writes (the same mix of sizes in 40 folders of 3
+sub-folders each), with its files renamed from "file0123.bin" to "f0123.bin":
+a disc's file system table holds at most 65,535 name bytes, which 6,000 of the
+longer names would exceed.
 """
 import os
-import random
+import subprocess
 import sys
-
-from make_tree import sizes
 
 
 def main():
-    root, count, total_mib = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-    block = random.Random(7).randbytes(4 * 1024 * 1024)
-    for i, size in enumerate(sizes(count, total_mib * 1024 * 1024)):
-        folder = os.path.join(root, "d%02d" % (i % 40), "s%d" % (i % 3))
-        os.makedirs(folder, exist_ok=True)
-        start = (i * 7919) % len(block)
-        with open(os.path.join(folder, "f%04d.bin" % i), "wb") as f:
-            left = size
-            while left > 0:
-                piece = block[start:start + left]
-                f.write(piece)
-                left -= len(piece)
-                start = 0
+    root = sys.argv[1]
+    here = os.path.dirname(os.path.abspath(__file__))
+    subprocess.run([sys.executable, os.path.join(here, "make_tree.py")] + sys.argv[1:4], check=True)
+    for folder, _, files in os.walk(root):
+        for name in files:
+            if name.startswith("file"):
+                os.rename(os.path.join(folder, name), os.path.join(folder, "f" + name[4:]))
 
 
 if __name__ == "__main__":
