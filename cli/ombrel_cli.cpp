@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,10 @@
 #include "cli/ombrel_output.h"
 #include "disc/disc_format.h"
 #include "reader/reader.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -38,9 +43,11 @@ void print_error(const std::string& text) {
 }
 
 // The reader's text for its last code, in UTF-8, with the code.
+// A host path quoted for a message.
+std::string shown(const std::string& path) { return "'" + host_path_for_display(path) + "'"; }
+
 std::string reader_error() {
-  int code = IsoGetLastError();
-  return system_text_utf8(IsoErrorTextFor(code)) + " (code " + std::to_string(code) + ")";
+  return system_text_utf8(IsoGetErrorText()) + " (code " + std::to_string(IsoGetLastError()) + ")";
 }
 
 void draw_bar() {
@@ -78,6 +85,24 @@ bool print_out(const std::string& text) {
   return std::fflush(stdout) == 0;
 }
 
+#ifdef _WIN32
+// The tool prints UTF-8; a Windows console shows it as such only while its
+// output code page is UTF-8, so that is set for the run and put back after.
+UINT g_console_code_page = 0;
+
+void restore_console_code_page() {
+  if (g_console_code_page) SetConsoleOutputCP(g_console_code_page);
+}
+
+void use_utf8_console() {
+  g_console_code_page = GetConsoleOutputCP();  // 0 without a console
+  if (g_console_code_page && g_console_code_page != CP_UTF8) {
+    SetConsoleOutputCP(CP_UTF8);
+    std::atexit(restore_console_code_page);
+  }
+}
+#endif
+
 int finish_output(const std::string& text) {
   if (print_out(text)) return EXIT_OMBREL_OK;
   print_error("cannot write the output");
@@ -105,11 +130,11 @@ bool prepare_destination(const std::string& folder) {
   HostPathKind kind = host_path_kind(folder);
   if (kind == HostPathKind::Folder) return true;
   if (kind == HostPathKind::File) {
-    print_error("the destination '" + folder + "' is a file, not a folder");
+    print_error("the destination " + shown(folder) + " is a file, not a folder");
     return false;
   }
   if (!make_folders(folder)) {
-    print_error("cannot create the destination folder '" + folder + "'");
+    print_error("cannot create the destination folder " + shown(folder));
     return false;
   }
   return true;
@@ -137,7 +162,7 @@ int run_extract() {
   ExtractionCheck check;
   if (folder) {
     if (path != "/" && host_path_kind(target) == HostPathKind::File) {
-      print_error("'" + target + "' exists and is not a folder; nothing extracted");
+      print_error(shown(target) + " exists and is not a folder; nothing extracted");
       return EXIT_OMBREL_FAILED;
     }
     check_extraction(folder->firstChild, path, target, &check);
@@ -147,14 +172,14 @@ int run_extract() {
       return EXIT_OMBREL_FAILED;
     }
     if (!check.conflict.empty()) {
-      print_error("'" + check.conflict +
-                  "' exists already and would stop the extraction there; nothing extracted "
+      print_error(shown(check.conflict) +
+                  " exists already and would stop the extraction there; nothing extracted "
                   "(remove it or choose another destination)");
       return EXIT_OMBREL_FAILED;
     }
   } else {
     if (host_path_kind(target) == HostPathKind::Folder) {
-      print_error("'" + target + "' exists and is a folder; nothing extracted");
+      print_error(shown(target) + " exists and is a folder; nothing extracted");
       return EXIT_OMBREL_FAILED;
     }
     check.total_bytes = size;
@@ -169,8 +194,8 @@ int run_extract() {
                    : IsoExtractFile(path.c_str(), target.c_str());
   IsoSetCallbacks(nullptr, nullptr, nullptr, nullptr);
   if (!ok) {
-    std::string where = g_last_started.empty() ? "" : " (at '" + g_last_started + "')";
-    print_error("cannot extract '" + path + "' into '" + dest + "': " + reader_error() + where);
+    std::string where = g_last_started.empty() ? "" : " (at " + shown(g_last_started) + ")";
+    print_error("cannot extract '" + path + "' into " + shown(dest) + ": " + reader_error() + where);
     return EXIT_OMBREL_FAILED;
   }
   return EXIT_OMBREL_OK;
@@ -189,7 +214,7 @@ int run_system() {
     case SystemArea::MainProgram: ok = IsoExtractMainProgram(target.c_str()); break;
   }
   if (!ok) {
-    print_error("cannot write '" + target + "': " + reader_error());
+    print_error("cannot write " + shown(target) + ": " + reader_error());
     return EXIT_OMBREL_FAILED;
   }
   return EXIT_OMBREL_OK;
@@ -212,7 +237,7 @@ int run_banner() {
     return EXIT_OMBREL_FAILED;
   }
   if (!write_host_file(g_options.destination, png)) {
-    print_error("cannot write '" + g_options.destination + "'");
+    print_error("cannot write " + shown(g_options.destination));
     return EXIT_OMBREL_FAILED;
   }
   return EXIT_OMBREL_OK;
@@ -223,6 +248,9 @@ int run_banner() {
 int main(int argc, char** argv) {
   // Paths stay as the host gives them (on Windows the ANSI code page the
   // reader's file functions expect); in-image paths are compared as bytes.
+#ifdef _WIN32
+  use_utf8_console();
+#endif
   std::string error;
   if (!parse_ombrel_args(std::vector<std::string>(argv + 1, argv + argc), &g_options, &error)) {
     print_error(error);
@@ -235,7 +263,7 @@ int main(int argc, char** argv) {
 
   IsoReset();
   if (!IsoMount(g_options.image.c_str(), g_options.strict_size ? 0 : 1)) {
-    print_error("cannot read the image '" + g_options.image + "': " + reader_error());
+    print_error("cannot read the image " + shown(g_options.image) + ": " + reader_error());
     IsoReset();
     return EXIT_OMBREL_FAILED;
   }

@@ -7,6 +7,10 @@
 #include "disc/disc_format.h"
 #include "host/host_text.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 // ---------------------------------------------------------------------------
 // Texts
 // ---------------------------------------------------------------------------
@@ -49,6 +53,22 @@ std::string windows1252_for_display(const std::string& bytes) {
   std::string utf8;
   if (!host::cp1252_to_utf8(bytes, &utf8)) utf8 = bytes;
   return escape_controls(utf8);
+}
+
+std::string host_path_for_display(const std::string& path) {
+#ifdef _WIN32
+  int wide_length = MultiByteToWideChar(CP_ACP, 0, path.data(), int(path.size()), nullptr, 0);
+  if (wide_length <= 0) return path;
+  std::wstring wide(size_t(wide_length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, path.data(), int(path.size()), &wide[0], wide_length);
+  int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return path;
+  std::string utf8(size_t(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_length, &utf8[0], length, nullptr, nullptr);
+  return utf8;
+#else
+  return path;
+#endif
 }
 
 std::string system_text_utf8(const char* cp932) {
@@ -241,7 +261,7 @@ std::string counts_text(int directory_count, int file_count) {
 
 std::string format_disc_info(const DiscInfo& info) {
   std::string out;
-  add_line(&out, "Image:", info.image_path);
+  add_line(&out, "Image:", host_path_for_display(info.image_path));
   add_line(&out, "Entries:", counts_text(info.directory_count, info.file_count));
   add_line(&out, "Game name:", shift_jis_for_display(info.game_name));
   add_line(&out, "Maker:", shift_jis_for_display(info.maker_name));

@@ -26,6 +26,10 @@ std::string shift_jis_for_display(const std::string& bytes);
 std::string windows1252_for_display(const std::string& bytes);
 std::string escape_controls(const std::string& text);
 
+// A host path for display: on Windows, where paths are in the ANSI code
+// page, converted to UTF-8; elsewhere unchanged.
+std::string host_path_for_display(const std::string& path);
+
 // One of the system's own texts (code page 932, such as the reader's error
 // texts) in UTF-8.
 std::string system_text_utf8(const char* cp932);
