@@ -83,7 +83,12 @@ bool equal_ignoring_ascii_case(const char* a, const char* b) {
   }
 }
 
-std::string last_component(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+// The lookups skip a path's first character, whatever it is, and cut the
+// rest at each "/".
+std::string last_component(const std::string& path) {
+  std::string rest = path.empty() ? path : path.substr(1);
+  return rest.substr(rest.rfind('/') + 1);
+}
 
 void look_up(const std::string& path) {
   uint32_t offset = 0, size = 0;

@@ -101,5 +101,5 @@ fi
 echo "run_reader_fuzz: fuzzing for $seconds s"
 "$bin" -max_total_time="$seconds" -max_len=200000 -timeout=20 -rss_limit_mb=2048 \
   -print_final_stats=1 -artifact_prefix="$out/artifacts/" "$@" \
-  "$out/corpus" "$out/seeds"
+  "$out/corpus" "$out/seeds" ${regressions[@]+"$root/tests/fuzz/regressions"}
 echo "run_reader_fuzz: no findings"
