@@ -300,6 +300,24 @@ TEST_F(OmbrelCliProcess, ExtractingTheRootGivesTheSampleTreeByteForByte) {
   expect_same_tree(base_, dest);
 }
 
+TEST_F(OmbrelCliProcess, ExtractionOnATerminalDrawsABarUpToTheWholeSize) {
+  if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
+  ScratchDir dir;
+  // script(1) gives the tool a terminal and copies what it draws.
+  std::string command = quote(OMBREL_CLI_PATH) + " extract " + quote(image_) + " / " +
+                        quote(dir.at("out"));
+  ToolRun r = run_program("script", {"-qec", command, "/dev/null"});
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  uint64_t total = 0;
+  for (const auto& e : fs::recursive_directory_iterator(base_)) {
+    if (e.is_regular_file()) total += fs::file_size(e.path());
+  }
+  char last[64];
+  std::snprintf(last, sizeof last, "] 100%%  %7.1f / %.1f MiB", total / 1048576.0, total / 1048576.0);
+  EXPECT_TRUE(contains(r.out, "\r[##############################" + std::string(last))) << r.out;
+  expect_same_tree(base_, dir.at("out"));
+}
+
 TEST_F(OmbrelCliProcess, ExtractingAFolderWritesDestName) {
   ScratchDir dir;
   ToolRun r = ombrel({"extract", image_, "/data/levels", dir.path().string()});
