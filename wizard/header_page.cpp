@@ -1,5 +1,6 @@
 // HeaderPage: game ID, game name, maker ID and region, or an existing image
 // whose header is taken instead.
+#include <cstring>
 #include <string>
 
 #include "wizard/code_page_text.h"

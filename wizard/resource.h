@@ -1,8 +1,6 @@
 // Resource identifiers of Trelvik: dialog templates, pictures, icons and the
-// control ids the dialogs share. Used by the resource script and the code.
-//
-// Additions beyond the pages' own controls (ids nothing else uses):
-// - none; every control of the templates carries the id listed here.
+// control ids of every window. Used by the resource script and the code; test
+// drivers work the windows by these ids, so they never change.
 #pragma once
 
 // Dialog templates.
