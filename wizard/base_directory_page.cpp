@@ -36,11 +36,7 @@ INT_PTR CALLBACK BaseDirectoryPageProc(HWND page, UINT message, WPARAM wparam, L
       switch (LOWORD(wparam)) {
         case IDC_NEXT:
           read_fields(page);
-          if (!base_directory_page_complete(g_wizard)) {
-            show_error(page, japanese_text(MESSAGE_FILL_EVERY_FIELD));
-            return TRUE;
-          }
-          open_page(page, IDC_NEXT, IDD_OUTPUT_FILE_PAGE);
+          next_page_if_complete(page, base_directory_page_complete(g_wizard), IDD_OUTPUT_FILE_PAGE);
           return TRUE;
         case IDC_BACK:
           read_fields(page);

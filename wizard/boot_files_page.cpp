@@ -47,11 +47,7 @@ INT_PTR CALLBACK BootFilesPageProc(HWND page, UINT message, WPARAM wparam, LPARA
       switch (LOWORD(wparam)) {
         case IDC_NEXT:
           read_fields(page);
-          if (!boot_files_page_complete(g_wizard)) {
-            show_error(page, japanese_text(MESSAGE_FILL_EVERY_FIELD));
-            return TRUE;
-          }
-          open_page(page, IDC_NEXT, IDD_BASE_DIRECTORY_PAGE);
+          next_page_if_complete(page, boot_files_page_complete(g_wizard), IDD_BASE_DIRECTORY_PAGE);
           return TRUE;
         case IDC_BACK:
           read_fields(page);

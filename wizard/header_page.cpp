@@ -89,11 +89,7 @@ INT_PTR CALLBACK HeaderPageProc(HWND page, UINT message, WPARAM wparam, LPARAM) 
       switch (LOWORD(wparam)) {
         case IDC_NEXT:
           read_fields(page);
-          if (!header_page_complete(g_wizard)) {
-            show_error(page, japanese_text(MESSAGE_FILL_EVERY_FIELD));
-            return TRUE;
-          }
-          open_page(page, IDC_NEXT, IDD_BOOT_FILES_PAGE);
+          next_page_if_complete(page, header_page_complete(g_wizard), IDD_BOOT_FILES_PAGE);
           return TRUE;
         case IDC_BACK:
           read_fields(page);

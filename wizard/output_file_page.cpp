@@ -40,11 +40,7 @@ INT_PTR CALLBACK OutputFilePageProc(HWND page, UINT message, WPARAM wparam, LPAR
       switch (LOWORD(wparam)) {
         case IDC_NEXT:
           read_fields(page);
-          if (!output_file_page_complete(g_wizard)) {
-            show_error(page, japanese_text(MESSAGE_FILL_EVERY_FIELD));
-            return TRUE;
-          }
-          open_page(page, IDC_NEXT, IDD_SUMMARY_PAGE);
+          next_page_if_complete(page, output_file_page_complete(g_wizard), IDD_SUMMARY_PAGE);
           return TRUE;
         case IDC_BACK:
           read_fields(page);

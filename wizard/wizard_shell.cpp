@@ -189,6 +189,14 @@ void open_page(HWND current, INT_PTR end_code, int template_id) {
   DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(template_id), nullptr, proc, 0);
 }
 
+void next_page_if_complete(HWND page, bool complete, int template_id) {
+  if (!complete) {
+    show_error(page, japanese_text(MESSAGE_FILL_EVERY_FIELD));
+    return;
+  }
+  open_page(page, IDC_NEXT, template_id);
+}
+
 void show_error(HWND owner, const ShownText& text) {
   message_box_932(owner, text, CAPTION_ERROR, MB_OK | MB_ICONERROR);
 }

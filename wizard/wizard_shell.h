@@ -51,5 +51,9 @@ void apply_page_texts(HWND page);
 // new modal dialog with no owner. Returns when that dialog has ended.
 void open_page(HWND current, INT_PTR end_code, int template_id);
 
+// Next on an input page: opens the page of template_id when the page's values
+// are complete, else shows the common "fill in every field" message and stays.
+void next_page_if_complete(HWND page, bool complete, int template_id);
+
 // A Japanese message box with the caption "エラー", an error icon and OK.
 void show_error(HWND owner, const ShownText& text);
