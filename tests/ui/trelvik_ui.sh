@@ -106,27 +106,6 @@ helper=$!
 # --- run ------------------------------------------------------------------------------
 winpath() { local p="$1"; printf 'Z:%s' "${p//\//\\}"; }
 
-# Two settings of the wine prefix, made once:
-# - windows that no window manager manages: with none running, wine would wait
-#   2 s for one at every hidden window (every page change), and it draws the
-#   title bars itself, so they show in the screenshots;
-# - "Arial" (the pages' title font) drawn with the metric-compatible Liberation
-#   Sans, so the titles have the width they have on Windows.
-prefix="${WINE_RUN_PREFIX:-$root/build/wineprefix}"
-if ! grep -qs '"Managed"="N"' "$prefix/user.reg" ||
-   ! grep -qs '"Arial"="Liberation Sans"' "$prefix/system.reg"; then
-  cat >"$work/ui-settings.reg" <<'EOF'
-REGEDIT4
-
-[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
-"Managed"="N"
-
-[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]
-"Arial"="Liberation Sans"
-EOF
-  "$root/scripts/wine-run" regedit /S "$(winpath "$work/ui-settings.reg")"
-fi
-
 status=0
 timeout 300 "$root/scripts/wine-run" "$driver" \
   --trelvik "$(winpath "$trelvik")" --cli "$(winpath "$cli")" \
