@@ -81,6 +81,12 @@ bool file_read(File* f, void* buffer, size_t n);
 bool file_read_some(File* f, void* buffer, size_t n, size_t* got);
 // Writes exactly n bytes; false on a short write or an error.
 bool file_write(File* f, const void* buffer, size_t n);
+// Copies up to n bytes from in's position to out's position inside the
+// host's kernel where it can (both positions advance by what was copied).
+// Returns the count copied; fewer than n (0 included) means the caller should
+// carry on with file_read_some / file_write, which tell a read failure from a
+// write failure. Hosts without such a copy always return 0.
+size_t file_copy_direct(File* in, File* out, size_t n);
 // Extends the file with zero bytes from its current length to new_length and
 // leaves the position at the new end. Space is reserved where the host can, so
 // a full disk is reported here and not later.

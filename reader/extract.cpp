@@ -46,6 +46,14 @@ bool check_name(const char* name) {
   return false;
 }
 
+// Reports each whole block between *copied and new_copied.
+void report_blocks(uint32_t* copied, uint32_t new_copied, uint32_t length) {
+  while (*copied + COPY_BLOCK <= new_copied) {
+    *copied += COPY_BLOCK;
+    if (g_reader.progress) g_reader.progress(int(*copied / (length / 100)));
+  }
+}
+
 }  // namespace
 
 bool IsoIsSafeHostName(const char* name) { return name && host::is_plain_name(name); }
@@ -62,25 +70,47 @@ bool IsoCopyRange(const char* destination, uint32_t firstByte, uint32_t length) 
     g_reader.error = IsoErrSeek;
     return false;
   }
-  uint32_t copied = 0;
-  // Whole blocks while more than one block remains; each reports
-  // copied / (length / 100), not clamped, so 4,097 bytes report 102.
-  while (length - copied > COPY_BLOCK) {
-    uint32_t blocks = (length - copied - 1) / COPY_BLOCK;  // whole blocks before the final part
-    uint32_t want = blocks * COPY_BLOCK < COPY_TRANSFER ? blocks * COPY_BLOCK : COPY_TRANSFER;
-    size_t got = 0;
-    bool read_ok = host::file_read_some(g_reader.image, g_copy_buffer, want, &got);
-    uint32_t whole = uint32_t(got / COPY_BLOCK) * COPY_BLOCK;
-    if (whole > 0 && !host::file_write(out, g_copy_buffer, whole)) {
-      host::file_close(out);
-      g_reader.error = IsoErrWrite;
-      return false;
+  // Whole blocks while more than one block remains: they are
+  // (length - 1) / 4,096 blocks, followed by a final part of 1 to 4,096 bytes.
+  // Each block reports copied / (length / 100), not clamped, so 4,097 bytes
+  // report 102.
+  const uint32_t block_bytes = length > COPY_BLOCK ? (length - 1) / COPY_BLOCK * COPY_BLOCK : 0;
+  // Inside the image the kernel may copy for us; a range running past its
+  // end goes through the buffer, so that exactly the whole blocks read are
+  // written.
+  bool direct = uint64_t(firstByte) + block_bytes <= g_reader.image_size;
+  uint32_t done = 0;    // bytes moved
+  uint32_t copied = 0;  // bytes reported, in whole blocks
+  while (done < block_bytes) {
+    uint32_t want = block_bytes - done < COPY_TRANSFER ? block_bytes - done : COPY_TRANSFER;
+    uint32_t moved = 0;
+    if (direct) {
+      moved = uint32_t(host::file_copy_direct(g_reader.image, out, want));
+      if (moved < want) direct = false;  // the buffer takes over and tells what failed
     }
-    for (uint32_t done = 0; done < whole; done += COPY_BLOCK) {
-      copied += COPY_BLOCK;
-      if (g_reader.progress) g_reader.progress(int(copied / (length / 100)));
+    bool read_ok = true;
+    if (moved < want) {
+      size_t got = 0;
+      read_ok = host::file_read_some(g_reader.image, g_copy_buffer, want - moved, &got) &&
+                got == want - moved;
+      uint32_t keep = uint32_t(got);
+      if (!read_ok) {
+        // Of a short read only whole blocks are written, as a block that
+        // cannot be read whole is not written at all.
+        uint32_t whole_end = (done + moved + keep) / COPY_BLOCK * COPY_BLOCK;
+        keep = whole_end > done + moved ? whole_end - (done + moved) : 0;
+      }
+      if (keep > 0 && !host::file_write(out, g_copy_buffer, keep)) {
+        report_blocks(&copied, done + moved, length);
+        host::file_close(out);
+        g_reader.error = IsoErrWrite;
+        return false;
+      }
+      moved += keep;
     }
-    if (!read_ok || whole < want) {
+    done += moved;
+    report_blocks(&copied, done, length);
+    if (!read_ok) {
       host::file_close(out);
       g_reader.error = IsoErrRead;
       return false;
