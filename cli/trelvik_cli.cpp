@@ -238,6 +238,10 @@ int main(int argc, char** argv) {
     return EXIT_BUILD_FAILED;
   }
   arm_signal_cleanup();
+  for (const std::string& w :
+       reader_limit_warnings(builder_tree(), 1 + builder_file_count() + builder_directory_count())) {
+    print_note("warning: " + w);
+  }
 
   job_progress_init(&g_job, file_size_or_zero(g_options.apploader),
                     file_size_or_zero(g_options.main_program), tree_data_size(builder_tree()),

@@ -7,6 +7,17 @@
 
 #include "host/host_text.h"
 
+// A host path for the terminal: on POSIX hosts its bytes are already the
+// terminal's, on Windows they are the ANSI code page's.
+static std::string host_path_for_display(const std::string& path) {
+#ifdef _WIN32
+  std::string utf8;
+  return host::cp932_to_utf8(path, &utf8) ? utf8 : path;
+#else
+  return path;
+#endif
+}
+
 namespace {
 
 // Each option with a value, and where it is stored.
@@ -343,10 +354,35 @@ std::string format_log_line(int hour, int minute, int second, const char* cp932_
   std::string line = stamp;
   std::string utf8;
   line += host::cp932_to_utf8(words, &utf8) ? utf8 : words;
-#ifdef _WIN32
-  line += host::cp932_to_utf8(path, &utf8) ? utf8 : path;
-#else
-  line += path;
-#endif
-  return line;
+  return line + host_path_for_display(path);
+}
+
+static void collect_long_names(const SourceNode* first, std::vector<const SourceNode*>* found) {
+  // Folder paths are bounded by the builder, so the depth is too.
+  for (const SourceNode* node = first; node; node = node->next_sibling) {
+    if (std::strlen(node->name) >= FST_NAME_BLOCK) found->push_back(node);
+    if (node->is_directory) collect_long_names(node->first_child, found);
+  }
+}
+
+std::vector<std::string> reader_limit_warnings(const SourceNode* root, uint32_t entry_count) {
+  std::vector<std::string> warnings;
+  // entry_count is the table's N, the root included.
+  if (entry_count > FST_MAX_READ_ENTRIES + 1) {
+    warnings.push_back("the image holds " + std::to_string(entry_count - 1) +
+                       " files and folders; Ombrel opens images of at most " +
+                       std::to_string(FST_MAX_READ_ENTRIES));
+  }
+  std::vector<const SourceNode*> long_names;
+  if (root) collect_long_names(root->first_child, &long_names);
+  for (size_t i = 0; i < long_names.size() && i < 3; ++i) {
+    warnings.push_back("the name of '" + host_path_for_display(long_names[i]->full_path) + "' is " +
+                       std::to_string(std::strlen(long_names[i]->name)) + " bytes long; Ombrel opens " +
+                       "images whose names have at most " + std::to_string(FST_NAME_BLOCK - 1) + " bytes");
+  }
+  if (long_names.size() > 3) {
+    warnings.push_back(std::to_string(long_names.size() - 3) + " more names are longer than " +
+                       std::to_string(FST_NAME_BLOCK - 1) + " bytes");
+  }
+  return warnings;
 }

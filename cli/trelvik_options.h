@@ -57,6 +57,12 @@ bool options_to_wizard_state(const TrelvikOptions& options, WizardState* state,
 bool options_to_build_settings(const TrelvikOptions& options, BuildSettings* settings,
                                std::vector<std::string>* warnings, std::string* error);
 
+// Warnings for a prepared tree that the reader's table cache cannot take:
+// more entries than it holds, or names that do not end inside a 64-byte
+// block. The image is still built (other tools read it), but the explorer
+// will refuse it. Names are shown by their host paths, at most three.
+std::vector<std::string> reader_limit_warnings(const SourceNode* root, uint32_t entry_count);
+
 // One line naming what the builder's code means for this build; last_step is
 // the last log line seen (UTF-8), added when it tells which file was involved.
 std::string build_error_message(uint16_t code, const TrelvikOptions& options,

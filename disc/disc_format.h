@@ -46,6 +46,10 @@ constexpr uint32_t FST_NAME_OFFSET_MASK = 0x00FFFFFFu;
 // name offset any entry may take.
 constexpr uint32_t FST_MAX_BUILD_ENTRIES = 0xFFFFu;
 constexpr uint32_t FST_MAX_BUILD_NAME_OFFSET = 0xFFFFu;
+// Limits of the reader's table cache: entries after the root, and the bytes
+// of a name, which must end with its NUL inside a 64-byte block.
+constexpr uint32_t FST_MAX_READ_ENTRIES = 16384u;
+constexpr uint32_t FST_NAME_BLOCK = 64u;
 
 // The region letters that the wizard stores as the fourth game-code byte.
 constexpr char REGION_LETTER_JAPAN = 'J';
