@@ -1,6 +1,7 @@
 // Whole-job progress arithmetic and redraw throttling for the console.
 #include "cli/console_progress.h"
 
+#include <chrono>
 #include <cstdio>
 #include <vector>
 
@@ -95,4 +96,9 @@ std::string progress_line(const JobProgress& job, int bar_width) {
   std::snprintf(tail, sizeof tail, "] %3d%%  %7.1f / %.1f MiB", percent,
                 double(job_done_bytes(job)) / 1048576.0, double(job.total_bytes) / 1048576.0);
   return line + tail;
+}
+
+int64_t steady_now_ms() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }

@@ -41,6 +41,8 @@ int job_percent(const JobProgress& job);
 // True when the line should be redrawn now: the percentage shown has changed,
 // or the last redraw is at least PROGRESS_REDRAW_MS old.
 constexpr int64_t PROGRESS_REDRAW_MS = 100;
+// Milliseconds of a steady clock, for the redraw decisions.
+int64_t steady_now_ms();
 bool progress_should_redraw(const JobProgress& job, int64_t now_ms);
 // Remembers what was drawn and when.
 void progress_mark_drawn(JobProgress* job, int64_t now_ms);

@@ -3,7 +3,6 @@
 // ombrel_output, ombrel_extract and ombrel_banner.
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -31,11 +30,6 @@ std::string g_last_started;  // host path of the file being copied
 
 const int BAR_WIDTH = 30;
 
-int64_t now_ms() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
 void print_error(const std::string& text) {
   if (g_bar_on_screen) std::fputs("\n", stderr);
   g_bar_on_screen = false;
@@ -54,7 +48,7 @@ void draw_bar() {
   std::fprintf(stderr, "\r%s", progress_line(g_progress.job, BAR_WIDTH).c_str());
   std::fflush(stderr);
   g_bar_on_screen = true;
-  progress_mark_drawn(&g_progress.job, now_ms());
+  progress_mark_drawn(&g_progress.job, steady_now_ms());
 }
 
 void on_file_started(const char* destination) {
@@ -64,12 +58,12 @@ void on_file_started(const char* destination) {
 
 void on_progress(int percent) {
   extraction_file_progress(&g_progress, percent);
-  if (g_show_bar && progress_should_redraw(g_progress.job, now_ms())) draw_bar();
+  if (g_show_bar && progress_should_redraw(g_progress.job, steady_now_ms())) draw_bar();
 }
 
 void on_file_finished() {
   extraction_file_finished(&g_progress);
-  if (g_show_bar && progress_should_redraw(g_progress.job, now_ms())) draw_bar();
+  if (g_show_bar && progress_should_redraw(g_progress.job, steady_now_ms())) draw_bar();
 }
 
 void on_operation_finished() {

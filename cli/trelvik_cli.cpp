@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -38,11 +37,6 @@ size_t g_signal_message_length = 0;
 
 const int BAR_WIDTH = 30;
 
-int64_t now_ms() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
 void print_error(const std::string& text) {
   if (g_bar_on_screen) std::fputs("\n", stderr);
   g_bar_on_screen = false;
@@ -57,7 +51,7 @@ void draw_bar() {
   std::fprintf(stderr, "\r%s", progress_line(g_job, BAR_WIDTH).c_str());
   std::fflush(stderr);
   g_bar_on_screen = true;
-  progress_mark_drawn(&g_job, now_ms());
+  progress_mark_drawn(&g_job, steady_now_ms());
 }
 
 void clear_bar() {
@@ -84,7 +78,7 @@ void on_log(const char* text) {
 
 void on_progress(int, uint32_t bytes) {
   job_progress_report(&g_job, bytes);
-  if (g_show_bar && progress_should_redraw(g_job, now_ms())) draw_bar();
+  if (g_show_bar && progress_should_redraw(g_job, steady_now_ms())) draw_bar();
 }
 
 void on_file_done() { job_progress_item_done(&g_job); }
