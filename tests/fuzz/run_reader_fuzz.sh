@@ -98,8 +98,17 @@ if [ ${#regressions[@]} -gt 0 ]; then
 fi
 
 # --- fuzzing ------------------------------------------------------------------------
-echo "run_reader_fuzz: fuzzing for $seconds s"
+echo "run_reader_fuzz: fuzzing for $seconds s (libFuzzer's output: $out/fuzz.log)"
+status=0
 "$bin" -max_total_time="$seconds" -max_len=200000 -timeout=20 -rss_limit_mb=2048 \
   -print_final_stats=1 -artifact_prefix="$out/artifacts/" "$@" \
-  "$out/corpus" "$out/seeds" ${regressions[@]+"$root/tests/fuzz/regressions"}
+  "$out/corpus" "$out/seeds" ${regressions[@]+"$root/tests/fuzz/regressions"} \
+  >"$out/fuzz.log" 2>&1 || status=$?
+if [ "$status" -ne 0 ]; then
+  # The finding, its stack and the artifact's name are at the end.
+  tail -n 80 "$out/fuzz.log"
+  echo "run_reader_fuzz: FINDING (exit status $status); the input is in $out/artifacts/"
+  exit 1
+fi
+grep -E '^stat::number_of_executed_units|^Done ' "$out/fuzz.log" || true
 echo "run_reader_fuzz: no findings"
