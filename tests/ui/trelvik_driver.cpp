@@ -4,11 +4,14 @@
 // values each page keeps, the log and state of the write progress dialog, and
 // the image it writes against trelvik-cli's on the same inputs.
 //
-//   trelvik_ui_driver --trelvik EXE --cli EXE --work FOLDER [--exchange FOLDER]
-//                     [--only NAME]
+//   trelvik_ui_driver --trelvik EXE --cli EXE --open-recorder EXE --work FOLDER
+//                     [--exchange FOLDER] [--only NAME]
 //
 // FOLDER holds the inputs the test script prepared (apploader.img, main.dol,
 // base_long\, base_short\, short_header.bin); the images are written there.
+// For the run, the open recorder (open_recorder.cpp) is the program the shell
+// opens .gcm files with, so the Open button's effect can be seen; the
+// association is removed again at the end.
 // With --exchange, screenshots are asked for through that folder (ui_driver.h).
 // Exit status 0 when every check passed.
 #include <windows.h>
@@ -146,6 +149,7 @@ struct Values {
 struct Setup {
   std::string trelvik;  // Trelvik.exe
   std::string cli;      // trelvik-cli.exe
+  std::string open_recorder;  // open_recorder.exe
   std::string work;     // inputs and outputs
   std::string only;     // run just this scenario
 
@@ -508,6 +512,66 @@ void check_progress_finished(HWND dialog) {
 }
 
 // ---------------------------------------------------------------------------
+// The shell's open, seen through the open recorder
+// ---------------------------------------------------------------------------
+
+const char kOpenRecordVariable[] = "OPEN_RECORDER_FILE";
+
+std::string open_record_path() { return g_setup.at("open_record.txt"); }
+
+// The recorder's lines (its command line, then one argument per line), or
+// nothing when it wrote no record within the time.
+std::vector<std::string> wait_for_open_record(DWORD timeout_ms) {
+  std::vector<uint8_t> bytes;
+  DWORD start = GetTickCount();
+  while (!ui::read_whole_file(open_record_path(), &bytes)) {
+    if (GetTickCount() - start > timeout_ms) return {};
+    Sleep(20);
+  }
+  std::vector<std::string> lines;
+  std::string line;
+  for (uint8_t byte : bytes) {
+    if (byte == '\n') {
+      lines.push_back(line);
+      line.clear();
+    } else {
+      line += char(byte);
+    }
+  }
+  return lines;
+}
+
+std::wstring from_utf8(const std::string& bytes) {
+  if (bytes.empty()) return std::wstring();
+  int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), nullptr, 0);
+  std::wstring text(size_t(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), &text[0], size);
+  return text;
+}
+
+// Windows paths compare without regard to case or the kind of separator.
+bool same_path(std::wstring a, std::wstring b) {
+  for (std::wstring* path : {&a, &b})
+    for (wchar_t& c : *path)
+      if (c == L'/') c = L'\\';
+  return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// The Open button had the shell start the recorder, with the image's
+// path as its only argument.
+void check_opened_with(const std::string& image) {
+  std::vector<std::string> record = wait_for_open_record(ui::DEFAULT_TIMEOUT_MS);
+  if (!check(!record.empty(), "Open started no program for the image")) return;
+  note("Open started: %s", record[0].c_str());
+  std::vector<std::string> arguments(record.begin() + 1, record.end());
+  if (!check(arguments.size() == 1, "Open passed %zu arguments instead of the image's path (command line: %s)",
+             arguments.size(), record[0].c_str()))
+    return;
+  check(same_path(from_utf8(arguments[0]), ui::from_cp932(image)), "Open passed \"%s\" instead of \"%s\"",
+        arguments[0].c_str(), cp932_to_utf8(image).c_str());
+}
+
+// ---------------------------------------------------------------------------
 // Reference images from trelvik-cli
 // ---------------------------------------------------------------------------
 
@@ -783,10 +847,10 @@ void scenario_walkthrough() {
   Sleep(300);
   check(s.running() && IsWindowVisible(progress), "Esc closed the finished progress dialog");
 
-  // Open asks the shell; with nothing registered for .gcm nothing shows and
-  // the dialog stays as it is.
-  ui::click(progress, 3);
-  Sleep(500);
+  // Open has the shell start the program registered for .gcm (the recorder)
+  // on the image; the dialog stays as it is.
+  DeleteFileA(open_record_path().c_str());
+  if (ui::click(progress, 3)) check_opened_with(v.output);
   check(s.running() && IsWindowVisible(progress), "the progress dialog went away after Open");
   check(ui::no_message_box_within(s.pid(), 200), "Open showed a message");
 
@@ -1053,16 +1117,23 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (take_argument(i, argc, argv, "--trelvik", &g_setup.trelvik) ||
         take_argument(i, argc, argv, "--cli", &g_setup.cli) || take_argument(i, argc, argv, "--work", &g_setup.work) ||
+        take_argument(i, argc, argv, "--open-recorder", &g_setup.open_recorder) ||
         take_argument(i, argc, argv, "--exchange", &exchange) || take_argument(i, argc, argv, "--only", &g_setup.only))
       continue;
     std::fprintf(stderr, "trelvik_ui_driver: unknown argument %s\n", argv[i]);
     return 2;
   }
-  if (g_setup.trelvik.empty() || g_setup.cli.empty() || g_setup.work.empty()) {
-    std::fprintf(stderr, "usage: trelvik_ui_driver --trelvik EXE --cli EXE --work FOLDER [--exchange FOLDER] [--only NAME]\n");
+  if (g_setup.trelvik.empty() || g_setup.cli.empty() || g_setup.open_recorder.empty() || g_setup.work.empty()) {
+    std::fprintf(stderr,
+                 "usage: trelvik_ui_driver --trelvik EXE --cli EXE --open-recorder EXE --work FOLDER"
+                 " [--exchange FOLDER] [--only NAME]\n");
     return 2;
   }
   ui::set_screenshot_exchange(exchange);
+  // Trelvik inherits the variable and passes it on to the recorder.
+  SetEnvironmentVariableA(kOpenRecordVariable, open_record_path().c_str());
+  ui::TemporaryOpenCommand open_command(L".gcm", L"TrelvikUiTest.OpenRecorder",
+                                        L"\"" + ui::from_cp932(g_setup.open_recorder) + L"\" \"%1\"");
 
   for (const Scenario& scenario : kScenarios) {
     if (!g_setup.only.empty() && g_setup.only != scenario.name) continue;

@@ -25,10 +25,13 @@ fi
 trelvik="$win64/Trelvik.exe"
 cli="$win64/trelvik-cli.exe"
 driver="$win64/tests/ui/trelvik_ui_driver.exe"
+# Registered by the driver, for its run only, as the program that opens .gcm
+# files, so the progress dialog's Open button has something to start.
+recorder="$win64/tests/ui/open_recorder.exe"
 if [ -f "$win64/Makefile" ]; then
-  cmake --build "$win64" --target Trelvik trelvik-cli trelvik_ui_driver -- -j2 >/dev/null
+  cmake --build "$win64" --target Trelvik trelvik-cli trelvik_ui_driver open_recorder -- -j2 >/dev/null
 fi
-for f in "$trelvik" "$cli" "$driver"; do
+for f in "$trelvik" "$cli" "$driver" "$recorder"; do
   if [ ! -f "$f" ]; then
     echo "trelvik_ui: missing $f"
     exit 1
@@ -108,7 +111,7 @@ winpath() { local p="$1"; printf 'Z:%s' "${p//\//\\}"; }
 
 status=0
 timeout 300 "$root/scripts/wine-run" "$driver" \
-  --trelvik "$(winpath "$trelvik")" --cli "$(winpath "$cli")" \
+  --trelvik "$(winpath "$trelvik")" --cli "$(winpath "$cli")" --open-recorder "$(winpath "$recorder")" \
   --work "$(winpath "$work")" --exchange "$(winpath "$exchange")" "$@" \
   2> >(grep -v 'Read access denied for device' >&2) || status=$?
 

@@ -587,6 +587,86 @@ bool screenshot(const std::string& name, const std::vector<HWND>& windows) {
 }
 
 // ---------------------------------------------------------------------------
+// Shell associations
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// File types are written to HKEY_CLASSES_ROOT itself: wine 8 reads them only
+// from there (its machine-wide classes), not from the user's
+// HKCU\Software\Classes. The test prefix is private, so this is seen by the
+// test run alone.
+
+// The key's default value; false when there is none.
+bool read_default(const std::wstring& key, std::wstring* value) {
+  DWORD size = 0;
+  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS)
+    return false;
+  std::wstring buffer(size / sizeof(wchar_t) + 1, L'\0');
+  size = DWORD(buffer.size() * sizeof(wchar_t));
+  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, &buffer[0], &size) !=
+      ERROR_SUCCESS)
+    return false;
+  *value = buffer.c_str();
+  return true;
+}
+
+bool write_default(const std::wstring& key, const std::wstring& value) {
+  HKEY handle;
+  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle,
+                      nullptr) != ERROR_SUCCESS)
+    return false;
+  LONG result = RegSetValueExW(handle, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                               DWORD((value.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(handle);
+  return result == ERROR_SUCCESS;
+}
+
+// Removes the key's default value, and the key itself when nothing else is
+// left in it (other programs may keep their own values there).
+void drop_default(const std::wstring& key) {
+  HKEY handle;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_SET_VALUE | KEY_QUERY_VALUE, &handle) !=
+      ERROR_SUCCESS)
+    return;
+  RegDeleteValueW(handle, nullptr);
+  DWORD subkeys = 1, values = 1;
+  RegQueryInfoKeyW(handle, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                   nullptr);
+  RegCloseKey(handle);
+  if (subkeys == 0 && values == 0) RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
+}
+
+}  // namespace
+
+TemporaryOpenCommand::TemporaryOpenCommand(const std::wstring& extension, const std::wstring& prog_id,
+                                           const std::wstring& command)
+    : extension_(extension), prog_id_(prog_id) {
+  std::wstring current;
+  if (read_default(extension_, &current)) {
+    if (current == prog_id_) {
+      drop_default(extension_);
+    } else {
+      had_former_ = true;
+      former_prog_id_ = current;
+    }
+  }
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, prog_id_.c_str());
+  registered_ = write_default(prog_id_ + L"\\shell\\open\\command", command) && write_default(extension_, prog_id_);
+  check(registered_, "cannot make the test program the open command of %s files",
+        to_cp932(extension_).c_str());
+}
+
+TemporaryOpenCommand::~TemporaryOpenCommand() {
+  if (had_former_) {
+    write_default(extension_, former_prog_id_);
+  } else {
+    drop_default(extension_);
+  }
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, prog_id_.c_str());
+}
+
+// ---------------------------------------------------------------------------
 // Host files
 // ---------------------------------------------------------------------------
 

@@ -175,6 +175,32 @@ void set_screenshot_exchange(const std::string& folder);
 bool screenshot(const std::string& name, const std::vector<HWND>& windows);
 
 // ---------------------------------------------------------------------------
+// Shell associations: a test makes a program of its own the one the shell
+// opens a file type with, and puts back what was there when it is done.
+// ---------------------------------------------------------------------------
+
+class TemporaryOpenCommand {
+ public:
+  // Makes `command` (such as `"C:\x.exe" "%1"`) the open command of files
+  // ending in `extension` (".gcm"), through a ProgID that only this caller
+  // uses. An association to that ProgID left behind by an earlier run that
+  // was killed is dropped first.
+  TemporaryOpenCommand(const std::wstring& extension, const std::wstring& prog_id, const std::wstring& command);
+  // Puts back the extension's former ProgID (or removes the key if it was
+  // created here) and deletes the ProgID.
+  ~TemporaryOpenCommand();
+  TemporaryOpenCommand(const TemporaryOpenCommand&) = delete;
+  TemporaryOpenCommand& operator=(const TemporaryOpenCommand&) = delete;
+
+  bool registered() const { return registered_; }
+
+ private:
+  std::wstring extension_, prog_id_, former_prog_id_;
+  bool had_former_ = false;
+  bool registered_ = false;
+};
+
+// ---------------------------------------------------------------------------
 // Host files
 // ---------------------------------------------------------------------------
 
