@@ -32,15 +32,8 @@ head -c 8192 /dev/urandom >"$work/apploader.img"
 head -c 2097152 /dev/urandom >"$work/main.dol"
 sync
 
-# Seconds taken by a command followed by sync.
-timed() {
-  local start end
-  start=$(date +%s.%N)
-  "$@" >/dev/null
-  sync
-  end=$(date +%s.%N)
-  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }'
-}
+# shellcheck source=bench/bench_common.sh
+source "$root/bench/bench_common.sh"
 
 # The better of two runs; the cleanup command runs after each.
 best_of_two() {

@@ -52,15 +52,8 @@ if [ "$listed" -ne "$entries" ]; then
   exit 1
 fi
 
-# Seconds taken by a command followed by sync.
-timed() {
-  local start end
-  start=$(date +%s.%N)
-  "$@" >/dev/null
-  sync
-  end=$(date +%s.%N)
-  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }'
-}
+# shellcheck source=bench/bench_common.sh
+source "$root/bench/bench_common.sh"
 
 min() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.4f", (a < b ? a : b) }'; }
 

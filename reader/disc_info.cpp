@@ -59,12 +59,8 @@ char* IsoGetProductCode(char* buffer, int capacity) {
                        : code[3] == REGION_LETTER_USA ? "USA"
                                                       : "EUR";
   char text[32];
-  // A NUL among the three characters ends the text there, as %c would not.
-  size_t n = std::strlen(std::strcpy(text, "DOL-"));
-  int i = 0;
-  for (; i < 3 && code[i] != '\0'; ++i) text[n++] = code[i];
-  text[n] = '\0';
-  if (i == 3) std::snprintf(text + n, sizeof text - n, "-%s", suffix);
+  std::snprintf(text, sizeof text, "DOL-%c%c%c-%s", code[0], code[1], code[2], suffix);
+  // A NUL among the three characters ends the text there.
   return copy_bounded(buffer, capacity, text, std::strlen(text));
 }
 

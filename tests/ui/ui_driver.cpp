@@ -307,32 +307,29 @@ void settle(HWND window) {
   Sleep(300);
 }
 
-std::vector<std::string> list_box_lines(HWND list) {
+// The lines of a list box or a combo box's list, read with the control's own
+// count, length and text messages.
+static std::vector<std::string> control_lines(HWND control, UINT count_message, UINT length_message,
+                                              UINT text_message) {
   std::vector<std::string> lines;
-  LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+  LRESULT count = SendMessageW(control, count_message, 0, 0);
   for (LRESULT i = 0; i < count; ++i) {
-    LRESULT length = SendMessageW(list, LB_GETTEXTLEN, WPARAM(i), 0);
+    LRESULT length = SendMessageW(control, length_message, WPARAM(i), 0);
     if (length < 0) length = 0;
     std::wstring text(size_t(length) + 1, L'\0');
-    LRESULT got = SendMessageW(list, LB_GETTEXT, WPARAM(i), reinterpret_cast<LPARAM>(&text[0]));
+    LRESULT got = SendMessageW(control, text_message, WPARAM(i), reinterpret_cast<LPARAM>(&text[0]));
     text.resize(got < 0 ? 0 : size_t(got));
     lines.push_back(to_cp932(text));
   }
   return lines;
 }
 
+std::vector<std::string> list_box_lines(HWND list) {
+  return control_lines(list, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
+}
+
 std::vector<std::string> combo_items(HWND combo) {
-  std::vector<std::string> items;
-  LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
-  for (LRESULT i = 0; i < count; ++i) {
-    LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, WPARAM(i), 0);
-    if (length < 0) length = 0;
-    std::wstring text(size_t(length) + 1, L'\0');
-    LRESULT got = SendMessageW(combo, CB_GETLBTEXT, WPARAM(i), reinterpret_cast<LPARAM>(&text[0]));
-    text.resize(got < 0 ? 0 : size_t(got));
-    items.push_back(to_cp932(text));
-  }
-  return items;
+  return control_lines(combo, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
 }
 
 int combo_selection(HWND combo) { return int(SendMessageW(combo, CB_GETCURSEL, 0, 0)); }

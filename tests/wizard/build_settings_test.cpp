@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/test_support.h"
+#include "wizard/filled_state.h"
 #include "wizard/wizard_state.h"
 
 namespace {
@@ -14,17 +15,7 @@ namespace {
 using test_support::ScratchDir;
 
 WizardState typed_state() {
-  WizardState state;
-  wizard_state_init(&state);
-  std::strcpy(state.game_id, "GTR");
-  std::strcpy(state.game_name, "Trial Game");
-  std::strcpy(state.maker_id, "01");
-  state.region_index = 1;
-  std::strcpy(state.apploader_path, "boot/apploader.img");
-  std::strcpy(state.main_program_path, "boot/main.dol");
-  std::strcpy(state.base_directory, "files");
-  std::strcpy(state.output_path, "out.gcm");
-  return state;
+  return filled_wizard_state("Trial Game", {"boot/apploader.img", "boot/main.dol", "files", "out.gcm"});
 }
 
 std::string field(const char* bytes, size_t n) { return std::string(bytes, n); }

@@ -7,21 +7,13 @@
 #include <string>
 
 #include "wizard/wizard_logic.h"
+#include "wizard/filled_state.h"
 #include "wizard/wizard_state.h"
 
 namespace {
 
 WizardState filled_state() {
-  WizardState state;
-  wizard_state_init(&state);
-  std::strcpy(state.game_id, "GTR");
-  std::strcpy(state.game_name, "Trial");
-  std::strcpy(state.maker_id, "01");
-  std::strcpy(state.apploader_path, "apploader.img");
-  std::strcpy(state.main_program_path, "main.dol");
-  std::strcpy(state.base_directory, "files");
-  std::strcpy(state.output_path, "out.gcm");
-  return state;
+  return filled_wizard_state("Trial", {"apploader.img", "main.dol", "files", "out.gcm"});
 }
 
 TEST(HeaderFields, LongIdsAreCutToTheirLeadingBytesAndReportTheCut) {

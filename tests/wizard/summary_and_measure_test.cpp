@@ -8,22 +8,14 @@
 #include <vector>
 
 #include "wizard/wizard_logic.h"
+#include "wizard/filled_state.h"
 #include "wizard/wizard_state.h"
 
 namespace {
 
 WizardState typed_state() {
-  WizardState state;
-  wizard_state_init(&state);
-  std::strcpy(state.game_id, "GTR");
-  std::strcpy(state.game_name, "ゲーム");
-  std::strcpy(state.maker_id, "01");
-  state.region_index = 1;
-  std::strcpy(state.apploader_path, "C:\\boot\\apploader.img");
-  std::strcpy(state.main_program_path, "C:\\boot\\main.dol");
-  std::strcpy(state.base_directory, "C:\\files");
-  std::strcpy(state.output_path, "C:\\out\\disc.gcm");
-  return state;
+  return filled_wizard_state("ゲーム", {"C:\\boot\\apploader.img", "C:\\boot\\main.dol", "C:\\files",
+                                      "C:\\out\\disc.gcm"});
 }
 
 std::vector<std::string> joined(const std::vector<ShownText>& lines) {
