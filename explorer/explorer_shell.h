@@ -1,0 +1,46 @@
+// What the explorer's windows share: the main window's views, the extraction
+// request the commands fill, and the entry points of each dialog (one source
+// file each).
+#pragma once
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "explorer/explorer_logic.h"
+#include "explorer/extraction_logic.h"
+
+// The main window and its two views (main_window.cpp).
+extern HWND g_main_window;
+extern HWND g_tree_view;
+extern HWND g_list_view;
+
+// Filled by the extraction commands before the copy-progress dialog opens.
+struct ExtractRequest {
+  ExtractKind kind;
+  HWND commandFocus;  // the window with the keyboard focus for a Selection
+};
+extern ExtractRequest g_extract_request;
+
+// The in-image path of a tree item, "/" for the root item or no item.
+std::string TreeNodePath(HTREEITEM item);
+// The tree's root item, or null when no image is open.
+HTREEITEM main_root_item();
+
+INT_PTR CALLBACK MainWindowProc(HWND, UINT, WPARAM, LPARAM);
+INT_PTR CALLBACK AboutDialogProc(HWND, UINT, WPARAM, LPARAM);
+
+// copy_progress_dialog.cpp: the dialog, RunExtraction, ChooseFolder and the
+// four reader callbacks, registered at start-up in this order.
+INT_PTR CALLBACK CopyProgressDialogProc(HWND, UINT, WPARAM, LPARAM);
+void RunExtraction(ExtractKind kind);
+void copy_file_started(const char* destination_path);
+void copy_progress(int percent);
+void copy_file_finished();
+void copy_operation_finished();
+
+// properties_dialog.cpp: command 40012 (checks the image and its banner file).
+void open_properties(HWND owner);
+INT_PTR CALLBACK PropertiesDialogProc(HWND, UINT, WPARAM, LPARAM);
