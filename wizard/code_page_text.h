@@ -1,26 +1,16 @@
-// The code-page layer of the wizard's windows. Japanese texts are held as
-// code page 932 bytes and shown through the wide-character calls, so they
-// read correctly whatever the system's code page; host paths are in the
-// system code page and are converted from it.
+// The wizard's additions to the shared code-page layer (host/window_text.h):
+// texts that show a path beside Japanese words, path edits and the log list.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
+#include "host/window_text.h"
 #include "wizard/wizard_logic.h"
 
-std::wstring wide_from_cp932(const std::string& cp932);
-std::wstring wide_from_system(const std::string& text);
 // Each part from its own code page.
 std::wstring wide_shown(const ShownText& text);
-// Characters code page 932 cannot hold become '?'.
-std::string cp932_from_wide(const std::wstring& wide);
-
-void set_window_text_932(HWND window, const std::string& cp932);
-void set_item_text_932(HWND dialog, int id, const std::string& cp932);
-// The whole text of a control, as code page 932 bytes.
-std::string item_text_932(HWND dialog, int id);
 
 // A path edit's text in the system code page, at most EDIT_TEXT_LIMIT bytes.
 std::string item_path(HWND dialog, int id);
