@@ -1,5 +1,9 @@
-// Window-free rules of the extraction commands.
+// Window-free rules of the extraction commands: destination names, what a
+// Selection extraction copies, the system-area copies and every message the
+// commands show.
 #pragma once
+
+#include <string>
 
 // What an extraction command copies out of the image.
 enum ExtractKind {
@@ -10,3 +14,92 @@ enum ExtractKind {
   Apploader = 4,
   MainProgram = 5,
 };
+
+// ---------------------------------------------------------------------------
+// Destination paths (host paths, in the system code page)
+// ---------------------------------------------------------------------------
+
+// The folder with the host's separator at its end, added only when it is not
+// there already (a drive root such as C:\ keeps its one). A 0x5C byte that is
+// the second byte of a double-byte character is no separator.
+std::string folder_with_separator(const std::string& folder);
+
+// The folder as the reader's folder extractions take it: they put their own
+// separator before each name, so one at the end is dropped, except where it
+// is the whole of a root ("/", "C:\" keeps working as "C:").
+std::string folder_for_reader(const std::string& folder);
+
+// "boot.bin", "fst", "apploader" or "default.dol" for the four system areas;
+// null for WholeImage and Selection.
+const char* system_area_file_name(ExtractKind kind);
+
+// The in-image path of a list row: the tree path, then "/" unless the tree
+// path is the root "/", then the row's name.
+std::string row_image_path(const std::string& tree_path, const std::string& row_name);
+
+// ---------------------------------------------------------------------------
+// Selection
+// ---------------------------------------------------------------------------
+
+// Which view held the keyboard focus when the command was chosen.
+enum class CommandFocus { Tree, List, Other };
+
+struct SelectionRequest {
+  CommandFocus focus;
+  std::string tree_path;     // TreeNodePath of the tree's selected item
+  bool tree_root_selected;   // the selected item is the tree's root item
+  bool has_row;              // the list has a focused row
+  std::string row_name;      // its text (image name bytes)
+};
+
+// What a Selection extraction does, found with the reader's lookups.
+struct SelectionTarget {
+  enum Action {
+    NothingSelected,  // the list is focused but has no focused row
+    Directory,        // IsoExtractDirectory(image_path, destination)
+    File,             // IsoExtractFile(image_path, destination)
+  } action;
+  std::string image_path;
+  std::string destination;  // a folder for Directory, the file for File
+};
+
+// folder is the chosen destination with its separator at the end.
+SelectionTarget selection_target(const SelectionRequest& request, const std::string& folder);
+
+// Runs a Directory or File target through the reader; the reader's error code
+// tells why it failed.
+bool extract_selection(const SelectionTarget& target);
+
+// ---------------------------------------------------------------------------
+// System areas
+// ---------------------------------------------------------------------------
+
+// Copies one system area into file; false for a kind that is no system area.
+bool extract_system_area(ExtractKind kind, const std::string& file);
+
+// ---------------------------------------------------------------------------
+// Messages
+// ---------------------------------------------------------------------------
+
+enum class MessageIcon { None, Error, Information };
+
+// A message box: text in code page 932, then a host path in the system code
+// page (each is shown converted from its own code page).
+struct ExtractionMessage {
+  std::string text;
+  std::string path;
+  std::string caption;
+  MessageIcon icon;
+};
+
+// The list was focused with no row in it.
+ExtractionMessage nothing_selected_message();
+// A copy failed: the reader's text for its last error, empty caption, no icon.
+ExtractionMessage reader_error_message(const char* reader_text);
+// The result of a system-area copy into file.
+ExtractionMessage system_area_message(bool saved, const std::string& file);
+
+// The copy dialog's captions while copying, after success and after failure.
+extern const char COPY_CAPTION_COPYING[];
+extern const char COPY_CAPTION_FINISHED[];
+extern const char COPY_CAPTION_FAILED[];
