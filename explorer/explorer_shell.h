@@ -28,6 +28,11 @@ extern ExtractRequest g_extract_request;
 std::string TreeNodePath(HTREEITEM item);
 // The tree's root item, or null when no image is open.
 HTREEITEM main_root_item();
+// The list's focused row, -1 for none, and a row's image name as the image's
+// code page 932 bytes (the views keep them, so names the wide-character
+// round trip would change still match the image).
+int list_focused_row();
+std::string list_row_name(int row);
 
 INT_PTR CALLBACK MainWindowProc(HWND, UINT, WPARAM, LPARAM);
 INT_PTR CALLBACK AboutDialogProc(HWND, UINT, WPARAM, LPARAM);
