@@ -18,9 +18,10 @@ edges; the 16-colour band is ordered-dithered onto a fixed palette.
 
 import math
 import os
-import struct
 import sys
-import zlib
+
+sys.dont_write_bytecode = True  # keep the source tree free of caches
+from art_formats import supersample, to_rgba8, write_bmp4, write_bmp24, write_ico, write_png  # noqa: E402
 
 SUBSAMPLES = 4
 
@@ -158,32 +159,12 @@ def render(width, height, background, emblem_at, pal, line_width, tracks=TRACKS)
     the emblem at pixel coordinates (None for transparent); emblem_at is
     (centre x, centre y, radius) in pixels."""
     cx, cy, radius = emblem_at
-    pixels = []
-    n = SUBSAMPLES
-    for py in range(height):
-        row = []
-        for px in range(width):
-            acc = [0.0, 0.0, 0.0, 0.0]
-            for sy in range(n):
-                for sx in range(n):
-                    x = px + (sx + 0.5) / n
-                    y = py + (sy + 0.5) / n
-                    c = emblem_sample((x - cx) / radius, (y - cy) / radius, pal, line_width, tracks)
-                    if c is None:
-                        c = background(x, y)
-                    if c is None:
-                        continue
-                    acc[0] += c[0]
-                    acc[1] += c[1]
-                    acc[2] += c[2]
-                    acc[3] += 1.0
-            a = acc[3]
-            if a == 0:
-                row.append((0, 0, 0, 0))
-            else:
-                row.append((acc[0] / a, acc[1] / a, acc[2] / a, a / (n * n)))
-        pixels.append(row)
-    return pixels
+
+    def sample(x, y):
+        c = emblem_sample((x - cx) / radius, (y - cy) / radius, pal, line_width, tracks)
+        return background(x, y) if c is None else c
+
+    return supersample(width, height, sample, SUBSAMPLES)
 
 
 # ---------------------------------------------------------------------------
@@ -288,109 +269,7 @@ def icon_pixels(size):
     line = 0.06 if size >= 32 else 0.09
     pixels = render(size, size, lambda x, y: None, (size / 2.0, size / 2.0, radius),
                     BLUE_EMBLEM, line, SMALL_TRACKS if size >= 32 else ())
-    return [[(int(round(p[0])), int(round(p[1])), int(round(p[2])), int(round(p[3] * 255)))
-             for p in row] for row in pixels]
-
-
-# ---------------------------------------------------------------------------
-# File formats
-# ---------------------------------------------------------------------------
-
-
-def bmp_info_header(width, height, bits, colours_used=0, image_size=0):
-    return struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, 0, image_size, 2835, 2835,
-                       colours_used, 0)
-
-
-def write_bmp4(path, indices, palette):
-    height = len(indices)
-    width = len(indices[0])
-    stride = ((width + 1) // 2 + 3) & ~3
-    data = bytearray()
-    for row in reversed(indices):  # bottom-up
-        line = bytearray(stride)
-        for x, i in enumerate(row):
-            if x % 2 == 0:
-                line[x // 2] = i << 4
-            else:
-                line[x // 2] |= i
-        data += line
-    table = b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in palette)
-    offset = 14 + 40 + len(table)
-    header = struct.pack("<2sIHHI", b"BM", offset + len(data), 0, 0, offset)
-    with open(path, "wb") as f:
-        f.write(header + bmp_info_header(width, height, 4, len(palette), len(data)) + table + data)
-
-
-def write_bmp24(path, pixels):
-    height = len(pixels)
-    width = len(pixels[0])
-    stride = (width * 3 + 3) & ~3
-    data = bytearray()
-    for row in reversed(pixels):
-        line = bytearray()
-        for (r, g, b) in row:
-            line += bytes((b, g, r))
-        line += bytes(stride - len(line))
-        data += line
-    offset = 14 + 40
-    header = struct.pack("<2sIHHI", b"BM", offset + len(data), 0, 0, offset)
-    with open(path, "wb") as f:
-        f.write(header + bmp_info_header(width, height, 24, 0, len(data)) + data)
-
-
-def icon_image(pixels):
-    """One icon image: BITMAPINFOHEADER (double height), BGRA rows, AND mask."""
-    size = len(pixels)
-    colour = bytearray()
-    for row in reversed(pixels):
-        for (r, g, b, a) in row:
-            colour += bytes((b, g, r, a))
-    mask_stride = ((size + 31) // 32) * 4
-    mask = bytearray()
-    for row in reversed(pixels):
-        line = bytearray(mask_stride)
-        for x, p in enumerate(row):
-            if p[3] < 128:  # transparent where alpha is not honoured
-                line[x // 8] |= 0x80 >> (x % 8)
-        mask += line
-    return bmp_info_header(size, size * 2, 32, 0, len(colour) + len(mask)) + colour + mask
-
-
-def write_ico(path, images):
-    entries = bytearray()
-    blobs = bytearray()
-    offset = 6 + 16 * len(images)
-    for pixels in images:
-        blob = icon_image(pixels)
-        size = len(pixels)
-        entries += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(blob),
-                               offset + len(blobs))
-        blobs += blob
-    with open(path, "wb") as f:
-        f.write(struct.pack("<HHH", 0, 1, len(images)) + entries + blobs)
-
-
-def write_png(path, rgb_rows, scale):
-    """A preview for people: the picture scaled up without smoothing."""
-    raw = bytearray()
-    for row in rgb_rows:
-        line = bytearray()
-        for p in row:
-            line += bytes(p[:3]) * scale
-        for _ in range(scale):
-            raw += b"\x00" + line
-    width = len(rgb_rows[0]) * scale
-    height = len(rgb_rows) * scale
-
-    def chunk(kind, data):
-        body = kind + data
-        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
-
-    png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
-    png += chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b"")
-    with open(path, "wb") as f:
-        f.write(png)
+    return to_rgba8(pixels)
 
 
 def main(argv):
