@@ -10,6 +10,8 @@
 
 std::wstring wide_from_cp932(const std::string& cp932);
 std::wstring wide_from_system(const std::string& text);
+// Any other code page (banner texts in Windows-1252, for one).
+std::wstring wide_from_code_page(UINT code_page, const std::string& text);
 // Characters code page 932 cannot hold become '?'.
 std::string cp932_from_wide(const std::wstring& wide);
 

@@ -22,6 +22,10 @@ std::wstring wide_from_cp932(const std::string& cp932) { return to_wide(CODE_PAG
 
 std::wstring wide_from_system(const std::string& text) { return to_wide(CP_ACP, text); }
 
+std::wstring wide_from_code_page(UINT code_page, const std::string& text) {
+  return to_wide(code_page, text);
+}
+
 std::string cp932_from_wide(const std::wstring& wide) {
   if (wide.empty()) return std::string();
   int n = WideCharToMultiByte(CODE_PAGE_JAPANESE, 0, wide.data(), int(wide.size()), nullptr, 0,
