@@ -45,6 +45,20 @@ std::string banner_field_text(const uint8_t* field, size_t field_size) {
   return std::string(text, strnlen(text, field_size));
 }
 
+std::string edit_line_breaks(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    // CR and LF are never the second byte of a double-byte character.
+    if (text[i] == '\r' || text[i] == '\n') {
+      out += "\r\n";
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 BannerTexts banner_texts(uint16_t language) {
   BannerTexts texts;
   texts.description = field(BannerDescription, language, BANNER_DESCRIPTION_SIZE);

@@ -20,6 +20,10 @@ std::string counts_text(int directories, int files);
 // A banner text field: its bytes up to the first NUL or the field's end.
 std::string banner_field_text(const uint8_t* field, size_t field_size);
 
+// A text for a multi-line edit, which breaks lines only at CR LF: each lone
+// LF or CR becomes CR LF.
+std::string edit_line_breaks(const std::string& text);
+
 // The five banner texts of one language, in the field order the dialog
 // fills them.
 struct BannerTexts {

@@ -90,6 +90,13 @@ TEST(ExplorerProperties, AFieldEndsAtItsFirstNulOrAtItsLastByte) {
   EXPECT_EQ(banner_field_text(nullptr, 32), "");
 }
 
+TEST(ExplorerProperties, DescriptionLineBreaksBecomeCrLfForTheEdit) {
+  EXPECT_EQ(edit_line_breaks("one\ntwo"), "one\r\ntwo");
+  EXPECT_EQ(edit_line_breaks("one\r\ntwo\r"), "one\r\ntwo\r\n");
+  EXPECT_EQ(edit_line_breaks("\n\n"), "\r\n\r\n");
+  EXPECT_EQ(edit_line_breaks("能\n"), "能\r\n");  // 能 ends in the byte 0x5C
+}
+
 TEST(ExplorerProperties, SixLanguageBannerOffersSixWindows1252Records) {
   ReaderFixture fx;
   std::string full_description(BANNER_DESCRIPTION_SIZE, 'D');

@@ -1,0 +1,238 @@
+// CopyProgressDialog: runs a whole-image or selection extraction from its
+// initialisation and shows each file as the reader writes it. Also the
+// extraction commands themselves (RunExtraction, ChooseFolder) and the four
+// reader callbacks.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "explorer/explorer_shell.h"
+#include "explorer/extraction_logic.h"
+#include "explorer/resource.h"
+#include "host/window_text.h"
+#include "reader/reader.h"
+
+namespace {
+
+const char TEXT_CHOOSE_FOLDER[] = "\nディレクトリの選択:";
+
+// Where the animation sits, in pixels, and its picture's size.
+constexpr int ANIMATION_X = 17;
+constexpr int ANIMATION_Y = 55;
+constexpr int ANIMATION_WIDTH = 260;
+constexpr int ANIMATION_HEIGHT = 40;
+
+constexpr int PROGRESS_RANGE = 100;
+// Widest text read from a list row, and a folder path's buffer.
+constexpr int ROW_TEXT_SIZE = 256;
+constexpr int FOLDER_PATH_SIZE = 260;
+
+// The open dialog's controls; all null when no dialog is open (the system
+// areas are copied without it, and the callbacks then change nothing).
+struct CopyDialog {
+  HWND window;
+  HWND bar;
+  HWND text;
+  HWND animation;
+};
+CopyDialog g_copy;
+
+// Set when nothing was started or a single file failed: the dialog then
+// closes itself.
+bool g_abandoned;
+
+UINT message_flags(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::Error: return MB_OK | MB_ICONERROR;
+    case MessageIcon::Information: return MB_OK | MB_ICONINFORMATION;
+    case MessageIcon::None: break;
+  }
+  return MB_OK;
+}
+
+// Shown without an owner, so the windows behind stay usable.
+void show_message(const ExtractionMessage& message) {
+  std::wstring text = wide_from_cp932(message.text) + wide_from_system(message.path);
+  MessageBoxW(nullptr, text.c_str(), wide_from_cp932(message.caption).c_str(),
+              message_flags(message.icon));
+}
+
+// The focused row's text as the image names it (code page 932 bytes).
+bool focused_row_name(std::string* name) {
+  int row = int(SendMessageW(g_list_view, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED));
+  if (row < 0) return false;
+  wchar_t text[ROW_TEXT_SIZE] = {};
+  LVITEMW item = {};
+  item.iSubItem = 0;
+  item.pszText = text;
+  item.cchTextMax = ROW_TEXT_SIZE;
+  SendMessageW(g_list_view, LVM_GETITEMTEXTW, WPARAM(row), LPARAM(&item));
+  *name = cp932_from_wide(text);
+  return true;
+}
+
+CommandFocus command_focus() {
+  if (g_extract_request.commandFocus == g_list_view) return CommandFocus::List;
+  if (g_extract_request.commandFocus == g_tree_view) return CommandFocus::Tree;
+  return CommandFocus::Other;
+}
+
+// The dialog after a copy: OK enabled, the animation stopped and hidden.
+void show_copy_ended(const char* caption) {
+  if (!g_copy.window) return;
+  EnableWindow(GetDlgItem(g_copy.window, IDOK), TRUE);
+  SendMessageW(g_copy.animation, ACM_STOP, 0, 0);
+  ShowWindow(g_copy.animation, SW_HIDE);
+  set_window_text_932(g_copy.window, caption);
+  ShowWindow(g_copy.window, SW_SHOW);
+}
+
+// A folder or whole-image copy that failed half way: the reader does not
+// finish the operation, so the dialog tells why and lets the user close it.
+void report_folder_copy_failure() {
+  show_copy_ended(COPY_CAPTION_FAILED);
+  show_message(reader_error_message(IsoGetErrorText()));
+}
+
+// The shell's folder browser, starting at the desktop; false on Cancel or
+// a choice that is no file-system folder.
+bool ChooseFolder(std::string* folder) {
+  // The browser needs COM on this thread; a second initialisation is counted
+  // and undone the same way.
+  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  std::wstring title = wide_from_cp932(TEXT_CHOOSE_FOLDER);
+  BROWSEINFOW browse = {};
+  browse.hwndOwner = nullptr;
+  browse.pidlRoot = nullptr;
+  browse.lpszTitle = title.c_str();
+  browse.ulFlags = BIF_RETURNONLYFSDIRS;
+  LPITEMIDLIST chosen = SHBrowseForFolderW(&browse);
+  bool found = false;
+  if (chosen) {
+    char path[FOLDER_PATH_SIZE] = {};
+    found = SHGetPathFromIDListA(chosen, path) && path[0] != '\0';
+    if (found) *folder = path;
+    CoTaskMemFree(chosen);
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return found;
+}
+
+void run_selection(const std::string& folder, bool has_row, const std::string& row_name) {
+  HTREEITEM selected = TreeView_GetSelection(g_tree_view);
+  SelectionRequest request{command_focus(), TreeNodePath(selected),
+                           selected != nullptr && selected == main_root_item(), has_row, row_name};
+  SelectionTarget target = selection_target(request, folder);
+  switch (target.action) {
+    case SelectionTarget::NothingSelected:
+      show_message(nothing_selected_message());
+      g_abandoned = true;
+      return;
+    case SelectionTarget::Directory:
+      if (!extract_selection(target)) report_folder_copy_failure();
+      return;
+    case SelectionTarget::File:
+      if (!extract_selection(target)) {
+        show_message(reader_error_message(IsoGetErrorText()));
+        g_abandoned = true;
+      }
+      return;
+  }
+}
+
+void create_animation(HWND window) {
+  g_copy.animation = CreateWindowExW(0, ANIMATE_CLASSW, L"",
+                                     WS_CHILD | ACS_TRANSPARENT | ACS_TIMER, ANIMATION_X,
+                                     ANIMATION_Y, ANIMATION_WIDTH, ANIMATION_HEIGHT, window,
+                                     reinterpret_cast<HMENU>(INT_PTR(IDC_COPY_ANIMATION)),
+                                     GetModuleHandleW(nullptr), nullptr);
+  SendMessageA(g_copy.animation, ACM_OPENA, 0, LPARAM(MAKEINTRESOURCEA(IDR_COPY_ANIMATION)));
+  // From the first frame to the last, repeated without end.
+  SendMessageA(g_copy.animation, ACM_PLAY, WPARAM(-1), MAKELPARAM(0, 0xFFFF));
+}
+
+void initialise(HWND window) {
+  g_copy.window = window;
+  set_window_text_932(window, COPY_CAPTION_COPYING);
+  g_copy.bar = GetDlgItem(window, IDC_COPY_BAR);
+  SendMessageW(g_copy.bar, PBM_SETRANGE, 0, MAKELPARAM(0, PROGRESS_RANGE));
+  SendMessageW(g_copy.bar, PBM_SETPOS, 0, 0);
+  g_copy.text = GetDlgItem(window, IDC_COPY_TEXT);
+  create_animation(window);
+  RunExtraction(g_extract_request.kind);
+  if (g_abandoned) EndDialog(window, 2);
+}
+
+}  // namespace
+
+void RunExtraction(ExtractKind kind) {
+  g_abandoned = true;
+  if (!IsoIsMounted()) return;
+  std::string row_name;
+  bool has_row = focused_row_name(&row_name);
+  std::string chosen;
+  if (!ChooseFolder(&chosen)) return;
+  g_abandoned = false;
+  std::string folder = folder_with_separator(chosen);
+
+  switch (kind) {
+    case WholeImage:
+      if (!IsoExtractDirectory("/", folder_for_reader(folder).c_str())) report_folder_copy_failure();
+      return;
+    case Selection:
+      run_selection(folder, has_row, row_name);
+      return;
+    case BootData:
+    case FileSystemTable:
+    case Apploader:
+    case MainProgram: {
+      std::string file = folder + system_area_file_name(kind);
+      show_message(system_area_message(extract_system_area(kind, file), file));
+      return;
+    }
+  }
+}
+
+void copy_file_started(const char* destination_path) {
+  if (!g_copy.window) return;
+  SetWindowTextW(g_copy.text, wide_from_system(destination_path).c_str());
+  ShowWindow(g_copy.window, SW_SHOW);
+  ShowWindow(g_copy.animation, SW_SHOW);
+  SendMessageW(g_copy.bar, PBM_SETPOS, 0, 0);
+}
+
+void copy_progress(int percent) {
+  if (!g_copy.window) return;
+  // The bar's range keeps a short file's last report (a little over 100) in
+  // bounds. It only invalidates itself when its position moves, so this
+  // repaint costs nothing for most of a large file's blocks.
+  SendMessageW(g_copy.bar, PBM_SETPOS, WPARAM(percent), 0);
+  UpdateWindow(g_copy.window);
+}
+
+void copy_file_finished() {}
+
+void copy_operation_finished() { show_copy_ended(COPY_CAPTION_FINISHED); }
+
+INT_PTR CALLBACK CopyProgressDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      initialise(window);
+      return TRUE;
+    case WM_COMMAND:
+      // Only OK ends the dialog; Escape (IDCANCEL) does nothing.
+      if (LOWORD(wparam) == IDOK) EndDialog(window, 1);
+      return TRUE;
+    case WM_CLOSE:
+      EndDialog(window, 1);
+      return TRUE;
+    case WM_DESTROY:
+      g_copy = CopyDialog{};
+      return FALSE;
+  }
+  return FALSE;
+}
