@@ -430,11 +430,12 @@ def write_list_icon(path, large, small):
 # The emblem: a disc under a magnifying glass
 # ---------------------------------------------------------------------------
 
-EMBLEM_DISC = (-0.14, -0.14, 0.84)  # centre x, centre y, radius (unit square -1..1)
-EMBLEM_LENS = (0.30, 0.30, 0.44)
+EMBLEM_DISC = (-0.16, -0.16, 0.82)  # centre x, centre y, radius (unit square -1..1)
+EMBLEM_LENS = (0.30, 0.30, 0.47)
 EMBLEM_RIM = (10, 26, 70)
-EMBLEM_HANDLE = (40, 52, 86)
-EMBLEM_HANDLE_LIGHT = (112, 128, 168)
+EMBLEM_HANDLE = (24, 36, 78)
+EMBLEM_HANDLE_LIGHT = (96, 116, 170)
+EMBLEM_GLASS = (226, 238, 255)
 
 
 def mix(a, b, t):
@@ -445,46 +446,46 @@ def emblem_disc(x, y, tracks):
     """Trelvik's blue disc lit from the upper left, with a hub ring."""
     cx, cy, r = EMBLEM_DISC
     d = math.hypot(x - cx, y - cy) / r
-    if d > 1.0:
-        return None
-    if d < 0.16:
-        return None  # the hole
+    if d > 1.0 or d < 0.16:
+        return None  # outside, or the hole
     if d < 0.30:
-        return (206, 226, 252) if d > 0.20 else EMBLEM_RIM
+        return (206, 226, 252) if d > 0.21 else EMBLEM_RIM
     light = max(0.0, min(1.0, 0.5 - 0.5 * ((x - cx) + (y - cy)) / (1.4142 * r)))
     colour = mix((46, 92, 184), (118, 164, 236), light)
     for t in tracks:
         if abs(d - t) < 0.035:
             colour = (32, 68, 150)
-    if d > 0.93:
-        colour = (176, 206, 250)
+    if d > 0.90:
+        colour = (176, 206, 250) if d < 0.955 else (32, 68, 150)
     return colour
 
 
 def emblem_sample(x, y, tracks, rim_width):
     lx, ly, lr = EMBLEM_LENS
-    d = math.hypot(x - lx, y - ly)
+    dx, dy = x - lx, y - ly
+    d = math.hypot(dx, dy)
     # The handle: from the lens rim towards the lower right corner.
-    ux, uy = (x - lx) / 1.4142 + (y - ly) / 1.4142, (y - ly) / 1.4142 - (x - lx) / 1.4142
-    if lr < ux < lr + 0.52 and abs(uy) < 0.13 and d > lr:
-        return EMBLEM_HANDLE_LIGHT if uy < -0.03 else EMBLEM_HANDLE
+    along, across = (dx + dy) / 1.4142, (dy - dx) / 1.4142
+    if d > lr and 0 < along < lr + 0.55 and abs(across) < 0.15:
+        return EMBLEM_HANDLE_LIGHT if -0.10 < across < -0.02 else EMBLEM_HANDLE
     if d <= lr:
         if d > lr - rim_width:
             return EMBLEM_RIM
-        # Seen through the glass: the disc, larger and brighter.
-        behind = emblem_disc(lx + (x - lx) * 0.7, ly + (y - ly) * 0.7, tracks)
-        glass = (226, 238, 255)
+        # Seen through the glass: the disc, larger and brighter, with a
+        # highlight along the upper left of the lens.
+        if d > lr * 0.62 and dx + dy < -lr * 0.75:
+            return mix(EMBLEM_GLASS, (255, 255, 255), 0.6)
+        behind = emblem_disc(lx + dx * 0.7, ly + dy * 0.7, tracks)
         if behind is None:
-            return mix(glass, (255, 255, 255), 0.3)
-        shine = 0.55 if (x - lx) + (y - ly) < -lr * 0.9 else 0.3
-        return mix(behind, glass, shine)
+            return EMBLEM_GLASS
+        return mix(behind, EMBLEM_GLASS, 0.35)
     return emblem_disc(x, y, tracks)
 
 
 def emblem_pixels(size):
     scale = size / 2.0
     tracks = (0.62, 0.78) if size >= 32 else ()
-    rim = 0.09 if size >= 32 else 0.14
+    rim = 0.10 if size >= 32 else 0.16
 
     def sample(px, py):
         return emblem_sample(px / scale - 1.0, py / scale - 1.0, tracks, rim)
