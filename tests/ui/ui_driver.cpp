@@ -6,6 +6,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
+#include <utility>
 
 namespace ui {
 
@@ -209,14 +211,16 @@ std::wstring class_of(HWND window) {
   return name;
 }
 
-std::string window_text(HWND window) {
-  if (!window) return std::string();
+std::wstring window_text_wide(HWND window) {
+  if (!window) return std::wstring();
   LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
   std::wstring text(size_t(length) + 1, L'\0');
   LRESULT got = SendMessageW(window, WM_GETTEXT, WPARAM(text.size()), reinterpret_cast<LPARAM>(&text[0]));
   text.resize(size_t(got));
-  return to_cp932(text);
+  return text;
 }
+
+std::string window_text(HWND window) { return to_cp932(window_text_wide(window)); }
 
 HWND match_window(DWORD process_id, const WindowMatch& match) {
   for (HWND window : visible_windows(process_id)) {
@@ -309,9 +313,9 @@ void settle(HWND window) {
 
 // The lines of a list box or a combo box's list, read with the control's own
 // count, length and text messages.
-static std::vector<std::string> control_lines(HWND control, UINT count_message, UINT length_message,
-                                              UINT text_message) {
-  std::vector<std::string> lines;
+static std::vector<std::wstring> control_lines_wide(HWND control, UINT count_message, UINT length_message,
+                                                   UINT text_message) {
+  std::vector<std::wstring> lines;
   LRESULT count = SendMessageW(control, count_message, 0, 0);
   for (LRESULT i = 0; i < count; ++i) {
     LRESULT length = SendMessageW(control, length_message, WPARAM(i), 0);
@@ -319,8 +323,16 @@ static std::vector<std::string> control_lines(HWND control, UINT count_message, 
     std::wstring text(size_t(length) + 1, L'\0');
     LRESULT got = SendMessageW(control, text_message, WPARAM(i), reinterpret_cast<LPARAM>(&text[0]));
     text.resize(got < 0 ? 0 : size_t(got));
-    lines.push_back(to_cp932(text));
+    lines.push_back(text);
   }
+  return lines;
+}
+
+static std::vector<std::string> control_lines(HWND control, UINT count_message, UINT length_message,
+                                              UINT text_message) {
+  std::vector<std::string> lines;
+  for (const std::wstring& line : control_lines_wide(control, count_message, length_message, text_message))
+    lines.push_back(to_cp932(line));
   return lines;
 }
 
@@ -330,6 +342,10 @@ std::vector<std::string> list_box_lines(HWND list) {
 
 std::vector<std::string> combo_items(HWND combo) {
   return control_lines(combo, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
+}
+
+std::vector<std::wstring> combo_items_wide(HWND combo) {
+  return control_lines_wide(combo, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
 }
 
 int combo_selection(HWND combo) { return int(SendMessageW(combo, CB_GETCURSEL, 0, 0)); }
@@ -490,6 +506,184 @@ bool tree_select_path(HANDLE process, HWND tree, const std::string& windows_path
 }
 
 // ---------------------------------------------------------------------------
+// Other common controls
+// ---------------------------------------------------------------------------
+
+namespace {
+
+constexpr int REMOTE_TEXT_CHARS = 512;
+
+// A struct followed by a text buffer in the target; the struct's text
+// pointer is set to the buffer before it is written there.
+template <class Record>
+struct RemoteRecord {
+  RemoteBlock block;
+  RemoteRecord(HANDLE process) : block(process, sizeof(Record) + REMOTE_TEXT_CHARS * sizeof(wchar_t)) {}
+  bool ok() const { return block.address() != nullptr; }
+  wchar_t* remote_text() const {
+    return reinterpret_cast<wchar_t*>(static_cast<char*>(block.address()) + sizeof(Record));
+  }
+  LPARAM remote() const { return reinterpret_cast<LPARAM>(block.address()); }
+  void put(const Record& record) {
+    wchar_t empty[1] = {L'\0'};
+    block.write(0, &record, sizeof record);
+    block.write(sizeof(Record), empty, sizeof empty);
+  }
+  Record get() {
+    Record record = {};
+    block.read(0, &record, sizeof record);
+    return record;
+  }
+  std::string text() {
+    wchar_t buffer[REMOTE_TEXT_CHARS] = {};
+    block.read(sizeof(Record), buffer, sizeof buffer);
+    buffer[REMOTE_TEXT_CHARS - 1] = L'\0';
+    return to_cp932(buffer);
+  }
+};
+
+LPARAM point_param(POINT at) { return MAKELPARAM(at.x, at.y); }
+
+}  // namespace
+
+TreeItemInfo tree_item_info(HANDLE process, HWND tree, HTREEITEM item) {
+  TreeItemInfo info;
+  RemoteRecord<TVITEMW> remote(process);
+  if (!remote.ok()) return info;
+  TVITEMW request = {};
+  request.mask = TVIF_TEXT | TVIF_HANDLE | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_STATE;
+  request.hItem = item;
+  request.stateMask = UINT(-1);
+  request.pszText = remote.remote_text();
+  request.cchTextMax = REMOTE_TEXT_CHARS;
+  remote.put(request);
+  if (!SendMessageW(tree, TVM_GETITEMW, 0, remote.remote())) return info;
+  TVITEMW answer = remote.get();
+  info.text = remote.text();
+  info.image = answer.iImage;
+  info.selected_image = answer.iSelectedImage;
+  info.state = answer.state;
+  return info;
+}
+
+std::vector<ListRow> list_view_rows(HANDLE process, HWND list) {
+  std::vector<ListRow> rows;
+  RemoteRecord<LVITEMW> remote(process);
+  if (!remote.ok()) return rows;
+  LRESULT count = SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    LVITEMW request = {};
+    request.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_STATE;
+    request.iItem = int(i);
+    request.stateMask = LVIS_FOCUSED | LVIS_SELECTED;
+    request.pszText = remote.remote_text();
+    request.cchTextMax = REMOTE_TEXT_CHARS;
+    remote.put(request);
+    ListRow row;
+    if (SendMessageW(list, LVM_GETITEMW, 0, remote.remote())) {
+      LVITEMW answer = remote.get();
+      row.text = remote.text();
+      row.image = answer.iImage;
+      row.state = answer.state;
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+bool list_view_set_state(HANDLE process, HWND list, int index, UINT state, UINT mask) {
+  RemoteRecord<LVITEMW> remote(process);
+  if (!remote.ok()) return false;
+  LVITEMW request = {};
+  request.state = state;
+  request.stateMask = mask;
+  remote.put(request);
+  return SendMessageW(list, LVM_SETITEMSTATE, WPARAM(index), remote.remote()) != 0;
+}
+
+bool list_view_item_rect(HANDLE process, HWND list, int index, RECT* rect) {
+  RemoteBlock block(process, sizeof(RECT));
+  if (!block.address()) return false;
+  RECT request = {};
+  request.left = LVIR_BOUNDS;
+  block.write(0, &request, sizeof request);
+  if (!SendMessageW(list, LVM_GETITEMRECT, WPARAM(index), reinterpret_cast<LPARAM>(block.address()))) return false;
+  return block.read(0, rect, sizeof *rect);
+}
+
+bool tree_item_rect(HANDLE process, HWND tree, HTREEITEM item, RECT* rect) {
+  RemoteBlock block(process, sizeof(RECT));
+  if (!block.address()) return false;
+  // TVM_GETITEMRECT takes the item handle in the rectangle's place.
+  block.write(0, &item, sizeof item);
+  if (!SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(block.address()))) return false;
+  return block.read(0, rect, sizeof *rect);
+}
+
+std::string status_text(HANDLE process, HWND status_bar, int part) {
+  RemoteBlock block(process, REMOTE_TEXT_CHARS * sizeof(wchar_t));
+  if (!block.address()) return std::string();
+  wchar_t empty[1] = {L'\0'};
+  block.write(0, empty, sizeof empty);
+  LRESULT length = LOWORD(SendMessageW(status_bar, SB_GETTEXTLENGTHW, WPARAM(part), 0));
+  if (length >= REMOTE_TEXT_CHARS) return std::string("<status text too long>");
+  SendMessageW(status_bar, SB_GETTEXTW, WPARAM(part), reinterpret_cast<LPARAM>(block.address()));
+  wchar_t text[REMOTE_TEXT_CHARS] = {};
+  block.read(0, text, sizeof text);
+  text[REMOTE_TEXT_CHARS - 1] = L'\0';
+  return to_cp932(text);
+}
+
+std::string tab_text(HANDLE process, HWND tab, int index) {
+  RemoteRecord<TCITEMW> remote(process);
+  if (!remote.ok()) return std::string();
+  TCITEMW request = {};
+  request.mask = TCIF_TEXT;
+  request.pszText = remote.remote_text();
+  request.cchTextMax = REMOTE_TEXT_CHARS;
+  remote.put(request);
+  if (!SendMessageW(tab, TCM_GETITEMW, WPARAM(index), remote.remote())) return std::string();
+  return remote.text();
+}
+
+bool toolbar_item_rect(HANDLE process, HWND toolbar, int index, RECT* rect) {
+  RemoteBlock block(process, sizeof(RECT));
+  if (!block.address()) return false;
+  if (!SendMessageW(toolbar, TB_GETITEMRECT, WPARAM(index), reinterpret_cast<LPARAM>(block.address())))
+    return false;
+  return block.read(0, rect, sizeof *rect);
+}
+
+void post_click(HWND window, POINT at) {
+  PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, point_param(at));
+  PostMessageW(window, WM_LBUTTONUP, 0, point_param(at));
+}
+
+// A double click arrives as down, up, double-click, up.
+void post_double_click(HWND window, POINT at) {
+  post_click(window, at);
+  PostMessageW(window, WM_LBUTTONDBLCLK, MK_LBUTTON, point_param(at));
+  PostMessageW(window, WM_LBUTTONUP, 0, point_param(at));
+}
+
+void post_right_click(HWND window, POINT at) {
+  // Context menus open at the cursor, so it goes where the click is.
+  POINT screen = at;
+  ClientToScreen(window, &screen);
+  SetCursorPos(screen.x, screen.y);
+  PostMessageW(window, WM_RBUTTONDOWN, MK_RBUTTON, point_param(at));
+  PostMessageW(window, WM_RBUTTONUP, 0, point_param(at));
+}
+
+POINT centre_of(const RECT& rect) { return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
+
+HWND child_of_class(HWND parent, const wchar_t* class_name) {
+  for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+    if (lstrcmpiW(class_of(child).c_str(), class_name) == 0) return child;
+  return nullptr;
+}
+
+// ---------------------------------------------------------------------------
 // Common dialogs
 // ---------------------------------------------------------------------------
 
@@ -555,8 +749,7 @@ static std::string g_exchange;
 
 void set_screenshot_exchange(const std::string& folder) { g_exchange = folder; }
 
-bool screenshot(const std::string& name, const std::vector<HWND>& windows) {
-  if (g_exchange.empty()) return true;  // nobody to take it
+bool screenshot(const std::string& name, const std::vector<HWND>& windows, RECT* taken) {
   RECT area = {};
   bool first = true;
   for (HWND window : windows) {
@@ -570,6 +763,8 @@ bool screenshot(const std::string& name, const std::vector<HWND>& windows) {
   int x = area.left - MARGIN < 0 ? 0 : area.left - MARGIN;
   int y = area.top - MARGIN < 0 ? 0 : area.top - MARGIN;
   int width = area.right + MARGIN - x, height = area.bottom + MARGIN - y;
+  if (taken) *taken = RECT{x, y, x + width, y + height};
+  if (g_exchange.empty()) return true;  // nobody to take it
 
   std::string request = g_exchange + "\\request.txt";
   std::string pending = g_exchange + "\\request.tmp";
@@ -579,8 +774,8 @@ bool screenshot(const std::string& name, const std::vector<HWND>& windows) {
   std::fclose(f);
   // Renamed into place whole, so the helper never reads half a request.
   MoveFileExA(pending.c_str(), request.c_str(), MOVEFILE_REPLACE_EXISTING);
-  bool taken = wait_until([&] { return GetFileAttributesA(request.c_str()) == INVALID_FILE_ATTRIBUTES; }, 30000);
-  return check(taken, "screenshot %s was not taken", name.c_str());
+  bool done = wait_until([&] { return GetFileAttributesA(request.c_str()) == INVALID_FILE_ATTRIBUTES; }, 30000);
+  return check(done, "screenshot %s was not taken", name.c_str());
 }
 
 // ---------------------------------------------------------------------------
@@ -711,5 +906,60 @@ bool files_equal(const std::string& a, const std::string& b, const char* what) {
   return check(same, "%s: first difference (or end of one file) at offset %llu (0x%llx)", what,
                (unsigned long long)offset, (unsigned long long)offset);
 }
+
+namespace {
+
+// The names in a folder (no "." or ".."), each marked as folder or file.
+std::vector<std::pair<std::string, bool>> folder_entries(const std::string& folder) {
+  std::vector<std::pair<std::string, bool>> entries;
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return entries;
+  do {
+    std::string name = data.cFileName;
+    if (name == "." || name == "..") continue;
+    entries.emplace_back(name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+  std::sort(entries.begin(), entries.end());
+  return entries;
+}
+
+}  // namespace
+
+bool folders_equal(const std::string& actual, const std::string& expected, const char* what) {
+  DWORD attributes = GetFileAttributesA(actual.c_str());
+  if (!check(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY), "%s: no folder %s",
+             what, cp932_to_utf8(actual).c_str()))
+    return false;
+  auto have = folder_entries(actual);
+  auto want = folder_entries(expected);
+  std::string have_names, want_names;
+  for (auto& e : have) have_names += e.first + (e.second ? "\\ " : " ");
+  for (auto& e : want) want_names += e.first + (e.second ? "\\ " : " ");
+  if (!check_text(have_names, want_names, format("%s: entries of %s", what, cp932_to_utf8(actual).c_str()).c_str()))
+    return false;
+  bool same = true;
+  for (auto& e : want) {
+    std::string a = actual + "\\" + e.first, b = expected + "\\" + e.first;
+    std::string inner = format("%s: %s", what, cp932_to_utf8(e.first).c_str());
+    if (e.second) {
+      same = folders_equal(a, b, inner.c_str()) && same;
+    } else {
+      same = files_equal(a, b, inner.c_str()) && same;
+    }
+  }
+  return same;
+}
+
+static bool make_folder_wide(const std::wstring& path) {
+  if (CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) return true;
+  size_t cut = path.find_last_of(L'\\');
+  if (cut == std::wstring::npos || cut == 0) return false;
+  return make_folder_wide(path.substr(0, cut)) && CreateDirectoryW(path.c_str(), nullptr);
+}
+
+// Split as UTF-16: a double-byte character's trail byte may be 0x5C.
+bool make_folder(const std::string& path) { return make_folder_wide(from_cp932(path)); }
 
 }  // namespace ui

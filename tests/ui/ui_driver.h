@@ -91,6 +91,7 @@ void describe_windows(DWORD process_id);
 
 HWND control(HWND dialog, int id);
 std::string window_text(HWND window);  // WM_GETTEXT, as CP932 bytes
+std::wstring window_text_wide(HWND window);  // WM_GETTEXT as the control holds it
 std::string control_text(HWND dialog, int id);
 void set_control_text(HWND dialog, int id, const std::string& cp932);
 bool is_enabled(HWND dialog, int id);
@@ -113,6 +114,8 @@ void settle(HWND window);
 // List boxes and combo boxes (item texts through the wide messages).
 std::vector<std::string> list_box_lines(HWND list);
 std::vector<std::string> combo_items(HWND combo);
+// The same, unconverted: for texts outside code page 932 (Windows-1252 ones).
+std::vector<std::wstring> combo_items_wide(HWND combo);
 int combo_selection(HWND combo);
 void combo_select(HWND combo, int index);
 
@@ -140,6 +143,49 @@ std::vector<HTREEITEM> tree_children(HWND tree, HTREEITEM parent);  // expands p
 // tree: finds the drive item "... (Z:)" under the desktop's children, then
 // each path part by name (case-insensitive).
 bool tree_select_path(HANDLE process, HWND tree, const std::string& windows_path);
+
+// ---------------------------------------------------------------------------
+// Other common controls of another process, read through memory allocated
+// there as the tree views are.
+// ---------------------------------------------------------------------------
+
+struct TreeItemInfo {
+  std::string text;
+  int image = -1;
+  int selected_image = -1;
+  UINT state = 0;
+};
+TreeItemInfo tree_item_info(HANDLE process, HWND tree, HTREEITEM item);
+
+struct ListRow {
+  std::string text;
+  int image = -1;
+  UINT state = 0;  // LVIS_FOCUSED, LVIS_SELECTED
+};
+std::vector<ListRow> list_view_rows(HANDLE process, HWND list);
+// LVM_SETITEMSTATE; index -1 sets every row.
+bool list_view_set_state(HANDLE process, HWND list, int index, UINT state, UINT mask);
+// The row's whole rectangle (LVIR_BOUNDS) in the list's client coordinates.
+bool list_view_item_rect(HANDLE process, HWND list, int index, RECT* rect);
+// The item's rectangle (its text only) in the tree's client coordinates.
+bool tree_item_rect(HANDLE process, HWND tree, HTREEITEM item, RECT* rect);
+
+// Status bar part text (SB_GETTEXTW).
+std::string status_text(HANDLE process, HWND status_bar, int part);
+// Tab label (TCM_GETITEMW).
+std::string tab_text(HANDLE process, HWND tab, int index);
+// The button's rectangle (TB_GETITEMRECT, by index, separators counted).
+bool toolbar_item_rect(HANDLE process, HWND toolbar, int index, RECT* rect);
+
+// Mouse clicks posted to a control at a point of its client area, as the
+// system would deliver them to it.
+void post_click(HWND window, POINT at);
+void post_double_click(HWND window, POINT at);
+void post_right_click(HWND window, POINT at);
+POINT centre_of(const RECT& rect);
+
+// A child of the window by class name (the first one), or null.
+HWND child_of_class(HWND parent, const wchar_t* class_name);
 
 // ---------------------------------------------------------------------------
 // Common dialogs of the target
@@ -171,8 +217,9 @@ bool folder_browser_accept(HANDLE process, HWND browser, const std::string& wind
 // ---------------------------------------------------------------------------
 
 void set_screenshot_exchange(const std::string& folder);
-// Captures the area covering the given windows, with a small margin.
-bool screenshot(const std::string& name, const std::vector<HWND>& windows);
+// Captures the area covering the given windows, with a small margin. The
+// screen area taken goes to *taken when given.
+bool screenshot(const std::string& name, const std::vector<HWND>& windows, RECT* taken = nullptr);
 
 // ---------------------------------------------------------------------------
 // Shell associations: a test makes a program of its own the one the shell
@@ -208,5 +255,8 @@ bool file_exists(const std::string& path);
 bool read_whole_file(const std::string& path, std::vector<uint8_t>* bytes);
 // Byte-for-byte comparison; prints the first differing offset.
 bool files_equal(const std::string& a, const std::string& b, const char* what);
+// Two folders hold the same names, folders and file bytes, all the way down.
+bool folders_equal(const std::string& actual, const std::string& expected, const char* what);
+bool make_folder(const std::string& path);  // with missing parents
 
 }  // namespace ui

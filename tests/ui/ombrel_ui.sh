@@ -1,0 +1,171 @@
+#!/usr/bin/env bash
+# Works Ombrel.exe through its windows with the UI driver, a Windows program of
+# its own (tests/ui/ombrel_driver.cpp), under wine on a private X display: the
+# tree, list and status bar, navigation, open failures, every extraction
+# command through the real folder browser (copies compared with the source
+# trees), the properties dialog of both banner kinds with the banner picture
+# read back from the screen, help and about. Screenshots land in
+# build/screenshots/ombrel-*.png.
+#
+# Skips (exit 0) when the 64-bit Windows build tree does not exist; otherwise
+# any mismatch fails. OMBREL_UI_BUILD names another x86_64 build tree;
+# arguments are passed to the driver (--only browse|open-failure|properties|extract).
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+win64="${OMBREL_UI_BUILD:-$root/build/win64}"
+
+if [ ! -d "$win64" ]; then
+  echo "ombrel_ui: skipped, no 64-bit Windows build in $win64 (scripts/build win64)"
+  exit 0
+fi
+
+# A display of our own, shared by wine and the screenshot helper below.
+if [ -z "${OMBREL_UI_DISPLAY:-}" ]; then
+  exec env OMBREL_UI_DISPLAY=1 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+
+ombrel="$win64/Ombrel.exe"
+driver="$win64/tests/ui/ombrel_ui_driver.exe"
+if [ -f "$win64/Makefile" ]; then
+  cmake --build "$win64" --target Ombrel ombrel_ui_driver -- -j2 >/dev/null
+fi
+for f in "$ombrel" "$driver"; do
+  if [ ! -f "$f" ]; then
+    echo "ombrel_ui: missing $f"
+    exit 1
+  fi
+done
+
+shots="$root/build/screenshots"
+mkdir -p "$shots"
+rm -f "$shots"/ombrel-*.png
+
+work="$(mktemp -d /tmp/ombrel-ui.XXXXXX)"
+exchange="$work/exchange"
+helper=""
+cleanup() {
+  if [ -n "$helper" ]; then kill "$helper" 2>/dev/null || true; wait "$helper" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+winpath() { local p="$1"; printf 'Z:%s' "${p//\//\\}"; }
+
+# --- source trees -------------------------------------------------------------
+samples="$root/samples"
+cp "$samples/apploader.img" "$samples/main.dol" "$work/"
+
+# Nested and Japanese folders. データ holds 2 files and 1 folder; 表 and ソ
+# end in the byte 0x5C in code page 932; 空 is empty.
+n="$work/base_nested"
+mkdir -p "$n/データ/深い" "$n/alpha/beta/gamma" "$n/空"
+printf 'はじめに: a short text file\n' >"$n/はじめに.txt"
+head -c 5000 "$samples/base/data/table_5000.bin" >"$n/データ/表.bin"
+printf 'notes\n' >"$n/データ/notes.txt"
+head -c 4097 "$samples/base/odd_size_4097.bin" >"$n/データ/深い/ソフト.dat"
+head -c 2048 "$samples/base/block_4096.bin" >"$n/alpha/one.bin"
+printf 'beta\n' >"$n/alpha/beta/b.txt"
+printf 'leaf\n' >"$n/alpha/beta/gamma/leaf.txt"
+: >"$n/zero.dat"
+
+# A single-record banner ("BNR1", 6,496 bytes) with Shift-JIS texts and a
+# picture in both pixel formats: a red-to-blue gradient (5 bits a channel),
+# a band of 4-bit colours and a white frame.
+python3 - "$n/opening.bnr" <<'EOF'
+import struct, sys
+W, H = 96, 32
+def rgb555(r, g, b): return 0x8000 | (r << 10) | (g << 5) | b
+def argb3444(a, r, g, b): return (a << 12) | (r << 8) | (g << 4) | b
+pixels = [[0] * W for _ in range(H)]
+for y in range(H):
+    for x in range(W):
+        v = rgb555(31 * x // 95, 8 + y // 2, 31 - 31 * x // 95)
+        if 12 <= y < 20:
+            v = argb3444(5, (x // 6) % 16, 15 - (x // 6) % 16, (y * 3) % 16)
+        if x in (0, 1, 94, 95) or y in (0, 1, 30, 31):
+            v = rgb555(31, 31, 31)
+        pixels[y][x] = v
+picture = bytearray()
+for ty in range(H // 4):
+    for tx in range(W // 4):
+        for py in range(4):
+            for px in range(4):
+                picture += struct.pack(">H", pixels[ty * 4 + py][tx * 4 + px])
+texts = ["入れ子テスト", "テスト開発", "入れ子テスト ディスク 日本語版", "株式会社 テスト開発ソフト",
+         "表示テスト用のバナーです。ソフトの説明は一行だけ。"]
+record = bytearray()
+for text, width in zip(texts, (32, 32, 64, 64, 128)):
+    raw = text.encode("cp932")
+    assert len(raw) <= width
+    record += raw + bytes(width - len(raw))
+data = b"BNR1" + bytes(0x1C) + bytes(picture) + bytes(record)
+assert len(data) == 6496
+open(sys.argv[1], "wb").write(data)
+EOF
+
+# The sample tree, whose banner has six languages.
+cp -r "$samples/base" "$work/base_sample"
+mkdir -p "$work/base_sample/empty_folder"
+
+# No banner.
+mkdir -p "$work/base_flat/sub"
+printf 'a\n' >"$work/base_flat/a.txt"
+head -c 3000 "$samples/base/data/table_5000.bin" >"$work/base_flat/b.bin"
+printf 'c\n' >"$work/base_flat/sub/c.txt"
+
+# A banner and files, no folders.
+mkdir -p "$work/base_euro"
+cp "$n/opening.bnr" "$work/base_euro/"
+printf 'one\n' >"$work/base_euro/one.txt"
+printf 'two\n' >"$work/base_euro/two.txt"
+
+# Not an image.
+printf 'This is a text file, not a disc image.\n' >"$work/broken.gcm"
+
+# --- images -------------------------------------------------------------------
+if [ -x "$root/build/native/trelvik-cli" ]; then
+  build_image() { "$root/build/native/trelvik-cli" "$@"; }
+  p() { printf '%s' "$1"; }
+else
+  build_image() { "$root/scripts/wine-run" "$win64/trelvik-cli.exe" "$@"; }
+  p() { winpath "$1"; }
+fi
+make_image() {  # ID NAME MAKER REGION TREE OUTPUT
+  build_image --game-id "$1" --game-name "$2" --maker-id "$3" --region "$4" \
+    --apploader "$(p "$work/apploader.img")" --main-program "$(p "$work/main.dol")" \
+    --base-dir "$(p "$work/$5")" --output "$(p "$work/$6")" --no-maximise --quiet
+}
+make_image NST "入れ子テスト ディスク" 01 japan base_nested "入れ子.gcm"
+make_image SMP "Trelvik Sample Disc" 08 usa base_sample sample.gcm
+make_image FLT "Flat" 01 europe base_flat flat.gcm
+make_image EUR "Euro Files Only" ZZ europe base_euro euro.gcm
+
+# --- screenshots ------------------------------------------------------------------
+# The driver asks for a picture by writing "NAME X Y WIDTH HEIGHT" to
+# request.txt; the helper takes it, leaves a PPM copy beside the request for
+# the driver to read pixels from, and removes the request.
+mkdir -p "$exchange"
+(
+  while :; do
+    if [ -f "$exchange/request.txt" ]; then
+      read -r name x y w h <"$exchange/request.txt" || true
+      name="${name//[^A-Za-z0-9_-]/}"
+      import -window root -crop "${w}x${h}+${x}+${y}" +repage "$shots/ombrel-$name.png" &&
+        convert "$shots/ombrel-$name.png" "$exchange/$name.ppm" ||
+        echo "ombrel_ui: screenshot $name failed" >&2
+      rm -f "$exchange/request.txt"
+    fi
+    sleep 0.05
+  done
+) &
+helper=$!
+
+# --- run --------------------------------------------------------------------------
+status=0
+timeout 300 "$root/scripts/wine-run" "$driver" \
+  --ombrel "$(winpath "$ombrel")" --work "$(winpath "$work")" --exchange "$(winpath "$exchange")" "$@" \
+  2> >(grep -v 'Read access denied for device' >&2) || status=$?
+
+echo "ombrel_ui: screenshots in $shots"
+exit "$status"
