@@ -1,0 +1,54 @@
+// AboutDialog: name, version, author and the distribution terms.
+#include <windows.h>
+
+#include "explorer/explorer_shell.h"
+#include "explorer/resource.h"
+#include "host/window_text.h"
+
+namespace {
+
+const char TEXT_CAPTION[] = "Ombrelについて";
+const char TEXT_AUTHOR[] = "Ombrel developers";
+const char TEXT_TERMS[] =
+    "Ombrel is free software. You may use it at no charge, copy it and give it to "
+    "others, as long as you pass it on whole and unchanged, with this text, and "
+    "ask no payment for it.\r\n"
+    "\r\n"
+    "You may not sell Ombrel, include it in a product that is sold, or hand it on "
+    "with parts removed or changed and present the result as the original.\r\n"
+    "\r\n"
+    "Use Ombrel only on images of software and data that you have the right to "
+    "copy, and extract from them only what you may keep. Nintendo GameCube is a "
+    "trademark of its owner; Ombrel is not made, approved or supported by that "
+    "owner.\r\n"
+    "\r\n"
+    "Ombrel comes with no warranty of any kind. The authors are not liable for "
+    "any damage or loss of data caused by its use. Keep copies of anything you "
+    "cannot afford to lose.";
+
+}  // namespace
+
+INT_PTR CALLBACK AboutDialogProc(HWND box, UINT message, WPARAM wparam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      set_window_text_932(box, TEXT_CAPTION);
+      SetDlgItemTextA(box, IDC_ABOUT_TITLE, "Ombrel");
+      SetDlgItemTextA(box, IDC_ABOUT_VERSION, "version 1.06");
+      SetDlgItemTextA(box, IDC_ABOUT_AUTHOR, TEXT_AUTHOR);
+      SetDlgItemTextA(box, IDC_ABOUT_TERMS, TEXT_TERMS);
+      // Focus on OK, so the terms are not shown all selected.
+      SetFocus(GetDlgItem(box, IDOK));
+      return FALSE;
+    case WM_CLOSE:
+      EndDialog(box, 1);
+      return TRUE;
+    case WM_COMMAND:
+      // Esc arrives as IDCANCEL and does nothing here.
+      if (LOWORD(wparam) == IDOK) {
+        EndDialog(box, 1);
+        return TRUE;
+      }
+      return FALSE;
+  }
+  return FALSE;
+}

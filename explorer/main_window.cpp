@@ -1,0 +1,555 @@
+// MainWindow: the tree of the image's folders, the list of the selected
+// folder, the toolbar, the status bar and the menus; opening and closing
+// images, navigation and the commands.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "explorer/explorer_shell.h"
+#include "explorer/resource.h"
+#include "host/window_text.h"
+#include "reader/reader.h"
+
+HWND g_main_window;
+HWND g_tree_view;
+HWND g_list_view;
+ExtractRequest g_extract_request;
+
+namespace {
+
+const char TEXT_CAPTION[] = "Ombrel";
+const char TEXT_NO_IMAGE[] = "ISOは読み込まれていません";
+const char TEXT_CANNOT_OPEN[] = "ISOを開けません。理由:";
+const char CAPTION_ERROR[] = "エラー";
+const char TEXT_NOT_IMPLEMENTED[] = "まだ実装してません";
+const char CAPTION_SMILE[] = ":)";
+const char TEXT_FILTER_IMAGES[] = "GameCube ISO (*.gcm)";
+const char TEXT_FILTER_ALL[] = "すべてのファイル (*.*)";
+
+// Tree images (bitmap 108) and list images (icons 115, 114).
+constexpr int TREE_IMAGE_OPEN_FOLDER = 0;
+constexpr int TREE_IMAGE_CLOSED_FOLDER = 1;
+constexpr int TREE_IMAGE_DISC = 3;
+constexpr int TREE_IMAGE_COUNT = 4;
+constexpr int LIST_IMAGE_FOLDER = 0;
+constexpr int LIST_IMAGE_DOCUMENT = 1;
+// The pictures' background, drawn transparent.
+constexpr COLORREF ART_BACKGROUND = RGB(255, 0, 255);
+
+// Client pixels of the layout.
+constexpr int VIEW_TOP = 28;
+constexpr int VIEW_HEIGHT_MARGIN = 49;
+constexpr int TREE_LEFT = 2;
+constexpr int TREE_WIDTH = 189;
+constexpr int LIST_LEFT = 194;
+constexpr int LIST_WIDTH_MARGIN = 196;
+constexpr int STATUS_SECOND_PART_WIDTH = 175;
+
+constexpr int ROW_TEXT_LIMIT = 255;
+constexpr int OPEN_PATH_CAPACITY = 260;
+
+HWND g_toolbar;
+HWND g_status_bar;
+HTREEITEM g_root_item;
+NavigationHistory g_history;
+EntryCounts g_counts;
+// The image names behind the tree items and the list rows (item and row
+// parameters index them): the exact bytes of the image, which the
+// wide-character texts the views show may not give back.
+std::vector<std::string> g_item_names;
+std::vector<std::string> g_row_names;
+// Set while the views are emptied, so the selection changes that causes
+// list nothing.
+bool g_clearing_views;
+// Counts the tree's selection notices, to tell whether a selection listed.
+unsigned g_selection_notices;
+// The open dialog starts on the previous choice.
+wchar_t g_last_image_path[OPEN_PATH_CAPACITY];
+
+HINSTANCE instance() { return GetModuleHandleA(nullptr); }
+
+void set_status(int part, const std::string& cp932) {
+  SendMessageW(g_status_bar, SB_SETTEXTW, WPARAM(part),
+               reinterpret_cast<LPARAM>(wide_from_cp932(cp932).c_str()));
+}
+
+void show_no_image_status() {
+  set_status(0, TEXT_NO_IMAGE);
+  set_status(1, "");
+}
+
+// ---------------------------------------------------------------------------
+// Tree
+// ---------------------------------------------------------------------------
+
+HTREEITEM tree_next(HTREEITEM item, UINT relation) {
+  return reinterpret_cast<HTREEITEM>(
+      SendMessageW(g_tree_view, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+}
+
+HTREEITEM tree_selection() { return tree_next(nullptr, TVGN_CARET); }
+
+const std::string& tree_item_name(HTREEITEM item) {
+  static const std::string none;
+  TVITEMW tv = {};
+  tv.mask = TVIF_PARAM;
+  tv.hItem = item;
+  if (!SendMessageW(g_tree_view, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv))) return none;
+  size_t index = size_t(tv.lParam);
+  return index < g_item_names.size() ? g_item_names[index] : none;
+}
+
+HTREEITEM tree_insert(HTREEITEM parent, const std::string& name, int image, int selected_image) {
+  std::wstring text = wide_from_cp932(name);
+  TVINSERTSTRUCTW insert = {};
+  insert.hParent = parent;
+  insert.hInsertAfter = TVI_LAST;
+  insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
+  insert.item.pszText = &text[0];
+  insert.item.iImage = image;
+  insert.item.iSelectedImage = selected_image;
+  insert.item.lParam = LPARAM(g_item_names.size());
+  g_item_names.push_back(name);
+  return reinterpret_cast<HTREEITEM>(
+      SendMessageW(g_tree_view, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+}
+
+// Selects an item (null clears the selection) and lists its folder, also
+// when the tree sends no notice for it.
+void select_tree_item(HTREEITEM item);
+
+void FillTree() {
+  const FstNode* root = IsoGetRoot();
+  g_root_item = tree_insert(TVI_ROOT, root->name, TREE_IMAGE_DISC, TREE_IMAGE_DISC);
+  // Depth first in sibling order; each pending folder with its parent item.
+  struct Pending {
+    const FstNode* node;
+    HTREEITEM parent;
+  };
+  std::vector<Pending> pending;
+  // The stack is filled back to front so the first sibling comes out first.
+  auto push_children = [&pending](const FstNode* folder, HTREEITEM item) {
+    size_t mark = pending.size();
+    for (const FstNode* child = folder->firstChild; child; child = child->next) {
+      if (child->isDirectory) pending.push_back({child, item});
+    }
+    std::reverse(pending.begin() + std::ptrdiff_t(mark), pending.end());
+  };
+  push_children(root, g_root_item);
+  while (!pending.empty()) {
+    Pending next = pending.back();
+    pending.pop_back();
+    HTREEITEM item =
+        tree_insert(next.parent, next.node->name, TREE_IMAGE_CLOSED_FOLDER, TREE_IMAGE_OPEN_FOLDER);
+    push_children(next.node, item);
+  }
+  SendMessageW(g_tree_view, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(g_root_item));
+}
+
+// ---------------------------------------------------------------------------
+// List
+// ---------------------------------------------------------------------------
+
+void clear_list() {
+  SendMessageW(g_list_view, LVM_DELETEALLITEMS, 0, 0);
+  g_row_names.clear();
+}
+
+void ListDirectory(const std::string& path) {
+  const FstNode* folder = listed_directory(path);
+  g_counts = count_entries(folder);
+  if (!folder) return;
+  int row = 0;
+  for (const FstNode* entry = folder->firstChild; entry; entry = entry->next, ++row) {
+    std::wstring text = wide_from_cp932(entry->name);
+    LVITEMW item = {};
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+    item.iItem = row;
+    item.pszText = &text[0];
+    item.iImage = entry->isDirectory ? LIST_IMAGE_FOLDER : LIST_IMAGE_DOCUMENT;
+    item.lParam = LPARAM(g_row_names.size());
+    g_row_names.push_back(entry->name);
+    SendMessageW(g_list_view, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+  }
+}
+
+// Lists the tree's selected folder and shows its path and counts.
+void list_selected_directory() {
+  std::string path = TreeNodePath(tree_selection());
+  clear_list();
+  ListDirectory(path);
+  set_status(0, path);
+  set_status(1, counts_status_text(g_counts));
+}
+
+void select_tree_item(HTREEITEM item) {
+  unsigned notices = g_selection_notices;
+  SendMessageW(g_tree_view, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+  if (notices == g_selection_notices && !item) list_selected_directory();
+}
+
+// ---------------------------------------------------------------------------
+// Opening and closing
+// ---------------------------------------------------------------------------
+
+void enable_views(bool enable) {
+  EnableWindow(g_tree_view, enable);
+  EnableWindow(g_list_view, enable);
+}
+
+// Empties both views and disables them: nothing in them refers to an image.
+void reset_views() {
+  g_clearing_views = true;
+  SendMessageW(g_tree_view, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+  g_clearing_views = false;
+  g_item_names.clear();
+  g_root_item = nullptr;
+  clear_list();
+  enable_views(false);
+  show_no_image_status();
+}
+
+void close_image() {
+  IsoUnmount();
+  reset_views();
+}
+
+void OpenImage(const char* path) {
+  IsoUnmount();
+  if (!IsoMount(path, 1)) {
+    // The reader's text is read before the views are reset.
+    std::string text = std::string(TEXT_CANNOT_OPEN) + "\n\n" + IsoGetErrorText();
+    reset_views();
+    message_box_932(nullptr, text, CAPTION_ERROR, MB_OK | MB_ICONERROR);
+    return;
+  }
+  IsoPrepareBannerPicture();
+  history_clear(&g_history);
+  g_clearing_views = true;
+  SendMessageW(g_tree_view, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+  g_clearing_views = false;
+  g_item_names.clear();
+  SendMessageW(g_tree_view, WM_SETREDRAW, FALSE, 0);
+  FillTree();
+  SendMessageW(g_tree_view, WM_SETREDRAW, TRUE, 0);
+  select_tree_item(g_root_item);
+  enable_views(true);
+}
+
+// The chosen image path in the system code page, or "" when cancelled.
+std::string ChooseImageFile(HWND owner) {
+  std::wstring filter = wide_from_cp932(TEXT_FILTER_IMAGES) + L'\0' + L"*.gcm" + L'\0' +
+                        wide_from_cp932(TEXT_FILTER_ALL) + L'\0' + L"*.*" + L'\0';
+  wchar_t chosen[OPEN_PATH_CAPACITY];
+  lstrcpynW(chosen, g_last_image_path, OPEN_PATH_CAPACITY);
+  OPENFILENAMEW dialog = {};
+  dialog.lStructSize = sizeof(dialog);
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = filter.c_str();
+  dialog.lpstrFile = chosen;
+  dialog.nMaxFile = OPEN_PATH_CAPACITY;
+  if (!GetOpenFileNameW(&dialog)) return std::string();
+  lstrcpynW(g_last_image_path, chosen, OPEN_PATH_CAPACITY);
+  // The reader opens paths in the system code page.
+  int n = WideCharToMultiByte(CP_ACP, 0, chosen, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return std::string();
+  std::string path(size_t(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, chosen, -1, &path[0], n, nullptr, nullptr);
+  path.resize(size_t(n - 1));
+  return path;
+}
+
+// ---------------------------------------------------------------------------
+// Navigation
+// ---------------------------------------------------------------------------
+
+// Double-click in the list: a folder row opens that folder in the tree.
+void open_focused_row() {
+  int row = list_focused_row();
+  if (row < 0) return;
+  const std::string name = list_row_name(row);
+  // With no selection the list shows the root, so its folders are the
+  // root item's children.
+  HTREEITEM parent = tree_selection();
+  if (!parent) parent = g_root_item;
+  if (!parent) return;
+  HTREEITEM match = nullptr;
+  for (HTREEITEM child = tree_next(parent, TVGN_CHILD); child; child = tree_next(child, TVGN_NEXT)) {
+    if (tree_item_name(child) == name) {
+      match = child;
+      break;
+    }
+  }
+  if (!match) return;
+  SendMessageW(g_tree_view, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(match));
+  SendMessageW(g_tree_view, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(match));
+  select_tree_item(match);
+  history_push(&g_history, match);
+}
+
+void go_back() {
+  HistoryItem target = nullptr;
+  if (!IsoIsMounted() || !history_back(&g_history, &target)) return;
+  select_tree_item(static_cast<HTREEITEM>(const_cast<void*>(target)));
+}
+
+void go_forward() {
+  HistoryItem target = nullptr;
+  if (!IsoIsMounted() || !history_forward(&g_history, &target)) return;
+  select_tree_item(static_cast<HTREEITEM>(const_cast<void*>(target)));
+}
+
+// Up goes to the parent of the folder shown and records it.
+void go_up() {
+  if (!IsoIsMounted()) return;
+  HTREEITEM selected = tree_selection();
+  HTREEITEM parent = selected ? tree_next(selected, TVGN_PARENT) : nullptr;
+  if (!parent) return;
+  history_push(&g_history, parent);
+  select_tree_item(parent);
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+// ---------------------------------------------------------------------------
+
+void extract_with_dialog(ExtractKind kind) {
+  g_extract_request.kind = kind;
+  g_extract_request.commandFocus = kind == Selection ? GetFocus() : nullptr;
+  DialogBoxParamA(instance(), MAKEINTRESOURCEA(IDD_COPY_PROGRESS), g_main_window,
+                  CopyProgressDialogProc, 0);
+}
+
+void show_popup_menu(HWND window) {
+  HMENU menu = LoadMenuA(instance(), MAKEINTRESOURCEA(IDM_POPUP_MENU));
+  if (!menu) return;
+  POINT at;
+  GetCursorPos(&at);
+  int chosen = TrackPopupMenu(GetSubMenu(menu, 0), TPM_RETURNCMD, at.x, at.y, 0, window, nullptr);
+  DestroyMenu(menu);
+  if (chosen) extract_with_dialog(Selection);
+}
+
+void run_command(HWND window, int id) {
+  switch (id) {
+    case IDM_QUIT:
+      EndDialog(window, 0);
+      break;
+    case IDM_OPEN: {
+      std::string path = ChooseImageFile(window);
+      if (!path.empty()) OpenImage(path.c_str());
+      break;
+    }
+    case IDM_CLOSE:
+      close_image();
+      break;
+    case IDM_EXTRACT_SELECTION:
+    case IDM_POPUP_EXTRACT:
+      extract_with_dialog(Selection);
+      break;
+    case IDM_EXTRACT_WHOLE_IMAGE:
+      extract_with_dialog(WholeImage);
+      break;
+    case IDM_EXTRACT_BOOT_DATA:
+      RunExtraction(BootData);
+      break;
+    case IDM_EXTRACT_FST:
+      RunExtraction(FileSystemTable);
+      break;
+    case IDM_EXTRACT_APPLOADER:
+      RunExtraction(Apploader);
+      break;
+    case IDM_EXTRACT_MAIN_PROGRAM:
+      RunExtraction(MainProgram);
+      break;
+    case IDM_PROPERTIES:
+      open_properties(window);
+      break;
+    case IDM_ONLINE_HELP:
+      message_box_932(nullptr, TEXT_NOT_IMPLEMENTED, CAPTION_SMILE, MB_OK | MB_ICONINFORMATION);
+      break;
+    case IDM_ABOUT:
+      DialogBoxParamA(instance(), MAKEINTRESOURCEA(IDD_ABOUT), window, AboutDialogProc, 0);
+      break;
+  }
+}
+
+// The toolbar's buttons share their small ids with dialog commands (1 is
+// also Enter's IDOK), so only clicks from the toolbar itself count.
+void run_toolbar_command(int id) {
+  switch (id) {
+    case IDT_BACK:
+      go_back();
+      break;
+    case IDT_FORWARD:
+      go_forward();
+      break;
+    case IDT_UP:
+      go_up();
+      break;
+    case IDT_EXTRACT_SELECTION:
+      extract_with_dialog(Selection);
+      break;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Set-up and layout
+// ---------------------------------------------------------------------------
+
+void attach_tree_images() {
+  HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR16 | ILC_MASK, TREE_IMAGE_COUNT, 0);
+  HBITMAP strip = static_cast<HBITMAP>(LoadImageA(instance(), MAKEINTRESOURCEA(IDB_TREE_IMAGES),
+                                                  IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  if (strip) {
+    ImageList_AddMasked(images, strip, ART_BACKGROUND);
+    DeleteObject(strip);
+  }
+  SendMessageW(g_tree_view, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images));
+}
+
+void attach_list_images() {
+  HIMAGELIST images = ImageList_Create(32, 32, ILC_COLOR8 | ILC_MASK, 2, 0);
+  for (int id : {IDI_FOLDER, IDI_DOCUMENT}) {
+    HICON icon = static_cast<HICON>(LoadImageA(instance(), MAKEINTRESOURCEA(id), IMAGE_ICON, 32, 32, 0));
+    ImageList_AddIcon(images, icon);
+    if (icon) DestroyIcon(icon);
+  }
+  SendMessageW(g_list_view, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(images));
+}
+
+void create_toolbar(HWND window) {
+  // Entry i shows image i of the strip; the separators' images are unused.
+  TBBUTTON buttons[] = {
+      {0, IDT_BACK, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, 0},
+      {1, IDT_FORWARD, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, 0},
+      {0, 0, TBSTATE_ENABLED, BTNS_SEP, {}, 0, 0},
+      {3, IDT_UP, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, 0},
+      {0, 0, TBSTATE_ENABLED, BTNS_SEP, {}, 0, 0},
+      {5, IDT_EXTRACT_SELECTION, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, 0},
+  };
+  const int count = int(sizeof(buttons) / sizeof(buttons[0]));
+  g_toolbar = CreateToolbarEx(window, WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST | TBSTYLE_TOOLTIPS,
+                              IDC_TOOLBAR, count, instance(), IDB_TOOLBAR_IMAGES, buttons, count, 16,
+                              16, 16, 16, sizeof(TBBUTTON));
+}
+
+void create_status_bar(HWND window) {
+  g_status_bar = CreateStatusWindowA(WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, "", window, IDC_STATUS_BAR);
+}
+
+void lay_out(HWND window) {
+  RECT client;
+  GetClientRect(window, &client);
+  const int width = client.right;
+  const int height = client.bottom;
+  SendMessageW(g_toolbar, TB_AUTOSIZE, 0, 0);
+  SendMessageW(g_status_bar, WM_SIZE, 0, 0);
+  int parts[2] = {width - STATUS_SECOND_PART_WIDTH, -1};
+  SendMessageW(g_status_bar, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+  const int view_height = height > VIEW_HEIGHT_MARGIN ? height - VIEW_HEIGHT_MARGIN : 0;
+  const int list_width = width > LIST_WIDTH_MARGIN ? width - LIST_WIDTH_MARGIN : 0;
+  MoveWindow(g_tree_view, TREE_LEFT, VIEW_TOP, TREE_WIDTH, view_height, TRUE);
+  MoveWindow(g_list_view, LIST_LEFT, VIEW_TOP, list_width, view_height, TRUE);
+}
+
+void set_up(HWND window, const char* command_line_image) {
+  g_main_window = window;
+  g_tree_view = GetDlgItem(window, IDC_TREE);
+  g_list_view = GetDlgItem(window, IDC_LIST);
+  SetMenu(window, LoadMenuA(instance(), MAKEINTRESOURCEA(IDM_MAIN_MENU)));
+  history_clear(&g_history);
+  HICON large = static_cast<HICON>(LoadImageA(instance(), MAKEINTRESOURCEA(IDI_LARGE_ICON), IMAGE_ICON, 32, 32, 0));
+  HICON small = static_cast<HICON>(LoadImageA(instance(), MAKEINTRESOURCEA(IDI_SMALL_ICON), IMAGE_ICON, 16, 16, 0));
+  SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(large));
+  SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+  set_window_text_932(window, TEXT_CAPTION);
+  attach_tree_images();
+  attach_list_images();
+  create_toolbar(window);
+  create_status_bar(window);
+  show_no_image_status();
+  lay_out(window);
+  if (command_line_image) OpenImage(command_line_image);
+}
+
+void on_notify(HWND window, const NMHDR* header) {
+  if (header->hwndFrom == g_tree_view) {
+    switch (header->code) {
+      case TVN_SELCHANGEDA:
+      case TVN_SELCHANGEDW:
+        ++g_selection_notices;
+        if (!g_clearing_views) list_selected_directory();
+        break;
+      case NM_RCLICK:
+        show_popup_menu(window);
+        break;
+    }
+  } else if (header->hwndFrom == g_list_view) {
+    switch (header->code) {
+      case NM_DBLCLK:
+        open_focused_row();
+        break;
+      case NM_RCLICK:
+        show_popup_menu(window);
+        break;
+    }
+  }
+}
+
+}  // namespace
+
+HTREEITEM main_root_item() { return g_root_item; }
+
+std::string TreeNodePath(HTREEITEM item) {
+  std::vector<std::string> names;
+  for (HTREEITEM at = item; at && at != g_root_item; at = tree_next(at, TVGN_PARENT)) {
+    names.insert(names.begin(), tree_item_name(at));
+  }
+  return join_tree_path(names);
+}
+
+int list_focused_row() {
+  return int(SendMessageW(g_list_view, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED));
+}
+
+std::string list_row_name(int row) {
+  if (row < 0) return std::string();
+  LVITEMW item = {};
+  item.mask = LVIF_PARAM;
+  item.iItem = row;
+  if (!SendMessageW(g_list_view, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return std::string();
+  size_t index = size_t(item.lParam);
+  if (index >= g_row_names.size()) return std::string();
+  // A row shows at most ROW_TEXT_LIMIT characters of its name.
+  return g_row_names[index].substr(0, ROW_TEXT_LIMIT);
+}
+
+INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      set_up(window, reinterpret_cast<const char*>(lparam));
+      return TRUE;
+    case WM_SIZE:
+      lay_out(window);
+      return TRUE;
+    case WM_NOTIFY:
+      on_notify(window, reinterpret_cast<const NMHDR*>(lparam));
+      return TRUE;
+    case WM_COMMAND:
+      if (lparam && reinterpret_cast<HWND>(lparam) == g_toolbar) {
+        run_toolbar_command(LOWORD(wparam));
+      } else if (!lparam) {
+        run_command(window, LOWORD(wparam));
+      }
+      return TRUE;
+    case WM_CLOSE:
+      EndDialog(window, 0);
+      return TRUE;
+  }
+  return FALSE;
+}
