@@ -27,8 +27,7 @@ constexpr int ANIMATION_WIDTH = 260;
 constexpr int ANIMATION_HEIGHT = 40;
 
 constexpr int PROGRESS_RANGE = 100;
-// Widest text read from a list row, and a folder path's buffer.
-constexpr int ROW_TEXT_SIZE = 256;
+// A folder path's buffer.
 constexpr int FOLDER_PATH_SIZE = 260;
 
 // The open dialog's controls; all null when no dialog is open (the system
@@ -59,20 +58,6 @@ void show_message(const ExtractionMessage& message) {
   std::wstring text = wide_from_cp932(message.text) + wide_from_system(message.path);
   MessageBoxW(nullptr, text.c_str(), wide_from_cp932(message.caption).c_str(),
               message_flags(message.icon));
-}
-
-// The focused row's text as the image names it (code page 932 bytes).
-bool focused_row_name(std::string* name) {
-  int row = int(SendMessageW(g_list_view, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED));
-  if (row < 0) return false;
-  wchar_t text[ROW_TEXT_SIZE] = {};
-  LVITEMW item = {};
-  item.iSubItem = 0;
-  item.pszText = text;
-  item.cchTextMax = ROW_TEXT_SIZE;
-  SendMessageW(g_list_view, LVM_GETITEMTEXTW, WPARAM(row), LPARAM(&item));
-  *name = cp932_from_wide(text);
-  return true;
 }
 
 CommandFocus command_focus() {
@@ -172,8 +157,9 @@ void initialise(HWND window) {
 void RunExtraction(ExtractKind kind) {
   g_abandoned = true;
   if (!IsoIsMounted()) return;
-  std::string row_name;
-  bool has_row = focused_row_name(&row_name);
+  int row = list_focused_row();
+  bool has_row = row >= 0;
+  std::string row_name = list_row_name(row);
   std::string chosen;
   if (!ChooseFolder(&chosen)) return;
   g_abandoned = false;

@@ -161,7 +161,10 @@ INT_PTR CALLBACK PropertiesDialogProc(HWND dialog, UINT message, WPARAM wparam, 
   switch (message) {
     case WM_INITDIALOG:
       initialise(dialog);
-      return TRUE;
+      // OK takes the focus, so the path edit does not open with its text
+      // selected.
+      SetFocus(GetDlgItem(dialog, IDOK));
+      return FALSE;
     case WM_COMMAND:
       switch (LOWORD(wparam)) {
         case IDOK:
