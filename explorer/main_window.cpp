@@ -477,7 +477,10 @@ void set_up(HWND window, const char* command_line_image) {
   if (command_line_image) OpenImage(command_line_image);
 }
 
-void on_notify(HWND window, const NMHDR* header) {
+// True for the notices handled here. A right-click answers nonzero so the
+// views do not go on to their own context menus.
+bool on_notify(HWND window, const NMHDR* header) {
+  LRESULT result = 0;
   if (header->hwndFrom == g_tree_view) {
     switch (header->code) {
       case TVN_SELCHANGEDA:
@@ -487,7 +490,10 @@ void on_notify(HWND window, const NMHDR* header) {
         break;
       case NM_RCLICK:
         show_popup_menu(window);
+        result = TRUE;
         break;
+      default:
+        return false;
     }
   } else if (header->hwndFrom == g_list_view) {
     switch (header->code) {
@@ -496,9 +502,16 @@ void on_notify(HWND window, const NMHDR* header) {
         break;
       case NM_RCLICK:
         show_popup_menu(window);
+        result = TRUE;
         break;
+      default:
+        return false;
     }
+  } else {
+    return false;
   }
+  SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
+  return true;
 }
 
 }  // namespace
@@ -538,8 +551,7 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
       lay_out(window);
       return TRUE;
     case WM_NOTIFY:
-      on_notify(window, reinterpret_cast<const NMHDR*>(lparam));
-      return TRUE;
+      return on_notify(window, reinterpret_cast<const NMHDR*>(lparam));
     case WM_COMMAND:
       if (lparam && reinterpret_cast<HWND>(lparam) == g_toolbar) {
         run_toolbar_command(LOWORD(wparam));
