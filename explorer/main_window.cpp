@@ -62,7 +62,7 @@ EntryCounts g_counts;
 // wide-character texts the views show may not give back.
 std::vector<std::string> g_item_names;
 std::vector<std::string> g_row_names;
-// Set while the views are emptied, so the selection changes that causes
+// Set while the tree is emptied: the selection changes that emptying causes
 // list nothing.
 bool g_clearing_views;
 // Counts the tree's selection notices, to tell whether a selection listed.
@@ -117,10 +117,6 @@ HTREEITEM tree_insert(HTREEITEM parent, const std::string& name, int image, int 
   return reinterpret_cast<HTREEITEM>(
       SendMessageW(g_tree_view, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
 }
-
-// Selects an item (null clears the selection) and lists its folder, also
-// when the tree sends no notice for it.
-void select_tree_item(HTREEITEM item);
 
 void FillTree() {
   const FstNode* root = IsoGetRoot();
@@ -186,6 +182,8 @@ void list_selected_directory() {
   set_status(1, counts_status_text(g_counts));
 }
 
+// Selects an item (null clears the selection) and lists its folder, also
+// when the tree sends no notice for clearing it.
 void select_tree_item(HTREEITEM item) {
   unsigned notices = g_selection_notices;
   SendMessageW(g_tree_view, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
