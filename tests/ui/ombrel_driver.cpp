@@ -367,6 +367,8 @@ class Ombrel {
   HWND toolbar() const { return toolbar_; }
 
   void command(int id) { PostMessageW(main_, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+  // A toolbar button's command as the toolbar sends it (from its window).
+  void toolbar_command(int id) { PostMessageW(main_, WM_COMMAND, MAKEWPARAM(id, 0), LPARAM(toolbar_)); }
 
   std::string status(int part) const { return ui::status_text(process_.handle, status_, part); }
   HTREEITEM selected() const {
@@ -521,7 +523,8 @@ void check_tree(Ombrel& o, const Image& image, const Disc& disc) {
   check_text(info.text, disc.product_code, "tree root label");
   check(info.image == TREE_DISC && info.selected_image == TREE_DISC, "tree root images %d/%d, expected 3/3", info.image,
         info.selected_image);
-  check((info.state & TVIS_EXPANDED) != 0, "the root item is expanded");
+  // A root without folders has nothing to expand.
+  if (!child_names(image.root, true).empty()) check((info.state & TVIS_EXPANDED) != 0, "the root item is expanded");
   check_tree_below(o, root, image.root, "/");
 }
 
@@ -580,9 +583,13 @@ void check_opened(Ombrel& o, const Image& image, const Disc& disc, const char* w
 }
 
 // Nothing visible comes of the command: no message box, no dialog.
-void check_command_shows_nothing(Ombrel& o, int id, const char* what) {
+void check_command_shows_nothing(Ombrel& o, int id, const char* what, bool from_toolbar = false) {
   size_t before = ui::visible_windows(o.pid()).size();
-  o.command(id);
+  if (from_toolbar) {
+    o.toolbar_command(id);
+  } else {
+    o.command(id);
+  }
   let_it_act(o.main());
   bool quiet = ui::no_message_box_within(o.pid(), 400) && ui::visible_windows(o.pid()).size() == before;
   if (!check(quiet, "command %d (%s) showed something with no image", id, what)) {
@@ -680,15 +687,40 @@ void scenario_browse() {
   Ombrel o;
   if (!o.start(quoted(g_setup.at(kNested.file)))) return;
   check_text(ui::window_text(o.main()), kMainCaption, "main window caption");
+  LONG_PTR tree_style = ui::window_style(o.tree()), list_style = ui::window_style(o.list());
+  const LONG_PTR tree_wanted = TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS;
+  check((tree_style & tree_wanted) == tree_wanted, "tree styles: buttons, lines, lines at the root, selection always shown");
+  check((list_style & LVS_TYPEMASK) == LVS_ICON && (list_style & LVS_SINGLESEL) && (list_style & LVS_AUTOARRANGE),
+        "list styles: large icons, single selection, automatic arrangement");
+  LONG_PTR main_style = ui::window_style(o.main());
+  check((main_style & WS_THICKFRAME) && (main_style & WS_MINIMIZEBOX) && (main_style & WS_MAXIMIZEBOX),
+        "main window resizable with minimise and maximise boxes");
+  // Layout in client pixels: tree at (2, 28), 189 wide; list from x 194 to
+  // 2 pixels before the right edge; both end 21 pixels above the bottom.
+  RECT client, tree_rect, list_rect;
+  GetClientRect(o.main(), &client);
+  GetWindowRect(o.tree(), &tree_rect);
+  GetWindowRect(o.list(), &list_rect);
+  MapWindowPoints(nullptr, o.main(), reinterpret_cast<POINT*>(&tree_rect), 2);
+  MapWindowPoints(nullptr, o.main(), reinterpret_cast<POINT*>(&list_rect), 2);
+  check(tree_rect.left == 2 && tree_rect.top == 28 && tree_rect.right - tree_rect.left == 189 &&
+            tree_rect.bottom - tree_rect.top == client.bottom - 49,
+        "tree at (2, 28), 189 x H-49: got (%ld, %ld) %ld x %ld, H %ld", tree_rect.left, tree_rect.top,
+        tree_rect.right - tree_rect.left, tree_rect.bottom - tree_rect.top, client.bottom);
+  check(list_rect.left == 194 && list_rect.top == 28 && list_rect.right - list_rect.left == client.right - 196 &&
+            list_rect.bottom - list_rect.top == client.bottom - 49,
+        "list at (194, 28), W-196 x H-49: got (%ld, %ld) %ld x %ld, client %ld x %ld", list_rect.left, list_rect.top,
+        list_rect.right - list_rect.left, list_rect.bottom - list_rect.top, client.right, client.bottom);
   check_opened(o, image, kNested, "after the start");
+  ui::screenshot("main-root", {o.main()});
 
   // Right after an open, Back, Forward and Up do nothing.
   ViewState start = o.state();
-  o.command(IDT_BACK);
+  o.toolbar_command(IDT_BACK);
   check_unchanged(o, start, "Back right after the open");
-  o.command(IDT_FORWARD);
+  o.toolbar_command(IDT_FORWARD);
   check_unchanged(o, start, "Forward right after the open");
-  o.command(IDT_UP);
+  o.toolbar_command(IDT_UP);
   check_unchanged(o, start, "Up right after the open");
 
   // Into データ (2 files, 1 folder), then a file row, then 深い.
@@ -708,35 +740,35 @@ void scenario_browse() {
   o.toolbar_click(0);  // Back through the toolbar button
   check_listing(o, image, "/データ", "after Back");
   check_selection(o, "/データ", "after Back");
-  o.command(IDT_BACK);  // entry 0: no selection, the root listed
+  o.toolbar_command(IDT_BACK);  // entry 0: no selection, the root listed
   check_listing(o, image, "/", "after Back to the first entry");
   check_selection(o, "", "after Back to the first entry");
   ViewState first = o.state();
-  o.command(IDT_BACK);
+  o.toolbar_command(IDT_BACK);
   check_unchanged(o, first, "Back at the first entry");
   o.toolbar_click(1);  // Forward
   check_listing(o, image, "/データ", "after Forward");
-  o.command(IDT_FORWARD);
+  o.toolbar_command(IDT_FORWARD);
   check_listing(o, image, "/データ/深い", "after Forward twice");
   check_selection(o, "/データ/深い", "after Forward twice");
   ViewState last = o.state();
-  o.command(IDT_FORWARD);
+  o.toolbar_command(IDT_FORWARD);
   check_unchanged(o, last, "Forward at the last entry");
   o.toolbar_click(3);  // Up
   check_listing(o, image, "/データ", "after Up");
   check_selection(o, "/データ", "after Up");
-  o.command(IDT_UP);
+  o.toolbar_command(IDT_UP);
   check_listing(o, image, "/", "after Up twice");
   check_selection(o, "/", "after Up twice");
   ViewState top = o.state();
-  o.command(IDT_UP);
+  o.toolbar_command(IDT_UP);
   check_unchanged(o, top, "Up at the root");
   // Up recorded both steps: Back returns to データ.
-  o.command(IDT_BACK);
+  o.toolbar_command(IDT_BACK);
   check_listing(o, image, "/データ", "after Back behind two Ups");
 
   // A folder three levels down, selected by clicks in the list.
-  o.command(IDT_UP);
+  o.toolbar_command(IDT_UP);
   check_listing(o, image, "/", "back at the root");
   o.double_click_row("alpha");
   check_listing(o, image, "/alpha", "after double-clicking alpha");
@@ -750,9 +782,9 @@ void scenario_browse() {
   // Close, and what does nothing without an image.
   o.command(IDM_CLOSE);
   check_no_image(o, "after Close");
-  o.command(IDT_BACK);
-  o.command(IDT_FORWARD);
-  o.command(IDT_UP);
+  o.toolbar_command(IDT_BACK);
+  o.toolbar_command(IDT_FORWARD);
+  o.toolbar_command(IDT_UP);
   let_it_act(o.main());
   check_no_image(o, "after Back, Forward and Up with no image");
   const struct {
@@ -762,7 +794,7 @@ void scenario_browse() {
               {IDM_EXTRACT_BOOT_DATA, "boot information"},   {IDM_EXTRACT_FST, "file structure"},
               {IDM_EXTRACT_APPLOADER, "game loader"},        {IDM_EXTRACT_MAIN_PROGRAM, "main DOL"},
               {IDM_PROPERTIES, "properties"},                {IDT_EXTRACT_SELECTION, "toolbar extract"}};
-  for (const auto& c : idle) check_command_shows_nothing(o, c.id, c.what);
+  for (const auto& c : idle) check_command_shows_nothing(o, c.id, c.what, c.id == IDT_EXTRACT_SELECTION);
 
   // Reopen through the open dialog: another image, then the same one again.
   Image sample;
@@ -795,7 +827,7 @@ void scenario_browse() {
   ui::file_dialog_accept(dialog, g_setup.at(kNested.file));
   check_opened(o, image, kNested, "after opening the first image again");
   ViewState reopened = o.state();
-  o.command(IDT_BACK);
+  o.toolbar_command(IDT_BACK);
   check_unchanged(o, reopened, "Back after a new open");
 
   // Help and about.
@@ -928,7 +960,7 @@ void scenario_extract() {
   }
 
   // A folder row: the folder with everything in it.
-  o.command(IDT_BACK);
+  o.toolbar_command(IDT_BACK);
   check_listing(o, image, "/", "back at the root");
   if (o.click_row("データ")) {
     o.command(IDM_EXTRACT_SELECTION);
@@ -999,7 +1031,7 @@ void scenario_extract() {
   }
 
   // The pop-up on a list row.
-  o.command(IDT_UP);
+  o.toolbar_command(IDT_UP);
   check_listing(o, image, "/", "back at the root for the pop-up");
   int row = o.row_index("はじめに.txt");
   RECT rect;

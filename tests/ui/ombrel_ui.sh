@@ -28,9 +28,9 @@ fi
 ombrel="$win64/Ombrel.exe"
 driver="$win64/tests/ui/ombrel_ui_driver.exe"
 if [ -f "$win64/Makefile" ]; then
-  cmake --build "$win64" --target Ombrel ombrel_ui_driver -- -j2 >/dev/null
+  cmake --build "$win64" --target Ombrel ombrel_ui_driver trelvik-cli -- -j2 >/dev/null
 fi
-for f in "$ombrel" "$driver"; do
+for f in "$ombrel" "$driver" "$win64/trelvik-cli.exe"; do
   if [ ! -f "$f" ]; then
     echo "ombrel_ui: missing $f"
     exit 1
@@ -124,17 +124,13 @@ printf 'two\n' >"$work/base_euro/two.txt"
 printf 'This is a text file, not a disc image.\n' >"$work/broken.gcm"
 
 # --- images -------------------------------------------------------------------
-if [ -x "$root/build/native/trelvik-cli" ]; then
-  build_image() { "$root/build/native/trelvik-cli" "$@"; }
-  p() { printf '%s' "$1"; }
-else
-  build_image() { "$root/scripts/wine-run" "$win64/trelvik-cli.exe" "$@"; }
-  p() { winpath "$1"; }
-fi
+# Built by the Windows trelvik-cli, which takes the file names in code page 932
+# as a Japanese Windows gives them.
+cli="$win64/trelvik-cli.exe"
 make_image() {  # ID NAME MAKER REGION TREE OUTPUT
-  build_image --game-id "$1" --game-name "$2" --maker-id "$3" --region "$4" \
-    --apploader "$(p "$work/apploader.img")" --main-program "$(p "$work/main.dol")" \
-    --base-dir "$(p "$work/$5")" --output "$(p "$work/$6")" --no-maximise --quiet
+  "$root/scripts/wine-run" "$cli" --game-id "$1" --game-name "$2" --maker-id "$3" --region "$4" \
+    --apploader "$(winpath "$work/apploader.img")" --main-program "$(winpath "$work/main.dol")" \
+    --base-dir "$(winpath "$work/$5")" --output "$(winpath "$work/$6")" --no-maximise --quiet
 }
 make_image NST "入れ子テスト ディスク" 01 japan base_nested "入れ子.gcm"
 make_image SMP "Trelvik Sample Disc" 08 usa base_sample sample.gcm
