@@ -72,6 +72,12 @@ wchar_t g_last_image_path[OPEN_PATH_CAPACITY];
 
 HINSTANCE instance() { return GetModuleHandleA(nullptr); }
 
+// A square icon of the given size from an icon group.
+HICON load_icon(int id, int size) {
+  return static_cast<HICON>(
+      LoadImageA(instance(), MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0));
+}
+
 void set_status(int part, const std::string& cp932) {
   SendMessageW(g_status_bar, SB_SETTEXTW, WPARAM(part),
                reinterpret_cast<LPARAM>(wide_from_cp932(cp932).c_str()));
@@ -276,7 +282,8 @@ void open_focused_row() {
   if (!parent) parent = g_root_item;
   if (!parent) return;
   HTREEITEM match = nullptr;
-  for (HTREEITEM child = tree_next(parent, TVGN_CHILD); child; child = tree_next(child, TVGN_NEXT)) {
+  for (HTREEITEM child = tree_next(parent, TVGN_CHILD); child;
+       child = tree_next(child, TVGN_NEXT)) {
     if (tree_item_name(child) == name) {
       match = child;
       break;
@@ -413,7 +420,7 @@ void attach_tree_images() {
 void attach_list_images() {
   HIMAGELIST images = ImageList_Create(32, 32, ILC_COLOR8 | ILC_MASK, 2, 0);
   for (int id : {IDI_FOLDER, IDI_DOCUMENT}) {
-    HICON icon = static_cast<HICON>(LoadImageA(instance(), MAKEINTRESOURCEA(id), IMAGE_ICON, 32, 32, 0));
+    HICON icon = load_icon(id, 32);
     ImageList_AddIcon(images, icon);
     if (icon) DestroyIcon(icon);
   }
@@ -431,13 +438,14 @@ void create_toolbar(HWND window) {
       {5, IDT_EXTRACT_SELECTION, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, 0},
   };
   const int count = int(sizeof(buttons) / sizeof(buttons[0]));
-  g_toolbar = CreateToolbarEx(window, WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST | TBSTYLE_TOOLTIPS,
-                              IDC_TOOLBAR, count, instance(), IDB_TOOLBAR_IMAGES, buttons, count, 16,
-                              16, 16, 16, sizeof(TBBUTTON));
+  const DWORD style = WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST | TBSTYLE_TOOLTIPS;
+  g_toolbar = CreateToolbarEx(window, style, IDC_TOOLBAR, count, instance(), IDB_TOOLBAR_IMAGES,
+                              buttons, count, 16, 16, 16, 16, sizeof(TBBUTTON));
 }
 
 void create_status_bar(HWND window) {
-  g_status_bar = CreateStatusWindowA(WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, "", window, IDC_STATUS_BAR);
+  g_status_bar =
+      CreateStatusWindowA(WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, "", window, IDC_STATUS_BAR);
 }
 
 void lay_out(HWND window) {
@@ -461,8 +469,8 @@ void set_up(HWND window, const char* command_line_image) {
   g_list_view = GetDlgItem(window, IDC_LIST);
   SetMenu(window, LoadMenuA(instance(), MAKEINTRESOURCEA(IDM_MAIN_MENU)));
   history_clear(&g_history);
-  HICON large = static_cast<HICON>(LoadImageA(instance(), MAKEINTRESOURCEA(IDI_LARGE_ICON), IMAGE_ICON, 32, 32, 0));
-  HICON small = static_cast<HICON>(LoadImageA(instance(), MAKEINTRESOURCEA(IDI_SMALL_ICON), IMAGE_ICON, 16, 16, 0));
+  HICON large = load_icon(IDI_LARGE_ICON, 32);
+  HICON small = load_icon(IDI_SMALL_ICON, 16);
   SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(large));
   SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
   set_window_text_932(window, TEXT_CAPTION);
@@ -533,7 +541,9 @@ std::string list_row_name(int row) {
   LVITEMW item = {};
   item.mask = LVIF_PARAM;
   item.iItem = row;
-  if (!SendMessageW(g_list_view, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return std::string();
+  if (!SendMessageW(g_list_view, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) {
+    return std::string();
+  }
   size_t index = size_t(item.lParam);
   if (index >= g_row_names.size()) return std::string();
   // A row shows at most ROW_TEXT_LIMIT characters of its name.
