@@ -1,6 +1,8 @@
 // Window-free rules of the main window.
 #include "explorer/explorer_logic.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
@@ -44,6 +46,29 @@ std::string join_tree_path(const std::vector<std::string>& names_below_root) {
     path += name;
   }
   return path;
+}
+
+std::vector<TreeFolder> tree_folders(const FstNode* root) {
+  std::vector<TreeFolder> folders;
+  if (!root) return folders;
+  // Pending folders on a stack, pushed back to front so the first sibling
+  // comes out first; no recursion, however deep the image nests.
+  std::vector<TreeFolder> pending;
+  auto push_children = [&pending](const FstNode* folder, int index) {
+    size_t mark = pending.size();
+    for (const FstNode* child = folder->firstChild; child; child = child->next) {
+      if (child->isDirectory) pending.push_back({child, index});
+    }
+    std::reverse(pending.begin() + std::ptrdiff_t(mark), pending.end());
+  };
+  push_children(root, -1);
+  while (!pending.empty()) {
+    TreeFolder next = pending.back();
+    pending.pop_back();
+    folders.push_back(next);
+    push_children(next.node, int(folders.size()) - 1);
+  }
+  return folders;
 }
 
 const FstNode* listed_directory(const std::string& path) {

@@ -18,6 +18,15 @@ bool parse_command_line(const char* command_line, std::string* image_path);
 // {"a", "b", "c"} gives "/a/b/c".
 std::string join_tree_path(const std::vector<std::string>& names_below_root);
 
+// The folders the tree shows below its root item, depth first in sibling
+// order (files get no item). parent is the index of the parent folder in the
+// same list, or -1 for a top-level folder (a child of the root item).
+struct TreeFolder {
+  const FstNode* node;
+  int parent;
+};
+std::vector<TreeFolder> tree_folders(const FstNode* root);
+
 // The directory the list shows for a path: the root for "/", else the
 // directory the path names exactly; null when it names none.
 const FstNode* listed_directory(const std::string& path);

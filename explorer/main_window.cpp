@@ -5,7 +5,6 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -127,27 +126,13 @@ HTREEITEM tree_insert(HTREEITEM parent, const std::string& name, int image, int 
 void FillTree() {
   const FstNode* root = IsoGetRoot();
   g_root_item = tree_insert(TVI_ROOT, root->name, TREE_IMAGE_DISC, TREE_IMAGE_DISC);
-  // Depth first in sibling order; each pending folder with its parent item.
-  struct Pending {
-    const FstNode* node;
-    HTREEITEM parent;
-  };
-  std::vector<Pending> pending;
-  // The stack is filled back to front so the first sibling comes out first.
-  auto push_children = [&pending](const FstNode* folder, HTREEITEM item) {
-    size_t mark = pending.size();
-    for (const FstNode* child = folder->firstChild; child; child = child->next) {
-      if (child->isDirectory) pending.push_back({child, item});
-    }
-    std::reverse(pending.begin() + std::ptrdiff_t(mark), pending.end());
-  };
-  push_children(root, g_root_item);
-  while (!pending.empty()) {
-    Pending next = pending.back();
-    pending.pop_back();
-    HTREEITEM item =
-        tree_insert(next.parent, next.node->name, TREE_IMAGE_CLOSED_FOLDER, TREE_IMAGE_OPEN_FOLDER);
-    push_children(next.node, item);
+  std::vector<TreeFolder> folders = tree_folders(root);
+  std::vector<HTREEITEM> items;
+  items.reserve(folders.size());
+  for (const TreeFolder& folder : folders) {
+    HTREEITEM parent = folder.parent < 0 ? g_root_item : items[size_t(folder.parent)];
+    items.push_back(tree_insert(parent, folder.node->name, TREE_IMAGE_CLOSED_FOLDER,
+                                TREE_IMAGE_OPEN_FOLDER));
   }
   SendMessageW(g_tree_view, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(g_root_item));
 }

@@ -105,6 +105,54 @@ TEST_F(ExplorerListing, SlashListsTheRootAndOtherPathsTheirExactFolder) {
   EXPECT_EQ(count_entries(listed_directory("/d/sub")).files, 0);
 }
 
+namespace {
+
+// Each tree folder as "path" built from its parents, in the tree's order.
+std::vector<std::string> tree_folder_paths(const FstNode* root) {
+  std::vector<TreeFolder> folders = tree_folders(root);
+  std::vector<std::string> paths;
+  for (const TreeFolder& folder : folders) {
+    EXPECT_LT(folder.parent, int(paths.size()));  // parents come before children
+    std::string parent = folder.parent < 0 ? "" : paths[size_t(folder.parent)];
+    paths.push_back(parent + "/" + folder.node->name);
+  }
+  return paths;
+}
+
+}  // namespace
+
+TEST_F(ExplorerListing, TreeHoldsOnlyFoldersDepthFirstInSiblingOrder) {
+  EXPECT_EQ(tree_folder_paths(IsoGetRoot()),
+            (std::vector<std::string>{"/d", "/d/sub", "/D", "/e"}));
+  EXPECT_TRUE(tree_folders(nullptr).empty());
+}
+
+TEST(ExplorerTree, DeepNestingAndFilesOnlyImages) {
+  ReaderFixture fx;
+  RawImage deep;
+  uint32_t data = deep.add_data({7});
+  // 300 folders inside each other around one file, then a sibling of the
+  // outermost (table indices: folders 1-300, the file 301, "last" 302).
+  std::vector<TableEntry> entries;
+  const uint32_t depth = 300;
+  for (uint32_t i = 0; i < depth; ++i) entries.push_back(dir_entry("n", depth + 2));
+  entries.push_back(file_entry("leaf", data, 1));
+  entries.push_back(dir_entry("last", depth + 3));
+  deep.write_table(entries);
+  ASSERT_TRUE(fx.mount(deep));
+  std::vector<TreeFolder> folders = tree_folders(IsoGetRoot());
+  ASSERT_EQ(folders.size(), size_t(depth) + 1);
+  for (uint32_t i = 0; i < depth; ++i) EXPECT_EQ(folders[i].parent, int(i) - 1);
+  EXPECT_STREQ(folders[depth].node->name, "last");
+  EXPECT_EQ(folders[depth].parent, -1);
+
+  // An image without folders gets the root item alone.
+  RawImage flat;
+  flat.write_table({file_entry("a", flat.add_data({1}), 1)});
+  ASSERT_TRUE(fx.mount(flat));
+  EXPECT_TRUE(tree_folders(IsoGetRoot()).empty());
+}
+
 TEST_F(ExplorerListing, PathsThatNameNoFolderListNothing) {
   EXPECT_EQ(listed_directory("/f1"), nullptr);  // a file
   EXPECT_EQ(listed_directory("/gone"), nullptr);
