@@ -83,6 +83,7 @@ struct Setup {
   std::string work;
   std::string exchange;
   std::string only;
+  std::string drive;  // a drive ("Y:") whose root is a scratch folder, or empty
   std::string at(const std::string& name) const { return work + "\\" + name; }
   std::string out(const std::string& name) const { return work + "\\out\\" + name; }
 };
@@ -365,6 +366,7 @@ class Ombrel {
   HWND tree() const { return tree_; }
   HWND list() const { return list_; }
   HWND toolbar() const { return toolbar_; }
+  HWND status_bar() const { return status_; }
 
   void command(int id) { PostMessageW(main_, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
   // A toolbar button's command as the toolbar sends it (from its window).
@@ -599,6 +601,35 @@ void check_command_shows_nothing(Ombrel& o, int id, const char* what, bool from_
   }
 }
 
+// Layout in client pixels: tree at (2, 28), 189 wide; list from x 194 to 2
+// pixels before the right edge; both end 21 pixels above the bottom; the
+// status bar's first part ends 175 pixels before the right edge.
+void check_layout(Ombrel& o, const char* when) {
+  RECT client, tree_rect, list_rect;
+  GetClientRect(o.main(), &client);
+  GetWindowRect(o.tree(), &tree_rect);
+  GetWindowRect(o.list(), &list_rect);
+  MapWindowPoints(nullptr, o.main(), reinterpret_cast<POINT*>(&tree_rect), 2);
+  MapWindowPoints(nullptr, o.main(), reinterpret_cast<POINT*>(&list_rect), 2);
+  check(tree_rect.left == 2 && tree_rect.top == 28 && tree_rect.right - tree_rect.left == 189 &&
+            tree_rect.bottom - tree_rect.top == client.bottom - 49,
+        "tree at (2, 28), 189 x H-49 %s: got (%ld, %ld) %ld x %ld, H %ld", when, tree_rect.left, tree_rect.top,
+        tree_rect.right - tree_rect.left, tree_rect.bottom - tree_rect.top, client.bottom);
+  check(list_rect.left == 194 && list_rect.top == 28 && list_rect.right - list_rect.left == client.right - 196 &&
+            list_rect.bottom - list_rect.top == client.bottom - 49,
+        "list at (194, 28), W-196 x H-49 %s: got (%ld, %ld) %ld x %ld, client %ld x %ld", when, list_rect.left,
+        list_rect.top, list_rect.right - list_rect.left, list_rect.bottom - list_rect.top, client.right, client.bottom);
+  std::vector<int> parts = ui::status_parts(o.handle(), o.status_bar());
+  check(parts.size() == 2 && parts[0] == client.right - 175 && (parts[1] == -1 || parts[1] == client.right),
+        "status bar parts %s: %zu parts, first ending at %d (client width %ld)", when, parts.size(),
+        parts.empty() ? 0 : parts[0], client.right);
+  RECT status_rect;
+  GetWindowRect(o.status_bar(), &status_rect);
+  MapWindowPoints(nullptr, o.main(), reinterpret_cast<POINT*>(&status_rect), 2);
+  check(status_rect.bottom == client.bottom && status_rect.left == 0 && status_rect.right == client.right,
+        "status bar along the bottom edge %s", when);
+}
+
 bool load(const Disc& disc, Image* image) { return load_image(g_setup.at(disc.file), image); }
 
 // ---------------------------------------------------------------------------
@@ -695,24 +726,8 @@ void scenario_browse() {
   LONG_PTR main_style = ui::window_style(o.main());
   check((main_style & WS_THICKFRAME) && (main_style & WS_MINIMIZEBOX) && (main_style & WS_MAXIMIZEBOX),
         "main window resizable with minimise and maximise boxes");
-  // Layout in client pixels: tree at (2, 28), 189 wide; list from x 194 to
-  // 2 pixels before the right edge; both end 21 pixels above the bottom.
-  RECT client, tree_rect, list_rect;
-  GetClientRect(o.main(), &client);
-  GetWindowRect(o.tree(), &tree_rect);
-  GetWindowRect(o.list(), &list_rect);
-  MapWindowPoints(nullptr, o.main(), reinterpret_cast<POINT*>(&tree_rect), 2);
-  MapWindowPoints(nullptr, o.main(), reinterpret_cast<POINT*>(&list_rect), 2);
-  check(tree_rect.left == 2 && tree_rect.top == 28 && tree_rect.right - tree_rect.left == 189 &&
-            tree_rect.bottom - tree_rect.top == client.bottom - 49,
-        "tree at (2, 28), 189 x H-49: got (%ld, %ld) %ld x %ld, H %ld", tree_rect.left, tree_rect.top,
-        tree_rect.right - tree_rect.left, tree_rect.bottom - tree_rect.top, client.bottom);
-  check(list_rect.left == 194 && list_rect.top == 28 && list_rect.right - list_rect.left == client.right - 196 &&
-            list_rect.bottom - list_rect.top == client.bottom - 49,
-        "list at (194, 28), W-196 x H-49: got (%ld, %ld) %ld x %ld, client %ld x %ld", list_rect.left, list_rect.top,
-        list_rect.right - list_rect.left, list_rect.bottom - list_rect.top, client.right, client.bottom);
+  check_layout(o, "at the start");
   check_opened(o, image, kNested, "after the start");
-  ui::screenshot("main-root", {o.main()});
 
   // Right after an open, Back, Forward and Up do nothing.
   ViewState start = o.state();
@@ -777,7 +792,17 @@ void scenario_browse() {
   o.double_click_row("gamma");
   check_listing(o, image, "/alpha/beta/gamma", "after double-clicking gamma");
   SendMessageW(o.tree(), TVM_EXPAND, TVE_EXPAND, LPARAM(o.item_at("/データ")));
+  // Resized, the views follow the window's edges.
+  RECT window;
+  GetWindowRect(o.main(), &window);
+  SetWindowPos(o.main(), nullptr, 0, 0, 720, 420, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  let_it_act(o.main());
+  check_layout(o, "after a resize");
+  // A folder chosen in the tree itself, for the picture.
+  if (o.click_tree_item(o.item_at("/データ"))) check_listing(o, image, "/データ", "after clicking データ in the tree");
   ui::screenshot("main", {o.main()});
+  SetWindowPos(o.main(), nullptr, 0, 0, window.right - window.left, window.bottom - window.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
   // Close, and what does nothing without an image.
   o.command(IDM_CLOSE);
@@ -1097,6 +1122,20 @@ void scenario_extract() {
     check(got == want, "%s holds the image's bytes", area.file);
     if (area.input) ui::files_equal(file, g_setup.at(area.input), format("%s equals %s", area.file, area.input).c_str());
   }
+  // A drive root: its path already ends in "\\", and none is added.
+  if (!g_setup.drive.empty()) {
+    o.command(IDM_EXTRACT_BOOT_DATA);
+    std::string root = g_setup.drive + "\\";
+    if (choose_folder(o, root)) {
+      std::string file = root + "boot.bin";
+      ui::answer_message_box(o.pid(), kSuccess, kSaved + file, IDOK, "boot.bin saved in a drive root");
+      std::vector<uint8_t> got;
+      check(ui::read_whole_file(file, &got) && got == std::vector<uint8_t>(bytes.begin(), bytes.begin() + DISC_HEADER_SIZE),
+            "boot.bin in the drive root holds the image's header");
+    }
+  } else {
+    note("no scratch drive given: extraction into a drive root not tried");
+  }
   // A destination that cannot be written: a folder named boot.bin is in the way.
   std::string blocked = g_setup.out("blocked");
   ui::make_folder(blocked + "\\boot.bin");
@@ -1158,42 +1197,67 @@ bool read_ppm(const std::string& path, int* width, int* height, std::vector<uint
   return true;
 }
 
-// The banner picture on the screen, pixel for pixel, at the frame's corner.
-void check_banner_picture(HWND dialog, const Banner& banner, const std::string& shot) {
-  RECT taken;
-  ui::screenshot(shot, {dialog}, &taken);
-  if (g_setup.exchange.empty()) {
-    note("no screenshot helper: banner picture not compared");
-    return;
-  }
+// A screenshot's pixels, with the screen area it covers.
+struct Capture {
+  RECT area = {};
   int width = 0, height = 0;
   std::vector<uint8_t> rgb;
+  // The pixel at a screen point, or null outside the picture.
+  const uint8_t* at(int screen_x, int screen_y) const {
+    int x = screen_x - area.left, y = screen_y - area.top;
+    if (x < 0 || y < 0 || x >= width || y >= height) return nullptr;
+    return &rgb[(size_t(y) * width + x) * 3];
+  }
+};
+
+// Takes the screenshot and reads its pixels back; false without a helper.
+bool capture(HWND window, const std::string& shot, Capture* picture) {
+  ui::screenshot(shot, {window}, &picture->area);
+  if (g_setup.exchange.empty()) {
+    note("no screenshot helper: the pixels of %s are not compared", shot.c_str());
+    return false;
+  }
   std::string ppm = g_setup.exchange + "\\" + shot + ".ppm";
-  if (!check(read_ppm(ppm, &width, &height, &rgb), "cannot read the screenshot's pixels %s", ppm.c_str())) return;
+  return check(read_ppm(ppm, &picture->width, &picture->height, &picture->rgb), "cannot read the screenshot's pixels %s",
+               ppm.c_str());
+}
+
+// The banner picture on the screen, pixel for pixel, at the frame's corner.
+void check_banner_picture(HWND dialog, const Banner& banner, const Capture& picture, const char* when) {
   RECT frame;
   GetWindowRect(ui::control(dialog, IDC_PROP_BANNER_FRAME), &frame);
   int wrong = 0, first_x = -1, first_y = -1;
   for (int y = 0; y < BANNER_HEIGHT; ++y) {
     for (int x = 0; x < BANNER_WIDTH; ++x) {
-      int sx = frame.left + x - taken.left, sy = frame.top + y - taken.top;
       BannerRgb want = banner.pixel(x, y);
-      bool inside = sx >= 0 && sy >= 0 && sx < width && sy < height;
-      const uint8_t* got = inside ? &rgb[(size_t(sy) * width + sx) * 3] : nullptr;
+      const uint8_t* got = picture.at(frame.left + x, frame.top + y);
       if (!got || got[0] != want.red || got[1] != want.green || got[2] != want.blue) {
         if (wrong++ == 0) first_x = x, first_y = y;
       }
     }
   }
-  if (!check(wrong == 0, "banner picture: %d of %d pixels differ from the banner (first at %d,%d)", wrong,
+  if (!check(wrong == 0, "banner picture %s: %d of %d pixels differ from the banner (first at %d,%d)", when, wrong,
              BANNER_PIXEL_COUNT, first_x, first_y)) {
-    int sx = frame.left + first_x - taken.left, sy = frame.top + first_y - taken.top;
     BannerRgb want = banner.pixel(first_x, first_y);
-    if (sx >= 0 && sy >= 0 && sx < width && sy < height) {
-      const uint8_t* got = &rgb[(size_t(sy) * width + sx) * 3];
+    if (const uint8_t* got = picture.at(frame.left + first_x, frame.top + first_y))
       std::printf("      pixel %d,%d: expected %d,%d,%d, screen %d,%d,%d\n", first_x, first_y, want.red, want.green,
                   want.blue, got[0], got[1], got[2]);
-    }
   }
+}
+
+// The etched rule along the top of a separator: 345 pixels of dark grey
+// over 345 of white.
+void check_separator(HWND dialog, int id, const Capture& picture, const char* when) {
+  RECT rule;
+  GetWindowRect(ui::control(dialog, id), &rule);
+  int wrong = 0;
+  for (int x = 0; x < 345; ++x) {
+    const uint8_t* dark = picture.at(rule.left + x, rule.top);
+    const uint8_t* light = picture.at(rule.left + x, rule.top + 1);
+    if (!dark || dark[0] != 64 || dark[1] != 64 || dark[2] != 64) ++wrong;
+    if (!light || light[0] != 255 || light[1] != 255 || light[2] != 255) ++wrong;
+  }
+  check(wrong == 0, "separator %d %s: %d of 690 rule pixels are not dark grey over white", id, when, wrong);
 }
 
 void check_banner_texts(HWND dialog, const Banner& banner, int language, const char* when) {
@@ -1258,6 +1322,14 @@ void check_properties(const Disc& disc, const char* shot) {
   if (check(tab && ui::class_of(tab) == L"SysTabControl32", "%s: tab control 10000", where.c_str())) {
     check_number(SendMessageW(tab, TCM_GETITEMCOUNT, 0, 0), 1, "tab count");
     check_text(ui::tab_text(o.handle(), tab, 0), kProperties, "tab label");
+    RECT client, tab_rect;
+    GetClientRect(dialog, &client);
+    GetWindowRect(tab, &tab_rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&tab_rect), 2);
+    check(tab_rect.left == 6 && tab_rect.top == 6 && tab_rect.right - tab_rect.left == client.right - 12 &&
+              tab_rect.bottom - tab_rect.top == client.bottom - 44,
+          "%s: tab control at (6, 6), W-12 x H-44: got (%ld, %ld) %ld x %ld in %ld x %ld", where.c_str(), tab_rect.left,
+          tab_rect.top, tab_rect.right - tab_rect.left, tab_rect.bottom - tab_rect.top, client.right, client.bottom);
   }
 
   HWND combo = ui::control(dialog, IDC_PROP_LANGUAGE);
@@ -1269,7 +1341,6 @@ void check_properties(const Disc& disc, const char* shot) {
       check_wide(items[i], kLanguages[i], format("%s: language %zu", where.c_str(), i).c_str());
     check(IsWindowEnabled(combo), "%s: language list enabled", where.c_str());
     check_banner_texts(dialog, banner, 0, "in English");
-    check_banner_picture(dialog, banner, shot);
     choose_language(dialog, 1);
     check_banner_texts(dialog, banner, 1, "after choosing Deutsch");
     choose_language(dialog, 2);
@@ -1283,11 +1354,27 @@ void check_properties(const Disc& disc, const char* shot) {
     check_text(joined(ui::combo_items(combo)), kSingleRecordLanguage, (where + ": language list").c_str());
     check(!IsWindowEnabled(combo), "%s: language list disabled", where.c_str());
     check_banner_texts(dialog, banner, 0, "of the single record");
-    check_banner_picture(dialog, banner, shot);
   }
-  // Covered and uncovered: the picture is painted again.
-  RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-  check_banner_picture(dialog, banner, std::string(shot) + "-repainted");
+  // The picture and rules as shown, then again after the dialog was
+  // covered by another window and painted anew.
+  Capture picture;
+  if (capture(dialog, shot, &picture)) {
+    check_banner_picture(dialog, banner, picture, where.c_str());
+    check_separator(dialog, IDC_PROP_UPPER_SEPARATOR, picture, where.c_str());
+    check_separator(dialog, IDC_PROP_LOWER_SEPARATOR, picture, where.c_str());
+  }
+  RECT dialog_rect;
+  GetWindowRect(dialog, &dialog_rect);
+  HWND cover = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE | SS_BLACKRECT, dialog_rect.left,
+                               dialog_rect.top, dialog_rect.right - dialog_rect.left,
+                               dialog_rect.bottom - dialog_rect.top, nullptr, nullptr, nullptr, nullptr);
+  UpdateWindow(cover);
+  Sleep(300);
+  DestroyWindow(cover);
+  let_it_act(dialog);
+  Capture again;
+  if (capture(dialog, std::string(shot) + "-repainted", &again))
+    check_banner_picture(dialog, banner, again, (where + " after being covered").c_str());
 
   if (ui::click(dialog, IDOK)) check(ui::wait_until_gone(dialog, ui::DEFAULT_TIMEOUT_MS), "properties stayed after OK");
   o.quit();
@@ -1323,13 +1410,14 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (take_argument(i, argc, argv, "--ombrel", &g_setup.ombrel) || take_argument(i, argc, argv, "--work", &g_setup.work) ||
         take_argument(i, argc, argv, "--exchange", &g_setup.exchange) ||
-        take_argument(i, argc, argv, "--only", &g_setup.only))
+        take_argument(i, argc, argv, "--only", &g_setup.only) || take_argument(i, argc, argv, "--drive", &g_setup.drive))
       continue;
     std::fprintf(stderr, "ombrel_ui_driver: unknown argument %s\n", argv[i]);
     return 2;
   }
   if (g_setup.ombrel.empty() || g_setup.work.empty()) {
-    std::fprintf(stderr, "usage: ombrel_ui_driver --ombrel EXE --work FOLDER [--exchange FOLDER] [--only NAME]\n");
+    std::fprintf(stderr,
+                 "usage: ombrel_ui_driver --ombrel EXE --work FOLDER [--exchange FOLDER] [--drive X:] [--only NAME]\n");
     return 2;
   }
   ui::set_screenshot_exchange(g_setup.exchange);

@@ -44,8 +44,10 @@ rm -f "$shots"/ombrel-*.png
 work="$(mktemp -d /tmp/ombrel-ui.XXXXXX)"
 exchange="$work/exchange"
 helper=""
+drive_link=""
 cleanup() {
   if [ -n "$helper" ]; then kill "$helper" 2>/dev/null || true; wait "$helper" 2>/dev/null || true; fi
+  if [ -n "$drive_link" ]; then rm -f "$drive_link"; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -137,6 +139,22 @@ make_image SMP "Trelvik Sample Disc" 08 usa base_sample sample.gcm
 make_image FLT "Flat" 01 europe base_flat flat.gcm
 make_image EUR "Euro Files Only" ZZ europe base_euro euro.gcm
 
+# --- a scratch drive ------------------------------------------------------------
+# Drive Y: of the test prefix is made a folder of this run, so an extraction
+# can be aimed at a drive root. A Y: left by a run that was killed is taken
+# over; one that is not ours is left alone.
+prefix="${WINE_RUN_PREFIX:-$root/build/wineprefix}"
+drive_args=()
+if [ -d "$prefix/dosdevices" ]; then
+  link="$prefix/dosdevices/y:"
+  if [ ! -e "$link" ] && [ ! -L "$link" ] || [[ "$(readlink "$link" 2>/dev/null)" == /tmp/ombrel-ui.* ]]; then
+    mkdir -p "$work/drive"
+    ln -sfn "$work/drive" "$link"
+    drive_link="$link"
+    drive_args=(--drive Y:)
+  fi
+fi
+
 # --- screenshots ------------------------------------------------------------------
 # The driver asks for a picture by writing "NAME X Y WIDTH HEIGHT" to
 # request.txt; the helper takes it, leaves a PPM copy beside the request for
@@ -160,7 +178,8 @@ helper=$!
 # --- run --------------------------------------------------------------------------
 status=0
 timeout 300 "$root/scripts/wine-run" "$driver" \
-  --ombrel "$(winpath "$ombrel")" --work "$(winpath "$work")" --exchange "$(winpath "$exchange")" "$@" \
+  --ombrel "$(winpath "$ombrel")" --work "$(winpath "$work")" --exchange "$(winpath "$exchange")" \
+  "${drive_args[@]}" "$@" \
   2> >(grep -v 'Read access denied for device' >&2) || status=$?
 
 echo "ombrel_ui: screenshots in $shots"

@@ -634,6 +634,17 @@ std::string status_text(HANDLE process, HWND status_bar, int part) {
   return to_cp932(text);
 }
 
+std::vector<int> status_parts(HANDLE process, HWND status_bar) {
+  constexpr int MOST = 256;
+  RemoteBlock block(process, MOST * sizeof(int));
+  if (!block.address()) return {};
+  int count = int(SendMessageW(status_bar, SB_GETPARTS, MOST, reinterpret_cast<LPARAM>(block.address())));
+  if (count <= 0 || count > MOST) return {};
+  std::vector<int> edges(size_t(count), 0);
+  block.read(0, edges.data(), edges.size() * sizeof(int));
+  return edges;
+}
+
 std::string tab_text(HANDLE process, HWND tab, int index) {
   RemoteRecord<TCITEMW> remote(process);
   if (!remote.ok()) return std::string();

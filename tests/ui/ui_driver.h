@@ -172,6 +172,8 @@ bool tree_item_rect(HANDLE process, HWND tree, HTREEITEM item, RECT* rect);
 
 // Status bar part text (SB_GETTEXTW).
 std::string status_text(HANDLE process, HWND status_bar, int part);
+// Right edges of the status bar's parts (SB_GETPARTS; -1 runs to the edge).
+std::vector<int> status_parts(HANDLE process, HWND status_bar);
 // Tab label (TCM_GETITEMW).
 std::string tab_text(HANDLE process, HWND tab, int index);
 // The button's rectangle (TB_GETITEMRECT, by index, separators counted).
