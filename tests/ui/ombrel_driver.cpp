@@ -670,6 +670,8 @@ void finish_copy(Ombrel& o, const std::string& last_path, bool last_has_bytes, c
     return;
   }
   check(ui::is_enabled(dialog, IDOK), "%s: OK enabled at the end", what);
+  check(GetWindow(dialog, GW_OWNER) == o.main(), "%s: the copy dialog is owned by the main window", what);
+  check(!(ui::window_style(dialog) & WS_SYSMENU), "%s: the copy dialog has no system menu", what);
   check_text(control_text(dialog, IDC_COPY_TEXT), last_path, format("%s: copy dialog text line", what).c_str());
   HWND animation = ui::control(dialog, IDC_COPY_ANIMATION);
   check(animation != nullptr && ui::class_of(animation) == L"SysAnimate32", "%s: animation control 100001", what);
@@ -703,6 +705,23 @@ Entry holding(const Entry& folder) {
   wrapper.folder = true;
   wrapper.children.push_back(folder);
   return wrapper;
+}
+
+// Waits for the right-click pop-up and chooses its one item, "展開(&E)...".
+bool choose_from_popup(Ombrel& o, const char* shot) {
+  HWND menu = nullptr;
+  bool shown = poll([&] {
+    menu = FindWindowW(L"#32768", nullptr);
+    return menu && IsWindowVisible(menu);
+  }, 5000);
+  if (!check(shown, "no pop-up menu after a right-click")) return false;
+  if (*shot) ui::screenshot(shot, {o.main()});
+  // The menu loop reads keys from the thread's queue.
+  PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+  PostMessageW(menu, WM_KEYUP, VK_DOWN, 0);
+  PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+  PostMessageW(menu, WM_KEYUP, VK_RETURN, 0);
+  return check(ui::wait_until_gone(menu, ui::DEFAULT_TIMEOUT_MS), "the pop-up menu stayed open");
 }
 
 // ---------------------------------------------------------------------------
@@ -873,8 +892,7 @@ void scenario_browse() {
               (ui::window_style(terms) & WS_VSCROLL),
           "terms are a read-only multi-line text with a vertical scroll bar");
     ui::screenshot("about", {about});
-    ui::press_escape(about);
-    let_it_act(about);
+    check(GetWindow(about, GW_OWNER) == o.main(), "the about box is owned by the main window");
     if (ui::click(about, IDOK)) check(ui::wait_until_gone(about, ui::DEFAULT_TIMEOUT_MS), "about box stayed after OK");
   }
   o.quit();
@@ -1055,30 +1073,27 @@ void scenario_extract() {
     if (!folder.empty()) ui::folders_equal(folder + "\\alpha", base + "\\alpha", "extracted tree folder");
   }
 
-  // The pop-up on a list row.
+  // The pop-up on a list row, then on the tree's selected folder.
   o.toolbar_command(IDT_UP);
   check_listing(o, image, "/", "back at the root for the pop-up");
   int row = o.row_index("はじめに.txt");
   RECT rect;
   if (check(row >= 0 && ui::list_view_item_rect(o.handle(), o.list(), row, &rect), "no row はじめに.txt")) {
     ui::post_right_click(o.list(), ui::centre_of(rect));
-    HWND menu = nullptr;
-    bool shown = poll([&] {
-      menu = FindWindowW(L"#32768", nullptr);
-      return menu && IsWindowVisible(menu);
-    }, 5000);
-    if (check(shown, "no pop-up menu after a right-click on a row")) {
-      ui::screenshot("popup", {o.main()});
-      // The menu loop reads keys from the thread's queue.
-      PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
-      PostMessageW(menu, WM_KEYUP, VK_DOWN, 0);
-      PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
-      PostMessageW(menu, WM_KEYUP, VK_RETURN, 0);
-      std::string folder = g_setup.out("popup");
-      if (choose_folder(o, folder)) {
-        finish_copy(o, folder + "\\はじめに.txt", true, "extract through the pop-up");
-        ui::files_equal(folder + "\\はじめに.txt", base + "\\はじめに.txt", "file extracted through the pop-up");
-      }
+    std::string folder = g_setup.out("popup");
+    if (choose_from_popup(o, "popup") && choose_folder(o, folder)) {
+      finish_copy(o, folder + "\\はじめに.txt", true, "extract through the pop-up");
+      ui::files_equal(folder + "\\はじめに.txt", base + "\\はじめに.txt", "file extracted through the pop-up");
+    }
+  }
+  HTREEITEM data_item = o.item_at("/データ");
+  if (data_item && o.click_tree_item(data_item) && ui::tree_item_rect(o.handle(), o.tree(), data_item, &rect)) {
+    check_listing(o, image, "/データ", "データ selected in the tree for the pop-up");
+    ui::post_right_click(o.tree(), ui::centre_of(rect));
+    std::string folder = g_setup.out("popup-tree");
+    if (choose_from_popup(o, "") && choose_folder(o, folder)) {
+      finish_copy(o, last_file(*data, folder + "\\データ"), true, "extract through the tree's pop-up");
+      ui::folders_equal(folder + "\\データ", base + "\\データ", "folder extracted through the tree's pop-up");
     }
   }
 
@@ -1143,8 +1158,7 @@ void scenario_extract() {
   if (choose_folder(o, blocked)) ui::answer_message_box(o.pid(), kError, kCannotSave, IDOK, "boot.bin cannot be saved");
 
   // A single file that cannot be written: the reader's text, empty caption.
-  o.double_click_row("データ");
-  check_listing(o, image, "/データ", "in データ again");
+  check_listing(o, image, "/データ", "still in データ");
   std::string stuck = g_setup.out("stuck");
   ui::make_folder(stuck + "\\notes.txt");
   IsoReset();
@@ -1303,6 +1317,7 @@ void check_properties(const Disc& disc, const char* shot) {
   HWND dialog = ui::wait_for_window(o.pid(), match, ui::DEFAULT_TIMEOUT_MS, "properties dialog");
   if (!dialog) return;
   std::string where = disc.file;
+  check(GetWindow(dialog, GW_OWNER) == o.main(), "%s: the properties dialog is owned by the main window", disc.file);
   auto field = [&](int id, const std::string& expected, const char* name) {
     check_text(control_text(dialog, id), expected, (where + ": " + name).c_str());
   };
