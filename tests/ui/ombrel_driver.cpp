@@ -756,6 +756,12 @@ void scenario_browse() {
   check_unchanged(o, start, "Forward right after the open");
   o.toolbar_command(IDT_UP);
   check_unchanged(o, start, "Up right after the open");
+  // A double-click beside the rows, with no row focused, goes nowhere.
+  check_number(o.focused_row(), -1, "focused row right after the open");
+  RECT client;
+  GetClientRect(o.list(), &client);
+  ui::post_double_click(o.list(), POINT{client.right - 4, client.bottom - 4});
+  check_unchanged(o, start, "double-clicking beside the rows");
 
   // Into データ (2 files, 1 folder), then a file row, then 深い.
   o.double_click_row("データ");
