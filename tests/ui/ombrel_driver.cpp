@@ -462,6 +462,8 @@ class Ombrel {
     return item;
   }
 
+  bool wait_exit(DWORD* code) { return ui::wait_for_exit(process_, ui::DEFAULT_TIMEOUT_MS, code); }
+
   bool quit() {
     command(IDM_QUIT);
     DWORD code = ~0u;
@@ -658,7 +660,7 @@ HWND find_copy_dialog(Ombrel& o) {
 
 // Waits for the copy dialog's end state and checks it; closes it with OK.
 void finish_copy(Ombrel& o, const std::string& last_path, bool last_has_bytes, const char* what,
-                 const char* shot = nullptr) {
+                 const char* shot = nullptr, bool close_instead_of_ok = false) {
   HWND dialog = nullptr;
   bool finished = poll([&] {
     dialog = find_copy_dialog(o);
@@ -683,7 +685,12 @@ void finish_copy(Ombrel& o, const std::string& last_path, bool last_has_bytes, c
   ui::press_escape(dialog);
   let_it_act(dialog);
   check(IsWindow(dialog) && IsWindowVisible(dialog), "%s: Escape closed the copy dialog", what);
-  if (ui::click(dialog, IDOK)) check(ui::wait_until_gone(dialog, ui::DEFAULT_TIMEOUT_MS), "%s: copy dialog stayed after OK", what);
+  if (close_instead_of_ok) {
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    check(ui::wait_until_gone(dialog, ui::DEFAULT_TIMEOUT_MS), "%s: copy dialog stayed after WM_CLOSE", what);
+  } else if (ui::click(dialog, IDOK)) {
+    check(ui::wait_until_gone(dialog, ui::DEFAULT_TIMEOUT_MS), "%s: copy dialog stayed after OK", what);
+  }
 }
 
 // A Selection or whole-image extraction into out\<name>: the browser answered,
@@ -968,7 +975,11 @@ void scenario_open_failure() {
     if (bare.start("")) {
       check(ui::no_message_box_within(bare.pid(), 300), "a message with no image on the command line");
       check_no_image(bare, "started without an image");
-      bare.quit();
+      // Closing the window ends the program as Quit does.
+      ui::close_from_title_bar(bare.main());
+      DWORD code = ~0u;
+      if (check(bare.wait_exit(&code), "Ombrel did not end when its window was closed"))
+        check_number(code, 0, "exit status after closing the window");
     }
   }
   Image euro;
@@ -1088,7 +1099,7 @@ void scenario_extract() {
     ui::post_right_click(o.list(), ui::centre_of(rect));
     std::string folder = g_setup.out("popup");
     if (choose_from_popup(o, "popup") && choose_folder(o, folder)) {
-      finish_copy(o, folder + "\\はじめに.txt", true, "extract through the pop-up");
+      finish_copy(o, folder + "\\はじめに.txt", true, "extract through the pop-up", nullptr, true);
       ui::files_equal(folder + "\\はじめに.txt", base + "\\はじめに.txt", "file extracted through the pop-up");
     }
   }
@@ -1308,7 +1319,7 @@ void choose_language(HWND dialog, int index) {
   let_it_act(dialog);
 }
 
-void check_properties(const Disc& disc, const char* shot) {
+void check_properties(const Disc& disc, const char* shot, bool close_from_title_bar = false) {
   Image image;
   if (!load(disc, &image)) return;
   Banner banner = load_banner(disc);
@@ -1397,13 +1408,18 @@ void check_properties(const Disc& disc, const char* shot) {
   if (capture(dialog, std::string(shot) + "-repainted", &again))
     check_banner_picture(dialog, banner, again, (where + " after being covered").c_str());
 
-  if (ui::click(dialog, IDOK)) check(ui::wait_until_gone(dialog, ui::DEFAULT_TIMEOUT_MS), "properties stayed after OK");
+  if (close_from_title_bar) {
+    ui::close_from_title_bar(dialog);
+    check(ui::wait_until_gone(dialog, ui::DEFAULT_TIMEOUT_MS), "properties stayed after its close box");
+  } else if (ui::click(dialog, IDOK)) {
+    check(ui::wait_until_gone(dialog, ui::DEFAULT_TIMEOUT_MS), "properties stayed after OK");
+  }
   o.quit();
 }
 
 void scenario_properties() {
   check_properties(kNested, "properties-single");
-  check_properties(kSample, "properties-six");
+  check_properties(kSample, "properties-six", true);
   check_properties(kEuro, "properties-euro");
 }
 

@@ -4,7 +4,10 @@
 # tree, list and status bar, navigation, open failures, every extraction
 # command through the real folder browser (copies compared with the source
 # trees), the properties dialog of both banner kinds with the banner picture
-# read back from the screen, help and about. Screenshots land in
+# read back from the screen, help and about. The images are built here with
+# trelvik-cli.exe from trees holding nested, Japanese and empty folders, one
+# banner of each kind and none; drive Y: of the prefix is pointed at a scratch
+# folder for an extraction into a drive root. Screenshots land in
 # build/screenshots/ombrel-*.png.
 #
 # Skips (exit 0) when the 64-bit Windows build tree does not exist; otherwise
