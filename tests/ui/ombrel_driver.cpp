@@ -32,6 +32,7 @@
 using ui::check;
 using ui::check_number;
 using ui::check_text;
+using ui::check_wide;
 using ui::control_text;
 using ui::cp932_to_utf8;
 using ui::format;
@@ -271,24 +272,6 @@ std::wstring from_cp1252(const std::string& bytes) {
   std::wstring wide(size_t(n), L'\0');
   MultiByteToWideChar(1252, 0, bytes.data(), int(bytes.size()), &wide[0], n);
   return wide;
-}
-
-std::string wide_to_utf8(const std::wstring& wide) {
-  if (wide.empty()) return std::string();
-  int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
-  std::string utf8(size_t(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), &utf8[0], n, nullptr, nullptr);
-  return utf8;
-}
-
-bool check_wide(const std::wstring& actual, const std::wstring& expected, const char* what) {
-  bool ok = actual == expected;
-  if (!check(ok, "%s", what)) {
-    std::printf("      expected: \"%s\"\n      actual:   \"%s\"\n", wide_to_utf8(expected).c_str(),
-                wide_to_utf8(actual).c_str());
-    std::fflush(stdout);
-  }
-  return ok;
 }
 
 // ---------------------------------------------------------------------------
@@ -561,6 +544,12 @@ void check_selection(Ombrel& o, const std::string& path, const char* when) {
   check(ok, "tree selection %s: expected %s", when, path.empty() ? "none" : cp932_to_utf8(path).c_str());
 }
 
+// The tree item at path is selected and its folder listed.
+void check_at(Ombrel& o, const Image& image, const std::string& path, const char* when) {
+  check_listing(o, image, path, when);
+  check_selection(o, path, when);
+}
+
 void check_unchanged(Ombrel& o, const ViewState& before, const char* what) {
   let_it_act(o.main());
   ViewState now = o.state();
@@ -772,21 +761,18 @@ void scenario_browse() {
 
   // Into データ (2 files, 1 folder), then a file row, then 深い.
   o.double_click_row("データ");
-  check_listing(o, image, "/データ", "after double-clicking データ");
-  check_selection(o, "/データ", "after double-clicking データ");
+  check_at(o, image, "/データ", "after double-clicking データ");
   check(o.status(1) == format(kStatusCounts, 2, 1), "データ holds 2 files and 1 folder");
   ViewState in_data = o.state();
   o.double_click_row("表.bin");
   check_unchanged(o, in_data, "double-clicking a file row");
   o.double_click_row("深い");
-  check_listing(o, image, "/データ/深い", "after double-clicking 深い");
-  check_selection(o, "/データ/深い", "after double-clicking 深い");
+  check_at(o, image, "/データ/深い", "after double-clicking 深い");
   check((ui::tree_item_info(o.handle(), o.tree(), o.item_at("/データ")).state & TVIS_EXPANDED) != 0,
         "データ expanded on the way in");
 
   o.toolbar_click(0);  // Back through the toolbar button
-  check_listing(o, image, "/データ", "after Back");
-  check_selection(o, "/データ", "after Back");
+  check_at(o, image, "/データ", "after Back");
   o.toolbar_command(IDT_BACK);  // entry 0: no selection, the root listed
   check_listing(o, image, "/", "after Back to the first entry");
   check_selection(o, "", "after Back to the first entry");
@@ -796,17 +782,14 @@ void scenario_browse() {
   o.toolbar_click(1);  // Forward
   check_listing(o, image, "/データ", "after Forward");
   o.toolbar_command(IDT_FORWARD);
-  check_listing(o, image, "/データ/深い", "after Forward twice");
-  check_selection(o, "/データ/深い", "after Forward twice");
+  check_at(o, image, "/データ/深い", "after Forward twice");
   ViewState last = o.state();
   o.toolbar_command(IDT_FORWARD);
   check_unchanged(o, last, "Forward at the last entry");
   o.toolbar_click(3);  // Up
-  check_listing(o, image, "/データ", "after Up");
-  check_selection(o, "/データ", "after Up");
+  check_at(o, image, "/データ", "after Up");
   o.toolbar_command(IDT_UP);
-  check_listing(o, image, "/", "after Up twice");
-  check_selection(o, "/", "after Up twice");
+  check_at(o, image, "/", "after Up twice");
   ViewState top = o.state();
   o.toolbar_command(IDT_UP);
   check_unchanged(o, top, "Up at the root");
@@ -1423,31 +1406,15 @@ void scenario_properties() {
   check_properties(kEuro, "properties-euro");
 }
 
-struct Scenario {
-  const char* name;
-  void (*run)();
-};
-
-const Scenario kScenarios[] = {
-    {"browse", scenario_browse},
-    {"open-failure", scenario_open_failure},
-    {"properties", scenario_properties},
-    {"extract", scenario_extract},
-};
-
-bool take_argument(int& i, int argc, char** argv, const char* flag, std::string* value) {
-  if (std::strcmp(argv[i], flag) != 0 || i + 1 >= argc) return false;
-  *value = argv[++i];
-  return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
-    if (take_argument(i, argc, argv, "--ombrel", &g_setup.ombrel) || take_argument(i, argc, argv, "--work", &g_setup.work) ||
-        take_argument(i, argc, argv, "--exchange", &g_setup.exchange) ||
-        take_argument(i, argc, argv, "--only", &g_setup.only) || take_argument(i, argc, argv, "--drive", &g_setup.drive))
+    if (ui::take_argument(i, argc, argv, "--ombrel", &g_setup.ombrel) ||
+        ui::take_argument(i, argc, argv, "--work", &g_setup.work) ||
+        ui::take_argument(i, argc, argv, "--exchange", &g_setup.exchange) ||
+        ui::take_argument(i, argc, argv, "--only", &g_setup.only) ||
+        ui::take_argument(i, argc, argv, "--drive", &g_setup.drive))
       continue;
     std::fprintf(stderr, "ombrel_ui_driver: unknown argument %s\n", argv[i]);
     return 2;
@@ -1458,17 +1425,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   ui::set_screenshot_exchange(g_setup.exchange);
-  for (const Scenario& scenario : kScenarios) {
-    if (!g_setup.only.empty() && g_setup.only != scenario.name) continue;
-    int failed_before = ui::checks_failed();
-    DWORD start = GetTickCount();
-    std::printf("== %s\n", scenario.name);
-    std::fflush(stdout);
-    scenario.run();
-    std::printf("== %s: %s (%.1f s)\n", scenario.name, ui::checks_failed() == failed_before ? "ok" : "FAILED",
-                (GetTickCount() - start) / 1000.0);
-    std::fflush(stdout);
-  }
-  std::printf("%d checks, %d failed\n", ui::checks_run(), ui::checks_failed());
-  return ui::checks_failed() == 0 ? 0 : 1;
+  return ui::run_scenarios({{"browse", scenario_browse},
+                            {"open-failure", scenario_open_failure},
+                            {"properties", scenario_properties},
+                            {"extract", scenario_extract}},
+                           g_setup.only);
 }

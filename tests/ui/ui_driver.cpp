@@ -99,8 +99,48 @@ bool check_number(long long actual, long long expected, const char* what) {
   return check(actual == expected, "%s: expected %lld, got %lld", what, expected, actual);
 }
 
+static std::string wide_to_utf8(const std::wstring& wide) {
+  if (wide.empty()) return std::string();
+  int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string utf8(size_t(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), &utf8[0], n, nullptr, nullptr);
+  return utf8;
+}
+
+bool check_wide(const std::wstring& actual, const std::wstring& expected, const char* what) {
+  bool ok = actual == expected;
+  if (!check(ok, "%s", what)) {
+    std::printf("      expected: \"%s\"\n      actual:   \"%s\"\n", wide_to_utf8(expected).c_str(),
+                wide_to_utf8(actual).c_str());
+    std::fflush(stdout);
+  }
+  return ok;
+}
+
 int checks_run() { return g_checks; }
 int checks_failed() { return g_failures; }
+
+int run_scenarios(const std::vector<Scenario>& scenarios, const std::string& only) {
+  for (const Scenario& scenario : scenarios) {
+    if (!only.empty() && only != scenario.name) continue;
+    int failed_before = g_failures;
+    DWORD start = GetTickCount();
+    std::printf("== %s\n", scenario.name);
+    std::fflush(stdout);
+    scenario.run();
+    std::printf("== %s: %s (%.1f s)\n", scenario.name, g_failures == failed_before ? "ok" : "FAILED",
+                (GetTickCount() - start) / 1000.0);
+    std::fflush(stdout);
+  }
+  std::printf("%d checks, %d failed\n", g_checks, g_failures);
+  return g_failures == 0 ? 0 : 1;
+}
+
+bool take_argument(int& i, int argc, char** argv, const char* flag, std::string* value) {
+  if (std::strcmp(argv[i], flag) != 0 || i + 1 >= argc) return false;
+  *value = argv[++i];
+  return true;
+}
 
 // ---------------------------------------------------------------------------
 // Waiting

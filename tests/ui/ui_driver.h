@@ -41,8 +41,21 @@ bool check(bool ok, const char* what, ...);
 // Compares texts as bytes; on a mismatch prints both, converted to UTF-8.
 bool check_text(const std::string& actual, const std::string& expected, const char* what);
 bool check_number(long long actual, long long expected, const char* what);
+// Compares texts as UTF-16, for texts outside code page 932.
+bool check_wide(const std::wstring& actual, const std::wstring& expected, const char* what);
 int checks_run();
 int checks_failed();
+
+// A driver's scenarios: each runs in turn (or only the one named), framed by
+// "== name" lines with its result and time; then the totals. Returns the
+// driver's exit status: 0 when every check passed.
+struct Scenario {
+  const char* name;
+  void (*run)();
+};
+int run_scenarios(const std::vector<Scenario>& scenarios, const std::string& only);
+// Takes "--flag VALUE" at argv[i] into *value (and steps over the value).
+bool take_argument(int& i, int argc, char** argv, const char* flag, std::string* value);
 
 // ---------------------------------------------------------------------------
 // Processes
