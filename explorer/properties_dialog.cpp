@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <uxtheme.h>
 
 #include <string>
 
@@ -122,6 +123,9 @@ void fill_languages(HWND dialog) {
 
 void initialise(HWND dialog) {
   create_tab(dialog);
+  // Under visual styles the tab's page is painted lighter than a dialog; the
+  // dialog then takes the page's look so its labels do not sit in grey bands.
+  EnableThemeDialogTexture(dialog, ETDT_ENABLETAB);
   set_window_text_932(dialog, TEXT_PROPERTIES);
   set_item_text_932(dialog, IDC_PROP_NAME_LABEL, TEXT_NAME);
   set_item_text_932(dialog, IDC_PROP_MAKER_LABEL, TEXT_MAKER);
