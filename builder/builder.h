@@ -56,7 +56,8 @@ constexpr uint16_t BUILD_ERROR_LAST = BUILD_ERR_SOURCE_CHANGED;
 // One scanned file or folder.
 struct SourceNode {
   char* full_path;  // host path: folder path, separator, name
-  char* name;       // the entry's name as enumerated
+  char* name;       // the name in the image: the enumerated one in code page 932,
+                    // or its bytes unchanged when it has no such form
   uint32_t size;    // length as measured by the scan; 0 for a folder
   uint8_t is_directory;
   SourceNode* prev_sibling;

@@ -5,6 +5,7 @@
 
 #include "builder/builder_state.h"
 #include "builder/builder_testing.h"
+#include "host/host_text.h"
 
 // ---------------------------------------------------------------------------
 // Allocation
@@ -84,9 +85,20 @@ static char* join_path(const char* path, const char* name) {
   return joined;
 }
 
+// The name an entry gets in the image: the host name in code page 932, or
+// its bytes unchanged when it has no such form. Never longer than the host
+// name, so everything measured on names counts the bytes written.
+static char* disc_name_copy(const char* host_name) {
+  size_t capacity = std::strlen(host_name) + 1;
+  char* name = static_cast<char*>(builder_alloc(capacity));
+  bool converted = false;
+  if (name) host::disc_name_from_host_name(host_name, name, capacity, &converted);
+  return name;
+}
+
 static SourceNode* make_node(char* full_path, const char* name, SourceNode* folder, SourceNode** last) {
   SourceNode* node = static_cast<SourceNode*>(builder_alloc(sizeof(SourceNode)));
-  char* name_copy = node ? builder_strdup(name) : nullptr;
+  char* name_copy = node ? disc_name_copy(name) : nullptr;
   if (!node || !name_copy) {
     std::free(node);
     std::free(full_path);

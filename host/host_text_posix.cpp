@@ -1,5 +1,6 @@
 // Text conversions through the C library's iconv.
 #include <cerrno>
+#include <cstring>
 #include <iconv.h>
 
 #include "host/host_text.h"
@@ -70,6 +71,121 @@ bool cp932_to_utf8(const std::string& cp932, std::string* utf8) {
 
 bool cp1252_to_utf8(const std::string& cp1252, std::string* utf8) {
   return convert("UTF-8", "WINDOWS-1252", "CP1252", cp1252, utf8);
+}
+
+// ---------------------------------------------------------------------------
+// File and folder names
+// ---------------------------------------------------------------------------
+
+// Converters opened once and kept for the run: a build or an extraction
+// converts every name of a tree.
+static iconv_t name_converter(const char* to, const char* from, iconv_t* slot, bool* tried) {
+  if (!*tried) {
+    *tried = true;
+    *slot = iconv_open(to, from);
+  }
+  return *slot;
+}
+
+static iconv_t g_to_cp932, g_from_cp932;
+static bool g_to_cp932_tried = false, g_from_cp932_tried = false;
+
+static iconv_t to_cp932() { return name_converter("CP932", "UTF-8", &g_to_cp932, &g_to_cp932_tried); }
+static iconv_t from_cp932() {
+  return name_converter("UTF-8", "CP932", &g_from_cp932, &g_from_cp932_tried);
+}
+
+// Feeds in through cd in small pieces, handing each piece of output to sink.
+// False when the input does not convert whole and exactly, or sink refuses.
+template <typename Sink>
+static bool convert_in_pieces(iconv_t cd, const char* in, size_t in_length, Sink sink) {
+  if (cd == iconv_t(-1)) return false;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
+  char* src = const_cast<char*>(in);
+  size_t src_left = in_length;
+  char piece[256];
+  for (;;) {
+    char* dst = piece;
+    size_t dst_left = sizeof piece;
+    size_t r = src_left > 0 ? iconv(cd, &src, &src_left, &dst, &dst_left)
+                            : iconv(cd, nullptr, nullptr, &dst, &dst_left);
+    bool more = r == size_t(-1) && errno == E2BIG;
+    if (!sink(piece, sizeof piece - dst_left)) return false;
+    if (more) continue;
+    // Failures, and characters replaced by a substitute, refuse the input.
+    if (r != 0) return false;
+    if (src_left == 0 && dst == piece) return true;  // flushed with nothing left
+  }
+}
+
+// Length of in converted through cd; false when it does not convert.
+static bool converted_length(iconv_t cd, const char* in, size_t in_length, size_t* length) {
+  *length = 0;
+  return convert_in_pieces(cd, in, in_length, [length](const char*, size_t n) {
+    *length += n;
+    return true;
+  });
+}
+
+// Converts in through cd into out, which holds the result and its NUL.
+static void convert_into(iconv_t cd, const char* in, size_t in_length, char* out) {
+  size_t at = 0;
+  convert_in_pieces(cd, in, in_length, [out, &at](const char* piece, size_t n) {
+    std::memcpy(out + at, piece, n);
+    at += n;
+    return true;
+  });
+  out[at] = '\0';
+}
+
+// True when text converts back through cd to exactly original.
+static bool converts_back_to(iconv_t cd, const char* text, size_t length, const char* original,
+                             size_t original_length) {
+  size_t at = 0;
+  bool same = convert_in_pieces(cd, text, length, [&](const char* piece, size_t n) {
+    if (n > original_length - at || std::memcmp(original + at, piece, n) != 0) return false;
+    at += n;
+    return true;
+  });
+  return same && at == original_length;
+}
+
+static bool copy_unchanged(const char* name, size_t length, char* out, size_t capacity,
+                           bool* converted) {
+  *converted = false;
+  if (length + 1 > capacity) return false;
+  std::memcpy(out, name, length + 1);
+  return true;
+}
+
+bool disc_name_from_host_name(const char* host_name, char* out, size_t capacity, bool* converted) {
+  size_t length = std::strlen(host_name);
+  size_t needed = 0;
+  if (!converted_length(to_cp932(), host_name, length, &needed))
+    return copy_unchanged(host_name, length, out, capacity, converted);
+  if (needed + 1 > capacity) {
+    *converted = false;
+    return false;
+  }
+  convert_into(to_cp932(), host_name, length, out);
+  // Characters the C library maps to look-alikes (the yen sign to the
+  // backslash byte, a separator on Windows) do not come back unchanged: such
+  // a name is kept as it is.
+  if (!converts_back_to(from_cp932(), out, needed, host_name, length))
+    return copy_unchanged(host_name, length, out, capacity, converted);
+  *converted = true;
+  return true;
+}
+
+bool host_name_from_disc_name(const char* disc_name, char* out, size_t capacity, bool* converted) {
+  size_t length = std::strlen(disc_name);
+  size_t needed = 0;
+  if (!converted_length(from_cp932(), disc_name, length, &needed))
+    return copy_unchanged(disc_name, length, out, capacity, converted);
+  *converted = needed + 1 <= capacity;
+  if (!*converted) return false;
+  convert_into(from_cp932(), disc_name, length, out);
+  return true;
 }
 
 }  // namespace host

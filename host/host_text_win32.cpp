@@ -2,6 +2,8 @@
 // to fail rather than substitute, so no character is silently replaced.
 #include <windows.h>
 
+#include <cstring>
+
 #include "host/host_text.h"
 
 #ifndef WC_ERR_INVALID_CHARS
@@ -80,6 +82,24 @@ bool cp1252_to_utf8(const std::string& cp1252, std::string* utf8) {
   }
   *utf8 = std::move(converted);
   return true;
+}
+
+// The ANSI file functions already take and give names in the system code
+// page, the one images hold: names pass unchanged both ways.
+static bool copy_name(const char* name, char* out, size_t capacity, bool* converted) {
+  size_t length = std::strlen(name);
+  *converted = length + 1 <= capacity;
+  if (!*converted) return false;
+  std::memcpy(out, name, length + 1);
+  return true;
+}
+
+bool disc_name_from_host_name(const char* host_name, char* out, size_t capacity, bool* converted) {
+  return copy_name(host_name, out, capacity, converted);
+}
+
+bool host_name_from_disc_name(const char* disc_name, char* out, size_t capacity, bool* converted) {
+  return copy_name(disc_name, out, capacity, converted);
 }
 
 }  // namespace host

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "host/host_text.h"
+
 namespace {
 
 constexpr uint32_t COPY_BLOCK = 4096;
@@ -19,16 +21,20 @@ bool require_mounted() {
   return false;
 }
 
-// folder + separator + name into out (ISO_HOST_PATH_CAPACITY bytes).
+// folder + separator + the host's form of an image name into out
+// (ISO_HOST_PATH_CAPACITY bytes). The limit applies to the path as built,
+// which on a UTF-8 host is longer than the image's code page 932 name.
 bool join_host_path(char* out, const char* folder, const char* name) {
-  size_t a = std::strlen(folder), b = std::strlen(name);
-  if (a + 1 + b >= size_t(ISO_HOST_PATH_CAPACITY)) {
+  size_t a = std::strlen(folder);
+  bool converted = false;
+  if (a + 1 >= size_t(ISO_HOST_PATH_CAPACITY) ||
+      !host::host_name_from_disc_name(name, out + a + 1, size_t(ISO_HOST_PATH_CAPACITY) - a - 1,
+                                      &converted)) {
     g_reader.error = IsoErrPathTooLong;
     return false;
   }
   std::memcpy(out, folder, a);
   out[a] = host::PATH_SEPARATOR;
-  std::memcpy(out + a + 1, name, b + 1);
   return true;
 }
 

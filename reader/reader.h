@@ -110,7 +110,9 @@ const char* IsoErrorTextFor(int code);
 bool IsoCopyRange(const char* destination, uint32_t firstByte, uint32_t length);
 bool IsoExtractFile(const char* imagePath, const char* destinationFile);
 // "/" extracts the whole file system straight into destinationFolder; another
-// folder is extracted as destinationFolder/<its name>/...
+// folder is extracted as destinationFolder/<its name>/... Each image name
+// becomes the host's name for it (host::host_name_from_disc_name: UTF-8 on
+// POSIX hosts), and fileStarted reports the host path so built.
 bool IsoExtractDirectory(const char* imagePath, const char* destinationFolder);
 bool IsoExtractChildren(const FstNode* first, const char* destinationFolder);
 bool IsoExtractBootData(const char* destination);
