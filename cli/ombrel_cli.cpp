@@ -39,6 +39,10 @@ void print_error(const std::string& text) {
 // The reader's text for its last code, in UTF-8, with the code.
 // A host path quoted for a message.
 std::string shown(const std::string& path) { return "'" + host_path_for_display(path) + "'"; }
+// An in-image path quoted for a message, its names in UTF-8.
+std::string shown_in_image(const std::string& path) {
+  return "'" + image_path_for_display(path) + "'";
+}
 
 std::string reader_error() {
   return system_text_utf8(IsoGetErrorText()) + " (code " + std::to_string(IsoGetLastError()) + ")";
@@ -112,7 +116,7 @@ int run_list() {
   }
   const FstNode* node = find_entry(path);
   if (!node) {
-    print_error("'" + path + "' is neither a folder nor a file in the image");
+    print_error(shown_in_image(path) + " is neither a folder nor a file in the image");
     return EXIT_OMBREL_FAILED;
   }
   if (!node->isDirectory) return finish_output(entry_line(*node, path));
@@ -141,7 +145,7 @@ int run_extract() {
   uint32_t offset = 0, size = 0;
   bool is_file = !folder && IsoFindFile(path.c_str(), &offset, &size, 1);
   if (!folder && !is_file) {
-    print_error("'" + path + "' is neither a folder nor a file in the image");
+    print_error(shown_in_image(path) + " is neither a folder nor a file in the image");
     return EXIT_OMBREL_FAILED;
   }
 
@@ -149,7 +153,8 @@ int run_extract() {
   std::string name = folder ? (path == "/" ? std::string() : std::string(folder->name))
                             : last_path_component(path);
   if (path != "/" && !IsoIsSafeHostName(name.c_str())) {
-    print_error("'" + path + "' has a name that cannot be used as a file name here; nothing extracted");
+    print_error(shown_in_image(path) +
+                " has a name that cannot be used as a file name here; nothing extracted");
     return EXIT_OMBREL_FAILED;
   }
   std::string target = path == "/" ? dest : join_host_path(dest, name);
@@ -161,8 +166,8 @@ int run_extract() {
     }
     check_extraction(folder->firstChild, path, target, &check);
     if (!check.unsafe_entry.empty()) {
-      print_error("'" + check.unsafe_entry +
-                  "' has a name that cannot be used as a file name here; nothing extracted");
+      print_error(shown_in_image(check.unsafe_entry) +
+                  " has a name that cannot be used as a file name here; nothing extracted");
       return EXIT_OMBREL_FAILED;
     }
     if (!check.conflict.empty()) {
@@ -189,7 +194,8 @@ int run_extract() {
   IsoSetCallbacks(nullptr, nullptr, nullptr, nullptr);
   if (!ok) {
     std::string where = g_last_started.empty() ? "" : " (at " + shown(g_last_started) + ")";
-    print_error("cannot extract '" + path + "' into " + shown(dest) + ": " + reader_error() + where);
+    print_error("cannot extract " + shown_in_image(path) + " into " + shown(dest) + ": " +
+                reader_error() + where);
     return EXIT_OMBREL_FAILED;
   }
   return EXIT_OMBREL_OK;
@@ -254,6 +260,8 @@ int main(int argc, char** argv) {
     std::fputs(ombrel_usage(), stdout);
     return EXIT_OMBREL_OK;
   }
+  // Names inside images are code page 932; the path is looked up as such.
+  g_options.image_path = image_path_from_host_text(g_options.image_path);
 
   IsoReset();
   if (!IsoMount(g_options.image.c_str(), g_options.strict_size ? 0 : 1)) {

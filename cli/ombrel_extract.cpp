@@ -4,8 +4,10 @@
 
 #include <sys/stat.h>
 
+#include "cli/ombrel_options.h"
 #include "cli/ombrel_output.h"
 #include "host/host_fs.h"
+#include "host/host_text.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -56,11 +58,20 @@ bool make_folders(const std::string& path) {
   return host_path_kind(path) == HostPathKind::Folder;
 }
 
+namespace {
+
+// An image's name as the reader names the host file it writes.
+std::string host_name_of(const std::string& disc_name) {
+  std::vector<char> host_name(3 * disc_name.size() + 1);
+  bool converted = false;
+  host::host_name_from_disc_name(disc_name.c_str(), host_name.data(), host_name.size(), &converted);
+  return host_name.data();
+}
+
+}  // namespace
+
 std::string join_host_path(const std::string& folder, const std::string& relative) {
-  std::string out = folder;
-  out += host::PATH_SEPARATOR;
-  for (char c : relative) out += c == '/' ? host::PATH_SEPARATOR : c;
-  return out;
+  return folder + host::PATH_SEPARATOR + map_path_names(relative, host::PATH_SEPARATOR, host_name_of);
 }
 
 void check_extraction(const FstNode* first, const std::string& image_folder,

@@ -18,7 +18,8 @@ HostPathKind host_path_kind(const std::string& path);
 bool make_folders(const std::string& path);
 
 // A host folder joined with a relative in-image path ("a/b"), using the host's
-// separator.
+// separator and the host's form of each name (UTF-8 on POSIX hosts), as the
+// reader's extraction names what it writes.
 std::string join_host_path(const std::string& folder, const std::string& relative);
 
 struct ExtractionCheck {

@@ -2,6 +2,9 @@
 #include "cli/ombrel_options.h"
 
 #include <cstring>
+#include <vector>
+
+#include "host/host_text.h"
 
 namespace {
 
@@ -42,7 +45,8 @@ const char* ombrel_usage() {
       "  ls [-R] IMAGE [PATH]       the entries of the folder PATH (default /), or\n"
       "                             with -R of its whole subtree, one per line:\n"
       "                             KIND<TAB>SIZE<TAB>OFFSET<TAB>PATH, KIND d or f,\n"
-      "                             SIZE and OFFSET in decimal (0 for folders)\n"
+      "                             SIZE and OFFSET in decimal (0 for folders),\n"
+      "                             names decoded from Shift-JIS to UTF-8\n"
       "  extract IMAGE PATH DEST    PATH / writes the whole file system into DEST;\n"
       "                             a folder writes DEST/name with all it holds; a\n"
       "                             file writes DEST/name\n"
@@ -205,4 +209,29 @@ bool canonical_image_path(const std::string& path, std::string* canonical, std::
 std::string last_path_component(const std::string& canonical) {
   size_t slash = canonical.rfind('/');
   return slash == std::string::npos ? canonical : canonical.substr(slash + 1);
+}
+
+std::string map_path_names(const std::string& path, char separator,
+                           std::string (*convert)(const std::string& name)) {
+  std::string out;
+  size_t start = 0;
+  for (;;) {
+    size_t slash = path.find('/', start);
+    size_t end = slash == std::string::npos ? path.size() : slash;
+    out += convert(path.substr(start, end - start));
+    if (slash == std::string::npos) return out;
+    out += separator;
+    start = slash + 1;
+  }
+}
+
+static std::string disc_name_of(const std::string& host_name) {
+  std::vector<char> disc_name(host_name.size() + 1);
+  bool converted = false;
+  host::disc_name_from_host_name(host_name.c_str(), disc_name.data(), disc_name.size(), &converted);
+  return disc_name.data();
+}
+
+std::string image_path_from_host_text(const std::string& canonical) {
+  return map_path_names(canonical, '/', disc_name_of);
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/ombrel_options.h"
 #include "disc/disc_format.h"
 #include "host/host_text.h"
 
@@ -71,6 +72,19 @@ std::string host_path_for_display(const std::string& path) {
 #endif
 }
 
+namespace {
+
+std::string display_name(const std::string& name) {
+  std::string utf8;
+  return escape_controls(host::cp932_to_utf8(name, &utf8) ? utf8 : name);
+}
+
+}  // namespace
+
+std::string image_path_for_display(const std::string& image_path) {
+  return map_path_names(image_path, '/', display_name);
+}
+
 std::string system_text_utf8(const char* cp932) {
   std::string utf8;
   if (!cp932) return utf8;
@@ -100,11 +114,10 @@ void append_decimal(std::string* out, uint32_t n) {
   while (count) *out += digits[--count];
 }
 
-// One listing line: path is prefix followed by name (either may be empty).
-// Lines are appended in place: a full listing of thousands of entries makes
-// no string per line.
+// One listing line: the path is prefix (already in display form) followed
+// by name, an in-image path decoded here. Lines are appended in place.
 void append_entry_line(std::string* out, const FstNode& node, const std::string& prefix,
-                       const char* name) {
+                       const std::string& name) {
   *out += node.isDirectory ? 'd' : 'f';
   *out += '\t';
   append_decimal(out, node.isDirectory ? 0 : node.size);
@@ -112,7 +125,7 @@ void append_entry_line(std::string* out, const FstNode& node, const std::string&
   append_decimal(out, node.isDirectory ? 0 : node.offset);
   *out += '\t';
   *out += prefix;
-  *out += name;
+  *out += image_path_for_display(name);
   *out += '\n';
 }
 
@@ -120,7 +133,7 @@ void append_entry_line(std::string* out, const FstNode& node, const std::string&
 
 std::string entry_line(const FstNode& node, const std::string& image_path) {
   std::string line;
-  append_entry_line(&line, node, image_path, "");
+  append_entry_line(&line, node, "", image_path);
   return line;
 }
 
@@ -175,7 +188,8 @@ const FstNode* find_entry(const std::string& canonical_path) {
 std::string list_entries(const FstNode* first_child, const std::string& folder_path,
                          bool recursive) {
   // Every entry's path is the folder's path and "/" followed by its names.
-  const std::string prefix = folder_path == "/" || folder_path.empty() ? "/" : folder_path + "/";
+  const std::string prefix = image_path_for_display(
+      folder_path == "/" || folder_path.empty() ? "/" : folder_path + "/");
   std::string out;
   if (!recursive) {
     for (const FstNode* node = first_child; node; node = node->next) {
@@ -184,7 +198,7 @@ std::string list_entries(const FstNode* first_child, const std::string& folder_p
     return out;
   }
   walk_entries(first_child, [&](const FstNode& node, const std::string& relative) {
-    append_entry_line(&out, node, prefix, relative.c_str());
+    append_entry_line(&out, node, prefix, relative);
   });
   return out;
 }

@@ -30,6 +30,11 @@ std::string escape_controls(const std::string& text);
 // page, converted to UTF-8; elsewhere unchanged.
 std::string host_path_for_display(const std::string& path);
 
+// An in-image path for display: each name decoded from code page 932 to
+// UTF-8 (a name that does not decode keeps its bytes), control characters
+// escaped so that a listing keeps one entry per line.
+std::string image_path_for_display(const std::string& image_path);
+
 // One of the system's own texts (code page 932, such as the reader's error
 // texts) in UTF-8.
 std::string system_text_utf8(const char* cp932);
@@ -42,7 +47,7 @@ std::string system_text_utf8(const char* cp932);
 std::string child_image_path(const std::string& folder_path, const std::string& name);
 
 // "KIND<TAB>SIZE<TAB>OFFSET<TAB>PATH\n": KIND d or f, SIZE and OFFSET in
-// decimal, 0 for folders. The path goes out as its bytes.
+// decimal, 0 for folders. The path is shown as image_path_for_display shows it.
 std::string entry_line(const FstNode& node, const std::string& image_path);
 
 // Visits the sibling list starting at first and, depth first in table order,

@@ -232,6 +232,7 @@ int main(int argc, char** argv) {
     return EXIT_BUILD_FAILED;
   }
   arm_signal_cleanup();
+  for (const std::string& w : name_form_warnings(builder_tree())) print_note("warning: " + w);
   for (const std::string& w :
        reader_limit_warnings(builder_tree(), 1 + builder_file_count() + builder_directory_count())) {
     print_note("warning: " + w);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/host_fs.h"
 #include "host/host_text.h"
 
 // A host path for the terminal: on POSIX hosts its bytes are already the
@@ -363,6 +364,37 @@ static void collect_long_names(const SourceNode* first, std::vector<const Source
     if (std::strlen(node->name) >= FST_NAME_BLOCK) found->push_back(node);
     if (node->is_directory) collect_long_names(node->first_child, found);
   }
+}
+
+// Nodes whose host name has no disc form. The host name is the full path's
+// last component: a POSIX name never holds the separator, and on Windows
+// every name has its form.
+static void collect_unconverted_names(const SourceNode* first,
+                                      std::vector<const SourceNode*>* found) {
+  for (const SourceNode* node = first; node; node = node->next_sibling) {
+    const char* separator = std::strrchr(node->full_path, host::PATH_SEPARATOR);
+    const char* host_name = separator ? separator + 1 : node->full_path;
+    std::vector<char> disc_name(std::strlen(host_name) + 1);
+    bool converted = false;
+    host::disc_name_from_host_name(host_name, disc_name.data(), disc_name.size(), &converted);
+    if (!converted) found->push_back(node);
+    if (node->is_directory) collect_unconverted_names(node->first_child, found);
+  }
+}
+
+std::vector<std::string> name_form_warnings(const SourceNode* root) {
+  std::vector<const SourceNode*> names;
+  if (root) collect_unconverted_names(root->first_child, &names);
+  std::vector<std::string> warnings;
+  for (size_t i = 0; i < names.size() && i < 3; ++i) {
+    warnings.push_back("the name of '" + host_path_for_display(names[i]->full_path) +
+                       "' has no Shift-JIS form; it is stored as its bytes, which other "
+                       "programs show garbled");
+  }
+  if (names.size() > 3) {
+    warnings.push_back(std::to_string(names.size() - 3) + " more names have no Shift-JIS form");
+  }
+  return warnings;
 }
 
 std::vector<std::string> reader_limit_warnings(const SourceNode* root, uint32_t entry_count) {

@@ -63,6 +63,12 @@ bool options_to_build_settings(const TrelvikOptions& options, BuildSettings* set
 // will refuse it. Names are shown by their host paths, at most three.
 std::vector<std::string> reader_limit_warnings(const SourceNode* root, uint32_t entry_count);
 
+// Warnings for names that have no code page 932 form and went into the image
+// as their host bytes: other programs show them garbled. Names are shown by
+// their host paths, at most three. None on Windows, whose names are taken in
+// that code page.
+std::vector<std::string> name_form_warnings(const SourceNode* root);
+
 // One line naming what the builder's code means for this build; last_step is
 // the last log line seen (UTF-8), added when it tells which file was involved.
 std::string build_error_message(uint16_t code, const TrelvikOptions& options,

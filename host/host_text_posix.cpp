@@ -65,9 +65,6 @@ bool utf8_to_cp932(const std::string& utf8, std::string* cp932) {
   return true;
 }
 
-bool cp932_to_utf8(const std::string& cp932, std::string* utf8) {
-  return convert("UTF-8", "CP932", nullptr, cp932, utf8);
-}
 
 bool cp1252_to_utf8(const std::string& cp1252, std::string* utf8) {
   return convert("UTF-8", "WINDOWS-1252", "CP1252", cp1252, utf8);
@@ -175,6 +172,15 @@ bool disc_name_from_host_name(const char* host_name, char* out, size_t capacity,
     return copy_unchanged(host_name, length, out, capacity, converted);
   *converted = true;
   return true;
+}
+
+bool cp932_to_utf8(const std::string& cp932, std::string* utf8) {
+  // Listings decode every name of an image: the kept converter saves opening
+  // one per name.
+  iconv_t cd = from_cp932();
+  if (cd == iconv_t(-1)) return false;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  return convert(cd, cp932, utf8);
 }
 
 bool host_name_from_disc_name(const char* disc_name, char* out, size_t capacity, bool* converted) {
