@@ -71,4 +71,100 @@ TEST(HostText, Windows1252MapsToUnicodeAndRefusesItsUndefinedBytes) {
   }
 }
 
+// File names through the name conversions, with a capacity to spare.
+struct NameResult {
+  bool fits;
+  bool converted;
+  std::string name;
+};
+
+NameResult disc_name(const std::string& host_name, size_t capacity = 256) {
+  std::string out(capacity, '\x7F');
+  NameResult r{false, false, ""};
+  r.fits = host::disc_name_from_host_name(host_name.c_str(), &out[0], capacity, &r.converted);
+  if (r.fits) r.name = out.c_str();
+  return r;
+}
+
+NameResult host_name(const std::string& disc_name, size_t capacity = 256) {
+  std::string out(capacity, '\x7F');
+  NameResult r{false, false, ""};
+  r.fits = host::host_name_from_disc_name(disc_name.c_str(), &out[0], capacity, &r.converted);
+  if (r.fits) r.name = out.c_str();
+  return r;
+}
+
+const std::string kDataUtf8 = "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF";  // データ
+const std::string kDataCp932 = "\x83\x66\x81\x5B\x83\x5E";
+
+#ifndef _WIN32
+TEST(HostText, HostNamesBecomeCp932DiscNamesAndBack) {
+  for (const auto& pair : {std::make_pair(kDataUtf8, kDataCp932),
+                           std::make_pair(kNouUtf8 + ".dat", kNouCp932 + ".dat"),
+                           std::make_pair(kSaizuUtf8 + ".bin", kSaizuCp932 + ".bin"),
+                           std::make_pair(std::string("plain.txt"), std::string("plain.txt"))}) {
+    NameResult d = disc_name(pair.first);
+    EXPECT_TRUE(d.fits && d.converted) << pair.first;
+    EXPECT_EQ(d.name, pair.second);
+    NameResult h = host_name(pair.second);
+    EXPECT_TRUE(h.fits && h.converted) << pair.first;
+    EXPECT_EQ(h.name, pair.first);
+  }
+}
+
+TEST(HostText, NamesWithoutAFormInTheOtherCodeAreCopiedUnchanged) {
+  // An emoji, invalid UTF-8, and the yen sign the C library would turn into
+  // the backslash byte.
+  for (const std::string& name : {std::string("\xF0\x9F\x98\x80.txt"), std::string("a\xFF"),
+                                  std::string("\xC2\xA5" "100")}) {
+    NameResult d = disc_name(name);
+    EXPECT_TRUE(d.fits);
+    EXPECT_FALSE(d.converted);
+    EXPECT_EQ(d.name, name);
+  }
+  // A lead byte without its trail byte, and bytes code page 932 leaves unused.
+  for (const std::string& name : {std::string("ab\x81"), std::string("\xFF\xFE")}) {
+    NameResult h = host_name(name);
+    EXPECT_TRUE(h.fits);
+    EXPECT_FALSE(h.converted);
+    EXPECT_EQ(h.name, name);
+  }
+}
+
+TEST(HostText, NameConversionsRespectTheCapacityOfTheConvertedName) {
+  // データ: 6 bytes in code page 932, 9 in UTF-8; half-width ｻｲｽﾞ: 4 and 12.
+  EXPECT_EQ(disc_name(kDataUtf8, 7).name, kDataCp932);
+  EXPECT_FALSE(disc_name(kDataUtf8, 6).fits);
+  EXPECT_EQ(host_name(kSaizuCp932, 13).name, kSaizuUtf8);
+  EXPECT_FALSE(host_name(kSaizuCp932, 12).fits);
+  EXPECT_FALSE(host_name(kSaizuCp932, 5).fits);
+  // A name kept unchanged needs its own length.
+  EXPECT_EQ(host_name("ab\x81", 4).name, "ab\x81");
+  EXPECT_FALSE(host_name("ab\x81", 3).fits);
+  // Longer than one conversion piece.
+  std::string long_utf8, long_cp932;
+  for (int i = 0; i < 200; ++i) {
+    long_utf8 += kDataUtf8;
+    long_cp932 += kDataCp932;
+  }
+  EXPECT_EQ(disc_name(long_utf8, 4096).name, long_cp932);
+  EXPECT_EQ(host_name(long_cp932, 4096).name, long_utf8);
+  // One character beyond the end of a long name is still checked.
+  EXPECT_FALSE(disc_name(long_utf8 + "\xF0\x9F\x98\x80", 4096).converted);
+}
+#else
+TEST(HostText, WindowsNamesPassUnchangedBothWays) {
+  // The ANSI file functions already give and take code page 932.
+  for (const std::string& name : {kDataCp932, kNouCp932 + ".dat", std::string("ab\x81")}) {
+    NameResult d = disc_name(name);
+    EXPECT_TRUE(d.fits && d.converted);
+    EXPECT_EQ(d.name, name);
+    NameResult h = host_name(name);
+    EXPECT_TRUE(h.fits && h.converted);
+    EXPECT_EQ(h.name, name);
+  }
+  EXPECT_FALSE(host_name(kDataCp932, 6).fits);
+}
+#endif
+
 }  // namespace
