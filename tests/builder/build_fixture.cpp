@@ -1,8 +1,12 @@
 #include "builder/build_fixture.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstring>
 
 #include "disc/disc_format.h"
+#include "host/host_fs.h"
 
 namespace {
 BuildFixture* g_recording = nullptr;
@@ -97,3 +101,65 @@ std::vector<std::string> BuildFixture::log_lines() const {
 }
 
 uint32_t be32_at(const std::vector<uint8_t>& bytes, size_t offset) { return read_be32(&bytes.at(offset + 3) - 3); }
+
+void make_host_folder(const std::string& path) {
+  if (!host::make_directory(path.c_str())) ADD_FAILURE() << "cannot make folder " << path;
+}
+
+void write_host_file(const std::string& path, const std::vector<uint8_t>& bytes) {
+  host::File* f = host::file_create(path.c_str());
+  if (!f) {
+    ADD_FAILURE() << "cannot create " << path;
+    return;
+  }
+  if (!host::file_write(f, bytes.data(), bytes.size())) ADD_FAILURE() << "cannot write " << path;
+  host::file_close(f);
+}
+
+std::vector<uint8_t> read_host_file(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  host::File* f = host::file_open_read(path.c_str());
+  uint64_t length = 0;
+  if (!f || !host::file_length(f, &length)) {
+    ADD_FAILURE() << "cannot read " << path;
+    if (f) host::file_close(f);
+    return bytes;
+  }
+  bytes.resize(size_t(length));
+  if (length > 0 && !host::file_read(f, bytes.data(), bytes.size())) ADD_FAILURE() << "cannot read " << path;
+  host::file_close(f);
+  return bytes;
+}
+
+static void list_host_folder(const std::string& folder, const std::string& rel,
+                             std::vector<std::string>* out) {
+  host::DirListing* listing = host::dir_open(folder.c_str());
+  if (!listing) {
+    ADD_FAILURE() << "cannot list " << folder;
+    return;
+  }
+  std::vector<std::string> names;
+  const char* name = nullptr;
+  while (host::dir_next(listing, &name) == host::ListStep::Entry) {
+    if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0) names.push_back(name);
+  }
+  host::dir_close(listing);
+  for (const std::string& n : names) {
+    std::string path = folder + host::PATH_SEPARATOR + n;
+    if (host::is_directory(path.c_str())) {
+      out->push_back("d " + rel + "/" + n);
+      list_host_folder(path, rel + "/" + n, out);
+    } else {
+      uint64_t length = 0;
+      host::measure_file(path.c_str(), &length);
+      out->push_back("f " + rel + "/" + n + " " + std::to_string(length));
+    }
+  }
+}
+
+std::vector<std::string> host_tree_listing(const std::string& folder) {
+  std::vector<std::string> out;
+  list_host_folder(folder, "", &out);
+  std::sort(out.begin(), out.end());
+  return out;
+}

@@ -50,3 +50,13 @@ class BuildFixture {
 
 // Big-endian 32-bit number at an offset of a byte vector.
 uint32_t be32_at(const std::vector<uint8_t>& bytes, size_t offset);
+
+// Host files and folders by their host names (UTF-8 on POSIX hosts, the ANSI
+// code page on Windows), through the host layer the engines use, so that
+// names the standard library would convert arrive as they are.
+void make_host_folder(const std::string& path);
+void write_host_file(const std::string& path, const std::vector<uint8_t>& bytes);
+std::vector<uint8_t> read_host_file(const std::string& path);
+// "d rel" and "f rel size" for everything below folder, rel joined with "/"
+// from the host's own names, sorted.
+std::vector<std::string> host_tree_listing(const std::string& folder);

@@ -249,3 +249,46 @@ TEST(ReaderExtractGuards, NamesThatWouldLeaveTheFolderAreNeverUsed) {
   EXPECT_TRUE(IsoIsSafeHostName("a.b"));
   EXPECT_TRUE(IsoIsSafeHostName(".hidden"));
 }
+
+#ifndef _WIN32
+// On a UTF-8 host each name is written in UTF-8, and the path limit holds for
+// the path so built, which is longer than the image's names.
+TEST(ReaderExtractGuards, NamesAreWrittenInUtf8AndThePathLimitCountsThem) {
+  const std::string saizu_cp932 = "\xBB\xB2\xBD\xDE";  // ｻｲｽﾞ, 4 bytes; 12 in UTF-8
+  const std::string saizu_utf8 = "\xEF\xBD\xBB\xEF\xBD\xB2\xEF\xBD\xBD\xEF\xBE\x9E";
+  std::string folder_cp932, folder_utf8;  // 60 bytes in the image, 180 on the host
+  for (int i = 0; i < 15; ++i) {
+    folder_cp932 += saizu_cp932;
+    folder_utf8 += saizu_utf8;
+  }
+  const std::string raw = "\xFF.bin";  // not code page 932: kept as it is
+  ReaderFixture fx;
+  RawImage image;
+  std::vector<uint8_t> bytes = patterned_bytes(300, 5);
+  uint32_t at = image.add_data(bytes);
+  image.write_table({dir_entry(folder_cp932, 3), file_entry(raw, at, 300)});
+  ASSERT_TRUE(fx.mount(image));
+  fx.record_callbacks();
+
+  // A destination of the given length, made of folders of at most 200 bytes.
+  auto destination = [&](size_t length) {
+    std::string path = fx.scratch.at(std::to_string(length));
+    while (path.size() < length)
+      path += "/" + std::string(std::min<size_t>(200, length - path.size() - 1), 'd');
+    fs::create_directories(path);
+    return path;
+  };
+  // 400 + 1 + 60 fits the 511 bytes; 400 + 1 + 180 does not.
+  std::string too_deep = destination(400);
+  EXPECT_FALSE(IsoExtractDirectory("/", too_deep.c_str()));
+  EXPECT_EQ(IsoGetLastError(), IsoErrPathTooLong);
+  EXPECT_TRUE(fs::is_empty(too_deep));
+
+  std::string dest = destination(300);
+  fx.events.clear();
+  ASSERT_TRUE(IsoExtractDirectory("/", dest.c_str())) << IsoGetLastError();
+  std::string written = dest + "/" + folder_utf8 + "/" + raw;
+  EXPECT_EQ(read_file(written), bytes);
+  EXPECT_EQ(fx.events.front(), "start:" + written);
+}
+#endif

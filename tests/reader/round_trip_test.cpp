@@ -9,6 +9,7 @@
 
 #include "builder/build_fixture.h"
 #include "disc/disc_format.h"
+#include "host/host_fs.h"
 #include "reader/raw_image.h"
 
 namespace fs = std::filesystem;
@@ -134,4 +135,55 @@ TEST(ReaderRoundTrip, AMaximisedImageMountsWithTheStrictSizeRule) {
   BuildFixture fx;
   fx.add_file("one/two.bin", 5000, 8);
   check_round_trip(fx, true);
+}
+
+// Names as this host's file functions spell them, and as the image holds them.
+#ifdef _WIN32
+#define HOST_NAME(cp932, utf8) cp932
+#else
+#define HOST_NAME(cp932, utf8) utf8
+#endif
+
+TEST(ReaderRoundTrip, JapaneseNamesComeBackAsTheHostSpellsThem) {
+  const std::string sep(1, host::PATH_SEPARATOR);
+  const std::string data = HOST_NAME("\x83\x66\x81\x5B\x83\x5E", "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF");
+  const std::string hajimeni = HOST_NAME("\x82\xCD\x82\xB6\x82\xDF\x82\xC9.txt",
+                                         "\xE3\x81\xAF\xE3\x81\x98\xE3\x82\x81\xE3\x81\xAB.txt");
+  const std::string nouryoku = HOST_NAME("\x94\x5C\x97\xCD.dat", "\xE8\x83\xBD\xE5\x8A\x9B.dat");
+  const std::string saizu = HOST_NAME("\xBB\xB2\xBD\xDE", "\xEF\xBD\xBB\xEF\xBD\xB2\xEF\xBD\xBD\xEF\xBE\x9E");
+  BuildFixture fx;
+  make_host_folder(fx.base + sep + data);
+  write_host_file(fx.base + sep + data + sep + hajimeni, test_support::patterned_bytes(5000, 2));
+  write_host_file(fx.base + sep + nouryoku, test_support::patterned_bytes(10, 3));
+  make_host_folder(fx.base + sep + saizu);
+  write_host_file(fx.base + sep + saizu + sep + nouryoku, test_support::patterned_bytes(4097, 4));
+  ASSERT_TRUE(fx.build()) << fx.error;
+  builder_reset();
+
+  ReaderFixture reader;
+  ASSERT_TRUE(reader.mount_path(fx.output)) << IsoGetLastError();
+  // Looked up by their code page 932 names.
+  EXPECT_NE(IsoFindDirectory("/\x83\x66\x81\x5B\x83\x5E", 0), nullptr);
+  uint32_t offset = 0, size = 0;
+  EXPECT_TRUE(IsoFindFile("/\xBB\xB2\xBD\xDE/\x94\x5C\x97\xCD.dat", &offset, &size, 1));
+  EXPECT_EQ(size, 4097u);
+
+  std::string out = reader.scratch.at("all");
+  make_host_folder(out);
+  reader.record_callbacks();
+  ASSERT_TRUE(IsoExtractDirectory("/", out.c_str())) << IsoGetLastError();
+  EXPECT_EQ(host_tree_listing(out), host_tree_listing(fx.base));
+  for (const std::string& file : {data + sep + hajimeni, nouryoku, saizu + sep + nouryoku})
+    EXPECT_EQ(read_host_file(out + sep + file), read_host_file(fx.base + sep + file)) << file;
+  // The start of each file names the host path written.
+  EXPECT_NE(std::find(reader.events.begin(), reader.events.end(),
+                      "start:" + out + sep + data + sep + hajimeni),
+            reader.events.end());
+
+  // One folder under its own name.
+  std::string one = reader.scratch.at("one");
+  make_host_folder(one);
+  ASSERT_TRUE(IsoExtractDirectory("/\x83\x66\x81\x5B\x83\x5E", one.c_str())) << IsoGetLastError();
+  EXPECT_EQ(host_tree_listing(one),
+            (std::vector<std::string>{"d /" + data, "f /" + data + "/" + hajimeni + " 5000"}));
 }
