@@ -536,3 +536,54 @@ TEST_F(OmbrelCliProcess, UsageErrorsAndHelp) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(OmbrelCliJapaneseNames, ListedAndExtractedUnderTheirUtf8Names) {
+  const std::string data = "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF";  // データ
+  const std::string hajimeni = "\xE3\x81\xAF\xE3\x81\x98\xE3\x82\x81\xE3\x81\xAB.txt";  // はじめに.txt
+  const std::string emoji = "\xF0\x9F\x98\x80.txt";  // kept as its bytes in the image
+  ScratchDir dir;
+  const fs::path base = dir.path() / "base";
+  test_support::write_file(base / data / hajimeni, test_support::patterned_bytes(5000, 4));
+  test_support::write_file(base / emoji, std::string("smile"));
+  const std::string image = dir.at("names.gcm");
+  build_image(base, image);
+
+  ToolRun all = ombrel({"ls", "-R", image});
+  ASSERT_EQ(all.status, 0) << all.err;
+  std::vector<std::string> paths;
+  for (const ListLine& l : parse_listing(all.out)) paths.push_back(l.path);
+  std::sort(paths.begin(), paths.end());
+  EXPECT_EQ(paths, (std::vector<std::string>{"/" + data, "/" + data + "/" + hajimeni, "/" + emoji}));
+
+  // Paths typed in UTF-8 find the entries.
+  ToolRun folder = ombrel({"ls", image, "/" + data});
+  ASSERT_EQ(folder.status, 0) << folder.err;
+  ASSERT_EQ(parse_listing(folder.out).size(), 1u) << folder.out;
+  EXPECT_EQ(parse_listing(folder.out)[0].path, "/" + data + "/" + hajimeni);
+  ToolRun missing = ombrel({"ls", image, "/" + data + "/nothing"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_TRUE(contains(missing.err, "'/" + data + "/nothing' is neither a folder nor a file"))
+      << missing.err;
+
+  ToolRun whole = ombrel({"extract", image, "/", dir.at("out")});
+  ASSERT_EQ(whole.status, 0) << whole.err;
+  expect_same_tree(base, dir.at("out"));
+  ToolRun one = ombrel({"extract", image, "/" + data + "/" + hajimeni, dir.at("one")});
+  ASSERT_EQ(one.status, 0) << one.err;
+  EXPECT_EQ(test_support::read_file(dir.path() / "one" / hajimeni),
+            test_support::read_file(base / data / hajimeni));
+  ToolRun sub = ombrel({"extract", image, "/" + data, dir.at("sub")});
+  ASSERT_EQ(sub.status, 0) << sub.err;
+  expect_same_tree(base / data, dir.path() / "sub" / data);
+
+  // A failure names the file it stopped at by its host path.
+  fs::create_directories(dir.path() / "blocked" / data / hajimeni);
+  ToolRun blocked = ombrel({"extract", image, "/" + data, dir.at("blocked")});
+  EXPECT_EQ(blocked.status, 1);
+  EXPECT_TRUE(contains(blocked.err, "'" + dir.at("blocked/" + data + "/" + hajimeni) + "' exists"))
+      << blocked.err;
+}
+
+}  // namespace

@@ -154,6 +154,10 @@ TEST(OmbrelExtract, ProgressFollowsTheReadersCallbacks) {
 TEST(OmbrelExtract, HostPathsJoinWithTheHostSeparator) {
   std::string sep(1, host::PATH_SEPARATOR);
   EXPECT_EQ(join_host_path("out", "a/b/c.bin"), "out" + sep + "a" + sep + "b" + sep + "c.bin");
+  // Each image name as the reader writes it: UTF-8 here, unchanged when it
+  // is not Shift-JIS.
+  EXPECT_EQ(join_host_path("out", "\x83\x66\x81\x5B\x83\x5E/x\x81"),
+            "out" + sep + "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF" + sep + "x\x81");
 }
 
 }  // namespace

@@ -126,4 +126,12 @@ TEST(OmbrelOptions, LastComponentOfAPath) {
   EXPECT_EQ(last_path_component("/"), "");
 }
 
+TEST(OmbrelOptions, TypedPathsAreSpelledInShiftJisWhereTheyCanBe) {
+  const std::string data_utf8 = "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF";  // データ
+  const std::string emoji = "\xF0\x9F\x98\x80.txt";  // no Shift-JIS form: as typed
+  EXPECT_EQ(image_path_from_host_text("/" + data_utf8 + "/" + emoji + "/plain"),
+            "/\x83\x66\x81\x5B\x83\x5E/" + emoji + "/plain");
+  EXPECT_EQ(image_path_from_host_text("/"), "/");
+}
+
 }  // namespace

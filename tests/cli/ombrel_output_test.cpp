@@ -174,4 +174,24 @@ TEST(OmbrelOutput, BannerTextsDecodeByKind) {
   EXPECT_NE(text.find("Dutch:\n  Short name:  \xC6\x92T\n"), std::string::npos) << text;
 }
 
+TEST(OmbrelOutput, ImageNamesAreShownOneByOneInUtf8) {
+  const std::string data_cp932 = "\x83\x66\x81\x5B\x83\x5E";  // データ
+  const std::string data_utf8 = "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF";
+  // A name that does not decode keeps its bytes without spoiling the others.
+  EXPECT_EQ(image_path_for_display("/" + data_cp932 + "/ab\x81/" + data_cp932),
+            "/" + data_utf8 + "/ab\x81/" + data_utf8);
+  EXPECT_EQ(image_path_for_display("/a\nb\tc"), "/a\\nb\\tc");
+  EXPECT_EQ(image_path_for_display("/"), "/");
+
+  Tree t;
+  FstNode* folder = t.add(t.root(), data_cp932, true);
+  t.add(folder, "\x94\x5C\x97\xCD.dat", false, 5, 500);  // 能力.dat, a 0x5C second byte
+  EXPECT_EQ(list_entries(t.root()->firstChild, "/", true),
+            "d\t0\t0\t/" + data_utf8 + "\n"
+            "f\t5\t500\t/" + data_utf8 + "/\xE8\x83\xBD\xE5\x8A\x9B.dat\n");
+  EXPECT_EQ(list_entries(folder->firstChild, "/" + data_cp932, false),
+            "f\t5\t500\t/" + data_utf8 + "/\xE8\x83\xBD\xE5\x8A\x9B.dat\n");
+  EXPECT_EQ(entry_line(*folder, "/" + data_cp932), "d\t0\t0\t/" + data_utf8 + "\n");
+}
+
 }  // namespace

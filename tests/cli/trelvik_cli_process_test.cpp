@@ -252,3 +252,37 @@ TEST(TrelvikCliProcess, TerminationDuringTheWriteRemovesTheIncompleteImage) {
 }
 
 }  // namespace
+
+TEST(TrelvikCliProcess, JapaneseNamesAreStoredInShiftJisAndUnconvertibleOnesNamed) {
+  Inputs in;
+  const std::string data_utf8 = "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF";  // データ
+  const std::string data_cp932 = "\x83\x66\x81\x5B\x83\x5E";
+  // 31 times "ア" and "a": 63 bytes in the image (the most the explorer
+  // reads), 94 in UTF-8.
+  std::string long_utf8;
+  for (int i = 0; i < 31; ++i) long_utf8 += "\xE3\x82\xA2";
+  long_utf8 += "a";
+  const std::string emoji = "\xF0\x9F\x98\x80.txt";
+  const std::string long_path = in.dir.at("base/" + data_utf8 + "/" + long_utf8);
+  test_support::write_file(long_path, std::string("long"));
+  test_support::write_file(in.dir.at("base/" + emoji), std::string("smile"));
+
+  const std::string out = in.dir.at("out.gcm");
+  CliRun r = run_cli(in.args(out));
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(contains(r.output, "warning: the name of '" + in.dir.at("base/" + emoji) +
+                                     "' has no Shift-JIS form"))
+      << r.output;
+  EXPECT_FALSE(contains(r.output, "bytes long")) << r.output;  // counted in Shift-JIS
+  std::string::size_type first = r.output.find("no Shift-JIS form");
+  EXPECT_EQ(r.output.find("no Shift-JIS form", first + 1), std::string::npos) << r.output;
+  // The log names the file by its host path.
+  EXPECT_TRUE(contains(r.stdout_only, "'" + long_path + "'")) << r.stdout_only;
+
+  std::vector<uint8_t> image = test_support::read_file(out);
+  std::string table(image.begin() + read_be32(&image[0x424]),
+                    image.begin() + read_be32(&image[0x424]) + read_be32(&image[0x428]));
+  EXPECT_TRUE(contains(table, data_cp932 + std::string("\0", 1)));
+  EXPECT_FALSE(contains(table, data_utf8));
+  EXPECT_TRUE(contains(table, emoji));
+}
