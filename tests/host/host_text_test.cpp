@@ -78,20 +78,22 @@ struct NameResult {
   std::string name;
 };
 
-NameResult disc_name(const std::string& host_name, size_t capacity = 256) {
+using NameConversion = bool (*)(const char*, char*, size_t, bool*);
+
+NameResult convert_name(NameConversion conversion, const std::string& name, size_t capacity) {
   std::string out(capacity, '\x7F');
   NameResult r{false, false, ""};
-  r.fits = host::disc_name_from_host_name(host_name.c_str(), &out[0], capacity, &r.converted);
+  r.fits = conversion(name.c_str(), &out[0], capacity, &r.converted);
   if (r.fits) r.name = out.c_str();
   return r;
 }
 
+NameResult disc_name(const std::string& host_name, size_t capacity = 256) {
+  return convert_name(host::disc_name_from_host_name, host_name, capacity);
+}
+
 NameResult host_name(const std::string& disc_name, size_t capacity = 256) {
-  std::string out(capacity, '\x7F');
-  NameResult r{false, false, ""};
-  r.fits = host::host_name_from_disc_name(disc_name.c_str(), &out[0], capacity, &r.converted);
-  if (r.fits) r.name = out.c_str();
-  return r;
+  return convert_name(host::host_name_from_disc_name, disc_name, capacity);
 }
 
 const std::string kDataUtf8 = "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF";  // データ
