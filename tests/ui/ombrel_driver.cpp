@@ -5,16 +5,18 @@
 // extraction command with the real folder browser (the copied files compared
 // with the source trees), the system-area messages, the properties dialog of
 // each banner kind with its banner picture read back from a screenshot, the
-// help message and the about box.
+// help message and the about box; and the copy dialog watched while it copies
+// an image of large files.
 //
 //   ombrel_ui_driver --ombrel EXE --work FOLDER [--exchange FOLDER] [--only NAME]
 //
 // FOLDER holds what the test script prepared: the images (入れ子.gcm,
-// sample.gcm, flat.gcm, euro.gcm, broken.gcm), the trees they were built
-// from (base_nested, base_sample, base_flat, base_euro), apploader.img and
-// main.dol; extractions go to FOLDER\out. With --exchange, screenshots are
-// asked for through that folder (ui_driver.h); the helper there also leaves a
-// PPM copy of each, from which the banner picture's pixels are read.
+// sample.gcm, flat.gcm, euro.gcm, large.gcm, broken.gcm), the trees they
+// were built from (base_nested, base_sample, base_flat, base_euro,
+// base_large), apploader.img and main.dol; extractions go to FOLDER\out.
+// With --exchange, screenshots are asked for through that folder
+// (ui_driver.h); the helper there also leaves a PPM copy of each, from which
+// the banner picture's and the progress bar's pixels are read.
 // Exit status 0 when every check passed.
 #include <windows.h>
 #include <commctrl.h>
@@ -149,6 +151,21 @@ void read_children(const std::vector<uint8_t>& table, uint32_t count, const char
   }
 }
 
+// The tree of an image whose header and table are in `bytes` (the table
+// at fst_offset, which must be set).
+bool read_table(const std::vector<uint8_t>& bytes, Image* image) {
+  if (!check(uint64_t(image->fst_offset) + image->fst_size <= bytes.size() && image->fst_size >= FST_ENTRY_SIZE,
+             "%s: table outside the image", image->path.c_str()))
+    return false;
+  std::vector<uint8_t> table(bytes.begin() + image->fst_offset, bytes.begin() + image->fst_offset + image->fst_size);
+  uint32_t count = read_be32(&table[8]);
+  if (!check(uint64_t(count) * FST_ENTRY_SIZE <= table.size(), "%s: bad entry count", image->path.c_str())) return false;
+  const char* names = reinterpret_cast<const char*>(table.data()) + count * FST_ENTRY_SIZE;
+  size_t names_size = table.size() - count * FST_ENTRY_SIZE;
+  read_children(table, count, names, names_size, 1, count, &image->root, image);
+  return true;
+}
+
 bool load_image(const std::string& path, Image* image) {
   image->path = path;
   if (!check(ui::read_whole_file(path, &image->bytes) && image->bytes.size() >= DISC_HEADER_SIZE,
@@ -156,17 +173,30 @@ bool load_image(const std::string& path, Image* image) {
     return false;
   image->fst_offset = read_be32(&image->bytes[0x424]);
   image->fst_size = read_be32(&image->bytes[0x428]);
-  if (!check(uint64_t(image->fst_offset) + image->fst_size <= image->bytes.size() && image->fst_size >= FST_ENTRY_SIZE,
-             "%s: table outside the image", path.c_str()))
-    return false;
-  std::vector<uint8_t> table(image->bytes.begin() + image->fst_offset,
-                             image->bytes.begin() + image->fst_offset + image->fst_size);
-  uint32_t count = read_be32(&table[8]);
-  if (!check(uint64_t(count) * FST_ENTRY_SIZE <= table.size(), "%s: bad entry count", path.c_str())) return false;
-  const char* names = reinterpret_cast<const char*>(table.data()) + count * FST_ENTRY_SIZE;
-  size_t names_size = table.size() - count * FST_ENTRY_SIZE;
-  read_children(table, count, names, names_size, 1, count, &image->root, image);
-  return true;
+  return read_table(image->bytes, image);
+}
+
+// The tree only, for an image too large to hold: the header, then the bytes
+// up to the table's end (the table lies before the file data).
+bool load_image_table(const std::string& path, Image* image) {
+  image->path = path;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!check(f != nullptr, "cannot read the image %s", cp932_to_utf8(path).c_str())) return false;
+  std::vector<uint8_t> bytes(DISC_HEADER_SIZE);
+  bool read = std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  if (read) {
+    image->fst_offset = read_be32(&bytes[0x424]);
+    image->fst_size = read_be32(&bytes[0x428]);
+    size_t end = size_t(image->fst_offset) + image->fst_size;
+    if (end > bytes.size() && end < (64u << 20)) {
+      size_t have = bytes.size();
+      bytes.resize(end);
+      read = std::fread(bytes.data() + have, 1, end - have, f) == end - have;
+    }
+  }
+  std::fclose(f);
+  return check(read, "cannot read the header and table of %s", cp932_to_utf8(path).c_str()) &&
+         read_table(bytes, image);
 }
 
 const Entry* find_entry(const Entry& folder, const std::string& name) {
@@ -1225,8 +1255,13 @@ struct Capture {
 };
 
 // Takes the screenshot and reads its pixels back; false without a helper.
-bool capture(HWND window, const std::string& shot, Capture* picture) {
-  ui::screenshot(shot, {window}, &picture->area);
+// `as_shown` takes the screen as it is, for a window whose thread is busy.
+bool capture(HWND window, const std::string& shot, Capture* picture, bool as_shown = false) {
+  if (as_shown) {
+    ui::screenshot_as_shown(shot, {window}, &picture->area);
+  } else {
+    ui::screenshot(shot, {window}, &picture->area);
+  }
   if (g_setup.exchange.empty()) {
     note("no screenshot helper: the pixels of %s are not compared", shot.c_str());
     return false;
@@ -1406,6 +1441,115 @@ void scenario_properties() {
   check_properties(kEuro, "properties-euro");
 }
 
+// ---------------------------------------------------------------------------
+// The copy dialog while it copies
+// ---------------------------------------------------------------------------
+
+const char kCopying[] = "コピー中...";
+// An image of a few large files, so a copy lasts long enough to be watched.
+const char kLargeImage[] = "large.gcm";
+const char kLargeBase[] = "base_large";
+
+bool same_colour(const uint8_t* a, const uint8_t* b) { return a && b && a[0] == b[0] && a[1] == b[1] && a[2] == b[2]; }
+
+std::string colour_text(const uint8_t* c) { return c ? format("%d,%d,%d", c[0], c[1], c[2]) : std::string("none"); }
+
+// The progress bar's inside along its middle row in a picture: the pixels
+// from its left to its right end, inside the border.
+std::vector<const uint8_t*> bar_row(HWND bar, const Capture& picture) {
+  RECT r;
+  GetWindowRect(bar, &r);
+  constexpr int BORDER = 2;
+  std::vector<const uint8_t*> row;
+  int y = (r.top + r.bottom) / 2;
+  for (int x = r.left + BORDER; x < r.right - BORDER; ++x) row.push_back(picture.at(x, y));
+  return row;
+}
+
+// Whole-image extraction of the large image, watched from outside while the
+// dialog's thread copies and answers no messages: the dialog is shown with
+// its copying caption, OK disabled and the animation shown, and a picture
+// taken mid-copy shows the bar partly filled. Then the end state and the
+// copied files.
+void scenario_copying() {
+  Image image;
+  if (!load_image_table(g_setup.at(kLargeImage), &image)) return;
+  Ombrel o;
+  if (!o.start(quoted(g_setup.at(kLargeImage)))) return;
+  check_listing(o, image, "/", "large image opened");
+
+  o.command(IDM_EXTRACT_WHOLE_IMAGE);
+  std::string folder = g_setup.out("copying");
+  if (!choose_folder(o, folder)) return;
+
+  // Only calls that need no answer from Ombrel's thread are used until the
+  // copy ends: window lists, styles and the stored caption, and pictures of
+  // the screen. The text line is an edit that keeps its text to itself, so
+  // it cannot be read this way.
+  HWND dialog = nullptr;
+  bool shown = poll([&] { return (dialog = find_copy_dialog(o)) != nullptr; }, 30000);
+  if (!check(shown, "no copy dialog came for the large image")) return;
+  DWORD shown_at = GetTickCount();
+  std::string caption = ui::stored_window_text(dialog);
+  bool copying = caption == kCopying;
+  if (!copying && caption == kCopyDone) {
+    check(false, "the large image's copy ended before the dialog could be watched; make its files larger");
+  } else {
+    check_text(caption, kCopying, "copy dialog caption while copying");
+  }
+  HWND bar = ui::control(dialog, IDC_COPY_BAR);
+  HWND animation = ui::control(dialog, IDC_COPY_ANIMATION);
+  Capture mid;
+  std::vector<const uint8_t*> mid_row;
+  bool partly = false;
+  int attempts = 0;
+  // A picture may fall between two files (bar at 0) or at a file's end (at
+  // 100); another is taken then, while the copy lasts.
+  while (copying && attempts < 6 && !partly) {
+    ++attempts;
+    if (attempts == 1) {
+      check(!ui::is_enabled(dialog, IDOK), "OK disabled while copying");
+      // Shown just after the dialog itself.
+      check(animation && poll([&] { return IsWindowVisible(animation) != FALSE; }, 2000),
+            "animation shown while copying");
+    }
+    if (!capture(dialog, "copying", &mid, true)) break;
+    copying = ui::stored_window_text(dialog) == kCopying;
+    mid_row = bar_row(bar, mid);
+    partly = !mid_row.empty() && !same_colour(mid_row.front(), mid_row.back());
+  }
+  note("copy dialog watched for %.1f s, %d picture(s) taken mid-copy", (GetTickCount() - shown_at) / 1000.0, attempts);
+  if (!g_setup.exchange.empty())
+    check(partly, "no picture taken mid-copy shows the progress bar partly filled (%d taken)", attempts);
+
+  // The end state; the full bar's colour tells which mid-copy pixels were
+  // filled.
+  bool finished = poll([&] { return ui::stored_window_text(dialog) == kCopyDone; }, 120000);
+  if (!check(finished, "the large image's copy did not finish")) return;
+  Capture end;
+  if (partly && capture(dialog, "copying-finished", &end)) {
+    std::vector<const uint8_t*> end_row = bar_row(bar, end);
+    const uint8_t* fill = end_row.empty() ? nullptr : end_row.front();
+    check(same_colour(fill, end_row.back()), "full bar at the end: %s at its left, %s at its right",
+          colour_text(fill).c_str(), colour_text(end_row.back()).c_str());
+    size_t filled = 0;
+    while (filled < mid_row.size() && same_colour(mid_row[filled], fill)) ++filled;
+    size_t rest = filled;
+    while (rest < mid_row.size() && !same_colour(mid_row[rest], fill)) ++rest;
+    note("mid-copy bar filled %zu of %zu pixels", filled, mid_row.size());
+    check(filled > 0 && filled < mid_row.size() && rest == mid_row.size(),
+          "mid-copy bar is filled from its left end to a point short of its right end (%zu of %zu pixels, "
+          "fill %s, then %s)",
+          filled, mid_row.size(), colour_text(fill).c_str(), colour_text(mid_row.empty() ? nullptr : mid_row.back()).c_str());
+  }
+  finish_copy(o, last_file(image.root, folder), true, "extract the large image");
+  ui::folders_equal(folder, g_setup.at(kLargeBase), "large image extracted");
+  // The copies take as much disk as the image; they go at once.
+  for (const Entry& e : image.root.children)
+    if (!e.folder) DeleteFileA((folder + "\\" + e.name).c_str());
+  o.quit();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -1428,6 +1572,7 @@ int main(int argc, char** argv) {
   return ui::run_scenarios({{"browse", scenario_browse},
                             {"open-failure", scenario_open_failure},
                             {"properties", scenario_properties},
-                            {"extract", scenario_extract}},
+                            {"extract", scenario_extract},
+                            {"copying", scenario_copying}},
                            g_setup.only);
 }

@@ -4,15 +4,18 @@
 # tree, list and status bar, navigation, open failures, every extraction
 # command through the real folder browser (copies compared with the source
 # trees), the properties dialog of both banner kinds with the banner picture
-# read back from the screen, help and about. The images are built here with
+# read back from the screen, help and about, and the copy dialog watched
+# while it copies three files of 256 MiB. The images are built here with
 # trelvik-cli.exe from trees holding nested, Japanese and empty folders, one
-# banner of each kind and none; drive Y: of the prefix is pointed at a scratch
-# folder for an extraction into a drive root. Screenshots land in
-# build/screenshots/ombrel-*.png.
+# banner of each kind and none, and large files (about 0.8 GB of disk for the
+# image and as much for its copies, removed at the end); drive Y: of the
+# prefix is pointed at a scratch folder for an extraction into a drive root.
+# Screenshots land in build/screenshots/ombrel-*.png.
 #
 # Skips (exit 0) when the 64-bit Windows build tree does not exist; otherwise
 # any mismatch fails. OMBREL_UI_BUILD names another x86_64 build tree;
-# arguments are passed to the driver (--only browse|open-failure|properties|extract).
+# arguments are passed to the driver
+# (--only browse|open-failure|properties|extract|copying).
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
@@ -125,6 +128,17 @@ cp "$n/opening.bnr" "$work/base_euro/"
 printf 'one\n' >"$work/base_euro/one.txt"
 printf 'two\n' >"$work/base_euro/two.txt"
 
+# A few large files, so a copy lasts long enough to be watched while it runs.
+# Sparse here; marked at both ends so a copy that loses or shifts data shows.
+mkdir -p "$work/base_large"
+printf 'A small file before the large ones.\n' >"$work/base_large/a-readme.txt"
+for i in 1 2 3; do
+  f="$work/base_large/large-$i.bin"
+  truncate -s 256M "$f"
+  printf 'start of large file %d' "$i" | dd of="$f" conv=notrunc status=none
+  printf 'end of large file %d' "$i" | dd of="$f" bs=1 seek=$((256 * 1024 * 1024 - 19)) conv=notrunc status=none
+done
+
 # Not an image.
 printf 'This is a text file, not a disc image.\n' >"$work/broken.gcm"
 
@@ -141,6 +155,7 @@ make_image NST "入れ子テスト ディスク" 01 japan base_nested "入れ子
 make_image SMP "Trelvik Sample Disc" 08 usa base_sample sample.gcm
 make_image FLT "Flat" 01 europe base_flat flat.gcm
 make_image EUR "Euro Files Only" ZZ europe base_euro euro.gcm
+make_image LRG "Large Files" 01 usa base_large large.gcm
 
 # --- a scratch drive ------------------------------------------------------------
 # Drive Y: of the test prefix is made a folder of this run, so an extraction

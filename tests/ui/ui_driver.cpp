@@ -302,6 +302,12 @@ HWND control(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 
 std::string control_text(HWND dialog, int id) { return window_text(control(dialog, id)); }
 
+std::string stored_window_text(HWND window) {
+  wchar_t text[512] = {};
+  int n = GetWindowTextW(window, text, int(sizeof text / sizeof text[0]));
+  return to_cp932(std::wstring(text, n > 0 ? size_t(n) : 0));
+}
+
 void set_control_text(HWND dialog, int id, const std::string& cp932) {
   std::wstring text = from_cp932(cp932);
   SendMessageW(control(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
@@ -800,11 +806,14 @@ static std::string g_exchange;
 
 void set_screenshot_exchange(const std::string& folder) { g_exchange = folder; }
 
-bool screenshot(const std::string& name, const std::vector<HWND>& windows, RECT* taken) {
+// Asks the helper for the area covering the windows; settles them first
+// unless their thread is known to be busy.
+static bool take_screenshot(const std::string& name, const std::vector<HWND>& windows, bool settle_first,
+                            RECT* taken) {
   RECT area = {};
   bool first = true;
   for (HWND window : windows) {
-    settle(window);
+    if (settle_first) settle(window);
     RECT r;
     if (!GetWindowRect(window, &r)) continue;
     if (first) area = r; else UnionRect(&area, &area, &r);
@@ -827,6 +836,14 @@ bool screenshot(const std::string& name, const std::vector<HWND>& windows, RECT*
   MoveFileExA(pending.c_str(), request.c_str(), MOVEFILE_REPLACE_EXISTING);
   bool done = wait_until([&] { return GetFileAttributesA(request.c_str()) == INVALID_FILE_ATTRIBUTES; }, 30000);
   return check(done, "screenshot %s was not taken", name.c_str());
+}
+
+bool screenshot(const std::string& name, const std::vector<HWND>& windows, RECT* taken) {
+  return take_screenshot(name, windows, true, taken);
+}
+
+bool screenshot_as_shown(const std::string& name, const std::vector<HWND>& windows, RECT* taken) {
+  return take_screenshot(name, windows, false, taken);
 }
 
 // ---------------------------------------------------------------------------

@@ -106,6 +106,11 @@ HWND control(HWND dialog, int id);
 std::string window_text(HWND window);  // WM_GETTEXT, as CP932 bytes
 std::wstring window_text_wide(HWND window);  // WM_GETTEXT as the control holds it
 std::string control_text(HWND dialog, int id);
+// The caption the system stores for a window of another process
+// (GetWindowTextW), read without sending the window a message, so it works
+// while the window's thread is busy. Controls that keep their own text (edits)
+// give "".
+std::string stored_window_text(HWND window);
 void set_control_text(HWND dialog, int id, const std::string& cp932);
 bool is_enabled(HWND dialog, int id);
 bool is_checked(HWND dialog, int id);
@@ -235,6 +240,9 @@ void set_screenshot_exchange(const std::string& folder);
 // Captures the area covering the given windows, with a small margin. The
 // screen area taken goes to *taken when given.
 bool screenshot(const std::string& name, const std::vector<HWND>& windows, RECT* taken = nullptr);
+// The same without settling the windows first: the screen as it is now, for
+// windows whose thread is busy and would not answer.
+bool screenshot_as_shown(const std::string& name, const std::vector<HWND>& windows, RECT* taken = nullptr);
 
 // ---------------------------------------------------------------------------
 // Shell associations: a test makes a program of its own the one the shell
