@@ -197,7 +197,7 @@ void copy_progress(int percent) {
   // bounds. The reader reports every 4,096-byte block, and a large file's
   // blocks mostly leave the position where it was: the dialog is repainted
   // only when it moved, as even an empty repaint costs a round trip to the
-  // window system (under wine it slowed copies some twentyfold).
+  // window system (under wine it made large copies about six times slower).
   LRESULT previous = SendMessageW(g_copy.bar, PBM_SETPOS, WPARAM(percent), 0);
   if (previous != percent) UpdateWindow(g_copy.window);
 }
