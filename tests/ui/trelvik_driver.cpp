@@ -18,7 +18,6 @@
 #include <commctrl.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -1091,34 +1090,17 @@ void scenario_zero_bytes() {
   if (reference_image(v, reference)) ui::files_equal(v.output, reference, "image equals trelvik-cli's (zero-byte tree)");
 }
 
-struct Scenario {
-  const char* name;
-  void (*run)();
-};
-
-const Scenario kScenarios[] = {
-    {"walkthrough", scenario_walkthrough},
-    {"imported-header", scenario_imported_header},
-    {"leaving", scenario_leaving},
-    {"zero-bytes", scenario_zero_bytes},
-    {"cancel-maximised", scenario_cancel_maximised_write},
-};
-
-bool take_argument(int& i, int argc, char** argv, const char* flag, std::string* value) {
-  if (std::strcmp(argv[i], flag) != 0 || i + 1 >= argc) return false;
-  *value = argv[++i];
-  return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string exchange;
   for (int i = 1; i < argc; ++i) {
-    if (take_argument(i, argc, argv, "--trelvik", &g_setup.trelvik) ||
-        take_argument(i, argc, argv, "--cli", &g_setup.cli) || take_argument(i, argc, argv, "--work", &g_setup.work) ||
-        take_argument(i, argc, argv, "--open-recorder", &g_setup.open_recorder) ||
-        take_argument(i, argc, argv, "--exchange", &exchange) || take_argument(i, argc, argv, "--only", &g_setup.only))
+    if (ui::take_argument(i, argc, argv, "--trelvik", &g_setup.trelvik) ||
+        ui::take_argument(i, argc, argv, "--cli", &g_setup.cli) ||
+        ui::take_argument(i, argc, argv, "--work", &g_setup.work) ||
+        ui::take_argument(i, argc, argv, "--open-recorder", &g_setup.open_recorder) ||
+        ui::take_argument(i, argc, argv, "--exchange", &exchange) ||
+        ui::take_argument(i, argc, argv, "--only", &g_setup.only))
       continue;
     std::fprintf(stderr, "trelvik_ui_driver: unknown argument %s\n", argv[i]);
     return 2;
@@ -1135,17 +1117,10 @@ int main(int argc, char** argv) {
   ui::TemporaryOpenCommand open_command(L".gcm", L"TrelvikUiTest.OpenRecorder",
                                         L"\"" + ui::from_cp932(g_setup.open_recorder) + L"\" \"%1\"");
 
-  for (const Scenario& scenario : kScenarios) {
-    if (!g_setup.only.empty() && g_setup.only != scenario.name) continue;
-    int failed_before = ui::checks_failed();
-    DWORD start = GetTickCount();
-    std::printf("== %s\n", scenario.name);
-    std::fflush(stdout);
-    scenario.run();
-    std::printf("== %s: %s (%.1f s)\n", scenario.name, ui::checks_failed() == failed_before ? "ok" : "FAILED",
-                (GetTickCount() - start) / 1000.0);
-    std::fflush(stdout);
-  }
-  std::printf("%d checks, %d failed\n", ui::checks_run(), ui::checks_failed());
-  return ui::checks_failed() == 0 ? 0 : 1;
+  return ui::run_scenarios({{"walkthrough", scenario_walkthrough},
+                            {"imported-header", scenario_imported_header},
+                            {"leaving", scenario_leaving},
+                            {"zero-bytes", scenario_zero_bytes},
+                            {"cancel-maximised", scenario_cancel_maximised_write}},
+                           g_setup.only);
 }
