@@ -5,35 +5,12 @@
 #include <cstdio>
 #include <vector>
 
+#include "builder/source_walk.h"
 #include "disc/disc_format.h"
 
-// The first node of a sibling list, whichever node of it the parent points to.
-static const SourceNode* first_of_list(const SourceNode* node) {
-  while (node && node->prev_sibling) node = node->prev_sibling;
-  return node;
-}
-
 uint64_t tree_data_size(const SourceNode* root) {
-  if (!root) return 0;
   uint64_t total = 0;
-  // Depth first without recursion: the nodes still to visit after a folder's
-  // children wait on a stack.
-  std::vector<const SourceNode*> pending;
-  const SourceNode* node = first_of_list(root->first_child);
-  while (node || !pending.empty()) {
-    if (!node) {
-      node = pending.back();
-      pending.pop_back();
-      continue;
-    }
-    if (node->is_directory) {
-      if (node->next_sibling) pending.push_back(node->next_sibling);
-      node = first_of_list(node->first_child);
-      continue;
-    }
-    total += node->size;
-    node = node->next_sibling;
-  }
+  walk_source_tree(root, [&](const SourceNode& node) { total += node.size; });
   return total;
 }
 

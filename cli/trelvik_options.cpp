@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "builder/source_walk.h"
 #include "host/host_fs.h"
 #include "host/host_text.h"
 
@@ -358,33 +359,23 @@ std::string format_log_line(int hour, int minute, int second, const char* cp932_
   return line + host_path_for_display(path);
 }
 
-static void collect_long_names(const SourceNode* first, std::vector<const SourceNode*>* found) {
-  // Folder paths are bounded by the builder, so the depth is too.
-  for (const SourceNode* node = first; node; node = node->next_sibling) {
-    if (std::strlen(node->name) >= FST_NAME_BLOCK) found->push_back(node);
-    if (node->is_directory) collect_long_names(node->first_child, found);
-  }
-}
-
-// Nodes whose host name has no disc form. The host name is the full path's
-// last component: a POSIX name never holds the separator, and on Windows
-// every name has its form.
-static void collect_unconverted_names(const SourceNode* first,
-                                      std::vector<const SourceNode*>* found) {
-  for (const SourceNode* node = first; node; node = node->next_sibling) {
-    const char* separator = std::strrchr(node->full_path, host::PATH_SEPARATOR);
-    const char* host_name = separator ? separator + 1 : node->full_path;
-    std::vector<char> disc_name(std::strlen(host_name) + 1);
-    bool converted = false;
-    host::disc_name_from_host_name(host_name, disc_name.data(), disc_name.size(), &converted);
-    if (!converted) found->push_back(node);
-    if (node->is_directory) collect_unconverted_names(node->first_child, found);
-  }
+// True when the host name of node (its full path's last component) has no
+// disc form. A POSIX name never holds the separator, and on Windows every
+// name has its form.
+static bool has_unconverted_name(const SourceNode& node) {
+  const char* separator = std::strrchr(node.full_path, host::PATH_SEPARATOR);
+  const char* host_name = separator ? separator + 1 : node.full_path;
+  std::vector<char> disc_name(std::strlen(host_name) + 1);
+  bool converted = false;
+  host::disc_name_from_host_name(host_name, disc_name.data(), disc_name.size(), &converted);
+  return !converted;
 }
 
 std::vector<std::string> name_form_warnings(const SourceNode* root) {
   std::vector<const SourceNode*> names;
-  if (root) collect_unconverted_names(root->first_child, &names);
+  walk_source_tree(root, [&](const SourceNode& node) {
+    if (has_unconverted_name(node)) names.push_back(&node);
+  });
   std::vector<std::string> warnings;
   for (size_t i = 0; i < names.size() && i < 3; ++i) {
     warnings.push_back("the name of '" + host_path_for_display(names[i]->full_path) +
@@ -406,7 +397,9 @@ std::vector<std::string> reader_limit_warnings(const SourceNode* root, uint32_t 
                        std::to_string(FST_MAX_READ_ENTRIES));
   }
   std::vector<const SourceNode*> long_names;
-  if (root) collect_long_names(root->first_child, &long_names);
+  walk_source_tree(root, [&](const SourceNode& node) {
+    if (std::strlen(node.name) >= FST_NAME_BLOCK) long_names.push_back(&node);
+  });
   for (size_t i = 0; i < long_names.size() && i < 3; ++i) {
     warnings.push_back("the name of '" + host_path_for_display(long_names[i]->full_path) + "' is " +
                        std::to_string(std::strlen(long_names[i]->name)) + " bytes long; Ombrel opens " +

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "builder/source_walk.h"
+
 // ---------------------------------------------------------------------------
 // Header page
 // ---------------------------------------------------------------------------
@@ -87,24 +89,13 @@ std::vector<ShownText> summary_lines(const WizardState& state) {
 
 bool is_long_name(const char* name) { return std::strlen(name) > LONG_NAME_LIMIT; }
 
-namespace {
-
-void measure_list(const SourceNode* node, void (*each_node)(), TreeMeasure* measure) {
-  if (!node) return;
-  while (node->prev_sibling) node = node->prev_sibling;
-  for (; node; node = node->next_sibling) {
-    if (each_node) each_node();
-    if (node->is_directory) measure_list(node->first_child, each_node, measure);
-    if (is_long_name(node->name)) measure->has_long_names = true;
-    measure->total_data_size += node->size;
-  }
-}
-
-}  // namespace
-
 TreeMeasure measure_tree(const SourceNode* root, void (*each_node)()) {
   TreeMeasure measure{0, false};
-  if (root) measure_list(root->first_child, each_node, &measure);
+  walk_source_tree(root, [&](const SourceNode& node) {
+    if (each_node) each_node();
+    if (is_long_name(node.name)) measure.has_long_names = true;
+    measure.total_data_size += node.size;
+  });
   return measure;
 }
 
