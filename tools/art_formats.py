@@ -47,6 +47,11 @@ def to_rgba8(pixels):
              for p in row] for row in pixels]
 
 
+def mix(a, b, t):
+    """The colour t of the way from a to b (floats)."""
+    return tuple(a[i] + (b[i] - a[i]) * t for i in range(3))
+
+
 # ---------------------------------------------------------------------------
 # BMP
 # ---------------------------------------------------------------------------
@@ -285,6 +290,12 @@ def write_avi_rle8(path, frames, palette, microseconds_per_frame):
 # ---------------------------------------------------------------------------
 # PNG previews
 # ---------------------------------------------------------------------------
+
+
+def on_white(rgba_rows):
+    """RGBA8 rows laid over white, for a preview."""
+    return [[tuple(int(p[i] * p[3] / 255 + 255 * (1 - p[3] / 255)) for i in range(3))
+             for p in row] for row in rgba_rows]
 
 
 def write_png(path, rgb_rows, scale):

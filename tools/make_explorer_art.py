@@ -31,8 +31,8 @@ import os
 import sys
 
 sys.dont_write_bytecode = True  # keep the source tree free of caches
-from art_formats import (icon_image, icon_image_indexed, supersample, to_rgba8,  # noqa: E402
-                         write_avi_rle8, write_bmp24, write_icon_file, write_png)
+from art_formats import (icon_image_indexed, mix, on_white, supersample, to_rgba8,  # noqa: E402
+                         write_avi_rle8, write_bmp24, write_icon_file, write_ico, write_png)
 
 # Key colours: the tree's image list is built with this colour as its mask;
 # the toolbar maps this grey to the button face. Neither occurs in the art.
@@ -438,10 +438,6 @@ EMBLEM_HANDLE_LIGHT = (96, 116, 170)
 EMBLEM_GLASS = (226, 238, 255)
 
 
-def mix(a, b, t):
-    return tuple(a[i] + (b[i] - a[i]) * t for i in range(3))
-
-
 def emblem_disc(x, y, tracks):
     """Trelvik's blue disc lit from the upper left, with a hub ring."""
     cx, cy, r = EMBLEM_DISC
@@ -604,9 +600,8 @@ def main(argv):
 
     small = emblem_pixels(16)
     large = emblem_pixels(32)
-    write_icon_file(os.path.join(out, "ombrel_small.ico"), [(16, 32, icon_image(small))])
-    write_icon_file(os.path.join(out, "ombrel_large.ico"),
-                    [(32, 32, icon_image(large)), (16, 32, icon_image(small))])
+    write_ico(os.path.join(out, "ombrel_small.ico"), [small])
+    write_ico(os.path.join(out, "ombrel_large.ico"), [large, small])
     document = large_document()
     folder = large_folder()
     write_list_icon(os.path.join(out, "document.ico"), document, sprite_from(DOCUMENT))
@@ -618,10 +613,6 @@ def main(argv):
     if preview:
         write_png(os.path.join(out, "tree_preview.png"), tree, 8)
         write_png(os.path.join(out, "toolbar_preview.png"), toolbar, 8)
-
-        def on_white(rows):
-            return [[tuple(int(p[i] * p[3] / 255 + 255 * (1 - p[3] / 255)) for i in range(3))
-                     for p in row] for row in rows]
         write_png(os.path.join(out, "emblem_preview.png"), on_white(large), 8)
         write_png(os.path.join(out, "emblem_small_preview.png"), on_white(small), 8)
         icons = [a + [(255, 255, 255)] * 4 + b for a, b in

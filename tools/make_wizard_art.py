@@ -21,7 +21,8 @@ import os
 import sys
 
 sys.dont_write_bytecode = True  # keep the source tree free of caches
-from art_formats import supersample, to_rgba8, write_bmp4, write_bmp24, write_ico, write_png  # noqa: E402
+from art_formats import (mix, on_white, supersample, to_rgba8, write_bmp4, write_bmp24,  # noqa: E402
+                         write_ico, write_png)
 
 SUBSAMPLES = 4
 
@@ -115,10 +116,6 @@ GREY_EMBLEM = Palette(
     right=(120, 120, 120),
     edge=(255, 255, 255),
 )
-
-
-def mix(a, b, t):
-    return tuple(a[i] + (b[i] - a[i]) * t for i in range(3))
 
 
 def emblem_sample(x, y, pal, line_width, tracks):
@@ -293,11 +290,6 @@ def main(argv):
         write_png(os.path.join(out, "welcome_preview.png"),
                   [[WELCOME_PALETTE[i] for i in row] for row in welcome], 2)
         write_png(os.path.join(out, "page_preview.png"), page, 8)
-
-        def on_white(rows):
-            return [[tuple(int(p[i] * p[3] / 255 + 255 * (1 - p[3] / 255)) for i in range(3))
-                     for p in row] for row in rows]
-
         write_png(os.path.join(out, "icon_preview.png"), on_white(large), 8)
     return 0
 
