@@ -111,8 +111,6 @@ bool builder_prepare(const BuildSettings* settings) {
 // the layout was computed with: a file that no longer has it would shift every
 // later byte, so it is refused.
 static bool copy_file_into_image(const char* path, uint64_t expected_length) {
-  uint64_t length = input_length(path);
-
   static const char kFormat[] = "ファイルの追加 '%s'";
   size_t line_size = sizeof kFormat + std::strlen(path);
   char* line = static_cast<char*>(builder_alloc(line_size));
@@ -123,6 +121,10 @@ static bool copy_file_into_image(const char* path, uint64_t expected_length) {
 
   host::File* in = host::file_open_read(path);
   if (!in) return fail(BUILD_ERR_OPEN_INPUT);
+  // Measured on the open file rather than by opening it once more; 0 when
+  // it cannot be measured.
+  uint64_t length = 0;
+  host::file_length(in, &length);
   if (length != expected_length) {
     host::file_close(in);
     return fail(BUILD_ERR_SOURCE_CHANGED);
