@@ -18,7 +18,8 @@ import shutil
 import struct
 import sys
 import tempfile
-import zlib
+
+from art_formats import write_png
 
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
@@ -246,28 +247,6 @@ def make_banner():
 
 
 # ---------------------------------------------------------------------------
-# PNG preview (standard library only)
-# ---------------------------------------------------------------------------
-
-def png_bytes(rows, scale):
-    width = len(rows[0]) * scale
-    raw = bytearray()
-    for row in rows:
-        line = bytearray([0])  # filter type: none
-        for rgb in row:
-            line += bytes(rgb) * scale
-        raw += bytes(line) * scale
-
-    def chunk(kind, body):
-        return (struct.pack(">I", len(body)) + kind + body
-                + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
-
-    header = struct.pack(">IIBBBBB", width, len(rows) * scale, 8, 2, 0, 0, 0)
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
-            + chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
-
-
-# ---------------------------------------------------------------------------
 # Apploader stand-in and main program
 # ---------------------------------------------------------------------------
 
@@ -389,8 +368,7 @@ def write_preview(path):
     banner = make_banner()
     picture = banner[BANNER_PICTURE_OFFSET:BANNER_TEXT_OFFSET]
     os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
-    with open(path, "wb") as f:
-        f.write(png_bytes(tiles_to_rgb(picture), 4))
+    write_png(path, tiles_to_rgb(picture), 4)
 
 
 def differences(expected_dir, actual_dir):
