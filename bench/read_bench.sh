@@ -35,7 +35,7 @@ mkdir -p "$work"
 trap 'rm -rf "$work"' EXIT
 
 echo "generating a tree and its image in $work ..."
-python3 "$root/bench/make_read_tree.py" "$work/tree" 5840 1024
+python3 "$root/bench/make_tree.py" "$work/tree" 5840 1024 f
 "$trelvik" --game-id BNR --game-name "Read bench" --maker-id 01 --region usa \
   --apploader "$root/samples/apploader.img" --main-program "$root/samples/main.dol" \
   --base-dir "$work/tree" --output "$work/image.gcm" --no-maximise --quiet
