@@ -35,11 +35,9 @@ void IsoPrepareBannerPicture() {
 const uint16_t* IsoGetBannerPicture() { return g_reader.banner_picture; }
 
 void IsoDrawBanner(IsoDrawTarget target, uint16_t x0, uint16_t y0) {
-  int i = 0;
-  for (int ty = 0; ty < BANNER_HEIGHT / BANNER_TILE_SIZE; ++ty)
-    for (int tx = 0; tx < BANNER_TILES_ACROSS; ++tx)
-      for (int py = 0; py < BANNER_TILE_SIZE; ++py)
-        for (int px = 0; px < BANNER_TILE_SIZE; ++px)
-          IsoPutBannerPixel(target, x0 + BANNER_TILE_SIZE * tx + px, y0 + BANNER_TILE_SIZE * ty + py,
-                            g_reader.banner_picture[i++]);
+  for (int i = 0; i < BANNER_PIXEL_COUNT; ++i) {
+    int x, y;
+    banner_pixel_position(i, &x, &y);
+    IsoPutBannerPixel(target, x0 + x, y0 + y, g_reader.banner_picture[i]);
+  }
 }
