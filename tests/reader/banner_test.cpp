@@ -114,19 +114,17 @@ TEST(ReaderBanner, PixelColoursFollowBothFormats) {
 }
 
 TEST(ReaderBanner, StoredPixelsLieTileByTile) {
-  int x, y;
-  banner_pixel_position(16, &x, &y);
-  EXPECT_EQ(x, 4);
-  EXPECT_EQ(y, 0);
-  banner_pixel_position(384, &x, &y);
-  EXPECT_EQ(x, 0);
-  EXPECT_EQ(y, 4);
-  banner_pixel_position(4, &x, &y);
-  EXPECT_EQ(x, 0);
-  EXPECT_EQ(y, 1);
-  banner_pixel_position(3071, &x, &y);
-  EXPECT_EQ(x, 95);
-  EXPECT_EQ(y, 31);
+  // The second tile, the first tile of the second tile row, the second row
+  // inside the first tile, and the last pixel.
+  struct Case {
+    int i, x, y;
+  } cases[] = {{16, 4, 0}, {384, 0, 4}, {4, 0, 1}, {3071, 95, 31}};
+  for (const Case& c : cases) {
+    int x, y;
+    banner_pixel_position(c.i, &x, &y);
+    EXPECT_EQ(x, c.x) << c.i;
+    EXPECT_EQ(y, c.y) << c.i;
+  }
 }
 
 // Draws the test banner (pixel i = 0x8000 | i) and checks every pixel of the
