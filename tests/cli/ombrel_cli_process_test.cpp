@@ -21,48 +21,15 @@
 
 #include "disc/disc_format.h"
 #include "support/test_support.h"
+#include "tool_run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using test_support::ScratchDir;
-
-std::string quote(const std::string& arg) {
-  std::string out = "'";
-  for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-std::string read_text(const fs::path& path) {
-  std::vector<uint8_t> bytes = test_support::read_file(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
-struct ToolRun {
-  int status = -1;
-  std::string out;  // stdout
-  std::string err;  // stderr
-};
-
-// Runs a program with stdout and stderr captured apart.
-ToolRun run_program(const std::string& program, const std::vector<std::string>& args) {
-  ScratchDir capture;
-  std::string command = quote(program);
-  for (const std::string& a : args) command += " " + quote(a);
-  command += " >" + quote(capture.at("out")) + " 2>" + quote(capture.at("err")) + " </dev/null";
-  int raw = std::system(command.c_str());
-  ToolRun r;
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  r.out = read_text(capture.at("out"));
-  r.err = read_text(capture.at("err"));
-  return r;
-}
+using namespace tool_run;
 
 ToolRun ombrel(const std::vector<std::string>& args) { return run_program(OMBREL_CLI_PATH, args); }
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 // Builds an image of base with trelvik-cli, not padded to the full size.
 void build_image(const fs::path& base, const std::string& output,

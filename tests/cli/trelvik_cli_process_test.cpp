@@ -19,39 +19,23 @@
 
 #include "disc/disc_format.h"
 #include "support/test_support.h"
+#include "tool_run.h"
 
 namespace {
 
 using test_support::ScratchDir;
+using namespace tool_run;
 
 struct CliRun {
   int status;
-  std::string output;  // stdout and stderr together
+  std::string output;  // stdout, then stderr
   std::string stdout_only;
 };
 
-std::string quote(const std::string& arg) { return "'" + arg + "'"; }
-
-std::string capture(const std::string& command, int* status) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  int raw = pclose(pipe);
-  *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return out;
-}
-
+// One run of the tool; output holds stdout then stderr.
 CliRun run_cli(const std::vector<std::string>& args) {
-  std::string command = quote(TRELVIK_CLI_PATH);
-  for (const std::string& a : args) command += " " + quote(a);
-  CliRun r;
-  r.output = capture(command + " 2>&1", &r.status);
-  int ignored;
-  r.stdout_only = capture(command + " 2>/dev/null", &ignored);
-  return r;
+  ToolRun t = run_program(TRELVIK_CLI_PATH, args);
+  return {t.status, t.out + t.err, t.out};
 }
 
 // Apploader, main program and a base folder with a file in a sub-folder.
@@ -83,10 +67,6 @@ std::vector<std::string> with(std::vector<std::string> args, const std::vector<s
 bool exists(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0;
-}
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
 }
 
 TEST(TrelvikCliProcess, BuildWritesHeaderBootFilesAndData) {
