@@ -39,6 +39,7 @@ using ui::control_text;
 using ui::cp932_to_utf8;
 using ui::format;
 using ui::note;
+using ui::wait_until;
 
 namespace {
 
@@ -296,27 +297,9 @@ Banner load_banner(const Disc& disc) {
   return banner;
 }
 
-std::wstring from_cp1252(const std::string& bytes) {
-  if (bytes.empty()) return std::wstring();
-  int n = MultiByteToWideChar(1252, 0, bytes.data(), int(bytes.size()), nullptr, 0);
-  std::wstring wide(size_t(n), L'\0');
-  MultiByteToWideChar(1252, 0, bytes.data(), int(bytes.size()), &wide[0], n);
-  return wide;
-}
-
 // ---------------------------------------------------------------------------
 // Waiting
 // ---------------------------------------------------------------------------
-
-template <class Condition>
-bool poll(Condition condition, DWORD timeout_ms = ui::DEFAULT_TIMEOUT_MS) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    if (condition()) return true;
-    if (GetTickCount() - start >= timeout_ms) return condition();
-    Sleep(20);
-  }
-}
 
 // Time for a posted action that should change nothing to have been handled.
 void let_it_act(HWND window) {
@@ -423,7 +406,7 @@ class Ombrel {
                cp932_to_utf8(name).c_str()))
       return false;
     ui::post_click(list_, ui::centre_of(rect));
-    return check(poll([&] { return focus() == list_ && focused_row() == index; }),
+    return check(wait_until([&] { return focus() == list_ && focused_row() == index; }),
                  "clicking row \"%s\" did not focus it", cp932_to_utf8(name).c_str());
   }
 
@@ -447,7 +430,7 @@ class Ombrel {
     RECT rect;
     if (!check(ui::tree_item_rect(handle(), tree_, item, &rect), "tree item has no rectangle")) return false;
     ui::post_click(tree_, ui::centre_of(rect));
-    return check(poll([&] { return focus() == tree_ && selected() == item; }), "clicking a tree item did not select it");
+    return check(wait_until([&] { return focus() == tree_ && selected() == item; }), "clicking a tree item did not select it");
   }
 
   bool toolbar_click(int index) {
@@ -512,10 +495,7 @@ std::string joined(const std::vector<std::string>& names) {
 
 // The tree below `item` holds exactly the folders of `folder`, in order.
 void check_tree_below(Ombrel& o, HTREEITEM item, const Entry& folder, const std::string& path) {
-  std::vector<HTREEITEM> items;
-  for (HTREEITEM child = reinterpret_cast<HTREEITEM>(SendMessageW(o.tree(), TVM_GETNEXTITEM, TVGN_CHILD, LPARAM(item)));
-       child; child = reinterpret_cast<HTREEITEM>(SendMessageW(o.tree(), TVM_GETNEXTITEM, TVGN_NEXT, LPARAM(child))))
-    items.push_back(child);
+  std::vector<HTREEITEM> items = ui::tree_child_items(o.tree(), item);
   std::vector<std::string> texts;
   for (HTREEITEM child : items) texts.push_back(ui::tree_item_text(o.handle(), o.tree(), child));
   if (!check_text(joined(texts), joined(child_names(folder, true)), format("tree folders under %s", path.c_str()).c_str()))
@@ -547,7 +527,7 @@ void check_tree(Ombrel& o, const Image& image, const Disc& disc) {
 
 // The list and the status bar show the folder at path; waits for the status.
 void check_listing(Ombrel& o, const Image& image, const std::string& path, const char* when) {
-  bool shown = poll([&] { return o.status(0) == path; });
+  bool shown = wait_until([&] { return o.status(0) == path; });
   check_text(o.status(0), path, format("status part 0 %s", when).c_str());
   if (!shown) return;
   const Entry* folder = entry_at(image, path);
@@ -570,7 +550,7 @@ void check_listing(Ombrel& o, const Image& image, const std::string& path, const
 void check_selection(Ombrel& o, const std::string& path, const char* when) {
   HTREEITEM expected = path.empty() ? nullptr : o.item_at(path);
   check(path.empty() || expected != nullptr, "no tree item for %s", path.c_str());
-  bool ok = poll([&] { return o.selected() == expected; }, 3000);
+  bool ok = wait_until([&] { return o.selected() == expected; }, 3000);
   check(ok, "tree selection %s: expected %s", when, path.empty() ? "none" : cp932_to_utf8(path).c_str());
 }
 
@@ -590,7 +570,7 @@ void check_unchanged(Ombrel& o, const ViewState& before, const char* what) {
 }
 
 void check_no_image(Ombrel& o, const char* when) {
-  poll([&] { return o.status(0) == kNoImage; });
+  wait_until([&] { return o.status(0) == kNoImage; });
   check_text(o.status(0), kNoImage, format("status part 0 %s", when).c_str());
   check_text(o.status(1), "", format("status part 1 %s", when).c_str());
   check(o.root_item() == nullptr, "tree empty %s", when);
@@ -681,7 +661,7 @@ HWND find_copy_dialog(Ombrel& o) {
 void finish_copy(Ombrel& o, const std::string& last_path, bool last_has_bytes, const char* what,
                  const char* shot = nullptr, bool close_instead_of_ok = false) {
   HWND dialog = nullptr;
-  bool finished = poll([&] {
+  bool finished = wait_until([&] {
     dialog = find_copy_dialog(o);
     return dialog && ui::window_text(dialog) == kCopyDone;
   }, 60000);
@@ -736,7 +716,7 @@ Entry holding(const Entry& folder) {
 // Waits for the right-click pop-up and chooses its one item, "展開(&E)...".
 bool choose_from_popup(Ombrel& o, const char* shot) {
   HWND menu = nullptr;
-  bool shown = poll([&] {
+  bool shown = wait_until([&] {
     menu = FindWindowW(L"#32768", nullptr);
     return menu && IsWindowVisible(menu);
   }, 5000);
@@ -936,11 +916,9 @@ void scenario_open_failure() {
 
   Ombrel o;
   if (!o.launch(quoted(g_setup.at(kBroken)))) return;
-  HWND box = ui::wait_for_message_box(o.pid(), kError, ui::DEFAULT_TIMEOUT_MS);
-  if (!check(box != nullptr, "no open-failure message for an image on the command line")) {
-    ui::describe_windows(o.pid());
-    return;
-  }
+  HWND box = ui::wait_for_message_box(o.pid(), kError, ui::DEFAULT_TIMEOUT_MS,
+                                      "open-failure message for an image on the command line");
+  if (!box) return;
   HWND hidden_main = FindWindowW(L"#32770", ui::from_cp932(kMainCaption).c_str());
   check(!hidden_main || !IsWindowVisible(hidden_main), "the main window shows before the open-failure message");
   check_text(control_text(box, ui::MESSAGE_TEXT_ID), expected, "open-failure message");
@@ -1048,7 +1026,7 @@ void scenario_extract() {
     std::string folder = g_setup.out("empty");
     if (choose_folder(o, folder)) {
       HWND dialog = nullptr;
-      bool shown = poll([&] { return (dialog = find_copy_dialog(o)) != nullptr; }, 5000);
+      bool shown = wait_until([&] { return (dialog = find_copy_dialog(o)) != nullptr; }, 5000);
       if (check(shown, "extracting an empty folder leaves no visible copy dialog (the window is blocked)")) {
         check_text(ui::window_text(dialog), kCopyDone, "copy dialog caption after an empty folder");
         if (ui::click(dialog, IDOK)) ui::wait_until_gone(dialog, ui::DEFAULT_TIMEOUT_MS);
@@ -1074,7 +1052,7 @@ void scenario_extract() {
     RECT client;
     GetClientRect(o.list(), &client);
     ui::post_click(o.list(), POINT{client.right - 4, client.bottom - 4});
-    poll([&] { return o.focus() == o.list(); });
+    wait_until([&] { return o.focus() == o.list(); });
   }
   ui::list_view_set_state(o.handle(), o.list(), -1, 0, LVIS_FOCUSED | LVIS_SELECTED);
   if (check(o.focus() == o.list() && o.focused_row() == -1, "list focused with no focused row")) {
@@ -1321,7 +1299,7 @@ void check_banner_texts(HWND dialog, const Banner& banner, int language, const c
   for (const auto& field : fields) {
     std::string what = format("banner %s %s", field.name, when);
     if (banner.six_languages) {
-      check_wide(ui::window_text_wide(ui::control(dialog, field.id)), from_cp1252(*field.text), what.c_str());
+      check_wide(ui::window_text_wide(ui::control(dialog, field.id)), ui::from_code_page(*field.text, 1252), what.c_str());
     } else {
       check_text(control_text(dialog, field.id), *field.text, what.c_str());
     }
@@ -1487,7 +1465,7 @@ void scenario_copying() {
   // the screen. The text line is an edit that keeps its text to itself, so
   // it cannot be read this way.
   HWND dialog = nullptr;
-  bool shown = poll([&] { return (dialog = find_copy_dialog(o)) != nullptr; }, 30000);
+  bool shown = wait_until([&] { return (dialog = find_copy_dialog(o)) != nullptr; }, 30000);
   if (!check(shown, "no copy dialog came for the large image")) return;
   DWORD shown_at = GetTickCount();
   std::string caption = ui::stored_window_text(dialog);
@@ -1510,7 +1488,7 @@ void scenario_copying() {
     if (attempts == 1) {
       check(!ui::is_enabled(dialog, IDOK), "OK disabled while copying");
       // Shown just after the dialog itself.
-      check(animation && poll([&] { return IsWindowVisible(animation) != FALSE; }, 2000),
+      check(animation && wait_until([&] { return IsWindowVisible(animation) != FALSE; }, 2000),
             "animation shown while copying");
     }
     if (!capture(dialog, "copying", &mid, true)) break;
@@ -1524,7 +1502,7 @@ void scenario_copying() {
 
   // The end state; the full bar's colour tells which mid-copy pixels were
   // filled.
-  bool finished = poll([&] { return ui::stored_window_text(dialog) == kCopyDone; }, 120000);
+  bool finished = wait_until([&] { return ui::stored_window_text(dialog) == kCopyDone; }, 120000);
   if (!check(finished, "the large image's copy did not finish")) return;
   Capture end;
   if (partly && capture(dialog, "copying-finished", &end)) {

@@ -522,11 +522,7 @@ std::string open_record_path() { return g_setup.at("open_record.txt"); }
 // nothing when it wrote no record within the time.
 std::vector<std::string> wait_for_open_record(DWORD timeout_ms) {
   std::vector<uint8_t> bytes;
-  DWORD start = GetTickCount();
-  while (!ui::read_whole_file(open_record_path(), &bytes)) {
-    if (GetTickCount() - start > timeout_ms) return {};
-    Sleep(20);
-  }
+  if (!ui::wait_until([&] { return ui::read_whole_file(open_record_path(), &bytes); }, timeout_ms)) return {};
   std::vector<std::string> lines;
   std::string line;
   for (uint8_t byte : bytes) {
@@ -538,14 +534,6 @@ std::vector<std::string> wait_for_open_record(DWORD timeout_ms) {
     }
   }
   return lines;
-}
-
-std::wstring from_utf8(const std::string& bytes) {
-  if (bytes.empty()) return std::wstring();
-  int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), nullptr, 0);
-  std::wstring text(size_t(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), &text[0], size);
-  return text;
 }
 
 // Windows paths compare without regard to case or the kind of separator.
@@ -566,7 +554,7 @@ void check_opened_with(const std::string& image) {
   if (!check(arguments.size() == 1, "Open passed %zu arguments instead of the image's path (command line: %s)",
              arguments.size(), record[0].c_str()))
     return;
-  check(same_path(from_utf8(arguments[0]), ui::from_cp932(image)), "Open passed \"%s\" instead of \"%s\"",
+  check(same_path(ui::from_code_page(arguments[0], CP_UTF8), ui::from_cp932(image)), "Open passed \"%s\" instead of \"%s\"",
         arguments[0].c_str(), cp932_to_utf8(image).c_str());
 }
 
@@ -806,11 +794,8 @@ void scenario_walkthrough() {
   // leaves the output created but empty.
   page = s.page();
   if (!ui::click(page, 1000)) return;
-  HWND question = ui::wait_for_message_box(s.pid(), kWarning, ui::DEFAULT_TIMEOUT_MS);
-  if (!check(question != nullptr, "no long-name question")) {
-    ui::describe_windows(s.pid());
-    return;
-  }
+  HWND question = ui::wait_for_message_box(s.pid(), kWarning, ui::DEFAULT_TIMEOUT_MS, "long-name question");
+  if (!question) return;
   ui::screenshot("08-long-name-question", {question});
   ui::answer_message_box(s.pid(), kWarning, kLongNames, IDNO, "long-name question");
   if (!s.wait_page(Page::BaseDirectory, page)) return;
@@ -892,8 +877,8 @@ void scenario_imported_header() {
   // A missing apploader: a message, the page stays, no write starts.
   page = s.page();
   if (!ui::click(page, 1000)) return;
-  HWND box = ui::wait_for_message_box(s.pid(), kError, ui::DEFAULT_TIMEOUT_MS);
-  if (check(box != nullptr, "no message for a missing apploader")) {
+  HWND box = ui::wait_for_message_box(s.pid(), kError, ui::DEFAULT_TIMEOUT_MS, "message for a missing apploader");
+  if (box) {
     std::string text = control_text(box, ui::MESSAGE_TEXT_ID);
     note("message for a missing apploader: \"%s\"", cp932_to_utf8(text).c_str());
     check(!text.empty(), "the message for a missing apploader is empty");
@@ -1005,11 +990,8 @@ void scenario_cancel_maximised_write() {
   if (!progress) return;
   // The click reaches the dialog at its next progress report.
   PostMessageW(ui::control(progress, 1), BM_CLICK, 0, 0);
-  HWND question = ui::wait_for_message_box(s.pid(), kQuestion, ui::DEFAULT_TIMEOUT_MS);
-  if (!check(question != nullptr, "no quit question during the write")) {
-    ui::describe_windows(s.pid());
-    return;
-  }
+  HWND question = ui::wait_for_message_box(s.pid(), kQuestion, ui::DEFAULT_TIMEOUT_MS, "quit question during the write");
+  if (!question) return;
   // The write waits while the question is up: the dialog's state now is its
   // state in the middle of the write.
   SYSTEMTIME now;
@@ -1042,10 +1024,8 @@ void scenario_cancel_maximised_write() {
     return;
 
   PostMessageW(ui::control(progress, 1), BM_CLICK, 0, 0);
-  question = ui::wait_for_message_box(s.pid(), kQuestion, ui::DEFAULT_TIMEOUT_MS);
-  if (!check(question != nullptr, "no second quit question (caption \"%s\")",
-             cp932_to_utf8(ui::window_text(progress)).c_str()))
-    return;
+  question = ui::wait_for_message_box(s.pid(), kQuestion, ui::DEFAULT_TIMEOUT_MS, "second quit question");
+  if (!question) return;
   std::vector<std::string> log = ui::list_box_lines(ui::control(progress, 1015));
   SYSTEMTIME later;
   GetSystemTime(&later);

@@ -15,30 +15,27 @@ namespace ui {
 // Texts
 // ---------------------------------------------------------------------------
 
-std::wstring from_cp932(const std::string& bytes) {
+std::wstring from_code_page(const std::string& bytes, UINT code_page) {
   if (bytes.empty()) return std::wstring();
-  int n = MultiByteToWideChar(932, 0, bytes.data(), int(bytes.size()), nullptr, 0);
+  int n = MultiByteToWideChar(code_page, 0, bytes.data(), int(bytes.size()), nullptr, 0);
   std::wstring wide(size_t(n), L'\0');
-  MultiByteToWideChar(932, 0, bytes.data(), int(bytes.size()), &wide[0], n);
+  MultiByteToWideChar(code_page, 0, bytes.data(), int(bytes.size()), &wide[0], n);
   return wide;
 }
 
-std::string to_cp932(const std::wstring& text) {
+std::string to_code_page(const std::wstring& text, UINT code_page) {
   if (text.empty()) return std::string();
-  int n = WideCharToMultiByte(932, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
+  int n = WideCharToMultiByte(code_page, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
   std::string bytes(size_t(n), '\0');
-  WideCharToMultiByte(932, 0, text.data(), int(text.size()), &bytes[0], n, nullptr, nullptr);
+  WideCharToMultiByte(code_page, 0, text.data(), int(text.size()), &bytes[0], n, nullptr, nullptr);
   return bytes;
 }
 
-std::string cp932_to_utf8(const std::string& bytes) {
-  std::wstring wide = from_cp932(bytes);
-  if (wide.empty()) return std::string();
-  int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
-  std::string utf8(size_t(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), &utf8[0], n, nullptr, nullptr);
-  return utf8;
-}
+std::wstring from_cp932(const std::string& bytes) { return from_code_page(bytes, 932); }
+
+std::string to_cp932(const std::wstring& text) { return to_code_page(text, 932); }
+
+std::string cp932_to_utf8(const std::string& bytes) { return to_code_page(from_cp932(bytes), CP_UTF8); }
 
 static std::string vformat(const char* fmt, va_list args) {
   char buffer[2048];
@@ -99,19 +96,11 @@ bool check_number(long long actual, long long expected, const char* what) {
   return check(actual == expected, "%s: expected %lld, got %lld", what, expected, actual);
 }
 
-static std::string wide_to_utf8(const std::wstring& wide) {
-  if (wide.empty()) return std::string();
-  int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
-  std::string utf8(size_t(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), &utf8[0], n, nullptr, nullptr);
-  return utf8;
-}
-
 bool check_wide(const std::wstring& actual, const std::wstring& expected, const char* what) {
   bool ok = actual == expected;
   if (!check(ok, "%s", what)) {
-    std::printf("      expected: \"%s\"\n      actual:   \"%s\"\n", wide_to_utf8(expected).c_str(),
-                wide_to_utf8(actual).c_str());
+    std::printf("      expected: \"%s\"\n      actual:   \"%s\"\n", to_code_page(expected, CP_UTF8).c_str(),
+                to_code_page(actual, CP_UTF8).c_str());
     std::fflush(stdout);
   }
   return ok;
@@ -140,22 +129,6 @@ bool take_argument(int& i, int argc, char** argv, const char* flag, std::string*
   if (std::strcmp(argv[i], flag) != 0 || i + 1 >= argc) return false;
   *value = argv[++i];
   return true;
-}
-
-// ---------------------------------------------------------------------------
-// Waiting
-// ---------------------------------------------------------------------------
-
-static constexpr DWORD POLL_MS = 20;
-
-template <class Condition>
-static bool wait_until(Condition condition, DWORD timeout_ms) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    if (condition()) return true;
-    if (GetTickCount() - start >= timeout_ms) return condition();
-    Sleep(POLL_MS);
-  }
 }
 
 // ---------------------------------------------------------------------------
@@ -402,22 +375,18 @@ void combo_select(HWND combo, int index) { SendMessageW(combo, CB_SETCURSEL, WPA
 // Message boxes
 // ---------------------------------------------------------------------------
 
-HWND wait_for_message_box(DWORD process_id, const char* caption, DWORD timeout_ms) {
+HWND wait_for_message_box(DWORD process_id, const char* caption, DWORD timeout_ms, const char* what) {
   WindowMatch match;
   match.caption = caption;
   match.control_id = MESSAGE_TEXT_ID;
-  HWND box = nullptr;
-  wait_until([&] { return (box = match_window(process_id, match)) != nullptr; }, timeout_ms);
-  return box;
+  return wait_for_window(process_id, match, timeout_ms,
+                         format("message box \"%s\": %s", cp932_to_utf8(caption).c_str(), what).c_str());
 }
 
 bool answer_message_box(DWORD process_id, const char* caption, const std::string& expected_text,
                         int button_id, const char* what) {
-  HWND box = wait_for_message_box(process_id, caption, DEFAULT_TIMEOUT_MS);
-  if (!check(box != nullptr, "no message box \"%s\" came: %s", cp932_to_utf8(caption).c_str(), what)) {
-    describe_windows(process_id);
-    return false;
-  }
+  HWND box = wait_for_message_box(process_id, caption, DEFAULT_TIMEOUT_MS, what);
+  if (!box) return false;
   check_text(control_text(box, MESSAGE_TEXT_ID), expected_text, what);
   if (!click(box, button_id)) return false;
   return check(wait_until_gone(box, DEFAULT_TIMEOUT_MS), "message box stayed open: %s", what);
@@ -459,27 +428,11 @@ class RemoteBlock {
 };
 
 std::string tree_item_text(HANDLE process, HWND tree, HTREEITEM item) {
-  constexpr int TEXT_CHARS = 512;
-  RemoteBlock block(process, sizeof(TVITEMW) + TEXT_CHARS * sizeof(wchar_t));
-  if (!block.address()) return std::string();
-  TVITEMW request = {};
-  request.mask = TVIF_TEXT | TVIF_HANDLE;
-  request.hItem = item;
-  request.pszText = reinterpret_cast<wchar_t*>(static_cast<char*>(block.address()) + sizeof(TVITEMW));
-  request.cchTextMax = TEXT_CHARS;
-  wchar_t empty[1] = {L'\0'};
-  block.write(0, &request, sizeof request);
-  block.write(sizeof(TVITEMW), empty, sizeof empty);
-  if (!SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(block.address()))) return std::string();
-  wchar_t text[TEXT_CHARS] = {};
-  block.read(sizeof(TVITEMW), text, sizeof text);
-  text[TEXT_CHARS - 1] = L'\0';
-  return to_cp932(text);
+  return tree_item_info(process, tree, item).text;
 }
 
-std::vector<HTREEITEM> tree_children(HWND tree, HTREEITEM parent) {
+std::vector<HTREEITEM> tree_child_items(HWND tree, HTREEITEM parent) {
   std::vector<HTREEITEM> children;
-  SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(parent));
   HTREEITEM child = reinterpret_cast<HTREEITEM>(
       SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(parent)));
   while (child) {
@@ -488,6 +441,11 @@ std::vector<HTREEITEM> tree_children(HWND tree, HTREEITEM parent) {
         SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(child)));
   }
   return children;
+}
+
+std::vector<HTREEITEM> tree_children(HWND tree, HTREEITEM parent) {
+  SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(parent));
+  return tree_child_items(tree, parent);
 }
 
 static bool ends_with(const std::string& text, const std::string& tail) {

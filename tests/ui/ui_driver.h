@@ -24,6 +24,9 @@ constexpr DWORD DEFAULT_TIMEOUT_MS = 15000;
 // Texts
 // ---------------------------------------------------------------------------
 
+// Between UTF-16 and the bytes of a Windows code page (932, 1252, CP_UTF8).
+std::wstring from_code_page(const std::string& bytes, UINT code_page);
+std::string to_code_page(const std::wstring& text, UINT code_page);
 std::wstring from_cp932(const std::string& bytes);
 std::string to_cp932(const std::wstring& text);
 // For the driver's own output, which goes to a UTF-8 terminal or log.
@@ -56,6 +59,22 @@ struct Scenario {
 int run_scenarios(const std::vector<Scenario>& scenarios, const std::string& only);
 // Takes "--flag VALUE" at argv[i] into *value (and steps over the value).
 bool take_argument(int& i, int argc, char** argv, const char* flag, std::string* value);
+
+// ---------------------------------------------------------------------------
+// Waiting
+// ---------------------------------------------------------------------------
+
+// Asks the condition every 20 ms until it holds or the time is up; the
+// condition's last answer.
+template <class Condition>
+bool wait_until(Condition condition, DWORD timeout_ms = DEFAULT_TIMEOUT_MS) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount() - start >= timeout_ms) return condition();
+    Sleep(20);
+  }
+}
 
 // ---------------------------------------------------------------------------
 // Processes
@@ -143,7 +162,9 @@ void combo_select(HWND combo, int index);
 
 constexpr int MESSAGE_TEXT_ID = 0xFFFF;
 
-HWND wait_for_message_box(DWORD process_id, const char* caption, DWORD timeout_ms);
+// Waits for a box with the caption; a failed check (with the process's
+// windows listed) when none comes.
+HWND wait_for_message_box(DWORD process_id, const char* caption, DWORD timeout_ms, const char* what);
 // Finds the box, checks its caption and text, presses the button and waits
 // for the box to go. False when no box came or it did not close.
 bool answer_message_box(DWORD process_id, const char* caption, const std::string& expected_text,
@@ -156,6 +177,8 @@ bool no_message_box_within(DWORD process_id, DWORD milliseconds);
 // ---------------------------------------------------------------------------
 
 std::string tree_item_text(HANDLE process, HWND tree, HTREEITEM item);
+// The item's children as they are now (a collapsed item may have none yet).
+std::vector<HTREEITEM> tree_child_items(HWND tree, HTREEITEM parent);
 std::vector<HTREEITEM> tree_children(HWND tree, HTREEITEM parent);  // expands parent first
 // Selects the folder given as a Windows path ("Z:\a\b") in a shell folder
 // tree: finds the drive item "... (Z:)" under the desktop's children, then
