@@ -510,6 +510,27 @@ void check_progress_finished(HWND dialog) {
   check_number(bar_position(dialog, 1041), 500, "progress dialog (finished) overall bar");
 }
 
+// Waits for the write started at `before` to finish, then checks the finished
+// dialog: caption, buttons, bars, fixed texts and the whole log. The dialog,
+// or null when it did not come or the write did not finish.
+HWND check_write_finishes(Session& s, const Values& v, const SYSTEMTIME& before, const char* when) {
+  HWND progress = wait_progress(s, ui::DEFAULT_TIMEOUT_MS);
+  if (!progress) return nullptr;
+  bool finished = wait_caption(progress, kFinished, 60000);
+  SYSTEMTIME after;
+  GetSystemTime(&after);
+  if (!check(finished, "the write did not finish (%s; caption \"%s\")", when,
+             cp932_to_utf8(ui::window_text(progress)).c_str()))
+    return nullptr;
+  TreeFacts tree;
+  walk_tree(v.base_directory, &tree);
+  check_progress_finished(progress);
+  check_progress_fixed_texts(progress, v, tree.total_size, when);
+  check_log(ui::list_box_lines(ui::control(progress, 1015)), expected_log(v, tree, v.maximise), before, after, true,
+            format("log of the finished write (%s)", when).c_str());
+  return progress;
+}
+
 // ---------------------------------------------------------------------------
 // The shell's open, seen through the open recorder
 // ---------------------------------------------------------------------------
@@ -580,6 +601,14 @@ bool reference_image(const Values& v, const std::string& output) {
   bool ran = ui::run_program(line, 120000, &code);
   return check(ran && code == 0, "trelvik-cli did not build the reference image %s (status %lu)",
                cp932_to_utf8(output).c_str(), code);
+}
+
+// Builds the reference image `reference_name` from the same values with
+// trelvik-cli and compares the wizard's image with it byte for byte.
+void check_same_as_cli(const Values& v, const char* reference_name, const char* what) {
+  std::string reference = g_setup.at(reference_name);
+  if (reference_image(v, reference))
+    ui::files_equal(v.output, reference, format("image equals trelvik-cli's (%s)", what).c_str());
 }
 
 // The header fields the image holds: game code (4 bytes, the region letter
@@ -810,20 +839,8 @@ void scenario_walkthrough() {
   GetSystemTime(&before);
   if (!ui::click(page, 1000)) return;
   if (!ui::answer_message_box(s.pid(), kWarning, kLongNames, IDYES, "long-name question, answered Yes")) return;
-  HWND progress = wait_progress(s, ui::DEFAULT_TIMEOUT_MS);
+  HWND progress = check_write_finishes(s, v, before, "typed header");
   if (!progress) return;
-  bool finished = wait_caption(progress, kFinished, 60000);
-  SYSTEMTIME after;
-  GetSystemTime(&after);
-  if (!check(finished, "the write did not finish (caption \"%s\")", cp932_to_utf8(ui::window_text(progress)).c_str()))
-    return;
-
-  TreeFacts tree;
-  walk_tree(v.base_directory, &tree);
-  check_progress_finished(progress);
-  check_progress_fixed_texts(progress, v, tree.total_size, "finished");
-  check_log(ui::list_box_lines(ui::control(progress, 1015)), expected_log(v, tree, false), before, after, true,
-            "log of the finished write");
   ui::screenshot("10-progress-finished", {progress});
 
   // Esc has no meaning here.
@@ -843,8 +860,7 @@ void scenario_walkthrough() {
   check(ui::no_message_box_within(s.pid(), 300), "Quit after the end asked a question");
   check_number(s.wait_exit(ui::DEFAULT_TIMEOUT_MS), 0, "exit status after Quit");
   check_image_header(v.output, "GTVE", "8P", v.game_name, "typed header");
-  std::string reference = g_setup.at("typed_reference.gcm");
-  if (reference_image(v, reference)) ui::files_equal(v.output, reference, "image equals trelvik-cli's (typed header)");
+  check_same_as_cli(v, "typed_reference.gcm", "typed header");
 }
 
 // The header taken from an image shorter than 1,072 bytes, the failures the
@@ -901,26 +917,15 @@ void scenario_imported_header() {
   SYSTEMTIME before;
   GetSystemTime(&before);
   if (!ui::click(s.page(), 1000)) return;
-  HWND progress = wait_progress(s, ui::DEFAULT_TIMEOUT_MS);
+  HWND progress = check_write_finishes(s, v, before, "maximised, header from an image");
   if (!progress) return;
-  bool finished = wait_caption(progress, kFinished, 60000);
-  SYSTEMTIME after;
-  GetSystemTime(&after);
-  if (!check(finished, "the write did not finish")) return;
-  TreeFacts tree;
-  walk_tree(v.base_directory, &tree);
-  check_progress_finished(progress);
-  check_progress_fixed_texts(progress, v, tree.total_size, "header from an image");
-  check_log(ui::list_box_lines(ui::control(progress, 1015)), expected_log(v, tree, true), before, after, true,
-            "log of the maximised write with an imported header");
 
   // The title-bar close unwinds the pages: exit status 1, the image stays.
   ui::close_from_title_bar(progress);
   check_number(s.wait_exit(ui::DEFAULT_TIMEOUT_MS), 1, "exit status after the title-bar close");
   // The name the file's end cuts short reads as zeros.
   check_image_header(v.output, "GSHP", "8P", "SHORT HEADER NAME...", "header from a 52-byte file");
-  std::string reference = g_setup.at("imported_reference.gcm");
-  if (reference_image(v, reference)) ui::files_equal(v.output, reference, "image equals trelvik-cli's (imported header)");
+  check_same_as_cli(v, "imported_reference.gcm", "imported header");
 }
 
 // Esc on a page, the title-bar close of a page and Cancel on the summary page
@@ -1066,8 +1071,7 @@ void scenario_zero_bytes() {
   ui::click(progress, 1);
   check_number(s.wait_exit(ui::DEFAULT_TIMEOUT_MS), 0, "exit status after Quit");
   check_image_header(v.output, "GFHJ", "8P", "FULL HEADER IMAGE", "header from a whole image header");
-  std::string reference = g_setup.at("zero_reference.gcm");
-  if (reference_image(v, reference)) ui::files_equal(v.output, reference, "image equals trelvik-cli's (zero-byte tree)");
+  check_same_as_cli(v, "zero_reference.gcm", "zero-byte tree");
 }
 
 }  // namespace
