@@ -19,46 +19,13 @@
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-win64="${OMBREL_UI_BUILD:-$root/build/win64}"
-
-if [ ! -d "$win64" ]; then
-  echo "ombrel_ui: skipped, no 64-bit Windows build in $win64 (scripts/build win64)"
-  exit 0
-fi
-
-# A display of our own, shared by wine and the screenshot helper below.
-if [ -z "${OMBREL_UI_DISPLAY:-}" ]; then
-  exec env OMBREL_UI_DISPLAY=1 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-fi
+source "$root/tests/ui/ui_common.sh"
+ui_begin ombrel "${OMBREL_UI_BUILD:-$root/build/win64}" OMBREL_UI_DISPLAY "$@"
 
 ombrel="$win64/Ombrel.exe"
 driver="$win64/tests/ui/ombrel_ui_driver.exe"
-if [ -f "$win64/Makefile" ]; then
-  cmake --build "$win64" --target Ombrel ombrel_ui_driver trelvik-cli -- -j2 >/dev/null
-fi
-for f in "$ombrel" "$driver" "$win64/trelvik-cli.exe"; do
-  if [ ! -f "$f" ]; then
-    echo "ombrel_ui: missing $f"
-    exit 1
-  fi
-done
-
-shots="$root/build/screenshots"
-mkdir -p "$shots"
-rm -f "$shots"/ombrel-*.png
-
-work="$(mktemp -d /tmp/ombrel-ui.XXXXXX)"
-exchange="$work/exchange"
-helper=""
-drive_link=""
-cleanup() {
-  if [ -n "$helper" ]; then kill "$helper" 2>/dev/null || true; wait "$helper" 2>/dev/null || true; fi
-  if [ -n "$drive_link" ]; then rm -f "$drive_link"; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-winpath() { local p="$1"; printf 'Z:%s' "${p//\//\\}"; }
+ui_build Ombrel ombrel_ui_driver trelvik-cli -- "$ombrel" "$driver" "$win64/trelvik-cli.exe"
+ui_scratch
 
 # --- source trees -------------------------------------------------------------
 samples="$root/samples"
@@ -168,37 +135,14 @@ if [ -d "$prefix/dosdevices" ]; then
   if [ ! -e "$link" ] && [ ! -L "$link" ] || [[ "$(readlink "$link" 2>/dev/null)" == /tmp/ombrel-ui.* ]]; then
     mkdir -p "$work/drive"
     ln -sfn "$work/drive" "$link"
-    drive_link="$link"
+    ui_remove_on_exit+=("$link")
     drive_args=(--drive Y:)
   fi
 fi
 
-# --- screenshots ------------------------------------------------------------------
-# The driver asks for a picture by writing "NAME X Y WIDTH HEIGHT" to
-# request.txt; the helper takes it, leaves a PPM copy beside the request for
-# the driver to read pixels from, and removes the request.
-mkdir -p "$exchange"
-(
-  while :; do
-    if [ -f "$exchange/request.txt" ]; then
-      read -r name x y w h <"$exchange/request.txt" || true
-      name="${name//[^A-Za-z0-9_-]/}"
-      import -window root -crop "${w}x${h}+${x}+${y}" +repage "$shots/ombrel-$name.png" &&
-        convert "$shots/ombrel-$name.png" "$exchange/$name.ppm" ||
-        echo "ombrel_ui: screenshot $name failed" >&2
-      rm -f "$exchange/request.txt"
-    fi
-    sleep 0.05
-  done
-) &
-helper=$!
-
 # --- run --------------------------------------------------------------------------
-status=0
-timeout 300 "$root/scripts/wine-run" "$driver" \
+# The screenshots leave PPM copies, from which the driver reads pixels.
+ui_start_screenshots ppm
+ui_run_driver "$driver" \
   --ombrel "$(winpath "$ombrel")" --work "$(winpath "$work")" --exchange "$(winpath "$exchange")" \
-  "${drive_args[@]}" "$@" \
-  2> >(grep -v 'Read access denied for device' >&2) || status=$?
-
-echo "ombrel_ui: screenshots in $shots"
-exit "$status"
+  "${drive_args[@]}" "$@"

@@ -10,17 +10,8 @@
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-win64="${TRELVIK_UI_BUILD:-$root/build/win64}"
-
-if [ ! -d "$win64" ]; then
-  echo "trelvik_ui: skipped, no 64-bit Windows build in $win64 (scripts/build win64)"
-  exit 0
-fi
-
-# A display of our own, shared by wine and the screenshot helper below.
-if [ -z "${TRELVIK_UI_DISPLAY:-}" ]; then
-  exec env TRELVIK_UI_DISPLAY=1 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-fi
+source "$root/tests/ui/ui_common.sh"
+ui_begin trelvik "${TRELVIK_UI_BUILD:-$root/build/win64}" TRELVIK_UI_DISPLAY "$@"
 
 trelvik="$win64/Trelvik.exe"
 cli="$win64/trelvik-cli.exe"
@@ -28,28 +19,8 @@ driver="$win64/tests/ui/trelvik_ui_driver.exe"
 # Registered by the driver, for its run only, as the program that opens .gcm
 # files, so the progress dialog's Open button has something to start.
 recorder="$win64/tests/ui/open_recorder.exe"
-if [ -f "$win64/Makefile" ]; then
-  cmake --build "$win64" --target Trelvik trelvik-cli trelvik_ui_driver open_recorder -- -j2 >/dev/null
-fi
-for f in "$trelvik" "$cli" "$driver" "$recorder"; do
-  if [ ! -f "$f" ]; then
-    echo "trelvik_ui: missing $f"
-    exit 1
-  fi
-done
-
-shots="$root/build/screenshots"
-mkdir -p "$shots"
-rm -f "$shots"/trelvik-*.png
-
-work="$(mktemp -d /tmp/trelvik-ui.XXXXXX)"
-exchange="$work/exchange"
-helper=""
-cleanup() {
-  if [ -n "$helper" ]; then kill "$helper" 2>/dev/null || true; wait "$helper" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+ui_build Trelvik trelvik-cli trelvik_ui_driver open_recorder -- "$trelvik" "$cli" "$driver" "$recorder"
+ui_scratch
 
 # --- inputs -------------------------------------------------------------------
 samples="$root/samples"
@@ -88,32 +59,8 @@ truncate -s 256M "$work/base_big/big.bin"
   head -c 2000 /dev/zero | tr '\0' '\252'
 } >"$work/full_header.gcm"
 
-# --- screenshots ----------------------------------------------------------------
-# The driver asks for a picture by writing "NAME X Y WIDTH HEIGHT" to
-# request.txt; the helper takes it and removes the request.
-mkdir -p "$exchange"
-(
-  while :; do
-    if [ -f "$exchange/request.txt" ]; then
-      read -r name x y w h <"$exchange/request.txt" || true
-      name="${name//[^A-Za-z0-9_-]/}"
-      import -window root -crop "${w}x${h}+${x}+${y}" +repage "$shots/trelvik-$name.png" ||
-        echo "trelvik_ui: screenshot $name failed" >&2
-      rm -f "$exchange/request.txt"
-    fi
-    sleep 0.05
-  done
-) &
-helper=$!
-
 # --- run ------------------------------------------------------------------------------
-winpath() { local p="$1"; printf 'Z:%s' "${p//\//\\}"; }
-
-status=0
-timeout 300 "$root/scripts/wine-run" "$driver" \
+ui_start_screenshots
+ui_run_driver "$driver" \
   --trelvik "$(winpath "$trelvik")" --cli "$(winpath "$cli")" --open-recorder "$(winpath "$recorder")" \
-  --work "$(winpath "$work")" --exchange "$(winpath "$exchange")" "$@" \
-  2> >(grep -v 'Read access denied for device' >&2) || status=$?
-
-echo "trelvik_ui: screenshots in $shots"
-exit "$status"
+  --work "$(winpath "$work")" --exchange "$(winpath "$exchange")" "$@"
