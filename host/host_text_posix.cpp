@@ -53,18 +53,40 @@ static bool convert(const char* to, const char* from, const char* from_alias,
   return ok;
 }
 
+// The code page 932 converters, opened once and kept for the run: a build,
+// an extraction or a listing converts every name of a tree.
+static iconv_t to_cp932() {
+  static const iconv_t cd = iconv_open("CP932", "UTF-8");
+  return cd;
+}
+
+static iconv_t from_cp932() {
+  static const iconv_t cd = iconv_open("UTF-8", "CP932");
+  return cd;
+}
+
+// Converts in whole through a kept converter, from its initial state.
+static bool convert_kept(iconv_t cd, const std::string& in, std::string* out) {
+  if (cd == iconv_t(-1)) return false;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  return convert(cd, in, out);
+}
+
 bool utf8_to_cp932(const std::string& utf8, std::string* cp932) {
   std::string converted;
-  if (!convert("CP932", "UTF-8", nullptr, utf8, &converted)) return false;
+  if (!convert_kept(to_cp932(), utf8, &converted)) return false;
   // The C library maps a few characters to look-alikes (the yen sign to the
   // backslash byte, for one). Only a conversion that comes back unchanged
   // keeps the text as typed.
   std::string back;
-  if (!convert("UTF-8", "CP932", nullptr, converted, &back) || back != utf8) return false;
+  if (!convert_kept(from_cp932(), converted, &back) || back != utf8) return false;
   *cp932 = std::move(converted);
   return true;
 }
 
+bool cp932_to_utf8(const std::string& cp932, std::string* utf8) {
+  return convert_kept(from_cp932(), cp932, utf8);
+}
 
 bool cp1252_to_utf8(const std::string& cp1252, std::string* utf8) {
   return convert("UTF-8", "WINDOWS-1252", "CP1252", cp1252, utf8);
@@ -73,24 +95,6 @@ bool cp1252_to_utf8(const std::string& cp1252, std::string* utf8) {
 // ---------------------------------------------------------------------------
 // File and folder names
 // ---------------------------------------------------------------------------
-
-// Converters opened once and kept for the run: a build or an extraction
-// converts every name of a tree.
-static iconv_t name_converter(const char* to, const char* from, iconv_t* slot, bool* tried) {
-  if (!*tried) {
-    *tried = true;
-    *slot = iconv_open(to, from);
-  }
-  return *slot;
-}
-
-static iconv_t g_to_cp932, g_from_cp932;
-static bool g_to_cp932_tried = false, g_from_cp932_tried = false;
-
-static iconv_t to_cp932() { return name_converter("CP932", "UTF-8", &g_to_cp932, &g_to_cp932_tried); }
-static iconv_t from_cp932() {
-  return name_converter("UTF-8", "CP932", &g_from_cp932, &g_from_cp932_tried);
-}
 
 // Feeds in through cd in small pieces, handing each piece of output to sink.
 // False when the input does not convert whole and exactly, or sink refuses.
@@ -115,24 +119,23 @@ static bool convert_in_pieces(iconv_t cd, const char* in, size_t in_length, Sink
   }
 }
 
-// Length of in converted through cd; false when it does not convert.
-static bool converted_length(iconv_t cd, const char* in, size_t in_length, size_t* length) {
-  *length = 0;
-  return convert_in_pieces(cd, in, in_length, [length](const char*, size_t n) {
-    *length += n;
-    return true;
-  });
-}
-
-// Converts in through cd into out, which holds the result and its NUL.
-static void convert_into(iconv_t cd, const char* in, size_t in_length, char* out) {
+// Converts in through cd into out (capacity bytes). False when in does not
+// convert. *length is the converted length; *fits tells whether the result
+// and its NUL fitted, and only then does out hold them.
+static bool convert_into(iconv_t cd, const char* in, size_t in_length, char* out, size_t capacity,
+                         size_t* length, bool* fits) {
   size_t at = 0;
-  convert_in_pieces(cd, in, in_length, [out, &at](const char* piece, size_t n) {
-    std::memcpy(out + at, piece, n);
+  // Past the capacity the conversion goes on, only counting, to tell a name
+  // too long from one that does not convert.
+  bool ok = convert_in_pieces(cd, in, in_length, [&](const char* piece, size_t n) {
+    if (at + n < capacity) std::memcpy(out + at, piece, n);
     at += n;
     return true;
   });
-  out[at] = '\0';
+  *length = at;
+  *fits = at < capacity;
+  if (ok && *fits) out[at] = '\0';
+  return ok;
 }
 
 // True when text converts back through cd to exactly original.
@@ -158,13 +161,13 @@ static bool copy_unchanged(const char* name, size_t length, char* out, size_t ca
 bool disc_name_from_host_name(const char* host_name, char* out, size_t capacity, bool* converted) {
   size_t length = std::strlen(host_name);
   size_t needed = 0;
-  if (!converted_length(to_cp932(), host_name, length, &needed))
+  bool fits = false;
+  if (!convert_into(to_cp932(), host_name, length, out, capacity, &needed, &fits))
     return copy_unchanged(host_name, length, out, capacity, converted);
-  if (needed + 1 > capacity) {
+  if (!fits) {
     *converted = false;
     return false;
   }
-  convert_into(to_cp932(), host_name, length, out);
   // Characters the C library maps to look-alikes (the yen sign to the
   // backslash byte, a separator on Windows) do not come back unchanged: such
   // a name is kept as it is.
@@ -174,24 +177,14 @@ bool disc_name_from_host_name(const char* host_name, char* out, size_t capacity,
   return true;
 }
 
-bool cp932_to_utf8(const std::string& cp932, std::string* utf8) {
-  // Listings decode every name of an image: the kept converter saves opening
-  // one per name.
-  iconv_t cd = from_cp932();
-  if (cd == iconv_t(-1)) return false;
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  return convert(cd, cp932, utf8);
-}
-
 bool host_name_from_disc_name(const char* disc_name, char* out, size_t capacity, bool* converted) {
   size_t length = std::strlen(disc_name);
   size_t needed = 0;
-  if (!converted_length(from_cp932(), disc_name, length, &needed))
+  bool fits = false;
+  if (!convert_into(from_cp932(), disc_name, length, out, capacity, &needed, &fits))
     return copy_unchanged(disc_name, length, out, capacity, converted);
-  *converted = needed + 1 <= capacity;
-  if (!*converted) return false;
-  convert_into(from_cp932(), disc_name, length, out);
-  return true;
+  *converted = fits;
+  return fits;
 }
 
 }  // namespace host
