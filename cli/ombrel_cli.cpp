@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/console_progress.h"
+#include "cli/console_text.h"
 #include "cli/ombrel_banner.h"
 #include "cli/ombrel_extract.h"
 #include "cli/ombrel_options.h"

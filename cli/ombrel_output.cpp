@@ -4,13 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/console_text.h"
 #include "cli/ombrel_options.h"
 #include "disc/disc_format.h"
 #include "host/host_text.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 // ---------------------------------------------------------------------------
 // Texts
@@ -54,22 +51,6 @@ std::string windows1252_for_display(const std::string& bytes) {
   std::string utf8;
   if (!host::cp1252_to_utf8(bytes, &utf8)) utf8 = bytes;
   return escape_controls(utf8);
-}
-
-std::string host_path_for_display(const std::string& path) {
-#ifdef _WIN32
-  int wide_length = MultiByteToWideChar(CP_ACP, 0, path.data(), int(path.size()), nullptr, 0);
-  if (wide_length <= 0) return path;
-  std::wstring wide(size_t(wide_length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, path.data(), int(path.size()), &wide[0], wide_length);
-  int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
-  if (length <= 0) return path;
-  std::string utf8(size_t(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_length, &utf8[0], length, nullptr, nullptr);
-  return utf8;
-#else
-  return path;
-#endif
 }
 
 namespace {

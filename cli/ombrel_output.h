@@ -26,10 +26,6 @@ std::string shift_jis_for_display(const std::string& bytes);
 std::string windows1252_for_display(const std::string& bytes);
 std::string escape_controls(const std::string& text);
 
-// A host path for display: on Windows, where paths are in the ANSI code
-// page, converted to UTF-8; elsewhere unchanged.
-std::string host_path_for_display(const std::string& path);
-
 // An in-image path for display: each name decoded from code page 932 to
 // UTF-8 (a name that does not decode keeps its bytes), control characters
 // escaped so that a listing keeps one entry per line.

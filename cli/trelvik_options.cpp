@@ -6,19 +6,9 @@
 #include <cstring>
 
 #include "builder/source_walk.h"
+#include "cli/console_text.h"
 #include "host/host_fs.h"
 #include "host/host_text.h"
-
-// A host path for the terminal: on POSIX hosts its bytes are already the
-// terminal's, on Windows they are the ANSI code page's.
-static std::string host_path_for_display(const std::string& path) {
-#ifdef _WIN32
-  std::string utf8;
-  return host::cp932_to_utf8(path, &utf8) ? utf8 : path;
-#else
-  return path;
-#endif
-}
 
 namespace {
 
