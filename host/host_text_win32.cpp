@@ -46,26 +46,24 @@ bool from_wide(UINT code_page, const std::wstring& in, std::string* out) {
   return !used_default;
 }
 
-}  // namespace
-
-bool utf8_to_cp932(const std::string& utf8, std::string* cp932) {
+// Converts in from one code page to another through UTF-16; out is left
+// alone when the text does not convert.
+bool recode(UINT from, UINT to, const std::string& in, std::string* out) {
   std::wstring wide;
   std::string converted;
-  if (!to_wide(CODE_PAGE_UTF8, utf8, &wide) || !from_wide(CODE_PAGE_JAPANESE, wide, &converted)) {
-    return false;
-  }
-  *cp932 = std::move(converted);
+  if (!to_wide(from, in, &wide) || !from_wide(to, wide, &converted)) return false;
+  *out = std::move(converted);
   return true;
 }
 
+}  // namespace
+
+bool utf8_to_cp932(const std::string& utf8, std::string* cp932) {
+  return recode(CODE_PAGE_UTF8, CODE_PAGE_JAPANESE, utf8, cp932);
+}
+
 bool cp932_to_utf8(const std::string& cp932, std::string* utf8) {
-  std::wstring wide;
-  std::string converted;
-  if (!to_wide(CODE_PAGE_JAPANESE, cp932, &wide) || !from_wide(CODE_PAGE_UTF8, wide, &converted)) {
-    return false;
-  }
-  *utf8 = std::move(converted);
-  return true;
+  return recode(CODE_PAGE_JAPANESE, CODE_PAGE_UTF8, cp932, utf8);
 }
 
 bool cp1252_to_utf8(const std::string& cp1252, std::string* utf8) {
@@ -75,13 +73,7 @@ bool cp1252_to_utf8(const std::string& cp1252, std::string* utf8) {
     unsigned char b = static_cast<unsigned char>(c);
     if (b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D) return false;
   }
-  std::wstring wide;
-  std::string converted;
-  if (!to_wide(CODE_PAGE_WESTERN, cp1252, &wide) || !from_wide(CODE_PAGE_UTF8, wide, &converted)) {
-    return false;
-  }
-  *utf8 = std::move(converted);
-  return true;
+  return recode(CODE_PAGE_WESTERN, CODE_PAGE_UTF8, cp1252, utf8);
 }
 
 // The ANSI file functions already take and give names in the system code
