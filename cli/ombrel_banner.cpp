@@ -16,6 +16,8 @@
 #endif
 
 bool render_banner_rgb(std::vector<uint8_t>* rgb, std::string* error) {
+  // Decoded here, not at mount: only the banner command needs the picture.
+  IsoPrepareBannerPicture();
   rgb->assign(size_t(BANNER_PIXEL_COUNT) * 3, 0);
 #ifdef _WIN32
   // A top-down 32-bit DIB selected into a memory device context: SetPixel

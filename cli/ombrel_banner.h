@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-// The picture as BANNER_WIDTH x BANNER_HEIGHT pixels of red, green and blue
-// bytes, rows top to bottom. On Windows IsoDrawBanner paints a memory device
-// context whose bits are read back; elsewhere it paints a BannerCanvas.
+// The mounted image's picture as BANNER_WIDTH x BANNER_HEIGHT pixels of red,
+// green and blue bytes, rows top to bottom. On Windows IsoDrawBanner paints a
+// memory device context whose bits are read back; elsewhere it paints a
+// BannerCanvas.
 bool render_banner_rgb(std::vector<uint8_t>* rgb, std::string* error);
 
 // PNG bytes of an RGB picture (stb_image_write).

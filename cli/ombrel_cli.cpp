@@ -270,7 +270,6 @@ int main(int argc, char** argv) {
     IsoReset();
     return EXIT_OMBREL_FAILED;
   }
-  IsoPrepareBannerPicture();
 
   int status = EXIT_OMBREL_FAILED;
   switch (g_options.command) {
