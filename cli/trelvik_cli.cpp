@@ -129,14 +129,12 @@ void prepare_signal_message() {
 
 void arm_signal_cleanup() { g_remove_on_signal = is_regular_file(g_signal_path) ? 1 : 0; }
 
-uint64_t file_size_or_zero(const std::string& path) {
-  uint64_t length = 0;
-  return host::measure_file(path.c_str(), &length) ? length : 0;
-}
-
-bool input_opens(const std::string& path) {
+// Opens an input once: false when it cannot be opened; its length, for the
+// progress total, is 0 when it has none.
+bool open_and_measure(const std::string& path, uint64_t* length) {
   host::File* f = host::file_open_read(path.c_str());
   if (!f) return false;
+  if (!host::file_length(f, length)) *length = 0;
   host::file_close(f);
   return true;
 }
@@ -197,11 +195,12 @@ int main(int argc, char** argv) {
   }
   for (const std::string& w : warnings) print_note("warning: " + w);
   // Named here, before the builder's own check, so the message says which one.
-  if (!input_opens(g_options.apploader)) {
+  uint64_t apploader_size = 0, main_program_size = 0;
+  if (!open_and_measure(g_options.apploader, &apploader_size)) {
     print_error("cannot open the apploader '" + g_options.apploader + "'");
     return EXIT_USAGE;
   }
-  if (!input_opens(g_options.main_program)) {
+  if (!open_and_measure(g_options.main_program, &main_program_size)) {
     print_error("cannot open the main program '" + g_options.main_program + "'");
     return EXIT_USAGE;
   }
@@ -238,8 +237,7 @@ int main(int argc, char** argv) {
     print_note("warning: " + w);
   }
 
-  job_progress_init(&g_job, file_size_or_zero(g_options.apploader),
-                    file_size_or_zero(g_options.main_program), tree_data_size(builder_tree()),
+  job_progress_init(&g_job, apploader_size, main_program_size, tree_data_size(builder_tree()),
                     builder_file_count(), g_options.maximise);
   g_show_bar = !g_options.quiet && isatty(2);
   builder_set_callbacks(on_log, on_progress, on_file_done, on_finished);
