@@ -37,7 +37,6 @@ void print_error(const std::string& text) {
   std::fprintf(stderr, "ombrel-cli: error: %s\n", text.c_str());
 }
 
-// The reader's text for its last code, in UTF-8, with the code.
 // A host path quoted for a message.
 std::string shown(const std::string& path) { return "'" + host_path_for_display(path) + "'"; }
 // An in-image path quoted for a message, its names in UTF-8.
@@ -45,6 +44,7 @@ std::string shown_in_image(const std::string& path) {
   return "'" + image_path_for_display(path) + "'";
 }
 
+// The reader's text for its last code, in UTF-8, with the code.
 std::string reader_error() {
   return system_text_utf8(IsoGetErrorText()) + " (code " + std::to_string(IsoGetLastError()) + ")";
 }
