@@ -201,21 +201,20 @@ bool IsoExtractDirectory(const char* imagePath, const char* destinationFolder) {
 }
 
 // System areas: ranges cut from the header's offsets, in 32-bit arithmetic.
+// IsoCopyRange refuses them when nothing is mounted.
 bool IsoExtractBootData(const char* destination) {
-  return require_mounted() && IsoCopyRange(destination, 0, DISC_HEADER_SIZE);
+  return IsoCopyRange(destination, 0, DISC_HEADER_SIZE);
 }
 
 bool IsoExtractFst(const char* destination) {
-  return require_mounted() && IsoCopyRange(destination, g_reader.fst_offset, g_reader.fst_size);
+  return IsoCopyRange(destination, g_reader.fst_offset, g_reader.fst_size);
 }
 
 bool IsoExtractApploader(const char* destination) {
-  return require_mounted() &&
-         IsoCopyRange(destination, APPLOADER_OFFSET, g_reader.main_program_offset - APPLOADER_OFFSET);
+  return IsoCopyRange(destination, APPLOADER_OFFSET, g_reader.main_program_offset - APPLOADER_OFFSET);
 }
 
 bool IsoExtractMainProgram(const char* destination) {
-  return require_mounted() &&
-         IsoCopyRange(destination, g_reader.main_program_offset,
+  return IsoCopyRange(destination, g_reader.main_program_offset,
                       g_reader.fst_offset - g_reader.main_program_offset);
 }
