@@ -244,12 +244,7 @@ std::string ChooseImageFile(HWND owner) {
   if (!GetOpenFileNameW(&dialog)) return std::string();
   lstrcpynW(g_last_image_path, chosen, OPEN_PATH_CAPACITY);
   // The reader opens paths in the system code page.
-  int n = WideCharToMultiByte(CP_ACP, 0, chosen, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 1) return std::string();
-  std::string path(size_t(n), '\0');
-  WideCharToMultiByte(CP_ACP, 0, chosen, -1, &path[0], n, nullptr, nullptr);
-  path.resize(size_t(n - 1));
-  return path;
+  return system_from_wide(chosen);
 }
 
 // ---------------------------------------------------------------------------

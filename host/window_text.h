@@ -14,6 +14,9 @@ std::wstring wide_from_system(const std::string& text);
 std::wstring wide_from_code_page(UINT code_page, const std::string& text);
 // Characters code page 932 cannot hold become '?'.
 std::string cp932_from_wide(const std::wstring& wide);
+// Into the system code page (host paths), with its default character for
+// those it cannot hold.
+std::string system_from_wide(const std::wstring& wide);
 
 void set_window_text_932(HWND window, const std::string& cp932);
 void set_item_text_932(HWND dialog, int id, const std::string& cp932);

@@ -16,6 +16,16 @@ std::wstring to_wide(UINT code_page, const std::string& text) {
   return wide;
 }
 
+std::string from_wide(UINT code_page, const std::wstring& wide) {
+  if (wide.empty()) return std::string();
+  int n = WideCharToMultiByte(code_page, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr,
+                              nullptr);
+  if (n <= 0) return std::string();
+  std::string bytes(size_t(n), '\0');
+  WideCharToMultiByte(code_page, 0, wide.data(), int(wide.size()), &bytes[0], n, nullptr, nullptr);
+  return bytes;
+}
+
 }  // namespace
 
 std::wstring wide_from_cp932(const std::string& cp932) { return to_wide(CODE_PAGE_JAPANESE, cp932); }
@@ -26,16 +36,9 @@ std::wstring wide_from_code_page(UINT code_page, const std::string& text) {
   return to_wide(code_page, text);
 }
 
-std::string cp932_from_wide(const std::wstring& wide) {
-  if (wide.empty()) return std::string();
-  int n = WideCharToMultiByte(CODE_PAGE_JAPANESE, 0, wide.data(), int(wide.size()), nullptr, 0,
-                              nullptr, nullptr);
-  if (n <= 0) return std::string();
-  std::string bytes(size_t(n), '\0');
-  WideCharToMultiByte(CODE_PAGE_JAPANESE, 0, wide.data(), int(wide.size()), &bytes[0], n, nullptr,
-                      nullptr);
-  return bytes;
-}
+std::string cp932_from_wide(const std::wstring& wide) { return from_wide(CODE_PAGE_JAPANESE, wide); }
+
+std::string system_from_wide(const std::wstring& wide) { return from_wide(CP_ACP, wide); }
 
 void set_window_text_932(HWND window, const std::string& cp932) {
   SetWindowTextW(window, wide_from_cp932(cp932).c_str());
