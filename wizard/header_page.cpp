@@ -1,6 +1,5 @@
 // HeaderPage: game ID, game name, maker ID and region, or an existing image
 // whose header is taken instead.
-#include <cstring>
 #include <string>
 
 #include "wizard/code_page_text.h"
@@ -42,7 +41,7 @@ void apply_enabling(HWND page) {
 
 void load_fields(HWND page) {
   set_item_text_932(page, IDC_GAME_ID, g_wizard.game_id);
-  set_item_text_932(page, IDC_GAME_NAME, std::string(g_wizard.game_name, strnlen(g_wizard.game_name, GAME_NAME_LIMIT)));
+  set_item_text_932(page, IDC_GAME_NAME, stored_game_name(g_wizard));
   set_item_text_932(page, IDC_MAKER_ID, g_wizard.maker_id);
   HWND region = GetDlgItem(page, IDC_REGION);
   for (const char* name : REGION_NAMES) SendMessageA(region, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));

@@ -56,6 +56,10 @@ std::string bounded(const char* field, size_t width) {
 
 }  // namespace
 
+std::string stored_game_name(const WizardState& state) {
+  return bounded(state.game_name, GAME_NAME_LIMIT);
+}
+
 std::vector<ShownText> summary_lines(const WizardState& state) {
   std::vector<ShownText> lines;
   auto text = [&](const std::string& t) { lines.push_back(japanese_text(t)); };
@@ -69,7 +73,7 @@ std::vector<ShownText> summary_lines(const WizardState& state) {
     with_path(INDENT, state.import_image_path);
   } else {
     text(std::string(INDENT) + "ゲーム ID: " + bounded(state.game_id, GAME_ID_LIMIT));
-    text(std::string(INDENT) + "ゲーム名: " + bounded(state.game_name, GAME_NAME_LIMIT));
+    text(std::string(INDENT) + "ゲーム名: " + stored_game_name(state));
     text(std::string(INDENT) + "開発元 ID: " + bounded(state.maker_id, MAKER_ID_LIMIT));
     text(std::string(INDENT) + "地域: " + region_name(state.region_index));
   }

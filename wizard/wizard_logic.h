@@ -43,6 +43,10 @@ constexpr size_t MAKER_ID_LIMIT = 2;
 // zero-terminated). True when bytes were cut off.
 bool store_cut_text(const std::string& text, size_t limit, char* field);
 
+// The game name as stored: up to its first NUL, at most GAME_NAME_LIMIT bytes
+// (a full field has no terminator).
+std::string stored_game_name(const WizardState& state);
+
 // The Next checks of each page, on the values already stored.
 bool header_page_complete(const WizardState& state);
 bool boot_files_page_complete(const WizardState& state);

@@ -6,7 +6,6 @@
 #include <shellapi.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "wizard/code_page_text.h"
@@ -130,8 +129,7 @@ void initialise(HWND window) {
     SendDlgItemMessageA(window, bar, PBM_SETPOS, 0, 0);
   }
   builder_set_callbacks(on_log, on_progress, on_file_done, on_finished);
-  set_item_text_932(window, IDC_IMAGE_NAME,
-                    std::string(g_wizard.game_name, strnlen(g_wizard.game_name, GAME_NAME_LIMIT)));
+  set_item_text_932(window, IDC_IMAGE_NAME, stored_game_name(g_wizard));
   set_item_text_932(window, IDC_IMAGE_SIZE, data_size_text(g_wizard.total_data_size));
   run_write();
 }
