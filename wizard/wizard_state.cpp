@@ -28,15 +28,11 @@ bool read_imported_header(const char* path, uint8_t header[DISC_HEADER_SIZE]) {
   std::memset(header, 0, DISC_HEADER_SIZE);
   host::File* f = host::file_open_read(path);
   if (!f) return false;
-  // Whatever the file holds is taken as it is; a short file leaves zeros.
-  size_t filled = 0;
-  while (filled < DISC_HEADER_SIZE) {
-    size_t got = 0;
-    if (!host::file_read_some(f, header + filled, DISC_HEADER_SIZE - filled, &got) || got == 0) {
-      break;
-    }
-    filled += got;
-  }
+  // Whatever the file holds is taken as it is; a short file (or one that
+  // fails part way) leaves zeros after the bytes read. file_read_some reads
+  // on to the end of the file itself.
+  size_t got = 0;
+  host::file_read_some(f, header, DISC_HEADER_SIZE, &got);
   host::file_close(f);
   return true;
 }
