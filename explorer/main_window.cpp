@@ -56,6 +56,11 @@ HWND g_status_bar;
 HTREEITEM g_root_item;
 NavigationHistory g_history;
 EntryCounts g_counts;
+// The image names behind the tree items and the list rows (item and row
+// parameters index them): the exact bytes of the image, which the
+// wide-character texts the views show may not give back.
+std::vector<std::string> g_item_names;
+std::vector<std::string> g_row_names;
 // Set while the tree is emptied: the selection changes that emptying causes
 // list nothing.
 bool g_clearing_views;
@@ -93,20 +98,18 @@ HTREEITEM tree_next(HTREEITEM item, UINT relation) {
 
 HTREEITEM tree_selection() { return tree_next(nullptr, TVGN_CARET); }
 
-// Tree items and list rows keep the reader's node they show as their
-// parameter: its name is the exact bytes of the image, which the
-// wide-character texts the views show may not give back. The views are
-// emptied whenever the image is unmounted, so no node outlives its item.
-const FstNode* tree_item_node(HTREEITEM item) {
+const std::string& tree_item_name(HTREEITEM item) {
+  static const std::string none;
   TVITEMW tv = {};
   tv.mask = TVIF_PARAM;
   tv.hItem = item;
-  if (!SendMessageW(g_tree_view, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv))) return nullptr;
-  return reinterpret_cast<const FstNode*>(tv.lParam);
+  if (!SendMessageW(g_tree_view, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv))) return none;
+  size_t index = size_t(tv.lParam);
+  return index < g_item_names.size() ? g_item_names[index] : none;
 }
 
-HTREEITEM tree_insert(HTREEITEM parent, const FstNode* node, int image, int selected_image) {
-  std::wstring text = wide_from_cp932(node->name);
+HTREEITEM tree_insert(HTREEITEM parent, const std::string& name, int image, int selected_image) {
+  std::wstring text = wide_from_cp932(name);
   TVINSERTSTRUCTW insert = {};
   insert.hParent = parent;
   insert.hInsertAfter = TVI_LAST;
@@ -114,20 +117,21 @@ HTREEITEM tree_insert(HTREEITEM parent, const FstNode* node, int image, int sele
   insert.item.pszText = &text[0];
   insert.item.iImage = image;
   insert.item.iSelectedImage = selected_image;
-  insert.item.lParam = reinterpret_cast<LPARAM>(node);
+  insert.item.lParam = LPARAM(g_item_names.size());
+  g_item_names.push_back(name);
   return reinterpret_cast<HTREEITEM>(
       SendMessageW(g_tree_view, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
 }
 
 void FillTree() {
   const FstNode* root = IsoGetRoot();
-  g_root_item = tree_insert(TVI_ROOT, root, TREE_IMAGE_DISC, TREE_IMAGE_DISC);
+  g_root_item = tree_insert(TVI_ROOT, root->name, TREE_IMAGE_DISC, TREE_IMAGE_DISC);
   std::vector<TreeFolder> folders = tree_folders(root);
   std::vector<HTREEITEM> items;
   items.reserve(folders.size());
   for (const TreeFolder& folder : folders) {
     HTREEITEM parent = folder.parent < 0 ? g_root_item : items[size_t(folder.parent)];
-    items.push_back(tree_insert(parent, folder.node, TREE_IMAGE_CLOSED_FOLDER,
+    items.push_back(tree_insert(parent, folder.node->name, TREE_IMAGE_CLOSED_FOLDER,
                                 TREE_IMAGE_OPEN_FOLDER));
   }
   SendMessageW(g_tree_view, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(g_root_item));
@@ -137,15 +141,9 @@ void FillTree() {
 // List
 // ---------------------------------------------------------------------------
 
-void clear_list() { SendMessageW(g_list_view, LVM_DELETEALLITEMS, 0, 0); }
-
-const FstNode* list_row_node(int row) {
-  if (row < 0) return nullptr;
-  LVITEMW item = {};
-  item.mask = LVIF_PARAM;
-  item.iItem = row;
-  if (!SendMessageW(g_list_view, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
-  return reinterpret_cast<const FstNode*>(item.lParam);
+void clear_list() {
+  SendMessageW(g_list_view, LVM_DELETEALLITEMS, 0, 0);
+  g_row_names.clear();
 }
 
 void ListDirectory(const std::string& path) {
@@ -160,7 +158,8 @@ void ListDirectory(const std::string& path) {
     item.iItem = row;
     item.pszText = &text[0];
     item.iImage = entry->isDirectory ? LIST_IMAGE_FOLDER : LIST_IMAGE_DOCUMENT;
-    item.lParam = reinterpret_cast<LPARAM>(entry);
+    item.lParam = LPARAM(g_row_names.size());
+    g_row_names.push_back(entry->name);
     SendMessageW(g_list_view, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
   }
 }
@@ -195,6 +194,7 @@ void clear_tree() {
   g_clearing_views = true;
   SendMessageW(g_tree_view, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
   g_clearing_views = false;
+  g_item_names.clear();
   g_root_item = nullptr;
 }
 
@@ -265,8 +265,7 @@ void open_focused_row() {
   HTREEITEM match = nullptr;
   for (HTREEITEM child = tree_next(parent, TVGN_CHILD); child;
        child = tree_next(child, TVGN_NEXT)) {
-    const FstNode* node = tree_item_node(child);
-    if (node && name == node->name) {
+    if (tree_item_name(child) == name) {
       match = child;
       break;
     }
@@ -509,8 +508,7 @@ HTREEITEM main_root_item() { return g_root_item; }
 std::string TreeNodePath(HTREEITEM item) {
   std::vector<std::string> names;
   for (HTREEITEM at = item; at && at != g_root_item; at = tree_next(at, TVGN_PARENT)) {
-    const FstNode* node = tree_item_node(at);
-    names.insert(names.begin(), node ? node->name : "");
+    names.insert(names.begin(), tree_item_name(at));
   }
   return join_tree_path(names);
 }
@@ -520,10 +518,17 @@ int list_focused_row() {
 }
 
 std::string list_row_name(int row) {
-  const FstNode* node = list_row_node(row);
-  if (!node) return std::string();
+  if (row < 0) return std::string();
+  LVITEMW item = {};
+  item.mask = LVIF_PARAM;
+  item.iItem = row;
+  if (!SendMessageW(g_list_view, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) {
+    return std::string();
+  }
+  size_t index = size_t(item.lParam);
+  if (index >= g_row_names.size()) return std::string();
   // A row shows at most ROW_TEXT_LIMIT characters of its name.
-  return std::string(node->name).substr(0, ROW_TEXT_LIMIT);
+  return g_row_names[index].substr(0, ROW_TEXT_LIMIT);
 }
 
 INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
