@@ -58,20 +58,11 @@ bool make_folders(const std::string& path) {
   return host_path_kind(path) == HostPathKind::Folder;
 }
 
-namespace {
-
-// An image's name as the reader names the host file it writes.
-std::string host_name_of(const std::string& disc_name) {
-  std::vector<char> host_name(3 * disc_name.size() + 1);
-  bool converted = false;
-  host::host_name_from_disc_name(disc_name.c_str(), host_name.data(), host_name.size(), &converted);
-  return host_name.data();
-}
-
-}  // namespace
-
+// Each image name converted as the reader names the host file it writes.
 std::string join_host_path(const std::string& folder, const std::string& relative) {
-  return folder + host::PATH_SEPARATOR + map_path_names(relative, host::PATH_SEPARATOR, host_name_of);
+  return folder + host::PATH_SEPARATOR +
+         map_path_names(relative, host::PATH_SEPARATOR,
+                        [](const std::string& name) { return host::host_name_from_disc_name(name); });
 }
 
 void check_extraction(const FstNode* first, const std::string& image_folder,

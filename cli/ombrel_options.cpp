@@ -225,13 +225,8 @@ std::string map_path_names(const std::string& path, char separator,
   }
 }
 
-static std::string disc_name_of(const std::string& host_name) {
-  std::vector<char> disc_name(host_name.size() + 1);
-  bool converted = false;
-  host::disc_name_from_host_name(host_name.c_str(), disc_name.data(), disc_name.size(), &converted);
-  return disc_name.data();
-}
-
 std::string image_path_from_host_text(const std::string& canonical) {
-  return map_path_names(canonical, '/', disc_name_of);
+  return map_path_names(canonical, '/', [](const std::string& name) {
+    return host::disc_name_from_host_name(name);
+  });
 }

@@ -355,9 +355,8 @@ std::string format_log_line(int hour, int minute, int second, const char* cp932_
 static bool has_unconverted_name(const SourceNode& node) {
   const char* separator = std::strrchr(node.full_path, host::PATH_SEPARATOR);
   const char* host_name = separator ? separator + 1 : node.full_path;
-  std::vector<char> disc_name(std::strlen(host_name) + 1);
   bool converted = false;
-  host::disc_name_from_host_name(host_name, disc_name.data(), disc_name.size(), &converted);
+  host::disc_name_from_host_name(std::string(host_name), &converted);
   return !converted;
 }
 

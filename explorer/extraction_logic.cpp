@@ -1,6 +1,7 @@
 #include "explorer/extraction_logic.h"
 
 #include "host/host_fs.h"
+#include "host/host_text.h"
 #include "reader/reader.h"
 
 #ifdef _WIN32
@@ -25,7 +26,7 @@ bool is_lead_byte(unsigned char c) {
 #ifdef _WIN32
   return IsDBCSLeadByte(c) != 0;
 #else
-  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+  return host::is_cp932_lead_byte(c);
 #endif
 }
 

@@ -1,5 +1,6 @@
 // Files and folders on POSIX hosts: plain descriptors and readdir.
 #include "host/host_fs.h"
+#include "host/host_text.h"
 
 #include <dirent.h>
 #include <errno.h>
@@ -204,11 +205,6 @@ bool file_extend_with_zeros(File* f, uint64_t new_length) {
 }  // namespace host
 
 namespace host {
-
-// Lead bytes of a Shift-JIS double-byte character.
-static bool is_cp932_lead_byte(unsigned char c) {
-  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
 
 bool is_plain_name(const char* name) {
   if (name[0] == '\0' || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) return false;

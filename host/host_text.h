@@ -7,6 +7,11 @@
 
 namespace host {
 
+// True for a byte that starts a double-byte code page 932 character.
+inline bool is_cp932_lead_byte(unsigned char c) {
+  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
 // UTF-8 to code page 932 (Shift-JIS). False when the text has a character
 // that code page 932 cannot hold, or is not valid UTF-8.
 bool utf8_to_cp932(const std::string& utf8, std::string* cp932);
@@ -31,5 +36,9 @@ bool disc_name_from_host_name(const char* host_name, char* out, size_t capacity,
 // A disc name as a host name; up to three times as long (a half-width
 // katakana byte becomes three UTF-8 bytes).
 bool host_name_from_disc_name(const char* disc_name, char* out, size_t capacity, bool* converted);
+
+// The same as strings, sized to fit; *converted may be null.
+std::string disc_name_from_host_name(const std::string& host_name, bool* converted = nullptr);
+std::string host_name_from_disc_name(const std::string& disc_name, bool* converted = nullptr);
 
 }  // namespace host

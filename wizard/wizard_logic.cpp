@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "builder/source_walk.h"
+#include "host/host_text.h"
 
 // ---------------------------------------------------------------------------
 // Header page
@@ -202,14 +203,12 @@ std::string data_size_text(uint32_t bytes) {
 
 namespace {
 
-bool is_cp932_lead_byte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-
 // Length of the longest prefix of at most limit bytes that ends on a
 // character boundary.
 size_t cp932_prefix_length(const std::string& text, size_t limit) {
   size_t i = 0;
   while (i < text.size()) {
-    size_t width = is_cp932_lead_byte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+    size_t width = host::is_cp932_lead_byte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
     if (i + width > limit) break;
     i += width;
   }
