@@ -13,13 +13,6 @@
 // Texts
 // ---------------------------------------------------------------------------
 
-std::string field_text(const uint8_t* field, size_t width) {
-  if (!field) return std::string();
-  const void* nul = std::memchr(field, 0, width);
-  size_t length = nul ? size_t(static_cast<const uint8_t*>(nul) - field) : width;
-  return std::string(reinterpret_cast<const char*>(field), length);
-}
-
 std::string escape_controls(const std::string& text) {
   std::string out;
   out.reserve(text.size());
@@ -193,17 +186,6 @@ namespace {
 // Text buffers as large as the properties dialog's.
 constexpr int TEXT_CAPACITY = 260;
 
-BannerRecordTexts banner_record(uint16_t language) {
-  BannerRecordTexts r;
-  r.short_name = field_text(IsoGetBannerField(BannerShortName, language), BANNER_SHORT_NAME_SIZE);
-  r.short_maker = field_text(IsoGetBannerField(BannerShortMaker, language), BANNER_SHORT_MAKER_SIZE);
-  r.long_name = field_text(IsoGetBannerField(BannerLongName, language), BANNER_LONG_NAME_SIZE);
-  r.long_maker = field_text(IsoGetBannerField(BannerLongMaker, language), BANNER_LONG_MAKER_SIZE);
-  r.description =
-      field_text(IsoGetBannerField(BannerDescription, language), BANNER_DESCRIPTION_SIZE);
-  return r;
-}
-
 const char* const kLanguageNames[BANNER_LANGUAGE_COUNT] = {"English", "German",  "French",
                                                            "Spanish", "Italian", "Dutch"};
 // The label of a single-record banner's one record, as the explorer gives it.
@@ -239,25 +221,23 @@ DiscInfo read_disc_info() {
   if (IsoGetBannerKind() == BANNER_KIND_SIX_LANGUAGE) {
     info.banner = BannerState::SixLanguage;
     for (uint16_t language = 0; language < BANNER_LANGUAGE_COUNT; ++language) {
-      info.records.push_back(banner_record(language));
+      info.records.push_back(banner_texts(language));
     }
   } else {
     info.banner = BannerState::SingleRecord;
-    info.records.push_back(banner_record(0));
+    info.records.push_back(banner_texts(0));
   }
   return info;
 }
 
-std::string counts_text(int directory_count, int file_count) {
-  char text[96];
-  std::snprintf(text, sizeof text, "(%d ﾃﾞｨﾚｸﾄﾘ、%d ﾌｧｲﾙ)", directory_count, file_count);
-  return system_text_utf8(text);
+std::string counts_text_utf8(int directory_count, int file_count) {
+  return system_text_utf8(counts_text(directory_count, file_count).c_str());
 }
 
 std::string format_disc_info(const DiscInfo& info) {
   std::string out;
   add_line(&out, "Image:", host_path_for_display(info.image_path));
-  add_line(&out, "Entries:", counts_text(info.directory_count, info.file_count));
+  add_line(&out, "Entries:", counts_text_utf8(info.directory_count, info.file_count));
   add_line(&out, "Game name:", shift_jis_for_display(info.game_name));
   add_line(&out, "Maker:", shift_jis_for_display(info.maker_name));
   add_line(&out, "Product code:", shift_jis_for_display(info.product_code));

@@ -9,14 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "explorer/properties_logic.h"
 #include "reader/reader.h"
 
 // ---------------------------------------------------------------------------
 // Texts
 // ---------------------------------------------------------------------------
-
-// The bytes of a fixed-width text field up to its first NUL or its end.
-std::string field_text(const uint8_t* field, size_t width);
 
 // Texts of the image for display: decoded from Shift-JIS (code page 932) or
 // Windows-1252 to UTF-8, kept as their raw bytes when they do not decode;
@@ -70,9 +68,9 @@ std::string list_entries(const FstNode* first_child, const std::string& folder_p
 
 enum class BannerState { None, SingleRecord, SixLanguage };
 
-struct BannerRecordTexts {  // raw bytes of one text record's fields
-  std::string short_name, short_maker, long_name, long_maker, description;
-};
+// Raw bytes of one text record's fields, read as the properties dialog reads
+// them.
+using BannerRecordTexts = BannerTexts;
 
 struct DiscInfo {
   std::string image_path;
@@ -91,7 +89,7 @@ DiscInfo read_disc_info();
 
 // The counts as the properties dialog shows them, "(%d ﾃﾞｨﾚｸﾄﾘ、%d ﾌｧｲﾙ)",
 // in UTF-8.
-std::string counts_text(int directory_count, int file_count);
+std::string counts_text_utf8(int directory_count, int file_count);
 
 // The info block, one "Label: value" line each, the banner's texts indented
 // under their language.

@@ -21,10 +21,10 @@ const std::string kFilesUtf8 = "\xEF\xBE\x8C\xEF\xBD\xA7\xEF\xBD\xB2\xEF\xBE\x99
 
 TEST(OmbrelOutput, FieldTextEndsAtNulOrAtTheFieldsEnd) {
   const uint8_t with_nul[8] = {'a', 'b', 0, 'c', 'd', 'e', 'f', 'g'};
-  EXPECT_EQ(field_text(with_nul, 8), "ab");
+  EXPECT_EQ(banner_field_text(with_nul, 8), "ab");
   const uint8_t full[4] = {'w', 'x', 'y', 'z'};
-  EXPECT_EQ(field_text(full, 4), "wxyz");
-  EXPECT_EQ(field_text(nullptr, 32), "");
+  EXPECT_EQ(banner_field_text(full, 4), "wxyz");
+  EXPECT_EQ(banner_field_text(nullptr, 32), "");
 }
 
 TEST(OmbrelOutput, ImageTextsDecodeOrStayRaw) {
@@ -125,13 +125,13 @@ DiscInfo sample_info() {
 }
 
 TEST(OmbrelOutput, CountsAsThePropertiesDialogShowsThem) {
-  EXPECT_EQ(counts_text(5, 13), "(5 " + kDirectoriesUtf8 + kCommaUtf8 + "13 " + kFilesUtf8 + ")");
+  EXPECT_EQ(counts_text_utf8(5, 13), "(5 " + kDirectoriesUtf8 + kCommaUtf8 + "13 " + kFilesUtf8 + ")");
 }
 
 TEST(OmbrelOutput, InfoWithoutBannerEndsAtTheBannerLine) {
   EXPECT_EQ(format_disc_info(sample_info()),
             "Image:         /images/disc.gcm\n"
-            "Entries:       " + counts_text(5, 13) + "\n"
+            "Entries:       " + counts_text_utf8(5, 13) + "\n"
             "Game name:     \xE3\x82\xB5\xE3\x83\xB3\xE3\x83\x97\xE3\x83\xAB\n"
             "Maker:         Nintendo\n"
             "Product code:  DOL-GTR-JPN\n"
