@@ -50,8 +50,15 @@ enum BuildError : uint16_t {
   // A source file's length differs from what the scan measured (or from the
   // length the header was laid out with): copying it would misplace data.
   BUILD_ERR_SOURCE_CHANGED = 13,
+  // The output is the same file as the apploader or the main program, or lies
+  // inside the base directory: writing it would destroy an input. Refused
+  // before the output is created or truncated.
+  BUILD_ERR_OUTPUT_IS_INPUT = 14,
+  // An input, or an entry under the base directory, is neither a regular
+  // file nor a folder (a FIFO, socket or device): reading it could block.
+  BUILD_ERR_NOT_REGULAR_FILE = 15,
 };
-constexpr uint16_t BUILD_ERROR_LAST = BUILD_ERR_SOURCE_CHANGED;
+constexpr uint16_t BUILD_ERROR_LAST = BUILD_ERR_NOT_REGULAR_FILE;
 
 // One scanned file or folder.
 struct SourceNode {
@@ -77,6 +84,12 @@ void builder_set_callbacks(BuilderLogFn on_log, BuilderProgressFn on_progress,
                            BuilderFileDoneFn on_file_done, BuilderFinishedFn on_finished);
 bool builder_write_image(bool maximise);
 uint16_t builder_last_error();
+// The host path the last error is about, for the codes that concern one file
+// or folder (4, 5, 8, 11, 13, 14, 15); "" when the code names none.
+const char* builder_last_error_path();
+// True when the last builder_prepare created or truncated the output file,
+// so that a front end removes only a file its own run has changed.
+bool builder_output_created();
 
 // The scanned tree: a root node named "root" for the base directory, valid
 // after a successful builder_prepare until the next prepare or reset.

@@ -22,6 +22,7 @@ struct BuilderState {
   BuilderFinishedFn on_finished;
 
   uint16_t last_error;
+  bool output_created;  // the last builder_prepare created or truncated the output
   bool prepared;  // a successful builder_prepare since the last reset or write
   bool write_disc_magic;
   bool write_folder_parent_links;
@@ -32,6 +33,9 @@ struct BuilderState {
 };
 
 extern BuilderState g_builder;
+
+// Records code as the last error, with the host path it is about; false.
+bool builder_fail_on_path(uint16_t code, const char* path);
 
 // Every allocation of the engine goes through here: a failure records code 1.
 void* builder_alloc(size_t size);

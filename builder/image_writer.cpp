@@ -4,10 +4,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "builder/builder_state.h"
 
 BuilderState g_builder;
+// Kept apart from the state, which a reset clears with memset.
+static std::string g_error_path;
 
 // Progress is reported per 4,096-byte block, whatever size the reads and
 // writes underneath have.
@@ -33,6 +36,13 @@ static void report_progress(int percent, uint32_t bytes) {
 
 static bool fail(uint16_t code) {
   g_builder.last_error = code;
+  g_error_path.clear();
+  return false;
+}
+
+bool builder_fail_on_path(uint16_t code, const char* path) {
+  g_builder.last_error = code;
+  g_error_path = path ? path : "";
   return false;
 }
 
@@ -49,6 +59,7 @@ bool builder_reset() {
   release_source_tree();
   std::memset(&g_builder, 0, sizeof g_builder);
   g_builder.last_error = BUILD_OK;
+  g_error_path.clear();
   return true;
 }
 
@@ -61,6 +72,10 @@ void builder_set_callbacks(BuilderLogFn on_log, BuilderProgressFn on_progress,
 }
 
 uint16_t builder_last_error() { return g_builder.last_error; }
+const char* builder_last_error_path() {
+  return g_builder.last_error == BUILD_OK ? "" : g_error_path.c_str();
+}
+bool builder_output_created() { return g_builder.output_created; }
 
 void builder_set_disc_magic(bool enabled) { g_builder.write_disc_magic = enabled; }
 
@@ -72,8 +87,32 @@ static uint64_t input_length(const char* path) {
   return host::measure_file(path, &length) ? length : 0;
 }
 
+// An input must be a regular file that opens; its length serves the layout.
+static bool measure_input(const char* path, uint64_t* length) {
+  if (host::path_kind(path) == host::PathKind::Other)
+    return builder_fail_on_path(BUILD_ERR_NOT_REGULAR_FILE, path);
+  if (!host::measure_file(path, length)) return builder_fail_on_path(BUILD_ERR_OPEN_INPUT, path);
+  return true;
+}
+
+// The output must not be an input under another name, nor lie where the scan
+// will take it as a disc file.
+static bool check_output_is_no_input(const BuildSettings& s) {
+  host::FileId output, input;
+  if (host::path_identity(s.output_path, &output)) {
+    for (const char* path : {s.apploader_path, s.main_program_path}) {
+      if (host::path_identity(path, &input) && input == output)
+        return builder_fail_on_path(BUILD_ERR_OUTPUT_IS_INPUT, path);
+    }
+  }
+  if (host::path_is_inside_folder(s.output_path, s.base_directory))
+    return builder_fail_on_path(BUILD_ERR_OUTPUT_IS_INPUT, s.base_directory);
+  return true;
+}
+
 bool builder_prepare(const BuildSettings* settings) {
   g_builder.prepared = false;
+  g_builder.output_created = false;
   if (!settings) return fail(BUILD_ERR_NO_SETTINGS);
   g_builder.settings = *settings;
   // The path fields are read as strings: make sure each one ends.
@@ -85,14 +124,15 @@ bool builder_prepare(const BuildSettings* settings) {
 
   // Both boot files must open for reading; their lengths serve the layout check.
   uint64_t apploader_length = 0, main_program_length = 0;
-  if (!host::measure_file(s.apploader_path, &apploader_length) ||
-      !host::measure_file(s.main_program_path, &main_program_length))
-    return fail(BUILD_ERR_OPEN_INPUT);
+  if (!measure_input(s.apploader_path, &apploader_length) ||
+      !measure_input(s.main_program_path, &main_program_length) || !check_output_is_no_input(s))
+    return false;
 
   if (g_builder.output) host::file_close(g_builder.output);
   g_builder.output = host::file_create(s.output_path);
   g_builder.output_end = 0;
   if (!g_builder.output) return fail(BUILD_ERR_CREATE_OUTPUT);
+  g_builder.output_created = true;
 
   if (!scan_base_directory()) return false;
 
@@ -120,14 +160,14 @@ static bool copy_file_into_image(const char* path, uint64_t expected_length) {
   std::free(line);
 
   host::File* in = host::file_open_read(path);
-  if (!in) return fail(BUILD_ERR_OPEN_INPUT);
+  if (!in) return builder_fail_on_path(BUILD_ERR_OPEN_INPUT, path);
   // Measured on the open file rather than by opening it once more; 0 when
   // it cannot be measured.
   uint64_t length = 0;
   host::file_length(in, &length);
   if (length != expected_length) {
     host::file_close(in);
-    return fail(BUILD_ERR_SOURCE_CHANGED);
+    return builder_fail_on_path(BUILD_ERR_SOURCE_CHANGED, path);
   }
 
   // Blocks reported before the final part: every full block that still
@@ -140,7 +180,7 @@ static bool copy_file_into_image(const char* path, uint64_t expected_length) {
     size_t n = size_t(length - done < COPY_BUFFER_SIZE ? length - done : COPY_BUFFER_SIZE);
     if (!host::file_read(in, g_copy_buffer, n)) {
       host::file_close(in);
-      return fail(BUILD_ERR_READ);
+      return builder_fail_on_path(BUILD_ERR_READ, path);
     }
     if (!append(g_copy_buffer, n)) {
       host::file_close(in);

@@ -60,11 +60,11 @@ void release_source_tree() {
 // The folders on the path from the base directory down to the one being
 // listed, to notice a link that leads back into one of them.
 struct FolderChain {
-  host::FolderId id;
+  host::FileId id;
   const FolderChain* parent;
 };
 
-static bool chain_contains(const FolderChain* chain, const host::FolderId& id) {
+static bool chain_contains(const FolderChain* chain, const host::FileId& id) {
   for (; chain; chain = chain->parent)
     if (chain->id.volume == id.volume && chain->id.index == id.index) return true;
   return false;
@@ -116,10 +116,6 @@ static SourceNode* make_node(char* full_path, const char* name, SourceNode* fold
   return node;
 }
 
-static bool scan_failure(uint16_t code) {
-  g_builder.last_error = code;
-  return false;
-}
 
 static bool scan_directory(const char* path, SourceNode* folder, const FolderChain* chain);
 
@@ -131,7 +127,7 @@ static bool scan_entries(host::DirListing* listing, const char* path, SourceNode
     const char* name = nullptr;
     host::ListStep step = host::dir_next(listing, &name);
     if (step == host::ListStep::End) return true;
-    if (step == host::ListStep::Failed) return scan_failure(BUILD_ERR_ENUMERATE);
+    if (step == host::ListStep::Failed) return builder_fail_on_path(BUILD_ERR_ENUMERATE, path);
 
     char* full_path = join_path(path, name);
     if (!full_path) return false;  // code 1 recorded
@@ -145,15 +141,23 @@ static bool scan_entries(host::DirListing* listing, const char* path, SourceNode
       // Subfolder paths live in 260-byte fields on the Windows side; refuse
       // rather than overflow or cut them.
       if (std::strlen(full_path) + 1 > BUILD_PATH_CAPACITY) {
+        builder_fail_on_path(BUILD_ERR_PATH_TOO_LONG, full_path);
         std::free(full_path);
-        return scan_failure(BUILD_ERR_PATH_TOO_LONG);
+        return false;
       }
     } else {
+      // Only regular files are read: a FIFO, socket or device could block.
+      if (host::path_kind(full_path) == host::PathKind::Other) {
+        builder_fail_on_path(BUILD_ERR_NOT_REGULAR_FILE, full_path);
+        std::free(full_path);
+        return false;
+      }
       if (!host::measure_file(full_path, &length)) length = 0;  // the copy reports it later
       // Lengths are 32-bit in the table.
       if (length > UINT32_MAX) {
+        builder_fail_on_path(BUILD_ERR_DATA_TOO_LARGE, full_path);
         std::free(full_path);
-        return scan_failure(BUILD_ERR_DATA_TOO_LARGE);
+        return false;
       }
     }
 
@@ -172,11 +176,11 @@ static bool scan_entries(host::DirListing* listing, const char* path, SourceNode
 
 static bool scan_directory(const char* path, SourceNode* folder, const FolderChain* chain) {
   FolderChain here = {{0, 0}, chain};
-  if (host::folder_identity(path, &here.id) && chain_contains(chain, here.id))
-    return scan_failure(BUILD_ERR_ENUMERATE);  // a link loops back into its own ancestry
+  if (host::path_identity(path, &here.id) && chain_contains(chain, here.id))
+    return builder_fail_on_path(BUILD_ERR_ENUMERATE, path);  // a link loops back into its own ancestry
 
   host::DirListing* listing = host::dir_open(path);
-  if (!listing) return scan_failure(BUILD_ERR_ENUMERATE);
+  if (!listing) return builder_fail_on_path(BUILD_ERR_ENUMERATE, path);
   bool ok = scan_entries(listing, path, folder, &here);
   host::dir_close(listing);
   return ok;
@@ -188,10 +192,7 @@ bool scan_base_directory() {
   if (!g_builder.root.name) return false;
 
   const char* base = g_builder.settings.base_directory;
-  if (!host::can_enter_directory(base)) {
-    g_builder.last_error = BUILD_ERR_ENTER_BASE_DIRECTORY;
-    return false;
-  }
+  if (!host::can_enter_directory(base)) return builder_fail_on_path(BUILD_ERR_ENTER_BASE_DIRECTORY, base);
   g_builder.last_error = BUILD_OK;
   if (!scan_directory(base, &g_builder.root, nullptr)) return false;
   g_builder.last_error = BUILD_OK;

@@ -1,6 +1,8 @@
 // Terminal texts shared by both command-line tools.
 #include "cli/console_text.h"
 
+#include "host/host_fs.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -19,4 +21,14 @@ std::string host_path_for_display(const std::string& path) {
 #else
   return path;
 #endif
+}
+
+std::string input_problem_text(host::PathKind kind) {
+  switch (kind) {
+    case host::PathKind::Missing: return "does not exist";
+    case host::PathKind::Folder: return "is a folder";
+    case host::PathKind::Other: return "is not a regular file (a FIFO, socket or device)";
+    case host::PathKind::File: break;
+  }
+  return "cannot be opened";
 }

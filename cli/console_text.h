@@ -3,7 +3,14 @@
 
 #include <string>
 
+#include "host/host_fs.h"
+
 // A host path for display in UTF-8: on Windows, where paths are in the ANSI
 // code page, converted from it; elsewhere the bytes are already the
 // terminal's and stay unchanged.
 std::string host_path_for_display(const std::string& path);
+
+// What is wrong with an input that did not open, from what its path names:
+// "does not exist", "is a folder", "is not a regular file (a FIFO, socket or
+// device)" or "cannot be opened".
+std::string input_problem_text(host::PathKind kind);

@@ -15,6 +15,8 @@
 #include "cli/ombrel_options.h"
 #include "cli/ombrel_output.h"
 #include "disc/disc_format.h"
+#include "disc/disc_identify.h"
+#include "host/host_fs.h"
 #include "reader/reader.h"
 
 #ifdef _WIN32
@@ -102,41 +104,63 @@ void use_utf8_console() {
 }
 #endif
 
-int finish_output(const std::string& text) {
-  if (print_out(text)) return EXIT_OMBREL_OK;
+int fail_output() {
   print_error("cannot write the output");
   return EXIT_OMBREL_FAILED;
 }
+
+int finish_output(const std::string& text) { return print_out(text) ? EXIT_OMBREL_OK : fail_output(); }
 
 int run_info() { return finish_output(format_disc_info(read_disc_info())); }
 
 int run_list() {
   const std::string& path = g_options.image_path;
-  if (path == "/") {
-    return finish_output(list_entries(IsoGetRoot()->firstChild, path, g_options.recursive));
+  const FstNode* first = IsoGetRoot()->firstChild;
+  if (path != "/") {
+    const FstNode* node = find_entry(path);
+    if (!node) {
+      print_error(shown_in_image(path) + " is neither a folder nor a file in the image");
+      return EXIT_OMBREL_FAILED;
+    }
+    if (!node->isDirectory) return finish_output(entry_line(*node, path));
+    first = node->firstChild;
   }
-  const FstNode* node = find_entry(path);
-  if (!node) {
-    print_error(shown_in_image(path) + " is neither a folder nor a file in the image");
-    return EXIT_OMBREL_FAILED;
-  }
-  if (!node->isDirectory) return finish_output(entry_line(*node, path));
-  return finish_output(list_entries(node->firstChild, path, g_options.recursive));
+  // Line by line, so that memory does not grow with the listing.
+  bool written = write_entries(first, path, g_options.recursive, [](const std::string& line) {
+    return std::fwrite(line.data(), 1, line.size(), stdout) == line.size();
+  });
+  return written ? finish_output("") : fail_output();
 }
 
 // Creates the destination folder when it is missing.
 bool prepare_destination(const std::string& folder) {
-  HostPathKind kind = host_path_kind(folder);
-  if (kind == HostPathKind::Folder) return true;
-  if (kind == HostPathKind::File) {
-    print_error("the destination " + shown(folder) + " is a file, not a folder");
-    return false;
+  switch (host::path_kind(folder.c_str())) {
+    case host::PathKind::Folder: return true;
+    case host::PathKind::Missing: break;
+    default:
+      print_error("the destination " + shown(folder) + " is not a folder");
+      return false;
   }
   if (!make_folders(folder)) {
     print_error("cannot create the destination folder " + shown(folder));
     return false;
   }
   return true;
+}
+
+PlanRequest plan_request(const std::string& host_folder) {
+  PlanRequest request;
+  request.host_folder = host_folder;
+  request.overwrite = g_options.overwrite;
+  request.has_image_id = host::path_identity(g_options.image.c_str(), &request.image_id);
+  return request;
+}
+
+// Stops with the plan's message when it found something in the way.
+bool plan_allows(const ExtractionPlan& plan) {
+  if (plan.stop == PlanStop::None) return true;
+  print_error(plan_stop_message(plan));
+  return false;
 }
 
 int run_extract() {
@@ -150,48 +174,35 @@ int run_extract() {
     return EXIT_OMBREL_FAILED;
   }
 
-  // What will be written, checked before anything is.
-  std::string name = folder ? (path == "/" ? std::string() : std::string(folder->name))
-                            : last_path_component(path);
-  if (path != "/" && !IsoIsSafeHostName(name.c_str())) {
-    print_error(shown_in_image(path) +
-                " has a name that cannot be used as a file name here; nothing extracted");
-    return EXIT_OMBREL_FAILED;
-  }
-  std::string target = path == "/" ? dest : join_host_path(dest, name);
-  ExtractionCheck check;
-  if (folder) {
-    if (path != "/" && host_path_kind(target) == HostPathKind::File) {
-      print_error(shown(target) + " exists and is not a folder; nothing extracted");
-      return EXIT_OMBREL_FAILED;
-    }
-    check_extraction(folder->firstChild, path, target, &check);
-    if (!check.unsafe_entry.empty()) {
-      print_error(shown_in_image(check.unsafe_entry) +
-                  " has a name that cannot be used as a file name here; nothing extracted");
-      return EXIT_OMBREL_FAILED;
-    }
-    if (!check.conflict.empty()) {
-      print_error(shown(check.conflict) +
-                  " exists already and would stop the extraction there; nothing extracted "
-                  "(remove it or choose another destination)");
-      return EXIT_OMBREL_FAILED;
-    }
+  // Everything that will be written, looked at before anything is.
+  PlanRequest request = plan_request(dest);
+  std::string name = last_path_component(path);
+  FstNode file_node{};  // the file as the plan sees it: its name matched exactly
+  file_node.name = &name[0];
+  file_node.size = size;
+  if (path == "/") {
+    request.first = folder->firstChild;
   } else {
-    if (host_path_kind(target) == HostPathKind::Folder) {
-      print_error(shown(target) + " exists and is a folder; nothing extracted");
-      return EXIT_OMBREL_FAILED;
-    }
-    check.total_bytes = size;
-    check.file_sizes.push_back(size);
+    request.first = folder ? folder : &file_node;
+    request.single = true;
+    request.image_folder = path.substr(0, path.size() - name.size() - 1);
   }
-  if (!prepare_destination(dest)) return EXIT_OMBREL_FAILED;
+  if (request.image_folder.empty()) request.image_folder = "/";
+  ExtractionPlan plan;
+  plan_extraction(request, &plan);
+  if (!plan_allows(plan) || !prepare_destination(dest)) return EXIT_OMBREL_FAILED;
 
-  extraction_progress_init(&g_progress, check);
+  extraction_progress_init(&g_progress, plan);
   g_show_bar = isatty(2) != 0;
   IsoSetCallbacks(on_file_started, on_progress, on_file_finished, on_operation_finished);
-  bool ok = folder ? IsoExtractDirectory(path.c_str(), dest.c_str())
-                   : IsoExtractFile(path.c_str(), target.c_str());
+  IsoSetReuseFolders(g_options.overwrite ? 1 : 0);
+  bool ok = false;
+  if (folder) {
+    ok = IsoExtractDirectory(path.c_str(), dest.c_str());
+  } else {
+    std::string target = join_host_path(dest, name);
+    ok = !target.empty() && IsoExtractFile(path.c_str(), target.c_str());
+  }
   IsoSetCallbacks(nullptr, nullptr, nullptr, nullptr);
   if (!ok) {
     std::string where = g_last_started.empty() ? "" : " (at " + shown(g_last_started) + ")";
@@ -204,9 +215,11 @@ int run_extract() {
 
 int run_system() {
   const std::string& dest = g_options.destination;
-  if (!prepare_destination(dest)) return EXIT_OMBREL_FAILED;
   const char* file_name = system_area_file_name(g_options.area);
-  std::string target = join_host_path(dest, file_name);
+  std::string target = dest + host::PATH_SEPARATOR + file_name;
+  ExtractionPlan plan;
+  plan_single_target(target, plan_request(dest), &plan);
+  if (!plan_allows(plan) || !prepare_destination(dest)) return EXIT_OMBREL_FAILED;
   bool ok = false;
   switch (g_options.area) {
     case SystemArea::Boot: ok = IsoExtractBootData(target.c_str()); break;
@@ -227,6 +240,15 @@ int run_banner() {
     print_error(std::string("the image has no banner file ") + BANNER_PATH);
     return EXIT_OMBREL_FAILED;
   }
+  // The picture replaces what OUT.png names, unless that is the image.
+  PlanRequest request = plan_request("");
+  request.overwrite = true;
+  ExtractionPlan plan;
+  plan_single_target(g_options.destination, request, &plan);
+  if (plan.stop == PlanStop::TargetIsImage) {
+    print_error(shown(g_options.destination) + " is the image itself; nothing written");
+    return EXIT_OMBREL_FAILED;
+  }
   std::vector<uint8_t> rgb;
   std::string png, error;
   if (!render_banner_rgb(&rgb, &error)) {
@@ -242,6 +264,38 @@ int run_banner() {
     return EXIT_OMBREL_FAILED;
   }
   return EXIT_OMBREL_OK;
+}
+
+// Mounts the image, saying what the file is when it is no GameCube disc.
+bool mount_image() {
+  const std::string& image = g_options.image;
+  DiscFileIdentity what = identify_disc_file(image.c_str());
+  switch (what.kind) {
+    case DiscFileKind::Container:
+      print_error(shown(image) + " is " + (what.container[0] == 'R' ? "an " : "a ") +
+                  what.container + " image; this tool reads plain .gcm/.iso images");
+      return false;
+    case DiscFileKind::WiiImage:
+      print_error(shown(image) + " is a Wii disc; this tool reads GameCube discs");
+      return false;
+    case DiscFileKind::NotADisc:
+      // A folder or a FIFO is never opened; the rest is left to the reader,
+      // which has the last word on what it can read.
+      if (host::path_kind(image.c_str()) == host::PathKind::Folder ||
+          host::path_kind(image.c_str()) == host::PathKind::Other) {
+        print_error(shown(image) + " is not a GameCube disc image: " + what.reason);
+        return false;
+      }
+      break;
+    case DiscFileKind::GameCubeImage:
+      break;
+  }
+  if (IsoMount(image.c_str(), g_options.strict_size ? 0 : 1)) return true;
+  std::string text = "cannot read the image " + shown(image) + ": " + reader_error();
+  if (what.kind == DiscFileKind::NotADisc && host::path_kind(image.c_str()) == host::PathKind::File)
+    text += "; it is not a GameCube disc image: " + std::string(what.reason);
+  print_error(text);
+  return false;
 }
 
 }  // namespace
@@ -265,8 +319,7 @@ int main(int argc, char** argv) {
   g_options.image_path = image_path_from_host_text(g_options.image_path);
 
   IsoReset();
-  if (!IsoMount(g_options.image.c_str(), g_options.strict_size ? 0 : 1)) {
-    print_error("cannot read the image " + shown(g_options.image) + ": " + reader_error());
+  if (!mount_image()) {
     IsoReset();
     return EXIT_OMBREL_FAILED;
   }

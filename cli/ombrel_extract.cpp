@@ -2,8 +2,9 @@
 // ombrel-cli.
 #include "cli/ombrel_extract.h"
 
-#include <sys/stat.h>
+#include <set>
 
+#include "cli/console_text.h"
 #include "cli/ombrel_options.h"
 #include "cli/ombrel_output.h"
 #include "host/host_fs.h"
@@ -13,18 +14,6 @@
 #include <windows.h>
 #endif
 
-HostPathKind host_path_kind(const std::string& path) {
-#ifdef _WIN32
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return HostPathKind::Missing;
-  return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? HostPathKind::Folder : HostPathKind::File;
-#else
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0) return HostPathKind::Missing;
-  return S_ISDIR(st.st_mode) ? HostPathKind::Folder : HostPathKind::File;
-#endif
-}
-
 namespace {
 
 bool is_separator(char c) {
@@ -33,6 +22,48 @@ bool is_separator(char c) {
 #else
   return c == '/';
 #endif
+}
+
+bool is_folder(const std::string& path) { return host::path_kind(path.c_str()) == host::PathKind::Folder; }
+
+// Names the host file system does not tell apart get one key: Windows and
+// macOS compare names ignoring case.
+std::string name_key(const std::string& host_name) {
+#ifdef _WIN32
+  int n = MultiByteToWideChar(CP_ACP, 0, host_name.c_str(), -1, nullptr, 0);
+  std::wstring wide(size_t(n > 0 ? n : 1), L'\0');
+  if (n > 0) MultiByteToWideChar(CP_ACP, 0, host_name.c_str(), -1, &wide[0], n);
+  CharUpperBuffW(&wide[0], DWORD(wide.size()));
+  return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
+#elif defined(__APPLE__)
+  std::string key = host_name;
+  for (char& c : key) c = (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+  return key;
+#else
+  return host_name;
+#endif
+}
+
+bool stop(ExtractionPlan* plan, PlanStop why, const std::string& where) {
+  plan->stop = why;
+  plan->where = where;
+  return false;
+}
+
+// Looks at one existing or missing target; false when the plan stops there.
+bool check_target(const std::string& path, host::PathKind kind, bool folder,
+                  const PlanRequest& request, ExtractionPlan* plan) {
+  if (kind == host::PathKind::Missing) return true;
+  host::FileId id;
+  if (request.has_image_id && host::path_identity(path.c_str(), &id) && id == request.image_id)
+    return stop(plan, PlanStop::TargetIsImage, path);
+  if (!request.overwrite) {
+    if (plan->existing.size() < PLAN_SHOWN_EXISTING) plan->existing.push_back(path);
+    ++plan->existing_count;
+    return true;
+  }
+  bool fits = folder ? kind == host::PathKind::Folder : kind == host::PathKind::File;
+  return fits || stop(plan, PlanStop::WrongKind, path);
 }
 
 }  // namespace
@@ -48,59 +79,131 @@ bool make_folders(const std::string& path) {
 #ifdef _WIN32
     if (prefix.size() == 2 && prefix[1] == ':') continue;
 #endif
-    HostPathKind kind = host_path_kind(prefix);
-    if (kind == HostPathKind::File) return false;
-    if (kind == HostPathKind::Missing && !host::make_directory(prefix.c_str()) &&
-        host_path_kind(prefix) != HostPathKind::Folder) {
+    host::PathKind kind = host::path_kind(prefix.c_str());
+    if (kind == host::PathKind::File || kind == host::PathKind::Other) return false;
+    if (kind == host::PathKind::Missing && !host::make_directory(prefix.c_str()) &&
+        !is_folder(prefix)) {
       return false;
     }
   }
-  return host_path_kind(path) == HostPathKind::Folder;
+  return is_folder(path);
 }
 
-// Each image name converted as the reader names the host file it writes.
 std::string join_host_path(const std::string& folder, const std::string& relative) {
-  return folder + host::PATH_SEPARATOR +
-         map_path_names(relative, host::PATH_SEPARATOR,
-                        [](const std::string& name) { return host::host_name_from_disc_name(name); });
+  std::string path = folder;
+  size_t start = 0;
+  for (;;) {
+    size_t slash = relative.find('/', start);
+    std::string name = relative.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+    char joined[ISO_HOST_PATH_CAPACITY];
+    if (!IsoJoinHostPath(path.c_str(), name.c_str(), joined, sizeof joined)) return std::string();
+    path = joined;
+    if (slash == std::string::npos) return path;
+    start = slash + 1;
+  }
 }
 
-void check_extraction(const FstNode* first, const std::string& image_folder,
-                      const std::string& host_folder, ExtractionCheck* check) {
-  *check = ExtractionCheck();
-  // Nothing exists below a folder that is missing, so its subtree needs no
-  // look at the disk: in the usual extraction into a new folder, none at all.
-  bool top_missing = host_path_kind(host_folder) == HostPathKind::Missing;
-  std::string missing_below;  // relative path + "/" of a missing folder
-  // Names are looked at one by one: a relative path of safe names is safe.
-  walk_entries(first, [&](const FstNode& node, const std::string& relative) {
-    if (!node.isDirectory) {
-      check->total_bytes += node.size;
-      check->file_sizes.push_back(node.size);
+void plan_extraction(const PlanRequest& request, ExtractionPlan* plan) {
+  *plan = ExtractionPlan();
+  // One level per open folder; the two paths are shared and cut back to a
+  // level's length when its next entry is looked at.
+  struct Level {
+    const FstNode* next;
+    size_t host_length;
+    size_t image_length;
+    bool missing;  // the folder does not exist yet, so nothing below it does
+    bool single;
+    std::set<std::string> keys;  // its entries' names, as the host compares them
+  };
+  std::string host = request.host_folder;
+  std::string image = request.image_folder == "/" ? "" : request.image_folder;
+  std::vector<Level> levels;
+  levels.push_back({request.first, host.size(), image.size(), !is_folder(host), request.single, {}});
+  while (!levels.empty()) {
+    Level& level = levels.back();
+    const FstNode* node = level.next;
+    if (!node) {
+      levels.pop_back();
+      continue;
     }
-    if (check->unsafe_entry.empty() && !IsoIsSafeHostName(node.name)) {
-      check->unsafe_entry = child_image_path(image_folder, relative);
+    level.next = level.single ? nullptr : node->next;
+    host.resize(level.host_length);
+    image.resize(level.image_length);
+    const std::string image_path = image + "/" + node->name;
+    char joined[ISO_HOST_PATH_CAPACITY];
+    if (!IsoJoinHostPath(host.c_str(), node->name, joined, sizeof joined)) {
+      stop(plan, IsoGetLastError() == IsoErrUnsafeName ? PlanStop::UnsafeName : PlanStop::PathTooLong,
+           image_path);
+      return;
     }
-    if (top_missing || !check->conflict.empty() || !check->unsafe_entry.empty()) return;
-    if (!missing_below.empty()) {
-      if (relative.compare(0, missing_below.size(), missing_below) == 0) return;
-      missing_below.clear();
+    if (!level.keys.insert(name_key(joined + host.size() + 1)).second) {
+      stop(plan, PlanStop::DuplicateName, image_path);
+      return;
     }
-    std::string target = join_host_path(host_folder, relative);
-    HostPathKind kind = host_path_kind(target);
-    if (node.isDirectory && kind == HostPathKind::Missing) missing_below = relative + "/";
-    // An existing file is simply overwritten; anything else in the way of a
-    // folder, or a folder in the way of a file, makes the reader stop.
-    bool blocked = node.isDirectory ? kind != HostPathKind::Missing : kind == HostPathKind::Folder;
-    if (blocked) check->conflict = target;
-  });
+    if (!node->isDirectory) {
+      plan->total_bytes += node->size;
+      plan->file_sizes.push_back(node->size);
+    }
+    host::PathKind kind = level.missing ? host::PathKind::Missing : host::path_kind(joined);
+    if (!check_target(joined, kind, node->isDirectory != 0, request, plan)) return;
+    if (node->isDirectory && node->firstChild) {
+      host = joined;
+      image = image_path;
+      levels.push_back({node->firstChild, host.size(), image.size(),
+                        kind == host::PathKind::Missing, false, {}});
+    }
+  }
+  if (plan->existing_count > 0) plan->stop = PlanStop::Exists;
 }
 
-void extraction_progress_init(ExtractionProgress* progress, const ExtractionCheck& check) {
-  progress->file_sizes = check.file_sizes;
+void plan_single_target(const std::string& host_path, const PlanRequest& request,
+                        ExtractionPlan* plan) {
+  *plan = ExtractionPlan();
+  if (check_target(host_path, host::path_kind(host_path.c_str()), false, request, plan) &&
+      plan->existing_count > 0) {
+    plan->stop = PlanStop::Exists;
+  }
+}
+
+std::string plan_stop_message(const ExtractionPlan& plan) {
+  auto host_shown = [](const std::string& p) { return "'" + host_path_for_display(p) + "'"; };
+  const std::string in_image = "'" + image_path_for_display(plan.where) + "'";
+  std::string text;
+  switch (plan.stop) {
+    case PlanStop::None: return "";
+    case PlanStop::UnsafeName:
+      text = in_image + " has a name that cannot be used as a file name here";
+      break;
+    case PlanStop::PathTooLong:
+      text = in_image + " would get a path longer than " +
+             std::to_string(ISO_HOST_PATH_CAPACITY - 1) + " bytes";
+      break;
+    case PlanStop::DuplicateName:
+      text = in_image + " would be written to the same file as an earlier entry of its folder";
+      break;
+    case PlanStop::TargetIsImage:
+      text = host_shown(plan.where) + " is the image itself";
+      break;
+    case PlanStop::WrongKind:
+      text = host_shown(plan.where) + (is_folder(plan.where) ? " is a folder" : " is not a folder") +
+             " and cannot be replaced";
+      break;
+    case PlanStop::Exists:
+      for (size_t i = 0; i < plan.existing.size(); ++i) text += (i ? ", " : "") + host_shown(plan.existing[i]);
+      text += plan.existing_count == 1 ? " exists already" : " exist already";
+      if (plan.existing_count > plan.existing.size())
+        text += " (and " + std::to_string(plan.existing_count - plan.existing.size()) + " more)";
+      text += "; nothing extracted (--overwrite replaces files and writes into existing folders)";
+      return text;
+  }
+  return text + "; nothing extracted";
+}
+
+void extraction_progress_init(ExtractionProgress* progress, const ExtractionPlan& plan) {
+  progress->file_sizes = plan.file_sizes;
   progress->started = 0;
-  job_progress_init(&progress->job, 0, 0, check.total_bytes,
-                    static_cast<uint32_t>(check.file_sizes.size()), false);
+  job_progress_init(&progress->job, 0, 0, plan.total_bytes,
+                    static_cast<uint32_t>(plan.file_sizes.size()), false);
 }
 
 namespace {

@@ -35,7 +35,7 @@ const CommandForm* find_command(const std::string& name) {
 
 const char* ombrel_usage() {
   return
-      "Usage: ombrel-cli [--strict-size] COMMAND IMAGE [ARGS...]\n"
+      "Usage: ombrel-cli [--strict-size] [-o] COMMAND IMAGE [ARGS...]\n"
       "Reads a GameCube disc image (.gcm): its header, banner and files.\n"
       "\n"
       "Commands:\n"
@@ -56,20 +56,25 @@ const char* ombrel_usage() {
       "  banner IMAGE OUT.png       the 96 x 32 banner picture as a PNG file\n"
       "\n"
       "Options:\n"
-      "  --strict-size  mount only images of the full disc size, 1,459,978,240\n"
-      "                 bytes (images of any size are read by default)\n"
-      "  -R             ls: list the whole subtree\n"
-      "  --help         show this text\n"
-      "  --             end of options: what follows are operands\n"
+      "  --strict-size    mount only images of the full disc size, 1,459,978,240\n"
+      "                   bytes (images of any size are read by default)\n"
+      "  -R               ls: list the whole subtree\n"
+      "  -o, --overwrite  extract, sys: replace files that exist already and\n"
+      "                   write into folders that exist already\n"
+      "  --help           show this text\n"
+      "  --               end of options: what follows are operands\n"
       "\n"
       "Paths inside the image use '/' and are compared byte for byte with the\n"
       "image's names (folders exactly for ls and extract of a folder; for\n"
       "extract of a file, folders ignoring ASCII case and the file name exactly).\n"
-      "A missing DEST folder is created. When extracting a folder whose copy\n"
-      "already exists in DEST, that top folder is reused and its files are\n"
-      "overwritten; a sub-folder that exists already stops the extraction before\n"
-      "anything is written, and so does a name that cannot be used as a file\n"
-      "name on this system. Names are written as their bytes, unconverted.\n"
+      "A missing DEST folder is created. Everything extract and sys would write\n"
+      "is looked at first: when any of it exists already, nothing is written and\n"
+      "the first few such paths are named, unless --overwrite is given. Nothing\n"
+      "is written either when an entry's name cannot be used as a file name on\n"
+      "this system, when two entries of one folder would get the same file, or\n"
+      "when a target is the image itself. Names are Shift-JIS in the image; on\n"
+      "Linux and macOS they are written in UTF-8 (a name that does not decode\n"
+      "keeps its bytes), on Windows as their bytes in the ANSI code page.\n"
       "Header and banner texts are shown in UTF-8: Shift-JIS for the header and\n"
       "single-record banners, Windows-1252 for six-language banners, the raw\n"
       "bytes when a text does not decode. Control characters are shown as \\n,\n"
@@ -95,6 +100,8 @@ bool parse_ombrel_args(const std::vector<std::string>& args, OmbrelOptions* opti
         options->strict_size = true;
       } else if (arg == "-R") {
         options->recursive = true;
+      } else if (arg == "--overwrite" || arg == "-o") {
+        options->overwrite = true;
       } else {
         *error = "unknown option '" + arg + "' (see --help)";
         return false;
@@ -122,6 +129,11 @@ bool parse_ombrel_args(const std::vector<std::string>& args, OmbrelOptions* opti
   }
   if (options->recursive && form->command != OmbrelCommand::List) {
     *error = std::string("-R applies to ls only, not to ") + form->name;
+    return false;
+  }
+  if (options->overwrite && form->command != OmbrelCommand::Extract &&
+      form->command != OmbrelCommand::System) {
+    *error = std::string("--overwrite applies to extract and sys only, not to ") + form->name;
     return false;
   }
   for (size_t i = 1; i < operands.size(); ++i) {

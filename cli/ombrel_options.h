@@ -17,6 +17,7 @@ struct OmbrelOptions {
   std::string destination;       // extract and sys: a folder; banner: the PNG file
   SystemArea area = SystemArea::Boot;
   bool recursive = false;    // ls -R
+  bool overwrite = false;    // extract and sys: replace files, merge into folders
   bool strict_size = false;  // mount only full-size images
   bool help = false;
 };
@@ -29,7 +30,8 @@ constexpr int EXIT_OMBREL_USAGE = 2;
 const char* ombrel_usage();
 
 // Parses the arguments after the program name: a command, its operands, and
-// the options --strict-size, --help and (for ls) -R anywhere among them. "--"
+// the options --strict-size, --help, (for ls) -R and (for extract and sys)
+// --overwrite / -o anywhere among them. "--"
 // ends the options, so an operand may begin with "-". False with a one-line
 // reason for an unknown command or option, or a wrong number of operands.
 // --help stops the checks.

@@ -159,20 +159,36 @@ const FstNode* find_entry(const std::string& canonical_path) {
   return nullptr;
 }
 
-std::string list_entries(const FstNode* first_child, const std::string& folder_path,
-                         bool recursive) {
+bool write_entries(const FstNode* first_child, const std::string& folder_path, bool recursive,
+                   const std::function<bool(const std::string& line)>& emit) {
   // Every entry's path is the folder's path and "/" followed by its names.
   const std::string prefix = image_path_for_display(
       folder_path == "/" || folder_path.empty() ? "/" : folder_path + "/");
-  std::string out;
+  std::string line;
+  bool ok = true;
   if (!recursive) {
-    for (const FstNode* node = first_child; node; node = node->next) {
-      append_entry_line(&out, *node, prefix, node->name ? node->name : "");
+    for (const FstNode* node = first_child; node && ok; node = node->next) {
+      line.clear();
+      append_entry_line(&line, *node, prefix, node->name ? node->name : "");
+      ok = emit(line);
     }
-    return out;
+    return ok;
   }
   walk_entries(first_child, [&](const FstNode& node, const std::string& relative) {
-    append_entry_line(&out, node, prefix, relative);
+    if (!ok) return;
+    line.clear();
+    append_entry_line(&line, node, prefix, relative);
+    ok = emit(line);
+  });
+  return ok;
+}
+
+std::string list_entries(const FstNode* first_child, const std::string& folder_path,
+                         bool recursive) {
+  std::string out;
+  write_entries(first_child, folder_path, recursive, [&](const std::string& line) {
+    out += line;
+    return true;
   });
   return out;
 }

@@ -58,7 +58,11 @@ void walk_entries(const FstNode* first,
 const FstNode* find_entry(const std::string& canonical_path);
 
 // The lines of a folder's entries (its first child given), or of its whole
-// subtree when recursive.
+// subtree when recursive, handed to emit one at a time; stops with false when
+// emit refuses one.
+bool write_entries(const FstNode* first_child, const std::string& folder_path, bool recursive,
+                   const std::function<bool(const std::string& line)>& emit);
+// The same lines as one text.
 std::string list_entries(const FstNode* first_child, const std::string& folder_path,
                          bool recursive);
 

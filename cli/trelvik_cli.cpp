@@ -14,6 +14,7 @@
 
 #include "builder/builder.h"
 #include "cli/console_progress.h"
+#include "cli/console_text.h"
 #include "cli/trelvik_options.h"
 #include "host/host_fs.h"
 
@@ -129,14 +130,25 @@ void prepare_signal_message() {
 
 void arm_signal_cleanup() { g_remove_on_signal = is_regular_file(g_signal_path) ? 1 : 0; }
 
-// Opens an input once: false when it cannot be opened; its length, for the
-// progress total, is 0 when it has none.
-bool open_and_measure(const std::string& path, uint64_t* length) {
+// Opens an input once: false, with what is wrong with it, when it cannot be
+// opened; its length, for the progress total, is 0 when it has none.
+bool open_and_measure(const std::string& path, uint64_t* length, std::string* problem) {
   host::File* f = host::file_open_read(path.c_str());
-  if (!f) return false;
+  if (!f) {
+    *problem = input_problem_text(host::path_kind(path.c_str()));
+    return false;
+  }
   if (!host::file_length(f, length)) *length = 0;
   host::file_close(f);
   return true;
+}
+
+// True when the output names the same file as the header image.
+bool output_is_header_image() {
+  host::FileId output, header;
+  return !g_options.header_from.empty() &&
+         host::path_identity(g_options.output.c_str(), &output) &&
+         host::path_identity(g_options.header_from.c_str(), &header) && output == header;
 }
 
 // The arguments as UTF-8. Windows hands main its arguments in the ANSI code
@@ -187,6 +199,29 @@ int main(int argc, char** argv) {
     return EXIT_BUILD_OK;
   }
 
+  // The inputs are looked at before anything is read or written.
+  struct Input {
+    const char* what;
+    const std::string& path;
+    uint64_t size;
+  } inputs[] = {{"the header image", g_options.header_from, 0},
+                {"the apploader", g_options.apploader, 0},
+                {"the main program", g_options.main_program, 0}};
+  for (Input& in : inputs) {
+    std::string problem;
+    if (!in.path.empty() && !open_and_measure(in.path, &in.size, &problem)) {
+      print_error(std::string(in.what) + " '" + host_path_for_display(in.path) + "' " + problem);
+      return EXIT_USAGE;
+    }
+  }
+  const uint64_t apploader_size = inputs[1].size, main_program_size = inputs[2].size;
+  if (output_is_header_image()) {
+    print_error("the output '" + host_path_for_display(g_options.output) + "' " +
+                output_clash_text(g_options, g_options.header_from) +
+                "; nothing was written (choose another output)");
+    return EXIT_USAGE;
+  }
+
   BuildSettings settings;
   std::vector<std::string> warnings;
   if (!options_to_build_settings(g_options, &settings, &warnings, &error)) {
@@ -194,16 +229,6 @@ int main(int argc, char** argv) {
     return EXIT_USAGE;
   }
   for (const std::string& w : warnings) print_note("warning: " + w);
-  // Named here, before the builder's own check, so the message says which one.
-  uint64_t apploader_size = 0, main_program_size = 0;
-  if (!open_and_measure(g_options.apploader, &apploader_size)) {
-    print_error("cannot open the apploader '" + g_options.apploader + "'");
-    return EXIT_USAGE;
-  }
-  if (!open_and_measure(g_options.main_program, &main_program_size)) {
-    print_error("cannot open the main program '" + g_options.main_program + "'");
-    return EXIT_USAGE;
-  }
 
   std::signal(SIGINT, on_signal);
   std::signal(SIGTERM, on_signal);
@@ -220,13 +245,14 @@ int main(int argc, char** argv) {
   builder_set_folder_parent_links(g_options.disc_magic);
   if (!builder_prepare(&settings)) {
     uint16_t code = builder_last_error();
-    print_error(build_error_message(code, g_options, g_last_log_line));
-    // Until the output is created the old file, if any, is untouched.
-    if (code == BUILD_ERR_NO_SETTINGS || code == BUILD_ERR_OPEN_INPUT ||
-        code == BUILD_ERR_CREATE_OUTPUT) {
-      builder_reset();
-    } else {
+    print_error(build_error_message(code, g_options, g_last_log_line, builder_last_error_path()));
+    // Only a file this run created or truncated is removed; until the
+    // builder does so, an existing file is untouched.
+    if (builder_output_created()) {
       remove_incomplete_output();
+    } else {
+      g_remove_on_signal = 0;
+      builder_reset();
     }
     return EXIT_BUILD_FAILED;
   }
@@ -244,7 +270,7 @@ int main(int argc, char** argv) {
 
   if (!builder_write_image(g_options.maximise)) {
     uint16_t code = builder_last_error();
-    print_error(build_error_message(code, g_options, g_last_log_line));
+    print_error(build_error_message(code, g_options, g_last_log_line, builder_last_error_path()));
     remove_incomplete_output();
     return EXIT_BUILD_FAILED;
   }

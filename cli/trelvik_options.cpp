@@ -136,7 +136,11 @@ const char* trelvik_usage() {
       "  10  data beyond 4 GiB, or a file of 4 GiB or more\n"
       "  11  a folder path longer than 259 bytes\n"
       "  12  the image was written without being prepared\n"
-      "  13  a source file changed size during the build\n";
+      "  13  a source file changed size during the build\n"
+      "  14  the output is an input (the apploader or main program under another\n"
+      "      name, or a file inside the base directory); nothing is written\n"
+      "  15  an input or an entry under the base directory is not a regular file\n"
+      "      (a FIFO, socket or device)\n";
 }
 
 bool parse_trelvik_args(const std::vector<std::string>& args, TrelvikOptions* options,
@@ -271,9 +275,11 @@ bool options_to_build_settings(const TrelvikOptions& options, BuildSettings* set
 }
 
 std::string build_error_message(uint16_t code, const TrelvikOptions& options,
-                                const std::string& last_step) {
+                                const std::string& last_step, const std::string& error_path) {
   std::string text;
   bool names_file = false;  // the last log line tells which file was involved
+  const std::string shown_path = quoted(host_path_for_display(error_path));
+  const bool has_path = !error_path.empty();
   switch (code) {
     case BUILD_ERR_NO_MEMORY:
       text = "out of memory while building the image";
@@ -285,14 +291,19 @@ std::string build_error_message(uint16_t code, const TrelvikOptions& options,
       text = "no build settings were given to the builder";
       break;
     case BUILD_ERR_OPEN_INPUT:
-      text = "an input file cannot be opened (the apploader " + quoted(options.apploader) +
-             ", the main program " + quoted(options.main_program) +
-             " or a file under the base directory)";
-      names_file = true;
+      if (has_path) {
+        text = "the input file " + shown_path + " cannot be opened";
+      } else {
+        text = "an input file cannot be opened (the apploader " + quoted(options.apploader) +
+               ", the main program " + quoted(options.main_program) +
+               " or a file under the base directory)";
+        names_file = true;
+      }
       break;
     case BUILD_ERR_READ:
-      text = "reading a source file failed";
-      names_file = true;
+      text = has_path ? "reading the source file " + shown_path + " failed"
+                      : "reading a source file failed";
+      names_file = !has_path;
       break;
     case BUILD_ERR_WRITE:
       text = "writing the output image " + quoted(options.output) + " failed (is the disk full?)";
@@ -301,8 +312,11 @@ std::string build_error_message(uint16_t code, const TrelvikOptions& options,
       text = "the base directory " + quoted(options.base_dir) + " cannot be entered";
       break;
     case BUILD_ERR_ENUMERATE:
-      text = "a folder under the base directory " + quoted(options.base_dir) +
-             " cannot be listed, or a symbolic link loops back into the tree";
+      text = has_path ? "the folder " + shown_path +
+                            " cannot be listed: it is unreadable, a symbolic link to nothing, "
+                            "or a link that loops back into the tree"
+                      : "a folder under the base directory " + quoted(options.base_dir) +
+                            " cannot be listed, or a symbolic link loops back into the tree";
       break;
     case BUILD_ERR_TABLE_TOO_LARGE:
       text = "the base directory has too many files and folders (at most 65,535) or too many "
@@ -311,16 +325,27 @@ std::string build_error_message(uint16_t code, const TrelvikOptions& options,
     case BUILD_ERR_DATA_TOO_LARGE:
       text = "the data does not fit in a disc image: a file of 4 GiB or more, or data "
              "that would lie beyond 4 GiB";
+      if (has_path) text += " (" + shown_path + ")";
       break;
     case BUILD_ERR_PATH_TOO_LONG:
-      text = "a folder path under the base directory is longer than 259 bytes";
+      text = has_path ? "the folder path " + shown_path + " is longer than 259 bytes"
+                      : "a folder path under the base directory is longer than 259 bytes";
       break;
     case BUILD_ERR_NOT_PREPARED:
       text = "the image was written without a successful preparation";
       break;
     case BUILD_ERR_SOURCE_CHANGED:
-      text = "a source file changed size during the build";
-      names_file = true;
+      text = has_path ? "the source file " + shown_path + " changed size during the build"
+                      : "a source file changed size during the build";
+      names_file = !has_path;
+      break;
+    case BUILD_ERR_OUTPUT_IS_INPUT:
+      text = "the output " + quoted(options.output) + " " + output_clash_text(options, error_path) +
+             "; nothing was written (choose another output)";
+      break;
+    case BUILD_ERR_NOT_REGULAR_FILE:
+      text = (has_path ? shown_path : std::string("an input")) +
+             " is not a regular file (a FIFO, socket or device); only files and folders are read";
       break;
     default:
       text = "the build failed";
@@ -329,6 +354,13 @@ std::string build_error_message(uint16_t code, const TrelvikOptions& options,
   text += " [builder error " + std::to_string(code) + "]";
   if (names_file && !last_step.empty()) text += "; last step: " + last_step;
   return text;
+}
+
+std::string output_clash_text(const TrelvikOptions& options, const std::string& input) {
+  if (input == options.apploader) return "is the apploader " + quoted(options.apploader);
+  if (input == options.main_program) return "is the main program " + quoted(options.main_program);
+  if (input == options.header_from) return "is the header image " + quoted(options.header_from);
+  return "lies inside the base directory " + quoted(options.base_dir);
 }
 
 std::string format_log_line(int hour, int minute, int second, const char* cp932_text) {

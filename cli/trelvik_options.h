@@ -71,8 +71,16 @@ std::vector<std::string> name_form_warnings(const SourceNode* root);
 
 // One line naming what the builder's code means for this build; last_step is
 // the last log line seen (UTF-8), added when it tells which file was involved.
+// error_path is the builder's path for the code (builder_last_error_path),
+// named in the message when given.
 std::string build_error_message(uint16_t code, const TrelvikOptions& options,
-                                const std::string& last_step);
+                                const std::string& last_step, const std::string& error_path = "");
+
+// How the output clashes with the input at path (one of the options' paths,
+// as the builder or the header check names it): "is the apploader '...'",
+// "is the main program '...'", "is the header image '...'", or, for any
+// other path, "lies inside the base directory '...'".
+std::string output_clash_text(const TrelvikOptions& options, const std::string& input);
 
 // A builder log text (code page 932) as a UTF-8 log line: the UTC time as
 // "%02d:%02d:%02d", six blanks, then the text. A text that is not valid code

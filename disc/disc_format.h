@@ -25,6 +25,9 @@ constexpr uint32_t DEFAULT_MAX_FST_SIZE = 0x4000u;  // 16,384
 // GameCube disc. The builder writes it only when asked to.
 constexpr uint32_t GAMECUBE_DISC_MAGIC = 0xC2339F3Du;
 constexpr uint32_t GAMECUBE_DISC_MAGIC_OFFSET = 0x1Cu;
+// A Wii disc has its own magic word here instead.
+constexpr uint32_t WII_DISC_MAGIC = 0x5D1C9EA3u;
+constexpr uint32_t WII_DISC_MAGIC_OFFSET = 0x18u;
 
 // Zero areas between the header and the apploader, as the builder writes them.
 constexpr uint32_t BOOT_GAP_OFFSET = 0x430u;  // 16 zero bytes behind the header

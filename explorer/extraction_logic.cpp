@@ -88,7 +88,7 @@ SelectionTarget selection_target(const SelectionRequest& request, const std::str
   }
   if (IsoFindDirectory(target.image_path.c_str(), 0)) return target;
   target.action = SelectionTarget::File;
-  target.destination = folder + request.row_name;
+  target.file_name = request.row_name;
   return target;
 }
 
@@ -96,8 +96,14 @@ bool extract_selection(const SelectionTarget& target) {
   switch (target.action) {
     case SelectionTarget::Directory:
       return IsoExtractDirectory(target.image_path.c_str(), target.destination.c_str());
-    case SelectionTarget::File:
-      return IsoExtractFile(target.image_path.c_str(), target.destination.c_str());
+    case SelectionTarget::File: {
+      // The reader joins the name, refusing one that would not stay a plain
+      // file name inside the folder.
+      char file[ISO_HOST_PATH_CAPACITY];
+      return IsoJoinHostPath(target.destination.c_str(), target.file_name.c_str(), file,
+                             sizeof file) &&
+             IsoExtractFile(target.image_path.c_str(), file);
+    }
     case SelectionTarget::NothingSelected: break;
   }
   return false;

@@ -57,10 +57,11 @@ struct SelectionTarget {
   enum Action {
     NothingSelected,  // the list is focused but has no focused row
     Directory,        // IsoExtractDirectory(image_path, destination)
-    File,             // IsoExtractFile(image_path, destination)
+    File,             // IsoExtractFile(image_path, destination + file_name)
   } action;
   std::string image_path;
-  std::string destination;  // a folder for Directory, the file for File
+  std::string destination;  // the folder, as the reader takes it
+  std::string file_name;    // File: the row's name, joined by the reader
 };
 
 // folder is the chosen destination with its separator at the end.

@@ -36,13 +36,28 @@ void dir_close(DirListing* listing);
 // listing it then fails. Links are followed.
 bool is_directory(const char* path);
 
-// Identity of a folder on its volume, to notice a link that leads back into a
-// folder being scanned. False when it cannot be read.
-struct FolderId {
+// What a path names, links followed. Other is a FIFO, a socket or a device:
+// the tools never read one, as opening it may block or never end.
+enum class PathKind { Missing, File, Folder, Other };
+PathKind path_kind(const char* path);
+
+// Identity of a file or folder: device and inode on POSIX hosts, volume
+// serial number and file index on Windows. Two paths (links, other spellings)
+// name the same file exactly when their identities are equal.
+struct FileId {
   uint64_t volume;
   uint64_t index;
+  bool operator==(const FileId& o) const { return volume == o.volume && index == o.index; }
+  bool operator<(const FileId& o) const {
+    return volume != o.volume ? volume < o.volume : index < o.index;
+  }
 };
-bool folder_identity(const char* path, FolderId* id);
+// False when the path names nothing or cannot be asked.
+bool path_identity(const char* path, FileId* id);
+
+// True when path (which need not exist) lies inside folder at any depth: its
+// folder, or one of the folders above it, is folder itself.
+bool path_is_inside_folder(const char* path, const char* folder);
 
 // Tests that the folder can be made the current directory, then restores the
 // previous one, so that relative paths keep their meaning for the caller.
@@ -50,12 +65,18 @@ bool can_enter_directory(const char* path);
 
 bool make_directory(const char* path);  // fails when it exists already
 
-// True when name, joined to a folder path with PATH_SEPARATOR, names an entry
-// directly inside that folder: not "", "." or "..", and no separator of this
-// host. A 0x5C byte that is the second byte of a Shift-JIS character is part
-// of the name, not a separator (Windows reads it with the system code page's
-// lead bytes, the same way its file functions do).
-bool is_plain_name(const char* name);
+// True when a name, in the form this host's file functions take it (UTF-8 on
+// POSIX hosts, the ANSI code page on Windows), names an entry directly
+// inside a folder when joined to it: not "", "." or "..", no "/" or "\"
+// anywhere, on every host. Windows also refuses ':' (drives, alternate
+// streams), *?"<>|, control characters, a trailing dot or blank (which it
+// drops) and the device names CON, PRN, AUX, NUL, COM1-COM9 and LPT1-LPT9
+// with or without an extension; there the name is read as Windows reads it,
+// through the ANSI code page, and one that does not convert is refused.
+// Names longer than MAX_HOST_NAME (bytes on POSIX hosts, UTF-16 units on
+// Windows) are refused too: no common file system holds them.
+constexpr size_t MAX_HOST_NAME = 255;
+bool is_safe_host_name(const char* host_name);
 bool remove_file(const char* path);
 
 // ---------------------------------------------------------------------------
@@ -64,9 +85,15 @@ bool remove_file(const char* path);
 
 struct File;
 
+// Opens a regular file for reading; anything else (a folder, FIFO, socket or
+// device) is refused at once, without blocking.
 File* file_open_read(const char* path);
-// Creates or truncates for reading and writing ("wb+").
+// Creates or truncates for reading and writing ("wb+"). An existing FIFO or
+// socket is refused, as writing to it could block for ever; devices are
+// taken (a test writes to /dev/full).
 File* file_create(const char* path);
+// Identity of an open file.
+bool file_identity(File* f, FileId* id);
 void file_close(File* f);
 
 // Length of an open file; false when it cannot be measured.

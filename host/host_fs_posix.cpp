@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace host {
 
@@ -50,12 +51,43 @@ bool is_directory(const char* path) {
   return S_ISDIR(st.st_mode);
 }
 
-bool folder_identity(const char* path, FolderId* id) {
+PathKind path_kind(const char* path) {
+  struct stat st;
+  if (stat(path, &st) != 0) return PathKind::Missing;
+  if (S_ISDIR(st.st_mode)) return PathKind::Folder;
+  return S_ISREG(st.st_mode) ? PathKind::File : PathKind::Other;
+}
+
+static FileId identity_of(const struct stat& st) {
+  return FileId{uint64_t(st.st_dev), uint64_t(st.st_ino)};
+}
+
+bool path_identity(const char* path, FileId* id) {
   struct stat st;
   if (stat(path, &st) != 0) return false;
-  id->volume = uint64_t(st.st_dev);
-  id->index = uint64_t(st.st_ino);
+  *id = identity_of(st);
   return true;
+}
+
+bool path_is_inside_folder(const char* path, const char* folder) {
+  FileId wanted;
+  if (!path_identity(folder, &wanted)) return false;
+  // The folder holding path, with every link resolved; then each folder
+  // above it, by cutting the last component.
+  std::string holder(path);
+  size_t slash = holder.find_last_of('/');
+  holder = slash == std::string::npos ? "." : slash == 0 ? "/" : holder.substr(0, slash);
+  char* resolved = realpath(holder.c_str(), nullptr);
+  if (!resolved) return false;
+  std::string dir(resolved);
+  std::free(resolved);
+  for (;;) {
+    FileId id;
+    if (path_identity(dir.c_str(), &id) && id == wanted) return true;
+    if (dir == "/") return false;
+    slash = dir.find_last_of('/');
+    dir = slash == 0 ? "/" : dir.substr(0, slash);
+  }
 }
 
 bool can_enter_directory(const char* path) {
@@ -95,20 +127,37 @@ static File* wrap(int fd) {
 }
 
 File* file_open_read(const char* path) {
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd >= 0) {
-    // A folder opens for reading on POSIX; it is not a file.
-    struct stat st;
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-      close(fd);
-      return nullptr;
-    }
+  // Non-blocking, so that a FIFO without a writer does not hold the open.
+  int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return nullptr;
   }
+  int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   return wrap(fd);
 }
 
 File* file_create(const char* path) {
-  return wrap(open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  int fd = open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) {
+    close(fd);
+    return nullptr;
+  }
+  int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return wrap(fd);
+}
+
+bool file_identity(File* f, FileId* id) {
+  struct stat st;
+  if (fstat(f->fd, &st) != 0) return false;
+  *id = identity_of(st);
+  return true;
 }
 
 void file_close(File* f) {
@@ -206,18 +255,13 @@ bool file_extend_with_zeros(File* f, uint64_t new_length) {
 
 namespace host {
 
-bool is_plain_name(const char* name) {
+bool is_safe_host_name(const char* name) {
   if (name[0] == '\0' || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) return false;
-  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p) {
-    if (is_cp932_lead_byte(*p) && p[1] != '\0') {
-      ++p;  // the trail byte may be 0x5C; '/' (0x2F) is never a trail byte
-      continue;
-    }
-    // A backslash is no separator here, but it is one on Windows, where the
-    // same extracted tree may end up.
-    if (*p == '/' || *p == '\\') return false;
-  }
-  return true;
+  // Longer names cannot be created in any common file system.
+  if (std::strlen(name) > MAX_HOST_NAME) return false;
+  // A backslash is no separator here, but it is one on Windows, where the
+  // same extracted tree may end up.
+  return std::strpbrk(name, "/\\") == nullptr;
 }
 
 }  // namespace host

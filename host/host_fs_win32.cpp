@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
+#include <string>
 
 namespace host {
 
@@ -62,17 +64,63 @@ bool is_directory(const char* path) {
   return (GetFileAttributesA(path) & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool folder_identity(const char* path, FolderId* id) {
+PathKind path_kind(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return PathKind::Folder;
+  // Devices (CON, NUL, COM1...) and pipes answer the attribute query too.
   HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  BY_HANDLE_FILE_INFORMATION info;
-  BOOL ok = GetFileInformationByHandle(h, &info);
+                         OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return PathKind::File;
+  DWORD type = GetFileType(h);
   CloseHandle(h);
-  if (!ok) return false;
+  return type == FILE_TYPE_DISK ? PathKind::File : PathKind::Other;
+}
+
+static bool handle_identity(HANDLE h, FileId* id) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(h, &info)) return false;
   id->volume = info.dwVolumeSerialNumber;
   id->index = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
   return true;
+}
+
+bool path_identity(const char* path, FileId* id) {
+  HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  bool ok = handle_identity(h, id);
+  CloseHandle(h);
+  return ok;
+}
+
+bool path_is_inside_folder(const char* path, const char* folder) {
+  FileId wanted;
+  if (!path_identity(folder, &wanted)) return false;
+  char full[MAX_PATH];
+  char* name_part = nullptr;
+  DWORD n = GetFullPathNameA(path, MAX_PATH, full, &name_part);
+  if (n == 0 || n >= MAX_PATH || !name_part || name_part == full) return false;
+  // Each folder above the file, by cutting at the separator before it; the
+  // cut keeps the separator of a drive root ("C:\").
+  std::string dir(full, size_t(name_part - full));
+  for (;;) {
+    FileId id;
+    if (path_identity(dir.c_str(), &id) && id == wanted) return true;
+    if (dir.size() > 1 && dir.back() == '\\') dir.pop_back();
+    size_t cut = std::string::npos;
+    for (size_t i = 0; i < dir.size(); ++i) {
+      if (IsDBCSLeadByte(static_cast<BYTE>(dir[i])) && i + 1 < dir.size()) {
+        ++i;
+      } else if (dir[i] == '\\') {
+        cut = i;
+      }
+    }
+    if (cut == std::string::npos) return false;
+    std::string up = dir.substr(0, cut + 1);
+    if (up.size() >= dir.size()) return false;
+    dir = up;
+  }
 }
 
 bool can_enter_directory(const char* path) {
@@ -105,14 +153,27 @@ static File* wrap(HANDLE h) {
 }
 
 File* file_open_read(const char* path) {
-  return wrap(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  File* f = wrap(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  // Only files on a disk: devices and pipes are refused.
+  if (f && GetFileType(f->handle) != FILE_TYPE_DISK) {
+    file_close(f);
+    return nullptr;
+  }
+  return f;
 }
 
 File* file_create(const char* path) {
-  return wrap(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  File* f = wrap(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (f && GetFileType(f->handle) == FILE_TYPE_PIPE) {
+    file_close(f);
+    return nullptr;
+  }
+  return f;
 }
+
+bool file_identity(File* f, FileId* id) { return handle_identity(f->handle, id); }
 
 void file_close(File* f) {
   if (!f) return;
@@ -176,21 +237,34 @@ bool file_extend_with_zeros(File* f, uint64_t new_length) {
 
 namespace host {
 
-bool is_plain_name(const char* name) {
-  if (name[0] == '\0' || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) return false;
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(name);
-  for (; *p; ++p) {
-    if (IsDBCSLeadByte(*p) && p[1] != '\0') {
-      ++p;
-      continue;
-    }
-    // ':' would name a drive or an alternate data stream.
-    if (*p == '/' || *p == '\\' || *p == ':') return false;
+bool is_safe_host_name(const char* name) {
+  // Read as the ANSI file functions read it, so that no byte hides behind a
+  // lead byte; a name that does not convert is refused.
+  int n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, nullptr, 0);
+  if (n <= 1) return false;
+  std::wstring wide(size_t(n), L'\0');
+  if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, &wide[0], n) != n) return false;
+  wide.resize(size_t(n - 1));
+  if (wide == L"." || wide == L".." || wide.size() > MAX_HOST_NAME) return false;
+  for (wchar_t c : wide) {
+    if (c < 0x20 || std::wcschr(L"/\\:*?\"<>|", c)) return false;
   }
-  // Windows drops trailing dots and blanks from a name, so ". ." or "..."
-  // could turn into the folder itself or its parent.
-  unsigned char last = p[-1];
-  return last != '.' && last != ' ';
+  // Windows drops trailing dots and blanks, so ". ." or "..." could turn into
+  // the folder itself or its parent, and "a." into another file's name.
+  if (wide.back() == L'.' || wide.back() == L' ') return false;
+  // Device names take over the name whatever follows the first dot.
+  std::wstring base = wide.substr(0, wide.find(L'.'));
+  while (!base.empty() && base.back() == L' ') base.pop_back();
+  for (wchar_t& c : base) c = (c >= L'a' && c <= L'z') ? wchar_t(c - L'a' + L'A') : c;
+  static const wchar_t* const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL"};
+  for (const wchar_t* device : kDevices) {
+    if (base == device) return false;
+  }
+  if (base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0) &&
+      base[3] >= L'1' && base[3] <= L'9') {
+    return false;
+  }
+  return true;
 }
 
 }  // namespace host

@@ -3,6 +3,7 @@
 #include "reader/reader_state.h"
 
 #include <cstring>
+#include <set>
 
 #include "host/host_text.h"
 
@@ -21,36 +22,46 @@ bool require_mounted() {
   return false;
 }
 
-// folder + separator + the host's form of an image name into out
-// (ISO_HOST_PATH_CAPACITY bytes). The limit applies to the path as built,
-// which on a UTF-8 host is longer than the image's code page 932 name.
-bool join_host_path(char* out, const char* folder, const char* name) {
-  size_t a = std::strlen(folder);
-  bool converted = false;
-  if (a + 1 >= size_t(ISO_HOST_PATH_CAPACITY) ||
-      !host::host_name_from_disc_name(name, out + a + 1, size_t(ISO_HOST_PATH_CAPACITY) - a - 1,
-                                      &converted)) {
-    g_reader.error = IsoErrPathTooLong;
-    return false;
-  }
-  std::memcpy(out, folder, a);
-  out[a] = host::PATH_SEPARATOR;
-  return true;
-}
-
 bool fits_host_path(const char* path) {
   if (std::strlen(path) < size_t(ISO_HOST_PATH_CAPACITY)) return true;
   g_reader.error = IsoErrPathTooLong;
   return false;
 }
 
-// A name taken from the image is only joined to a host path when it stays
-// inside the folder.
-bool check_name(const char* name) {
-  if (host::is_plain_name(name)) return true;
-  g_reader.error = IsoErrUnsafeName;
-  return false;
+// What the running folder extraction has written, by identity, so that a
+// second entry whose host name leads to the same file (equal bytes, or names
+// the host does not tell apart) is refused instead of replacing the first.
+bool g_tracking_written = false;
+std::set<host::FileId> g_written;
+
+void start_tracking() {
+  g_written.clear();
+  g_tracking_written = true;
 }
+
+void stop_tracking() {
+  g_tracking_written = false;
+  g_written.clear();
+}
+
+void remember_written(const char* path) {
+  host::FileId id;
+  if (g_tracking_written && host::path_identity(path, &id)) g_written.insert(id);
+}
+
+// True when path names something this extraction wrote already.
+bool written_before(const char* path) {
+  host::FileId id;
+  return g_tracking_written && host::path_identity(path, &id) && g_written.count(id) != 0;
+}
+
+bool refuse_duplicate(const char* path) {
+  if (!written_before(path)) return false;
+  g_reader.error = IsoErrDuplicateName;
+  return true;
+}
+
+bool g_reuse_folders = false;
 
 // Reports each whole block between *copied and new_copied.
 void report_blocks(uint32_t* copied, uint32_t new_copied, uint32_t length) {
@@ -62,15 +73,58 @@ void report_blocks(uint32_t* copied, uint32_t new_copied, uint32_t length) {
 
 }  // namespace
 
-bool IsoIsSafeHostName(const char* name) { return name && host::is_plain_name(name); }
+bool IsoJoinHostPath(const char* folder, const char* imageName, char* out, size_t capacity) {
+  // Up to three host bytes a disc byte, as host_name_from_disc_name says.
+  char name[3 * ISO_HOST_PATH_CAPACITY];
+  bool converted = false;
+  if (!imageName ||
+      !host::host_name_from_disc_name(imageName, name, sizeof name, &converted)) {
+    g_reader.error = IsoErrPathTooLong;
+    return false;
+  }
+  // The name is judged as the host will see it, after the conversion.
+  if (!host::is_safe_host_name(name)) {
+    g_reader.error = IsoErrUnsafeName;
+    return false;
+  }
+  size_t a = std::strlen(folder), b = std::strlen(name);
+  if (a + 1 + b + 1 > capacity) {
+    g_reader.error = IsoErrPathTooLong;
+    return false;
+  }
+  std::memcpy(out, folder, a);
+  out[a] = host::PATH_SEPARATOR;
+  std::memcpy(out + a + 1, name, b + 1);
+  return true;
+}
+
+bool IsoIsSafeHostName(const char* imageName) {
+  char path[ISO_HOST_PATH_CAPACITY];
+  int saved = g_reader.error;
+  bool safe = IsoJoinHostPath("", imageName, path, sizeof path);
+  int code = g_reader.error;
+  g_reader.error = saved;
+  return safe || code == IsoErrPathTooLong;
+}
+
+void IsoSetReuseFolders(uint8_t enabled) { g_reuse_folders = enabled != 0; }
 
 bool IsoCopyRange(const char* destination, uint32_t firstByte, uint32_t length) {
   if (!require_mounted() || !fits_host_path(destination)) return false;
+  // Creating the destination would truncate the image under us.
+  host::FileId existing;
+  if (g_reader.has_image_id && host::path_identity(destination, &existing) &&
+      existing == g_reader.image_id) {
+    g_reader.error = IsoErrTargetIsImage;
+    return false;
+  }
   host::File* out = host::file_create(destination);
   if (!out) {
     g_reader.error = IsoErrCreateFile;
     return false;
   }
+  host::FileId created;
+  if (g_tracking_written && host::file_identity(out, &created)) g_written.insert(created);
   if (!host::file_seek(g_reader.image, firstByte)) {
     host::file_close(out);
     g_reader.error = IsoErrSeek;
@@ -156,25 +210,40 @@ bool IsoExtractFile(const char* imagePath, const char* destinationFile) {
   return true;
 }
 
-bool IsoExtractChildren(const FstNode* first, const char* destinationFolder) {
-  if (!require_mounted()) return false;
+namespace {
+
+bool extract_children(const FstNode* first, const char* destinationFolder) {
   char path[ISO_HOST_PATH_CAPACITY];
   for (const FstNode* node = first; node; node = node->next) {
-    if (!check_name(node->name) || !join_host_path(path, destinationFolder, node->name)) return false;
+    if (!IsoJoinHostPath(destinationFolder, node->name, path, sizeof path) || refuse_duplicate(path))
+      return false;
     if (node->isDirectory) {
-      // An existing folder is a failure here: only the top folder is reused.
-      if (!host::make_directory(path)) {
+      // An existing folder is a failure here, unless the caller asked to
+      // reuse folders: only the top folder is reused otherwise.
+      if (!host::make_directory(path) &&
+          !(g_reuse_folders && host::path_kind(path) == host::PathKind::Folder)) {
         g_reader.error = IsoErrMakeDirectory;
         return false;
       }
+      remember_written(path);
     } else {
       if (g_reader.file_started) g_reader.file_started(path);
       if (!IsoCopyRange(path, node->offset, node->size)) return false;
     }
     // Depth is bounded: each level lengthens the path, which is limited.
-    if (node->firstChild && !IsoExtractChildren(node->firstChild, path)) return false;
+    if (node->firstChild && !extract_children(node->firstChild, path)) return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool IsoExtractChildren(const FstNode* first, const char* destinationFolder) {
+  if (!require_mounted()) return false;
+  start_tracking();
+  bool ok = extract_children(first, destinationFolder);
+  stop_tracking();
+  return ok;
 }
 
 bool IsoExtractDirectory(const char* imagePath, const char* destinationFolder) {
@@ -191,7 +260,7 @@ bool IsoExtractDirectory(const char* imagePath, const char* destinationFolder) {
       g_reader.error = IsoErrNoDirectory;
       return false;
     }
-    if (!check_name(folder->name) || !join_host_path(path, destinationFolder, folder->name)) return false;
+    if (!IsoJoinHostPath(destinationFolder, folder->name, path, sizeof path)) return false;
     // The top folder may exist already; it is then simply used.
     host::make_directory(path);
   }

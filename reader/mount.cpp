@@ -34,6 +34,7 @@ static void clear_image_state() {
   release_fst_cache();
   if (g_reader.image) host::file_close(g_reader.image);
   g_reader.image = nullptr;
+  g_reader.has_image_id = 0;
   std::free(g_reader.image_path);
   g_reader.image_path = nullptr;
   g_reader.image_size = 0;
@@ -53,6 +54,7 @@ static void clear_image_state() {
 
 bool IsoReset() {
   clear_image_state();
+  IsoSetReuseFolders(0);
   g_reader.error = IsoErrNone;
   g_reader.file_started = nullptr;
   g_reader.progress = nullptr;
@@ -121,6 +123,7 @@ bool IsoMount(const char* imagePath, uint8_t acceptAnySize) {
   clear_image_state();
   g_reader.image = file;
   g_reader.image_size = size;
+  g_reader.has_image_id = host::file_identity(file, &g_reader.image_id) ? 1 : 0;
 
   read_zero_filled(0, &g_reader.header, sizeof g_reader.header);
   g_reader.main_program_offset = g_reader.header.main_program_offset.get();
@@ -170,6 +173,8 @@ const char* IsoErrorTextFor(int code) {
     case IsoErrPathTooLong: return "パスが長すぎます";
     case IsoErrNotMounted: return "ISOがマウントされていません";
     case IsoErrUnsafeName: return "ﾌｧｲﾙ名が不正です";
+    case IsoErrDuplicateName: return "同じ名前のﾌｧｲﾙまたはﾃﾞｨﾚｸﾄﾘが二つあります";
+    case IsoErrTargetIsImage: return "ISOファイル自身には書き込めません";
     default: return "不明なエラー";
   }
 }

@@ -11,6 +11,7 @@
 // treat "/" alone specially: callers that accept the root use IsoGetRoot.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // ---------------------------------------------------------------------------
@@ -36,8 +37,10 @@ enum IsoError {
   IsoErrPathTooLong = 14,  // a host path does not fit the 511-character buffers
   IsoErrNotMounted = 15,   // an extraction was asked for with no image mounted
   IsoErrUnsafeName = 16,   // an entry's name would leave the destination folder
+  IsoErrDuplicateName = 17,  // two entries of one folder would be written to one host file
+  IsoErrTargetIsImage = 18,  // a destination is the mounted image itself
 };
-constexpr int ISO_ERROR_LAST = IsoErrUnsafeName;
+constexpr int ISO_ERROR_LAST = IsoErrTargetIsImage;
 
 // Host paths are built in buffers of this many bytes (511 characters + NUL).
 constexpr int ISO_HOST_PATH_CAPACITY = 512;
@@ -106,13 +109,16 @@ const char* IsoErrorTextFor(int code);
 // ---------------------------------------------------------------------------
 
 // Copies length bytes from the image at firstByte into a new host file, in
-// 4,096-byte blocks, reporting progress and fileFinished.
+// 4,096-byte blocks, reporting progress and fileFinished. A destination that
+// is the mounted image itself is refused (code 18) and never opened.
 bool IsoCopyRange(const char* destination, uint32_t firstByte, uint32_t length);
 bool IsoExtractFile(const char* imagePath, const char* destinationFile);
 // "/" extracts the whole file system straight into destinationFolder; another
 // folder is extracted as destinationFolder/<its name>/... Each image name
-// becomes the host's name for it (host::host_name_from_disc_name: UTF-8 on
-// POSIX hosts), and fileStarted reports the host path so built.
+// becomes the host's name for it through IsoJoinHostPath, and fileStarted
+// reports the host path so built. A file or folder that this extraction has
+// written already is never written over by a later entry of the same host
+// name (code 17), whatever the host's rules for telling names apart.
 bool IsoExtractDirectory(const char* imagePath, const char* destinationFolder);
 bool IsoExtractChildren(const FstNode* first, const char* destinationFolder);
 bool IsoExtractBootData(const char* destination);
@@ -120,9 +126,17 @@ bool IsoExtractFst(const char* destination);
 bool IsoExtractApploader(const char* destination);
 bool IsoExtractMainProgram(const char* destination);
 
-// True when name can be joined to a host folder path without leaving it:
-// not "", "." or "..", no separator of this host.
-bool IsoIsSafeHostName(const char* name);
+// The one way an image name becomes part of a host path: folder, the host's
+// separator, then the name in the host's form (UTF-8 on POSIX hosts). A name
+// that host::is_safe_host_name refuses in that form gives code 16 and a path
+// that does not fit in capacity bytes code 14; out is then unchanged.
+bool IsoJoinHostPath(const char* folder, const char* imageName, char* out, size_t capacity);
+// True when IsoJoinHostPath takes the name.
+bool IsoIsSafeHostName(const char* imageName);
+
+// When set, the folder extractions use a folder that exists already instead
+// of failing with code 9. Cleared by IsoReset.
+void IsoSetReuseFolders(uint8_t enabled);
 
 // ---------------------------------------------------------------------------
 // Disc information

@@ -16,6 +16,8 @@ constexpr uint32_t READER_NAME_BLOCK = FST_NAME_BLOCK;
 struct ReaderState {
   uint8_t mounted;
   host::File* image;
+  host::FileId image_id;  // the image file's identity, so nothing writes over it
+  uint8_t has_image_id;
   char* image_path;
   uint64_t image_size;
 

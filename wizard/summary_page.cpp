@@ -21,12 +21,10 @@ void fill_summary_list(HWND page) {
   for (const ShownText& line : summary_lines(g_wizard)) list_add_line(list, wide_shown(line));
 }
 
-bool file_exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
-
 // Prepares the builder. On failure the page shows why and stays; an output
 // file that the failed preparation created is closed and removed again.
 bool prepare_builder(HWND page) {
-  bool output_existed = file_exists(g_build_settings.output_path);
+  bool output_existed = GetFileAttributesA(g_build_settings.output_path) != INVALID_FILE_ATTRIBUTES;
   builder_reset();
   HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
   bool prepared = builder_prepare(&g_build_settings);
@@ -34,17 +32,19 @@ bool prepare_builder(HWND page) {
   if (prepared) return true;
 
   uint16_t code = builder_last_error();
-  bool apploader_opened = false;
-  if (code == BUILD_ERR_OPEN_INPUT) {
-    uint64_t length = 0;
-    apploader_opened = host::measure_file(g_build_settings.apploader_path, &length);
-  }
+  std::string error_path = builder_last_error_path();
+  bool created = builder_output_created();
   builder_reset();
-  bool output_touched = code != BUILD_ERR_NO_SETTINGS && code != BUILD_ERR_OPEN_INPUT &&
-                        code != BUILD_ERR_CREATE_OUTPUT;
-  if (output_touched && !output_existed) DeleteFileA(g_build_settings.output_path);
-  show_error(page, prepare_failure_message(code, g_build_settings, apploader_opened));
+  if (created && !output_existed) DeleteFileA(g_build_settings.output_path);
+  show_error(page, prepare_failure_message(code, g_build_settings, error_path));
   return false;
+}
+
+// True when the output names the same file as the image the header comes from.
+bool output_is_import_image() {
+  host::FileId output, imported;
+  return g_wizard.import_header && host::path_identity(g_wizard.output_path, &output) &&
+         host::path_identity(g_wizard.import_image_path, &imported) && output == imported;
 }
 
 void enable_navigation(HWND page, BOOL enabled) {
@@ -53,6 +53,10 @@ void enable_navigation(HWND page, BOOL enabled) {
 }
 
 void start_build(HWND page) {
+  if (output_is_import_image()) {
+    show_error(page, output_clash_message("ヘッダーのイメージ", g_wizard.import_image_path));
+    return;
+  }
   uint8_t header[DISC_HEADER_SIZE];
   if (g_wizard.import_header && !read_imported_header(g_wizard.import_image_path, header)) {
     show_error(page, ShownText{"", g_wizard.import_image_path, FORMAT_CANNOT_OPEN_AFTER});

@@ -114,9 +114,15 @@ std::string error_code_note(uint16_t code) {
 
 }  // namespace
 
+ShownText output_clash_message(const char* input_label, const std::string& input_path) {
+  return ShownText{std::string("出力ファイルが") + input_label + " '", input_path,
+                   "' と同じファイルです。別の出力ファイルを選んで下さい。"};
+}
+
 ShownText prepare_failure_message(uint16_t code, const BuildSettings& settings,
-                                  bool apploader_opened) {
+                                  const std::string& error_path) {
   ShownText m;
+  const bool main_program = error_path == settings.main_program_path;
   switch (code) {
     case BUILD_ERR_NO_MEMORY:
       m.before = "メモリが不足しています。";
@@ -125,7 +131,7 @@ ShownText prepare_failure_message(uint16_t code, const BuildSettings& settings,
       m = ShownText{"出力ファイル '", settings.output_path, "' を作成できません。"};
       break;
     case BUILD_ERR_OPEN_INPUT:
-      if (!apploader_opened) {
+      if (!main_program) {
         m = ShownText{"アプリケーションローダー '", settings.apploader_path, "' を開けません。"};
       } else {
         m = ShownText{"メインプログラム '", settings.main_program_path, "' を開けません。"};
@@ -135,8 +141,12 @@ ShownText prepare_failure_message(uint16_t code, const BuildSettings& settings,
       m = ShownText{"ベースディレクトリ '", settings.base_directory, "' を開けません。"};
       break;
     case BUILD_ERR_ENUMERATE:
-      m = ShownText{"ベースディレクトリ '", settings.base_directory,
-                    "' の中に読み取れないフォルダがあります。"};
+      if (error_path.empty() || error_path == settings.base_directory) {
+        m = ShownText{"ベースディレクトリ '", settings.base_directory,
+                      "' の中に読み取れないフォルダがあります。"};
+      } else {
+        m = ShownText{"フォルダ '", error_path, "' を読み取れません。"};
+      }
       break;
     case BUILD_ERR_TABLE_TOO_LARGE:
       m.before =
@@ -148,6 +158,19 @@ ShownText prepare_failure_message(uint16_t code, const BuildSettings& settings,
       break;
     case BUILD_ERR_PATH_TOO_LONG:
       m.before = "ベースディレクトリの中に259バイトを超えるパスのフォルダがあります。";
+      break;
+    case BUILD_ERR_OUTPUT_IS_INPUT:
+      if (error_path == settings.apploader_path) {
+        m = output_clash_message("アプリケーションローダー", settings.apploader_path);
+      } else if (main_program) {
+        m = output_clash_message("メインプログラム", settings.main_program_path);
+      } else {
+        m = ShownText{"出力ファイルがベースディレクトリ '", settings.base_directory,
+                      "' の中にあります。別の出力ファイルを選んで下さい。"};
+      }
+      break;
+    case BUILD_ERR_NOT_REGULAR_FILE:
+      m = ShownText{"'", error_path, "' は通常のファイルではありません。"};
       break;
     default:
       m.before = "ISOの作成を準備できませんでした。";

@@ -77,10 +77,13 @@ struct TreeMeasure {
 // (when given) before every node so the caller can keep its windows live.
 TreeMeasure measure_tree(const SourceNode* root, void (*each_node)());
 
-// The message for a failed builder_prepare, from its error code.
-// apploader_opened tells which of the two boot files a code 4 is about.
+// The message for a failed builder_prepare, from its error code and the path
+// the builder names for it (builder_last_error_path).
 ShownText prepare_failure_message(uint16_t code, const BuildSettings& settings,
-                                  bool apploader_opened);
+                                  const std::string& error_path);
+// The output is the same file as an input ("the output file is the same file
+// as <input_label> '<input_path>'; choose another output file").
+ShownText output_clash_message(const char* input_label, const std::string& input_path);
 
 // ---------------------------------------------------------------------------
 // File chooser

@@ -15,23 +15,35 @@ using ombrel_test::Tree;
 using test_support::ScratchDir;
 namespace fs = std::filesystem;
 
+host::PathKind kind_of(const std::string& path) { return host::path_kind(path.c_str()); }
+
 TEST(OmbrelExtract, MissingDestinationFoldersAreCreatedWithTheirParents) {
   ScratchDir dir;
   const std::string deep = dir.at("a/b/c");
   EXPECT_TRUE(make_folders(deep));
-  EXPECT_EQ(host_path_kind(deep), HostPathKind::Folder);
+  EXPECT_EQ(kind_of(deep), host::PathKind::Folder);
   EXPECT_TRUE(make_folders(deep));  // already there
   EXPECT_TRUE(make_folders(dir.at("a/b/d/")));
-  EXPECT_EQ(host_path_kind(dir.at("a/b/d")), HostPathKind::Folder);
+  EXPECT_EQ(kind_of(dir.at("a/b/d")), host::PathKind::Folder);
 
   test_support::write_file(dir.at("file"), std::string("x"));
-  EXPECT_EQ(host_path_kind(dir.at("file")), HostPathKind::File);
   EXPECT_FALSE(make_folders(dir.at("file")));
   EXPECT_FALSE(make_folders(dir.at("file/below")));
-  EXPECT_EQ(host_path_kind(dir.at("nothing")), HostPathKind::Missing);
 }
 
-TEST(OmbrelExtract, CheckTotalsTheFilesInCopyOrder) {
+ExtractionPlan plan_for(const FstNode* first, const std::string& image_folder,
+                        const std::string& host_folder, bool overwrite = false) {
+  PlanRequest request;
+  request.first = first;
+  request.image_folder = image_folder;
+  request.host_folder = host_folder;
+  request.overwrite = overwrite;
+  ExtractionPlan plan;
+  plan_extraction(request, &plan);
+  return plan;
+}
+
+TEST(OmbrelExtract, PlanTotalsTheFilesInCopyOrder) {
   ScratchDir dir;
   Tree t;
   FstNode* a = t.add(t.root(), "a", true);
@@ -40,91 +52,94 @@ TEST(OmbrelExtract, CheckTotalsTheFilesInCopyOrder) {
   t.add(b, "two", false, 20);
   t.add(t.root(), "three", false, 30);
 
-  ExtractionCheck check;
-  check_extraction(t.root()->firstChild, "/", dir.path().string(), &check);
-  EXPECT_EQ(check.total_bytes, 60u);
-  EXPECT_EQ(check.file_sizes, (std::vector<uint32_t>{10, 20, 30}));
-  EXPECT_EQ(check.unsafe_entry, "");
-  EXPECT_EQ(check.conflict, "");
-
-  // Existing files are overwritten, so they are no obstacle.
-  test_support::write_file(dir.at("three"), std::string("old"));
-  test_support::write_file(dir.at("a/one"), std::string("old"));
-  check_extraction(a->firstChild, "/a", dir.at("a"), &check);
-  EXPECT_EQ(check.conflict, "");
-  EXPECT_EQ(check.total_bytes, 30u);
+  ExtractionPlan plan = plan_for(t.root()->firstChild, "/", dir.path().string());
+  EXPECT_EQ(plan.stop, PlanStop::None);
+  EXPECT_EQ(plan.total_bytes, 60u);
+  EXPECT_EQ(plan.file_sizes, (std::vector<uint32_t>{10, 20, 30}));
+  plan = plan_for(a->firstChild, "/a", dir.at("a"));
+  EXPECT_EQ(plan.total_bytes, 30u);
 }
 
-TEST(OmbrelExtract, CheckFindsWhatWouldStopTheReader) {
+TEST(OmbrelExtract, AnythingThatExistsStopsThePlanUnlessOverwriting) {
   ScratchDir dir;
   Tree t;
   FstNode* a = t.add(t.root(), "a", true);
   FstNode* b = t.add(a, "b", true);
   t.add(b, "file", false, 5);
+  for (int i = 0; i < 5; ++i) t.add(t.root(), "f" + std::to_string(i), false, 1);
 
-  ExtractionCheck check;
-  // The reader creates every folder below the top one and refuses existing ones.
-  test_support::write_file(dir.at("a/b/other"), std::string("x"));
-  check_extraction(t.root()->firstChild, "/", dir.path().string(), &check);
-  EXPECT_EQ(check.conflict, dir.at("a"));
-  check_extraction(a->firstChild, "/a", dir.at("a"), &check);
-  EXPECT_EQ(check.conflict, dir.at("a/b"));
+  test_support::write_file(dir.at("a/b/file"), std::string("x"));
+  for (int i = 0; i < 5; ++i) test_support::write_file(dir.at("f" + std::to_string(i)), std::string("x"));
+  ExtractionPlan plan = plan_for(t.root()->firstChild, "/", dir.path().string());
+  EXPECT_EQ(plan.stop, PlanStop::Exists);
+  // Folders and files alike, in copy order, the first few named.
+  EXPECT_EQ(plan.existing, (std::vector<std::string>{dir.at("a"), dir.at("a/b"), dir.at("a/b/file")}));
+  EXPECT_EQ(plan.existing_count, 8u);
+  std::string message = plan_stop_message(plan);
+  EXPECT_NE(message.find("(and 5 more)"), std::string::npos) << message;
+  EXPECT_NE(message.find("--overwrite"), std::string::npos) << message;
 
-  // A missing folder's subtree is passed over, its next sibling is not.
-  Tree t2;
-  FstNode* m = t2.add(t2.root(), "m", true);
-  FstNode* m2 = t2.add(m, "m2", true);
-  t2.add(m2, "x", false, 1);
-  t2.add(t2.root(), "mx", true);  // shares "m" as a prefix
-  t2.add(t2.root(), "a", true);
-  check_extraction(t2.root()->firstChild, "/", dir.path().string(), &check);
-  EXPECT_EQ(check.conflict, dir.at("a"));
-  fs::create_directories(dir.path() / "mx");
-  check_extraction(t2.root()->firstChild, "/", dir.path().string(), &check);
-  EXPECT_EQ(check.conflict, dir.at("mx"));
-  // Into a folder that does not exist yet, nothing is in the way.
-  check_extraction(t2.root()->firstChild, "/", dir.at("new"), &check);
-  EXPECT_EQ(check.conflict, "");
-
-  // A folder where a file is to be written.
+  // Overwriting merges into folders and replaces files...
+  EXPECT_EQ(plan_for(t.root()->firstChild, "/", dir.path().string(), true).stop, PlanStop::None);
+  // ...but a folder cannot take a file's place, nor a file a folder's.
   ScratchDir other;
   test_support::write_file(other.at("file/inside"), std::string("x"));
-  check_extraction(b->firstChild, "/a/b", other.path().string(), &check);
-  EXPECT_EQ(check.conflict, other.at("file"));
-
-  // A file where a folder is to be made.
+  ExtractionPlan folder_in_way = plan_for(b->firstChild, "/a/b", other.path().string(), true);
+  EXPECT_EQ(folder_in_way.stop, PlanStop::WrongKind);
+  EXPECT_EQ(folder_in_way.where, other.at("file"));
   ScratchDir third;
   test_support::write_file(third.at("b"), std::string("x"));
-  check_extraction(a->firstChild, "/a", third.path().string(), &check);
-  EXPECT_EQ(check.conflict, third.at("b"));
+  EXPECT_EQ(plan_for(a->firstChild, "/a", third.path().string(), true).where, third.at("b"));
+  // Into a folder that does not exist yet, nothing is in the way.
+  EXPECT_EQ(plan_for(t.root()->firstChild, "/", dir.at("new")).stop, PlanStop::None);
 }
 
-TEST(OmbrelExtract, CheckNamesTheFirstUnsafeEntry) {
+TEST(OmbrelExtract, PlanNamesTheFirstUnsafeOrDuplicateEntryAndTheImageItself) {
   ScratchDir dir;
-  for (const char* bad : {"..", ".", ""}) {
+  struct Case {
+    std::vector<const char*> names;  // entries of /a, after a safe one
+    PlanStop stop;
+    std::string where;
+  } cases[] = {
+      {{".."}, PlanStop::UnsafeName, "/a/.."},
+      {{"."}, PlanStop::UnsafeName, "/a/."},
+      {{""}, PlanStop::UnsafeName, "/a/"},
+      {{"x\\..\\escape"}, PlanStop::UnsafeName, "/a/x\\..\\escape"},
+      {{"fine"}, PlanStop::DuplicateName, "/a/fine"},
+      {{"other", "other"}, PlanStop::DuplicateName, "/a/other"},
+  };
+  for (const Case& c : cases) {
     Tree t;
     FstNode* a = t.add(t.root(), "a", true);
     t.add(a, "fine", false, 1);
-    t.add(a, bad, false, 2);
-    t.add(t.root(), "..", true);
-    ExtractionCheck check;
-    check_extraction(t.root()->firstChild, "/", dir.path().string(), &check);
-    EXPECT_EQ(check.unsafe_entry, std::string("/a/") + bad);
-    EXPECT_EQ(check.conflict, "");
+    for (const char* name : c.names) t.add(a, name, false, 2);
+    ExtractionPlan plan = plan_for(t.root()->firstChild, "/", dir.path().string());
+    EXPECT_EQ(plan.stop, c.stop) << c.where;
+    EXPECT_EQ(plan.where, c.where);
   }
+  // A target that is the image: refused even when overwriting.
+  test_support::write_file(dir.at("disc.gcm"), std::string("image"));
   Tree t;
-  t.add(t.root(), "x/../../escape", false, 1);
-  ExtractionCheck check;
-  check_extraction(t.root()->firstChild, "/", dir.path().string(), &check);
-  EXPECT_EQ(check.unsafe_entry, "/x/../../escape");
+  t.add(t.root(), "disc.gcm", false, 5);
+  PlanRequest request;
+  request.first = t.root()->firstChild;
+  request.image_folder = "/";
+  request.host_folder = dir.path().string();
+  request.overwrite = true;
+  ASSERT_TRUE(host::path_identity(dir.at("disc.gcm").c_str(), &request.image_id));
+  request.has_image_id = true;
+  ExtractionPlan plan;
+  plan_extraction(request, &plan);
+  EXPECT_EQ(plan.stop, PlanStop::TargetIsImage);
+  EXPECT_EQ(plan.where, dir.at("disc.gcm"));
 }
 
 TEST(OmbrelExtract, ProgressFollowsTheReadersCallbacks) {
-  ExtractionCheck check;
-  check.total_bytes = 4097 + 0 + 5903;
-  check.file_sizes = {4097, 0, 5903};
+  ExtractionPlan plan;
+  plan.total_bytes = 4097 + 0 + 5903;
+  plan.file_sizes = {4097, 0, 5903};
   ExtractionProgress p;
-  extraction_progress_init(&p, check);
+  extraction_progress_init(&p, plan);
   EXPECT_EQ(job_percent(p.job), 0);
 
   extraction_file_started(&p);

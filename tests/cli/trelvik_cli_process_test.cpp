@@ -152,7 +152,7 @@ TEST(TrelvikCliProcess, WrongOptionsFailBeforeTouchingTheOutput) {
   args[9] = in.dir.at("missing.img");  // --apploader's value
   r = run_cli(args);
   EXPECT_NE(r.status, 0);
-  EXPECT_TRUE(contains(r.output, "cannot open the apploader '" + in.dir.at("missing.img") + "'"))
+  EXPECT_TRUE(contains(r.output, "the apploader '" + in.dir.at("missing.img") + "' does not exist"))
       << r.output;
 
   EXPECT_EQ(test_support::read_file(out).size(), std::string("previous image").size());

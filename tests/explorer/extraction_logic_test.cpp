@@ -126,7 +126,7 @@ TEST_F(ExplorerExtraction, TheFocusedListRowIsCopiedAsAFolderOrAsOneFile) {
   SelectionTarget file = target(CommandFocus::List, "/dir/sub", "deep.bin");
   EXPECT_EQ(file.action, SelectionTarget::File);
   EXPECT_EQ(file.image_path, "/dir/sub/deep.bin");
-  EXPECT_EQ(file.destination, out_ + SEP + "deep.bin");
+  EXPECT_EQ(file.destination + SEP + file.file_name, out_ + SEP + "deep.bin");
   ASSERT_TRUE(extract_selection(file)) << IsoGetErrorText();
   EXPECT_EQ(read_file(out_ + SEP + "deep.bin"), deep_bytes_);
 

@@ -77,12 +77,12 @@ TEST(HostFolders, MakingAFolderThatExistsFails) {
   test_support::ScratchDir dir;
   EXPECT_TRUE(host::make_directory(dir.at("new").c_str()));
   EXPECT_FALSE(host::make_directory(dir.at("new").c_str()));
-  host::FolderId a, b, c;
-  ASSERT_TRUE(host::folder_identity(dir.at("new").c_str(), &a));
-  ASSERT_TRUE(host::folder_identity(dir.at("new").c_str(), &b));
-  ASSERT_TRUE(host::folder_identity(dir.path().string().c_str(), &c));
-  EXPECT_TRUE(a.volume == b.volume && a.index == b.index);
-  EXPECT_FALSE(a.volume == c.volume && a.index == c.index);
+  host::FileId a, b, c;
+  ASSERT_TRUE(host::path_identity(dir.at("new").c_str(), &a));
+  ASSERT_TRUE(host::path_identity(dir.at("new").c_str(), &b));
+  ASSERT_TRUE(host::path_identity(dir.path().string().c_str(), &c));
+  EXPECT_TRUE(a == b);
+  EXPECT_FALSE(a == c);
 }
 
 TEST(HostFiles, CreateWriteSeekAndReadBack) {

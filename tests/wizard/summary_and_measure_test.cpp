@@ -175,21 +175,21 @@ TEST(PrepareFailure, EachCauseNamesWhatTheBuilderRefused) {
   BuildSettings settings;
   fill_build_settings(state, nullptr, &settings);
 
-  ShownText apploader = prepare_failure_message(BUILD_ERR_OPEN_INPUT, settings, false);
+  ShownText apploader = prepare_failure_message(BUILD_ERR_OPEN_INPUT, settings, settings.apploader_path);
   EXPECT_EQ(apploader.path, "C:\\boot\\apploader.img");
   EXPECT_NE(apploader.before.find("アプリケーションローダー"), std::string::npos);
-  ShownText program = prepare_failure_message(BUILD_ERR_OPEN_INPUT, settings, true);
+  ShownText program = prepare_failure_message(BUILD_ERR_OPEN_INPUT, settings, settings.main_program_path);
   EXPECT_EQ(program.path, "C:\\boot\\main.dol");
-  EXPECT_EQ(prepare_failure_message(BUILD_ERR_CREATE_OUTPUT, settings, true).path,
+  EXPECT_EQ(prepare_failure_message(BUILD_ERR_CREATE_OUTPUT, settings, "").path,
             "C:\\out\\disc.gcm");
-  EXPECT_EQ(prepare_failure_message(BUILD_ERR_ENTER_BASE_DIRECTORY, settings, true).path,
+  EXPECT_EQ(prepare_failure_message(BUILD_ERR_ENTER_BASE_DIRECTORY, settings, "").path,
             "C:\\files");
-  EXPECT_EQ(prepare_failure_message(BUILD_ERR_ENUMERATE, settings, true).path, "C:\\files");
+  EXPECT_EQ(prepare_failure_message(BUILD_ERR_ENUMERATE, settings, "").path, "C:\\files");
 
   // Every code gives a different text, and each ends with its number.
   std::vector<std::string> texts;
   for (uint16_t code = 1; code <= BUILD_ERROR_LAST; ++code) {
-    std::string text = prepare_failure_message(code, settings, true).joined();
+    std::string text = prepare_failure_message(code, settings, "").joined();
     EXPECT_NE(text.find("(エラーコード " + std::to_string(code) + ")"), std::string::npos) << code;
     texts.push_back(text);
   }
