@@ -39,6 +39,30 @@ TEST(BuildErrors, MissingBootFileIsCodeFourAndLeavesTheOutputUntouched) {
   }
 }
 
+// The output may not be an input: refused before it is created or
+// truncated, naming the input, and the input keeps its bytes.
+TEST(BuildErrors, AnOutputThatIsAnInputIsCodeFourteenAndTouchesNothing) {
+  BuildFixture f;
+  f.add_file("inside.bin", 100, 7);
+  const std::vector<uint8_t> apploader = test_support::read_file(f.apploader);
+  const std::string inside = (fs::path(f.base) / "inside.bin").string();
+  const std::string later = (fs::path(f.base) / "later.gcm").string();
+  const struct {
+    std::string output, named;
+  } cases[] = {{f.apploader, f.apploader}, {inside, f.base}, {later, f.base}};
+  for (const auto& c : cases) {
+    set_path(f.settings.output_path, c.output);
+    EXPECT_FALSE(f.prepare());
+    EXPECT_EQ(f.error, BUILD_ERR_OUTPUT_IS_INPUT) << c.output;
+    EXPECT_EQ(builder_last_error_path(), c.named);
+    EXPECT_FALSE(builder_output_created());
+    builder_reset();
+  }
+  EXPECT_EQ(test_support::read_file(f.apploader), apploader);
+  EXPECT_EQ(test_support::read_file(inside), test_support::patterned_bytes(100, 7));
+  EXPECT_FALSE(fs::exists(later));
+}
+
 TEST(BuildErrors, OutputThatCannotBeCreatedIsCodeTwo) {
   BuildFixture f;
   set_path(f.settings.output_path, f.scratch.at("no_such_folder/out.gcm"));
@@ -212,6 +236,7 @@ TEST(BuildErrors, DanglingLinkIsTakenAsAnUnlistableFolder) {
   fs::create_symlink(fs::path(f.base) / "nowhere", fs::path(f.base) / "dangling");
   EXPECT_FALSE(f.prepare());
   EXPECT_EQ(f.error, BUILD_ERR_ENUMERATE);
+  EXPECT_EQ(builder_last_error_path(), (fs::path(f.base) / "dangling").string());
 }
 #endif
 

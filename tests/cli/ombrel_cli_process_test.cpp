@@ -3,6 +3,7 @@
 // how it fails.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -470,6 +471,66 @@ TEST_F(OmbrelCliProcess, NamesThatWouldLeaveTheDestinationAreNeverWritten) {
   EXPECT_FALSE(fs::exists(dir.at("out")));
   // The other entries still extract one by one.
   EXPECT_EQ(ombrel({"extract", bad_image, "/data", dest}).status, 0);
+}
+
+// The image at source with one name of its table replaced by another of at
+// most the same length (padded with NULs), written to path.
+void write_renamed_image(const std::string& source, const std::string& from, const std::string& to,
+                         const std::string& path) {
+  std::vector<uint8_t> image = test_support::read_file(source);
+  const uint32_t fst_offset = read_be32(&image[0x424]), fst_size = read_be32(&image[0x428]);
+  const std::string target = std::string(1, '\0') + from + std::string(1, '\0');
+  auto table_begin = image.begin() + fst_offset, table_end = table_begin + fst_size;
+  auto at = std::search(table_begin, table_end, target.begin(), target.end());
+  ASSERT_NE(at, table_end) << from;
+  ASSERT_LE(to.size(), from.size());
+  std::string renamed = to + std::string(from.size() - to.size(), '\0');
+  std::copy(renamed.begin(), renamed.end(), at + 1);
+  test_support::write_file(path, image);
+}
+
+// Hostile names and slips: each is refused before anything is written, and
+// neither the destination's files nor the image change.
+TEST_F(OmbrelCliProcess, HostileNamesAndTargetsWriteNothing) {
+  ScratchDir dir;
+  // あ/saved in UTF-8 bytes: no Shift-JIS, so on this host it keeps its "/".
+  const std::string lead = dir.at("lead.gcm");
+  write_renamed_image(image_, "empty.dat", "\xE3\x81\x82/saved", lead);
+  test_support::write_file(dir.at("dest/\xE3\x81\x82/saved"), std::string("mine"));
+  ToolRun r = ombrel({"extract", "-o", lead, "/", dir.at("dest")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, "has a name that cannot be used as a file name here")) << r.err;
+  EXPECT_EQ(read_text(dir.at("dest/\xE3\x81\x82/saved")), "mine");
+  EXPECT_EQ(describe_tree(dir.at("dest")).size(), 2u);
+
+  // Two entries of one folder with one name: the duplicate is named.
+  const std::string twice = dir.at("twice.gcm");
+  write_renamed_image(image_, "odd_1001.bin", "empty.dat", twice);
+  r = ombrel({"extract", twice, "/", dir.at("twice")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, "'/empty.dat' would be written to the same file as an earlier entry"))
+      << r.err;
+  EXPECT_FALSE(fs::exists(dir.at("twice")));
+
+  // The image among the targets, by a root file's name or a system area's.
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"extract", "-o", dir.at("in/opening.bnr"), "/", dir.at("in")},
+        {"sys", "-o", dir.at("in/boot.bin"), "boot", dir.at("in")},
+        {"banner", dir.at("in/opening.bnr"), dir.at("in/opening.bnr")}}) {
+    const std::string image = args[args[0] == "banner" ? 1 : 2];
+    fs::create_directories(dir.at("in"));
+    fs::copy_file(image_, image, fs::copy_options::overwrite_existing);
+    r = ombrel(args);
+    EXPECT_EQ(r.status, 1) << args[0];
+    EXPECT_TRUE(contains(r.err, "'" + image + "' is the image itself")) << r.err;
+    EXPECT_EQ(test_support::read_file(image), test_support::read_file(image_)) << args[0];
+  }
+
+  // A FIFO is named, never opened.
+  ASSERT_EQ(mkfifo(dir.at("pipe").c_str(), 0600), 0);
+  r = run_program("timeout", {"20", OMBREL_CLI_PATH, "info", dir.at("pipe")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, "is not a GameCube disc image: not a regular file")) << r.err;
 }
 
 TEST_F(OmbrelCliProcess, ReaderFailuresAreOneLineWithTheReadersText) {

@@ -32,9 +32,10 @@ struct CliRun {
   std::string stdout_only;
 };
 
-// One run of the tool; output holds stdout then stderr.
-CliRun run_cli(const std::vector<std::string>& args) {
-  ToolRun t = run_program(TRELVIK_CLI_PATH, args);
+// One run of the tool (or of program, given the tool and its arguments);
+// output holds stdout then stderr.
+CliRun run_cli(const std::vector<std::string>& args, const std::string& program = TRELVIK_CLI_PATH) {
+  ToolRun t = run_program(program, args);
   return {t.status, t.out + t.err, t.out};
 }
 
@@ -156,6 +157,65 @@ TEST(TrelvikCliProcess, WrongOptionsFailBeforeTouchingTheOutput) {
       << r.output;
 
   EXPECT_EQ(test_support::read_file(out).size(), std::string("previous image").size());
+}
+
+// An output that is one of the inputs is refused before anything is
+// created or truncated; every input survives byte for byte.
+TEST(TrelvikCliProcess, AnOutputThatIsAnInputIsRefusedAndEveryInputSurvives) {
+  Inputs in;
+  const std::string header = in.dir.at("header.gcm");
+  ASSERT_EQ(run_cli(in.args(header)).status, 0);
+  const std::vector<uint8_t> header_bytes = test_support::read_file(header);
+  ASSERT_EQ(link(in.dir.at("main.dol").c_str(), in.dir.at("main-link.dol").c_str()), 0);
+  const struct {
+    std::string output;
+    std::vector<std::string> more;
+    std::string said;
+  } cases[] = {
+      {in.dir.at("apploader.img"), {}, "is the apploader"},
+      {in.dir.at("main-link.dol"), {}, "is the main program"},
+      {in.dir.at("base/sub/data.bin"), {}, "lies inside the base directory"},
+      {in.dir.at("base/sub/new.gcm"), {}, "lies inside the base directory"},
+      {header, {"--header-from", header}, "is the header image"},
+  };
+  for (const auto& c : cases) {
+    CliRun r = run_cli(with(in.args(c.output), c.more));
+    EXPECT_NE(r.status, 0) << c.output;
+    EXPECT_TRUE(contains(r.output, "the output '" + c.output + "' " + c.said)) << r.output;
+    EXPECT_FALSE(contains(r.output, "removed")) << r.output;
+    EXPECT_EQ(test_support::read_file(in.dir.at("apploader.img")), in.apploader);
+    EXPECT_EQ(test_support::read_file(in.dir.at("main.dol")), in.main_program);
+    EXPECT_EQ(test_support::read_file(in.dir.at("base/sub/data.bin")), in.data);
+    EXPECT_EQ(test_support::read_file(header), header_bytes);
+    EXPECT_FALSE(exists(in.dir.at("base/sub/new.gcm")));
+  }
+}
+
+// A FIFO is never opened for reading: as an input or inside the base
+// directory it is named and refused at once instead of blocking the build.
+TEST(TrelvikCliProcess, FifosAreRefusedAtOnce) {
+  Inputs in;
+  ASSERT_EQ(mkfifo(in.dir.at("pipe").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo(in.dir.at("base/sub/pipe").c_str(), 0600), 0);
+  const std::string out = in.dir.at("out.gcm");
+  std::vector<std::string> args = in.args(out);
+  CliRun r = run_cli(with({"20", TRELVIK_CLI_PATH}, args), "timeout");
+  EXPECT_EQ(r.status, 1) << r.output;
+  EXPECT_TRUE(contains(r.output, "'" + in.dir.at("base/sub/pipe") + "' is not a regular file"))
+      << r.output;
+  EXPECT_FALSE(exists(out));
+  for (size_t value : {size_t(9), size_t(11)}) {  // --apploader's and --main-program's values
+    args = in.args(out);
+    args[value] = in.dir.at("pipe");
+    r = run_cli(with({"20", TRELVIK_CLI_PATH}, args), "timeout");
+    EXPECT_EQ(r.status, 2) << r.output;
+    EXPECT_TRUE(contains(r.output, "'" + in.dir.at("pipe") + "' is not a regular file")) << r.output;
+  }
+  r = run_cli(with(with({"20", TRELVIK_CLI_PATH}, in.args(out)), {"--header-from", in.dir.at("pipe")}),
+              "timeout");
+  EXPECT_EQ(r.status, 2) << r.output;
+  EXPECT_TRUE(contains(r.output, "the header image '" + in.dir.at("pipe") + "' is not a regular file"))
+      << r.output;
 }
 
 TEST(TrelvikCliProcess, UncreatableOutputIsReported) {

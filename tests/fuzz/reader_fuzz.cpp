@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "disc/disc_format.h"
+#include "host/host_text.h"
 #include "reader/reader.h"
 
 namespace {
@@ -105,15 +106,20 @@ void look_up(const std::string& path) {
   }
 }
 
-// Walks the tree without recursion, checking every link, and returns the
-// in-image paths of all entries.
+// Paths looked up while walking, and kept for single extractions: enough to
+// exercise the lookups without holding every full path of a deep tree.
+constexpr size_t LOOKED_UP_PATHS = 500;
+constexpr size_t KEPT_PATHS = 8;
+
+// Walks the tree without recursion, checking every link and looking paths
+// up as it goes; returns the first few in-image paths.
 std::vector<std::string> walk_tree() {
   const FstNode* root = IsoGetRoot();
   check(root && root->isDirectory == 1, "the root is not a folder");
   check(root->name && std::strlen(root->name) < 32, "the root's name");
   int files = 0, folders = 0;
   size_t visited = 0;
-  std::vector<std::string> paths;
+  std::vector<std::string> kept;
   struct Level {
     const FstNode* folder;
     std::string path;
@@ -131,8 +137,12 @@ std::vector<std::string> walk_tree() {
       check(node->prev == prev, "prev does not lead to the previous sibling");
       check(node->parent == level.folder, "parent is not the containing folder");
       check(node->isDirectory <= 1, "isDirectory is neither 0 nor 1");
-      std::string path = level.path + "/" + node->name;
-      paths.push_back(path);
+      // Past the paths looked up, none is built: a deep tree's full paths
+      // would take memory and time growing with the square of its depth.
+      const bool wanted = visited <= LOOKED_UP_PATHS || kept.size() < KEPT_PATHS;
+      std::string path = wanted ? level.path + "/" + node->name : std::string();
+      if (visited <= LOOKED_UP_PATHS) look_up(path);
+      if (kept.size() < KEPT_PATHS) kept.push_back(path);
       if (node->isDirectory) {
         ++folders;
         check(node->size == 0 && node->offset == 0, "a folder with a size or an offset");
@@ -146,7 +156,54 @@ std::vector<std::string> walk_tree() {
   }
   check(files == IsoGetFileCount(), "file count differs from the tree");
   check(folders == IsoGetDirectoryCount(), "directory count differs from the tree");
-  return paths;
+  return kept;
+}
+
+// The host paths the reader reported through fileStarted.
+std::vector<std::string> g_started;
+
+void on_file_started(const char* path) {
+  if (g_started.size() < 100000) g_started.push_back(path);
+}
+
+// The node reached from root by the host names of path's components (each
+// the host's form of an image name, as the reader must make it); null when
+// some component names no entry.
+const FstNode* node_for_host_path(const std::string& relative) {
+  const FstNode* folder = IsoGetRoot();
+  const FstNode* found = nullptr;
+  size_t start = 0;
+  for (;;) {
+    size_t slash = relative.find('/', start);
+    std::string component = relative.substr(start, slash == std::string::npos ? slash : slash - start);
+    found = nullptr;
+    for (const FstNode* node = folder ? folder->firstChild : nullptr; node; node = node->next) {
+      if (host::host_name_from_disc_name(std::string(node->name)) == component) {
+        found = node;
+        break;
+      }
+    }
+    if (!found || slash == std::string::npos) return found;
+    folder = found->isDirectory ? found : nullptr;
+    start = slash + 1;
+  }
+}
+
+// Every path the reader wrote below out is out joined with an entry's path,
+// component by component: files for files, folders for folders.
+void check_written_paths(const fs::path& out) {
+  const std::string prefix = out.string() + "/";
+  for (const std::string& path : g_started) {
+    check(path.compare(0, prefix.size(), prefix) == 0, "a file was started outside the destination");
+    const FstNode* node = node_for_host_path(path.substr(prefix.size()));
+    check(node && !node->isDirectory, "a file was started at a path no file entry has");
+  }
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(out, ec), end; !ec && it != end; it.increment(ec)) {
+    const FstNode* node = node_for_host_path(fs::relative(it->path(), out).string());
+    check(node != nullptr, "something was written at a path no entry has");
+    check((node->isDirectory != 0) == it->is_directory(), "an entry was written as the other kind");
+  }
 }
 
 void ask_queries() {
@@ -210,7 +267,11 @@ std::vector<fs::path> list_folder(const fs::path& dir) {
 void extract_everything(const Scratch& s, const std::vector<std::string>& paths) {
   std::error_code ec;
   fs::create_directory(s.out, ec);
+  g_started.clear();
+  IsoSetCallbacks(on_file_started, nullptr, nullptr, nullptr);
   IsoExtractDirectory("/", s.out.c_str());
+  IsoSetCallbacks(nullptr, nullptr, nullptr, nullptr);
+  check_written_paths(s.out);
   // A few single entries too: the extraction of one file or folder by path.
   size_t done = 0;
   for (const std::string& path : paths) {
@@ -261,7 +322,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         "a second mount was not refused with code 2");
 
   std::vector<std::string> paths = walk_tree();
-  for (const std::string& path : paths) look_up(path);
   // Odd paths, and paths made of the input's own bytes.
   for (const char* odd : {"", "/", "//", "/opening.bnr", "/OPENING.BNR", "/a/", "a", "/./..",
                           "/////////////////////////////////////////////////////////////////"}) {

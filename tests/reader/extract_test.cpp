@@ -250,6 +250,112 @@ TEST(ReaderExtractGuards, NamesThatWouldLeaveTheFolderAreNeverUsed) {
   EXPECT_TRUE(IsoIsSafeHostName(".hidden"));
 }
 
+// The one name rule, on this host's form of each image name. Windows reads
+// names through the ANSI code page (932 here) and refuses more.
+TEST(ReaderExtractGuards, TheNameRuleJudgesTheNameAsTheHostSeesIt) {
+  struct Row {
+    std::string name;  // as stored in the image
+    bool posix, windows;
+  };
+  const Row rows[] = {
+      {"plain.bin", true, true},
+      {".hidden", true, true},
+      {"\x94\x5c\x97\xcd", true, true},  // 能力: its 0x5C is a trail byte
+      {"..\\escape.txt", false, false},
+      {"a/b", false, false},
+      // あ/save.dat in UTF-8: the 0x2F follows 0x82, a lead byte in code page
+      // 932, but is no trail byte, so the name does not convert and keeps
+      // its "/" on a UTF-8 host.
+      {"\xE3\x81\x82/save.dat", false, false},
+      {"\x82/x", false, false},
+      {"C:ads.txt", true, false},
+      {"trail.", true, false},
+      {"trail ", true, false},
+      {"a*b", true, false},
+      {"a?b", true, false},
+      {"a\"b", true, false},
+      {"a<b>", true, false},
+      {"a|b", true, false},
+      {"tab\tname", true, false},
+      {"CON", true, false},
+      {"con.txt", true, false},
+      {"Nul", true, false},
+      {"aux.tar.gz", true, false},
+      {"COM1", true, false},
+      {"lpt9.log", true, false},
+      {"COM0", true, true},
+      {"CONSOLE", true, true},
+      {std::string(255, 'n'), true, true},
+      {std::string(256, 'n'), false, false},
+  };
+  for (const Row& row : rows) {
+#ifdef _WIN32
+    const bool expected = row.windows;
+#else
+    const bool expected = row.posix;
+#endif
+    EXPECT_EQ(IsoIsSafeHostName(row.name.c_str()), expected) << row.name;
+    char path[ISO_HOST_PATH_CAPACITY] = "unchanged";
+    EXPECT_EQ(IsoJoinHostPath("dest", row.name.c_str(), path, sizeof path), expected) << row.name;
+    if (!expected) {
+      EXPECT_EQ(IsoGetLastError(), IsoErrUnsafeName) << row.name;
+      EXPECT_STREQ(path, "unchanged");
+    }
+  }
+}
+
+// A later entry that would land on a file or folder the same extraction
+// wrote is refused, whatever makes the host take the names as one (equal
+// bytes, or case on Windows); the first keeps its bytes.
+TEST(ReaderExtractGuards, AnEntryNeverReplacesOneWrittenBefore) {
+  struct Case {
+    std::vector<TableEntry> (*entries)(uint32_t a, uint32_t b);
+    bool refused;
+  };
+#ifdef _WIN32
+  const bool case_blind = true;
+#else
+  const bool case_blind = false;
+#endif
+  const Case cases[] = {
+      {[](uint32_t a, uint32_t b) { return std::vector<TableEntry>{file_entry("x", a, 10), file_entry("x", b, 20)}; }, true},
+      {[](uint32_t a, uint32_t b) { return std::vector<TableEntry>{file_entry("x", a, 10), file_entry("X", b, 20)}; }, case_blind},
+      {[](uint32_t a, uint32_t b) { return std::vector<TableEntry>{file_entry("x", a, 10), dir_entry("x", 3)}; }, true},
+      {[](uint32_t a, uint32_t b) {
+         return std::vector<TableEntry>{file_entry("x", a, 10), dir_entry("d", 4), file_entry("y", b, 20),
+                                        dir_entry("d", 5)};
+       }, true},
+  };
+  for (const Case& c : cases) {
+    ReaderFixture fx;
+    RawImage image;
+    uint32_t a = image.add_data(patterned_bytes(10, 1));
+    uint32_t b = image.add_data(patterned_bytes(20, 2));
+    image.write_table(c.entries(a, b));
+    ASSERT_TRUE(fx.mount(image));
+    std::string out = fx.scratch.at("out");
+    fs::create_directories(out);
+    EXPECT_EQ(IsoExtractDirectory("/", out.c_str()), !c.refused);
+    if (c.refused) EXPECT_EQ(IsoGetLastError(), IsoErrDuplicateName);
+    EXPECT_EQ(read_file(out + sep() + "x"), patterned_bytes(10, 1));
+  }
+}
+
+// Extracting into the image's own folder never opens the image for writing.
+TEST(ReaderExtractGuards, TheImageItselfIsNeverATarget) {
+  ReaderFixture fx;
+  RawImage image;
+  uint32_t a = image.add_data(patterned_bytes(10, 1));
+  image.write_table({file_entry("raw.gcm", a, 10)});
+  std::string path = image.save(fx.scratch);
+  ASSERT_TRUE(fx.mount_path(path));
+  EXPECT_FALSE(IsoExtractDirectory("/", fx.scratch.path().string().c_str()));
+  EXPECT_EQ(IsoGetLastError(), IsoErrTargetIsImage);
+  EXPECT_FALSE(IsoExtractBootData(path.c_str()));
+  EXPECT_EQ(IsoGetLastError(), IsoErrTargetIsImage);
+  EXPECT_EQ(read_file(path), image.bytes);
+}
+
 #ifndef _WIN32
 // On a UTF-8 host each name is written in UTF-8, and the path limit holds for
 // the path so built, which is longer than the image's names.
