@@ -543,6 +543,19 @@ TEST_F(OmbrelCliProcess, ReaderFailuresAreOneLineWithTheReadersText) {
   EXPECT_TRUE(contains(missing.err, " (code 3)\n")) << missing.err;
   EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1);
 
+  // What the file is, when it is no image this tool reads.
+  test_support::write_file(dir.at("game.rvz"), std::string("RVZ\x01") + std::string(100, '\0'));
+  ToolRun rvz = ombrel({"ls", dir.at("game.rvz")});
+  EXPECT_EQ(rvz.status, 1);
+  EXPECT_TRUE(contains(rvz.err, "'" + dir.at("game.rvz") +
+                                    "' is an RVZ image; this tool reads plain .gcm/.iso images\n"))
+      << rvz.err;
+  test_support::write_file(dir.at("short.gcm"), std::string(100, 'x'));
+  ToolRun too_short = ombrel({"info", dir.at("short.gcm")});
+  EXPECT_EQ(too_short.status, 1);
+  EXPECT_TRUE(contains(too_short.err, "(code 6); it is not a GameCube disc image: shorter than a disc header"))
+      << too_short.err;
+
   // A destination too long for the reader's 511-character path buffers.
   std::string long_dest = dir.path().string();
   while (long_dest.size() < 600) long_dest += "/" + std::string(50, 'd');

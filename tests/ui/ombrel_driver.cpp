@@ -1187,6 +1187,26 @@ void scenario_extract() {
   o.quit();
 }
 
+// A crafted image whose root holds ..\escape.txt: extracting that row is
+// refused with the reader's text, as any failed single-file copy, and nothing
+// is written beside the chosen folder or in it.
+void scenario_hostile_name() {
+  Ombrel o;
+  if (!o.start(quoted(g_setup.at("hostile.gcm")))) return;
+  const std::string name = "..\\escape.txt";
+  if (o.click_row(name)) {
+    o.command(IDM_EXTRACT_SELECTION);
+    std::string folder = g_setup.out("hostile");
+    if (choose_folder(o, folder)) {
+      ui::answer_message_box(o.pid(), "", IsoErrorTextFor(IsoErrUnsafeName), IDOK, "unsafe file name");
+      let_it_act(o.main());
+      check(!ui::file_exists(g_setup.out("escape.txt")) && !ui::file_exists(folder + "\\escape.txt"),
+            "a file was written for ..\\escape.txt");
+    }
+  }
+  o.quit();
+}
+
 // Reads the screenshot's pixel copy (binary PPM) left by the helper.
 bool read_ppm(const std::string& path, int* width, int* height, std::vector<uint8_t>* rgb) {
   std::vector<uint8_t> bytes;
@@ -1551,6 +1571,7 @@ int main(int argc, char** argv) {
                             {"open-failure", scenario_open_failure},
                             {"properties", scenario_properties},
                             {"extract", scenario_extract},
-                            {"copying", scenario_copying}},
+                            {"copying", scenario_copying},
+                            {"hostile-name", scenario_hostile_name}},
                            g_setup.only);
 }

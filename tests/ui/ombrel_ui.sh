@@ -15,7 +15,7 @@
 # Skips (exit 0) when the 64-bit Windows build tree does not exist; otherwise
 # any mismatch fails. OMBREL_UI_BUILD names another x86_64 build tree;
 # arguments are passed to the driver
-# (--only browse|open-failure|properties|extract|copying).
+# (--only browse|open-failure|properties|extract|copying|hostile-name).
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
@@ -106,6 +106,11 @@ for i in 1 2 3; do
   printf 'end of large file %d' "$i" | dd of="$f" bs=1 seek=$((256 * 1024 * 1024 - 19)) conv=notrunc status=none
 done
 
+# A root file whose name will be made "..\escape.txt" in the image.
+mkdir -p "$work/base_hostile"
+printf 'must not escape\n' >"$work/base_hostile/aa_escape.txt"
+printf 'fine\n' >"$work/base_hostile/fine.txt"
+
 # Not an image.
 printf 'This is a text file, not a disc image.\n' >"$work/broken.gcm"
 
@@ -123,6 +128,13 @@ make_image SMP "Trelvik Sample Disc" 08 usa base_sample sample.gcm
 make_image FLT "Flat" 01 europe base_flat flat.gcm
 make_image EUR "Euro Files Only" ZZ europe base_euro euro.gcm
 make_image LRG "Large Files" 01 usa base_large large.gcm
+make_image HST "Hostile" 01 usa base_hostile hostile.gcm
+python3 - "$work/hostile.gcm" <<'EOF'
+import sys
+data = open(sys.argv[1], "rb").read()
+assert data.count(b"aa_escape.txt\0") == 1
+open(sys.argv[1], "wb").write(data.replace(b"aa_escape.txt\0", b"..\\escape.txt\0"))
+EOF
 
 # --- a scratch drive ------------------------------------------------------------
 # Drive Y: of the test prefix is made a folder of this run, so an extraction
