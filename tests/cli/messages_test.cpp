@@ -39,6 +39,15 @@ TEST(BuildErrorMessages, NameThePathsConcerned) {
   std::string open = build_error_message(BUILD_ERR_OPEN_INPUT, o, "");
   EXPECT_NE(open.find("'in/apploader.img'"), std::string::npos) << open;
   EXPECT_NE(open.find("'in/main.dol'"), std::string::npos) << open;
+  // The builder's own path for the error, when it names one.
+  for (uint16_t code : {BUILD_ERR_OPEN_INPUT, BUILD_ERR_READ, BUILD_ERR_ENUMERATE, BUILD_ERR_PATH_TOO_LONG,
+                        BUILD_ERR_SOURCE_CHANGED, BUILD_ERR_NOT_REGULAR_FILE}) {
+    std::string text = build_error_message(code, o, "", "in/files/x/dangling");
+    EXPECT_NE(text.find("'in/files/x/dangling'"), std::string::npos) << text;
+  }
+  EXPECT_NE(build_error_message(BUILD_ERR_OUTPUT_IS_INPUT, o, "", "in/main.dol")
+                .find("the output 'out/disc.gcm' is the main program 'in/main.dol'"),
+            std::string::npos);
 }
 
 TEST(BuildErrorMessages, FileErrorsQuoteTheLastStepOthersDoNot) {
