@@ -10,9 +10,6 @@
 #include "host/host_fs.h"
 #include "host/host_text.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace {
 
@@ -25,24 +22,6 @@ bool is_separator(char c) {
 }
 
 bool is_folder(const std::string& path) { return host::path_kind(path.c_str()) == host::PathKind::Folder; }
-
-// Names the host file system does not tell apart get one key: Windows and
-// macOS compare names ignoring case.
-std::string name_key(const std::string& host_name) {
-#ifdef _WIN32
-  int n = MultiByteToWideChar(CP_ACP, 0, host_name.c_str(), -1, nullptr, 0);
-  std::wstring wide(size_t(n > 0 ? n : 1), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_ACP, 0, host_name.c_str(), -1, &wide[0], n);
-  CharUpperBuffW(&wide[0], DWORD(wide.size()));
-  return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
-#elif defined(__APPLE__)
-  std::string key = host_name;
-  for (char& c : key) c = (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
-  return key;
-#else
-  return host_name;
-#endif
-}
 
 bool stop(ExtractionPlan* plan, PlanStop why, const std::string& where) {
   plan->stop = why;
@@ -136,7 +115,7 @@ void plan_extraction(const PlanRequest& request, ExtractionPlan* plan) {
            image_path);
       return;
     }
-    if (!level.keys.insert(name_key(joined + host.size() + 1)).second) {
+    if (!level.keys.insert(host::host_name_key(joined + host.size() + 1)).second) {
       stop(plan, PlanStop::DuplicateName, image_path);
       return;
     }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "explorer/core/extraction_logic.h"
 #include "host/host_text.h"
 
 namespace {
@@ -188,11 +189,12 @@ bool parse_system_area(const std::string& name, SystemArea* area) {
 }
 
 const char* system_area_file_name(SystemArea area) {
+  // The names the explorer writes the four areas under.
   switch (area) {
-    case SystemArea::Boot: return "boot.bin";
-    case SystemArea::Fst: return "fst";
-    case SystemArea::Apploader: return "apploader";
-    case SystemArea::MainProgram: return "default.dol";
+    case SystemArea::Boot: return system_area_file_name(ExtractKind::BootData);
+    case SystemArea::Fst: return system_area_file_name(ExtractKind::FileSystemTable);
+    case SystemArea::Apploader: return system_area_file_name(ExtractKind::Apploader);
+    case SystemArea::MainProgram: return system_area_file_name(ExtractKind::MainProgram);
   }
   return "";
 }

@@ -204,8 +204,6 @@ constexpr int TEXT_CAPACITY = 260;
 
 const char* const kLanguageNames[BANNER_LANGUAGE_COUNT] = {"English", "German",  "French",
                                                            "Spanish", "Italian", "Dutch"};
-// The label of a single-record banner's one record, as the explorer gives it.
-const char* const kSingleRecordLabel = "Japan/USA (NTSC)";
 
 void add_line(std::string* out, const char* label, const std::string& value) {
   char padded[32];
@@ -270,7 +268,7 @@ std::string format_disc_info(const DiscInfo& info) {
     auto shown = [six](const std::string& bytes) {
       return six ? windows1252_for_display(bytes) : shift_jis_for_display(bytes);
     };
-    out += six && i < BANNER_LANGUAGE_COUNT ? kLanguageNames[i] : kSingleRecordLabel;
+    out += six && i < BANNER_LANGUAGE_COUNT ? kLanguageNames[i] : SINGLE_RECORD_LANGUAGE;
     out += ":\n";
     add_line(&out, "  Short name:", shown(r.short_name));
     add_line(&out, "  Short maker:", shown(r.short_maker));

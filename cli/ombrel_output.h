@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "explorer/properties_logic.h"
+#include "explorer/core/properties_logic.h"
 #include "reader/reader.h"
 
 // ---------------------------------------------------------------------------

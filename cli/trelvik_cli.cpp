@@ -17,6 +17,7 @@
 #include "cli/console_text.h"
 #include "cli/trelvik_options.h"
 #include "host/host_fs.h"
+#include "host/host_text.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -151,34 +152,11 @@ bool output_is_header_image() {
          host::path_identity(g_options.header_from.c_str(), &header) && output == header;
 }
 
-// The arguments as UTF-8. Windows hands main its arguments in the ANSI code
-// page, which may not hold what was typed: the wide command line does.
-std::vector<std::string> utf8_arguments(int argc, char** argv) {
-#ifdef _WIN32
-  int count = 0;
-  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (wide && count == argc) {
-    std::vector<std::string> args;
-    for (int i = 1; i < count; ++i) {
-      int n = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-      std::string arg(size_t(n > 0 ? n : 1), '\0');
-      WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, &arg[0], n, nullptr, nullptr);
-      arg.resize(std::strlen(arg.c_str()));
-      args.push_back(arg);
-    }
-    LocalFree(wide);
-    return args;
-  }
-  if (wide) LocalFree(wide);
-#endif
-  return std::vector<std::string>(argv + 1, argv + argc);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string error;
-  if (!parse_trelvik_args(utf8_arguments(argc, argv), &g_options, &error)) {
+  if (!parse_trelvik_args(host::utf8_arguments(argc, argv), &g_options, &error)) {
     print_error(error);
     return EXIT_USAGE;
   }

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "builder/builder.h"
-#include "wizard/wizard_state.h"
+#include "wizard/core/wizard_state.h"
 
 struct TrelvikOptions {
   std::string game_id;

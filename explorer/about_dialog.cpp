@@ -3,7 +3,7 @@
 
 #include "explorer/explorer_shell.h"
 #include "explorer/resource.h"
-#include "host/window_text.h"
+#include "win32/window_text.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ INT_PTR CALLBACK AboutDialogProc(HWND box, UINT message, WPARAM wparam, LPARAM) 
     case WM_INITDIALOG:
       set_window_text_932(box, TEXT_CAPTION);
       SetDlgItemTextA(box, IDC_ABOUT_TITLE, "Ombrel");
-      SetDlgItemTextA(box, IDC_ABOUT_VERSION, "version 1.06");
+      SetDlgItemTextA(box, IDC_ABOUT_VERSION, "version " OMBREL_VERSION_TEXT);
       SetDlgItemTextA(box, IDC_ABOUT_AUTHOR, TEXT_AUTHOR);
       SetDlgItemTextA(box, IDC_ABOUT_TERMS, TEXT_TERMS);
       // Focus on OK, so the terms are not shown all selected.

@@ -5,15 +5,14 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <objbase.h>
-#include <shlobj.h>
 
 #include <string>
 
 #include "explorer/explorer_shell.h"
-#include "explorer/extraction_logic.h"
+#include "explorer/core/extraction_logic.h"
 #include "explorer/resource.h"
-#include "host/window_text.h"
+#include "win32/file_dialogs.h"
+#include "win32/window_text.h"
 #include "reader/reader.h"
 
 namespace {
@@ -55,9 +54,7 @@ UINT message_flags(MessageIcon icon) {
 
 // Shown without an owner, so the windows behind stay usable.
 void show_message(const ExtractionMessage& message) {
-  std::wstring text = wide_from_cp932(message.text) + wide_from_system(message.path);
-  MessageBoxW(nullptr, text.c_str(), wide_from_cp932(message.caption).c_str(),
-              message_flags(message.icon));
+  message_box_shown(nullptr, message.text, message.caption, message_flags(message.icon));
 }
 
 CommandFocus command_focus() {
@@ -70,7 +67,7 @@ CommandFocus command_focus() {
 void show_copy_ended(const char* caption) {
   if (!g_copy.window) return;
   EnableWindow(GetDlgItem(g_copy.window, IDOK), TRUE);
-  SendMessageW(g_copy.animation, ACM_STOP, 0, 0);
+  SendMessageA(g_copy.animation, ACM_STOP, 0, 0);
   ShowWindow(g_copy.animation, SW_HIDE);
   set_window_text_932(g_copy.window, caption);
   ShowWindow(g_copy.window, SW_SHOW);
@@ -86,25 +83,7 @@ void report_folder_copy_failure() {
 // The shell's folder browser, starting at the desktop; false on Cancel or
 // a choice that is no file-system folder.
 bool ChooseFolder(std::string* folder) {
-  // The browser needs COM on this thread; a second initialisation is counted
-  // and undone the same way.
-  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  std::wstring title = wide_from_cp932(TEXT_CHOOSE_FOLDER);
-  BROWSEINFOW browse = {};
-  browse.hwndOwner = nullptr;
-  browse.pidlRoot = nullptr;
-  browse.lpszTitle = title.c_str();
-  browse.ulFlags = BIF_RETURNONLYFSDIRS;
-  LPITEMIDLIST chosen = SHBrowseForFolderW(&browse);
-  bool found = false;
-  if (chosen) {
-    char path[FOLDER_PATH_SIZE] = {};
-    found = SHGetPathFromIDListA(chosen, path) && path[0] != '\0';
-    if (found) *folder = path;
-    CoTaskMemFree(chosen);
-  }
-  if (SUCCEEDED(com)) CoUninitialize();
-  return found;
+  return ask_folder(nullptr, TEXT_CHOOSE_FOLDER, true, FOLDER_PATH_SIZE, folder);
 }
 
 void run_selection(const std::string& folder, bool has_row, const std::string& row_name) {
@@ -130,11 +109,11 @@ void run_selection(const std::string& folder, bool has_row, const std::string& r
 }
 
 void create_animation(HWND window) {
-  g_copy.animation = CreateWindowExW(0, ANIMATE_CLASSW, L"",
+  g_copy.animation = CreateWindowExA(0, ANIMATE_CLASSA, "",
                                      WS_CHILD | ACS_TRANSPARENT | ACS_TIMER, ANIMATION_X,
                                      ANIMATION_Y, ANIMATION_WIDTH, ANIMATION_HEIGHT, window,
                                      reinterpret_cast<HMENU>(INT_PTR(IDC_COPY_ANIMATION)),
-                                     GetModuleHandleW(nullptr), nullptr);
+                                     GetModuleHandleA(nullptr), nullptr);
   SendMessageA(g_copy.animation, ACM_OPENA, 0, LPARAM(MAKEINTRESOURCEA(IDR_COPY_ANIMATION)));
   // From the first frame to the last, repeated without end.
   SendMessageA(g_copy.animation, ACM_PLAY, WPARAM(-1), MAKELPARAM(0, 0xFFFF));
@@ -144,8 +123,8 @@ void initialise(HWND window) {
   g_copy.window = window;
   set_window_text_932(window, COPY_CAPTION_COPYING);
   g_copy.bar = GetDlgItem(window, IDC_COPY_BAR);
-  SendMessageW(g_copy.bar, PBM_SETRANGE, 0, MAKELPARAM(0, PROGRESS_RANGE));
-  SendMessageW(g_copy.bar, PBM_SETPOS, 0, 0);
+  SendMessageA(g_copy.bar, PBM_SETRANGE, 0, MAKELPARAM(0, PROGRESS_RANGE));
+  SendMessageA(g_copy.bar, PBM_SETPOS, 0, 0);
   g_copy.text = GetDlgItem(window, IDC_COPY_TEXT);
   create_animation(window);
   RunExtraction(g_extract_request.kind);
@@ -185,10 +164,10 @@ void RunExtraction(ExtractKind kind) {
 
 void copy_file_started(const char* destination_path) {
   if (!g_copy.window) return;
-  SetWindowTextW(g_copy.text, wide_from_system(destination_path).c_str());
+  set_window_text_shown(g_copy.text, ShownText{"", destination_path, ""});
   ShowWindow(g_copy.window, SW_SHOW);
   ShowWindow(g_copy.animation, SW_SHOW);
-  SendMessageW(g_copy.bar, PBM_SETPOS, 0, 0);
+  SendMessageA(g_copy.bar, PBM_SETPOS, 0, 0);
 }
 
 void copy_progress(int percent) {
@@ -198,7 +177,7 @@ void copy_progress(int percent) {
   // blocks mostly leave the position where it was: the dialog is repainted
   // only when it moved, as even an empty repaint costs a round trip to the
   // window system (under wine it made large copies about six times slower).
-  LRESULT previous = SendMessageW(g_copy.bar, PBM_SETPOS, WPARAM(percent), 0);
+  LRESULT previous = SendMessageA(g_copy.bar, PBM_SETPOS, WPARAM(percent), 0);
   if (previous != percent) UpdateWindow(g_copy.window);
 }
 

@@ -9,8 +9,8 @@
 
 #include <string>
 
-#include "explorer/explorer_logic.h"
-#include "explorer/extraction_logic.h"
+#include "explorer/core/explorer_logic.h"
+#include "explorer/core/extraction_logic.h"
 
 // The main window and its two views (main_window.cpp).
 extern HWND g_main_window;

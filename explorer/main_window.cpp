@@ -10,7 +10,8 @@
 
 #include "explorer/explorer_shell.h"
 #include "explorer/resource.h"
-#include "host/window_text.h"
+#include "win32/file_dialogs.h"
+#include "win32/window_text.h"
 #include "reader/reader.h"
 
 HWND g_main_window;
@@ -23,7 +24,6 @@ namespace {
 const char TEXT_CAPTION[] = "Ombrel";
 const char TEXT_NO_IMAGE[] = "ISOは読み込まれていません";
 const char TEXT_CANNOT_OPEN[] = "ISOを開けません。理由:";
-const char CAPTION_ERROR[] = "エラー";
 const char TEXT_NOT_IMPLEMENTED[] = "まだ実装してません";
 const char CAPTION_SMILE[] = ":)";
 const char TEXT_FILTER_IMAGES[] = "GameCube ISO (*.gcm)";
@@ -49,7 +49,7 @@ constexpr int LIST_WIDTH_MARGIN = 196;
 constexpr int STATUS_SECOND_PART_WIDTH = 175;
 
 constexpr int ROW_TEXT_LIMIT = 255;
-constexpr int OPEN_PATH_CAPACITY = 260;
+constexpr size_t OPEN_PATH_CAPACITY = 260;
 
 HWND g_toolbar;
 HWND g_status_bar;
@@ -67,7 +67,7 @@ bool g_clearing_views;
 // Counts the tree's selection notices, to tell whether a selection listed.
 unsigned g_selection_notices;
 // The open dialog starts on the previous choice.
-wchar_t g_last_image_path[OPEN_PATH_CAPACITY];
+std::string g_last_image_path;
 
 HINSTANCE instance() { return GetModuleHandleA(nullptr); }
 
@@ -78,8 +78,7 @@ HICON load_icon(int id, int size) {
 }
 
 void set_status(int part, const std::string& cp932) {
-  SendMessageW(g_status_bar, SB_SETTEXTW, WPARAM(part),
-               reinterpret_cast<LPARAM>(wide_from_cp932(cp932).c_str()));
+  status_bar_set_text_932(g_status_bar, part, cp932);
 }
 
 void show_no_image_status() {
@@ -93,34 +92,25 @@ void show_no_image_status() {
 
 HTREEITEM tree_next(HTREEITEM item, UINT relation) {
   return reinterpret_cast<HTREEITEM>(
-      SendMessageW(g_tree_view, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+      SendMessageA(g_tree_view, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
 }
 
 HTREEITEM tree_selection() { return tree_next(nullptr, TVGN_CARET); }
 
 const std::string& tree_item_name(HTREEITEM item) {
   static const std::string none;
-  TVITEMW tv = {};
+  TVITEMA tv = {};
   tv.mask = TVIF_PARAM;
   tv.hItem = item;
-  if (!SendMessageW(g_tree_view, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv))) return none;
+  if (!SendMessageA(g_tree_view, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv))) return none;
   size_t index = size_t(tv.lParam);
   return index < g_item_names.size() ? g_item_names[index] : none;
 }
 
 HTREEITEM tree_insert(HTREEITEM parent, const std::string& name, int image, int selected_image) {
-  std::wstring text = wide_from_cp932(name);
-  TVINSERTSTRUCTW insert = {};
-  insert.hParent = parent;
-  insert.hInsertAfter = TVI_LAST;
-  insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
-  insert.item.pszText = &text[0];
-  insert.item.iImage = image;
-  insert.item.iSelectedImage = selected_image;
-  insert.item.lParam = LPARAM(g_item_names.size());
+  LPARAM index = LPARAM(g_item_names.size());
   g_item_names.push_back(name);
-  return reinterpret_cast<HTREEITEM>(
-      SendMessageW(g_tree_view, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+  return tree_insert_932(g_tree_view, parent, name, image, selected_image, index);
 }
 
 void FillTree() {
@@ -134,7 +124,7 @@ void FillTree() {
     items.push_back(tree_insert(parent, folder.node->name, TREE_IMAGE_CLOSED_FOLDER,
                                 TREE_IMAGE_OPEN_FOLDER));
   }
-  SendMessageW(g_tree_view, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(g_root_item));
+  SendMessageA(g_tree_view, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(g_root_item));
 }
 
 // ---------------------------------------------------------------------------
@@ -142,7 +132,7 @@ void FillTree() {
 // ---------------------------------------------------------------------------
 
 void clear_list() {
-  SendMessageW(g_list_view, LVM_DELETEALLITEMS, 0, 0);
+  SendMessageA(g_list_view, LVM_DELETEALLITEMS, 0, 0);
   g_row_names.clear();
 }
 
@@ -152,15 +142,10 @@ void ListDirectory(const std::string& path) {
   if (!folder) return;
   int row = 0;
   for (const FstNode* entry = folder->firstChild; entry; entry = entry->next, ++row) {
-    std::wstring text = wide_from_cp932(entry->name);
-    LVITEMW item = {};
-    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-    item.iItem = row;
-    item.pszText = &text[0];
-    item.iImage = entry->isDirectory ? LIST_IMAGE_FOLDER : LIST_IMAGE_DOCUMENT;
-    item.lParam = LPARAM(g_row_names.size());
+    LPARAM index = LPARAM(g_row_names.size());
     g_row_names.push_back(entry->name);
-    SendMessageW(g_list_view, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    list_view_insert_932(g_list_view, row, entry->name,
+                         entry->isDirectory ? LIST_IMAGE_FOLDER : LIST_IMAGE_DOCUMENT, index);
   }
 }
 
@@ -177,7 +162,7 @@ void list_selected_directory() {
 // when the tree sends no notice for clearing it.
 void select_tree_item(HTREEITEM item) {
   unsigned notices = g_selection_notices;
-  SendMessageW(g_tree_view, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+  SendMessageA(g_tree_view, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
   if (notices == g_selection_notices && !item) list_selected_directory();
 }
 
@@ -192,7 +177,7 @@ void enable_views(bool enable) {
 
 void clear_tree() {
   g_clearing_views = true;
-  SendMessageW(g_tree_view, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+  SendMessageA(g_tree_view, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
   g_clearing_views = false;
   g_item_names.clear();
   g_root_item = nullptr;
@@ -223,29 +208,19 @@ void OpenImage(const char* path) {
   IsoPrepareBannerPicture();
   history_clear(&g_history);
   clear_tree();
-  SendMessageW(g_tree_view, WM_SETREDRAW, FALSE, 0);
+  SendMessageA(g_tree_view, WM_SETREDRAW, FALSE, 0);
   FillTree();
-  SendMessageW(g_tree_view, WM_SETREDRAW, TRUE, 0);
+  SendMessageA(g_tree_view, WM_SETREDRAW, TRUE, 0);
   select_tree_item(g_root_item);
   enable_views(true);
 }
 
 // The chosen image path in the system code page, or "" when cancelled.
 std::string ChooseImageFile(HWND owner) {
-  std::wstring filter = wide_from_cp932(TEXT_FILTER_IMAGES) + L'\0' + L"*.gcm" + L'\0' +
-                        wide_from_cp932(TEXT_FILTER_ALL) + L'\0' + L"*.*" + L'\0';
-  wchar_t chosen[OPEN_PATH_CAPACITY];
-  lstrcpynW(chosen, g_last_image_path, OPEN_PATH_CAPACITY);
-  OPENFILENAMEW dialog = {};
-  dialog.lStructSize = sizeof(dialog);
-  dialog.hwndOwner = owner;
-  dialog.lpstrFilter = filter.c_str();
-  dialog.lpstrFile = chosen;
-  dialog.nMaxFile = OPEN_PATH_CAPACITY;
-  if (!GetOpenFileNameW(&dialog)) return std::string();
-  lstrcpynW(g_last_image_path, chosen, OPEN_PATH_CAPACITY);
-  // The reader opens paths in the system code page.
-  return system_from_wide(chosen);
+  std::string chosen;
+  ask_file_name(owner, FileDialogMode::Open, {{TEXT_FILTER_IMAGES, "*.gcm"}, {TEXT_FILTER_ALL, "*.*"}},
+                OPEN_PATH_CAPACITY, &g_last_image_path, &chosen);
+  return chosen;
 }
 
 // ---------------------------------------------------------------------------
@@ -271,8 +246,8 @@ void open_focused_row() {
     }
   }
   if (!match) return;
-  SendMessageW(g_tree_view, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(match));
-  SendMessageW(g_tree_view, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(match));
+  SendMessageA(g_tree_view, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(match));
+  SendMessageA(g_tree_view, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(match));
   select_tree_item(match);
   history_push(&g_history, match);
 }
@@ -368,16 +343,16 @@ void run_command(HWND window, int id) {
 // also Enter's IDOK), so only clicks from the toolbar itself count.
 void run_toolbar_command(int id) {
   switch (id) {
-    case IDT_BACK:
+    case ID_TOOLBAR_BACK:
       go_back();
       break;
-    case IDT_FORWARD:
+    case ID_TOOLBAR_FORWARD:
       go_forward();
       break;
-    case IDT_UP:
+    case ID_TOOLBAR_UP:
       go_up();
       break;
-    case IDT_EXTRACT_SELECTION:
+    case ID_TOOLBAR_EXTRACT_SELECTION:
       extract_with_dialog(Selection);
       break;
   }
@@ -395,7 +370,7 @@ void attach_tree_images() {
     ImageList_AddMasked(images, strip, ART_BACKGROUND);
     DeleteObject(strip);
   }
-  SendMessageW(g_tree_view, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images));
+  SendMessageA(g_tree_view, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images));
 }
 
 void attach_list_images() {
@@ -405,18 +380,18 @@ void attach_list_images() {
     ImageList_AddIcon(images, icon);
     if (icon) DestroyIcon(icon);
   }
-  SendMessageW(g_list_view, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(images));
+  SendMessageA(g_list_view, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(images));
 }
 
 void create_toolbar(HWND window) {
   // Entry i shows image i of the strip; the separators' images are unused.
   TBBUTTON buttons[] = {
-      {0, IDT_BACK, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, 0},
-      {1, IDT_FORWARD, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, 0},
+      {0, ID_TOOLBAR_BACK, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, 0},
+      {1, ID_TOOLBAR_FORWARD, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, 0},
       {0, 0, TBSTATE_ENABLED, BTNS_SEP, {}, 0, 0},
-      {3, IDT_UP, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, 0},
+      {3, ID_TOOLBAR_UP, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, 0},
       {0, 0, TBSTATE_ENABLED, BTNS_SEP, {}, 0, 0},
-      {5, IDT_EXTRACT_SELECTION, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, 0},
+      {5, ID_TOOLBAR_EXTRACT_SELECTION, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, 0},
   };
   const int count = int(sizeof(buttons) / sizeof(buttons[0]));
   const DWORD style = WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST | TBSTYLE_TOOLTIPS;
@@ -434,10 +409,10 @@ void lay_out(HWND window) {
   GetClientRect(window, &client);
   const int width = client.right;
   const int height = client.bottom;
-  SendMessageW(g_toolbar, TB_AUTOSIZE, 0, 0);
-  SendMessageW(g_status_bar, WM_SIZE, 0, 0);
+  SendMessageA(g_toolbar, TB_AUTOSIZE, 0, 0);
+  SendMessageA(g_status_bar, WM_SIZE, 0, 0);
   int parts[2] = {width - STATUS_SECOND_PART_WIDTH, -1};
-  SendMessageW(g_status_bar, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+  SendMessageA(g_status_bar, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
   const int view_height = height > VIEW_HEIGHT_MARGIN ? height - VIEW_HEIGHT_MARGIN : 0;
   const int list_width = width > LIST_WIDTH_MARGIN ? width - LIST_WIDTH_MARGIN : 0;
   MoveWindow(g_tree_view, TREE_LEFT, VIEW_TOP, TREE_WIDTH, view_height, TRUE);
@@ -452,8 +427,8 @@ void set_up(HWND window, const char* command_line_image) {
   history_clear(&g_history);
   HICON large = load_icon(IDI_LARGE_ICON, 32);
   HICON small = load_icon(IDI_SMALL_ICON, 16);
-  SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(large));
-  SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+  SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(large));
+  SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
   set_window_text_932(window, TEXT_CAPTION);
   attach_tree_images();
   attach_list_images();
@@ -497,7 +472,7 @@ bool on_notify(HWND window, const NMHDR* header) {
   } else {
     return false;
   }
-  SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
+  SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
   return true;
 }
 
@@ -514,15 +489,15 @@ std::string TreeNodePath(HTREEITEM item) {
 }
 
 int list_focused_row() {
-  return int(SendMessageW(g_list_view, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED));
+  return int(SendMessageA(g_list_view, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED));
 }
 
 std::string list_row_name(int row) {
   if (row < 0) return std::string();
-  LVITEMW item = {};
+  LVITEMA item = {};
   item.mask = LVIF_PARAM;
   item.iItem = row;
-  if (!SendMessageW(g_list_view, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) {
+  if (!SendMessageA(g_list_view, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) {
     return std::string();
   }
   size_t index = size_t(item.lParam);

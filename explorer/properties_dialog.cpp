@@ -8,10 +8,11 @@
 #include <string>
 
 #include "explorer/explorer_shell.h"
-#include "explorer/properties_logic.h"
+#include "explorer/core/properties_logic.h"
 #include "explorer/resource.h"
-#include "host/window_text.h"
+#include "host/host_text.h"
 #include "reader/reader.h"
+#include "win32/window_text.h"
 
 namespace {
 
@@ -39,18 +40,14 @@ const COLORREF RULE_LIGHT = RGB(255, 255, 255);
 constexpr UINT_PTR BANNER_AREA = 1;
 constexpr UINT_PTR RULE_AREA = 2;
 
-void set_item_text_in(HWND dialog, int id, unsigned code_page, const std::string& text) {
-  SetDlgItemTextW(dialog, id, wide_from_code_page(code_page, text).c_str());
-}
-
 void ShowBannerTexts(HWND dialog, int language) {
   BannerTexts texts = banner_texts(uint16_t(language));
   unsigned code_page = banner_code_page();
-  set_item_text_in(dialog, IDC_PROP_DESCRIPTION, code_page, edit_line_breaks(texts.description));
-  set_item_text_in(dialog, IDC_PROP_SHORT_NAME, code_page, texts.short_name);
-  set_item_text_in(dialog, IDC_PROP_LONG_NAME, code_page, texts.long_name);
-  set_item_text_in(dialog, IDC_PROP_SHORT_MAKER, code_page, texts.short_maker);
-  set_item_text_in(dialog, IDC_PROP_LONG_MAKER, code_page, texts.long_maker);
+  set_item_text_in_code_page(dialog, IDC_PROP_DESCRIPTION, code_page, edit_line_breaks(texts.description));
+  set_item_text_in_code_page(dialog, IDC_PROP_SHORT_NAME, code_page, texts.short_name);
+  set_item_text_in_code_page(dialog, IDC_PROP_LONG_NAME, code_page, texts.long_name);
+  set_item_text_in_code_page(dialog, IDC_PROP_SHORT_MAKER, code_page, texts.short_maker);
+  set_item_text_in_code_page(dialog, IDC_PROP_LONG_MAKER, code_page, texts.long_maker);
 }
 
 void draw_rule(HDC dc) {
@@ -95,18 +92,12 @@ LRESULT CALLBACK drawing_area_proc(HWND area, UINT message, WPARAM wparam, LPARA
 void create_tab(HWND dialog) {
   RECT client;
   GetClientRect(dialog, &client);
-  HWND tab = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS,
-                             TAB_LEFT, TAB_TOP, client.right - TAB_LEFT - TAB_RIGHT_MARGIN,
-                             client.bottom - TAB_TOP - TAB_BOTTOM_MARGIN, dialog,
-                             reinterpret_cast<HMENU>(INT_PTR(IDC_PROP_TAB)),
-                             GetModuleHandleW(nullptr), nullptr);
-  SendMessageW(tab, WM_SETFONT, WPARAM(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
-  std::wstring label = wide_from_cp932(TEXT_PROPERTIES);
-  TCITEMW item = {};
-  item.mask = TCIF_TEXT | TCIF_IMAGE;
-  item.pszText = &label[0];
-  item.iImage = -1;
-  SendMessageW(tab, TCM_INSERTITEMW, 0, LPARAM(&item));
+  HWND tab = create_control_unicode(dialog, WC_TABCONTROLA,
+                                    WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS, TAB_LEFT,
+                                    TAB_TOP, client.right - TAB_LEFT - TAB_RIGHT_MARGIN,
+                                    client.bottom - TAB_TOP - TAB_BOTTOM_MARGIN, IDC_PROP_TAB);
+  SendMessageA(tab, WM_SETFONT, WPARAM(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  tab_insert_932(tab, 0, TEXT_PROPERTIES);
   // Behind every other control, which it surrounds.
   SetWindowPos(tab, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
@@ -114,10 +105,9 @@ void create_tab(HWND dialog) {
 void fill_languages(HWND dialog) {
   HWND list = GetDlgItem(dialog, IDC_PROP_LANGUAGE);
   for (const std::string& name : banner_language_names()) {
-    std::wstring shown = wide_from_code_page(CODE_PAGE_WESTERN, name);
-    SendMessageW(list, CB_ADDSTRING, 0, LPARAM(shown.c_str()));
+    combo_add_text(list, host::CODE_PAGE_WESTERN, name);
   }
-  SendMessageW(list, CB_SETCURSEL, 0, 0);
+  SendMessageA(list, CB_SETCURSEL, 0, 0);
   EnableWindow(list, banner_languages_selectable());
 }
 
@@ -134,7 +124,7 @@ void initialise(HWND dialog) {
   set_item_text_932(dialog, IDC_PROP_BANNER_LABEL, TEXT_BANNER);
 
   ImageProperties p = read_image_properties();
-  SetDlgItemTextW(dialog, IDC_PROP_IMAGE_PATH, wide_from_system(p.image_path).c_str());
+  set_item_path(dialog, IDC_PROP_IMAGE_PATH, p.image_path);
   set_item_text_932(dialog, IDC_PROP_COUNTS, p.counts);
   set_item_text_932(dialog, IDC_PROP_NAME, p.game_name);
   set_item_text_932(dialog, IDC_PROP_MAKER, p.maker_name);
@@ -157,8 +147,7 @@ void open_properties(HWND owner) {
     message_box_932(nullptr, TEXT_NO_BANNER, CAPTION_WARNING, MB_OK | MB_ICONWARNING);
     return;
   }
-  DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROPERTIES), owner,
-                  PropertiesDialogProc, 0);
+  dialog_box_unicode(IDD_PROPERTIES, owner, PropertiesDialogProc);
 }
 
 INT_PTR CALLBACK PropertiesDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
@@ -177,7 +166,7 @@ INT_PTR CALLBACK PropertiesDialogProc(HWND dialog, UINT message, WPARAM wparam, 
           return TRUE;
         case IDC_PROP_LANGUAGE:
           if (HIWORD(wparam) == CBN_SELCHANGE) {
-            LRESULT index = SendDlgItemMessageW(dialog, IDC_PROP_LANGUAGE, CB_GETCURSEL, 0, 0);
+            LRESULT index = SendDlgItemMessageA(dialog, IDC_PROP_LANGUAGE, CB_GETCURSEL, 0, 0);
             if (index >= 0) ShowBannerTexts(dialog, int(index));
           }
           return TRUE;

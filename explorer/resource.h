@@ -50,11 +50,11 @@
 #define IDM_EXTRACT_FST 40022
 #define IDM_EXTRACT_MAIN_PROGRAM 40025
 
-// Toolbar commands.
-#define IDT_BACK 0
-#define IDT_FORWARD 1
-#define IDT_UP 3
-#define IDT_EXTRACT_SELECTION 5
+// Toolbar commands (ID_, as commands are named).
+#define ID_TOOLBAR_BACK 0
+#define ID_TOOLBAR_FORWARD 1
+#define ID_TOOLBAR_UP 3
+#define ID_TOOLBAR_EXTRACT_SELECTION 5
 
 // AboutDialog.
 #define IDC_ABOUT_TERMS 1034
@@ -89,3 +89,8 @@
 #define IDC_PROP_VIDEO_LABEL 1032
 #define IDC_PROP_BANNER_LABEL 1033
 #define IDC_PROP_TAB 10000
+
+// The program's version: shown by the about box and recorded in the version
+// resource, which Explorer's file properties show.
+#define OMBREL_VERSION_NUMBERS 1,6,0,0
+#define OMBREL_VERSION_TEXT "1.06"

@@ -4,13 +4,25 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace host {
+
+// The code pages of the programs' texts: code page 932 (Shift-JIS) for the
+// Japanese texts, names and single-record banners, Windows-1252 for the
+// records of six-language banners and their language names.
+constexpr unsigned CODE_PAGE_JAPANESE = 932;
+constexpr unsigned CODE_PAGE_WESTERN = 1252;
 
 // True for a byte that starts a double-byte code page 932 character.
 inline bool is_cp932_lead_byte(unsigned char c) {
   return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
+
+// True for a byte that starts a double-byte character of the code page host
+// paths are written in: the system code page on Windows, code page 932
+// elsewhere (as the host layer reads names there).
+bool is_host_lead_byte(unsigned char c);
 
 // UTF-8 to code page 932 (Shift-JIS). False when the text has a character
 // that code page 932 cannot hold, or is not valid UTF-8.
@@ -36,6 +48,19 @@ bool disc_name_from_host_name(const char* host_name, char* out, size_t capacity,
 // A disc name as a host name; up to three times as long (a half-width
 // katakana byte becomes three UTF-8 bytes).
 bool host_name_from_disc_name(const char* disc_name, char* out, size_t capacity, bool* converted);
+
+// A host path or name in UTF-8 for a terminal: on Windows converted from the
+// ANSI code page; on POSIX hosts the bytes are already the terminal's.
+std::string host_text_to_utf8(const std::string& host_text);
+
+// The command line's arguments after the program name, in UTF-8. Windows
+// hands main its arguments in the ANSI code page, which may not hold what was
+// typed: the wide command line does.
+std::vector<std::string> utf8_arguments(int argc, char** argv);
+
+// One key for the names the host's file system takes as one: Windows (and
+// macOS) compare names ignoring case; elsewhere the bytes are the key.
+std::string host_name_key(const std::string& host_name);
 
 // The same as strings, sized to fit; *converted may be null.
 std::string disc_name_from_host_name(const std::string& host_name, bool* converted = nullptr);

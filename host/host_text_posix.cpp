@@ -72,6 +72,8 @@ static bool convert_kept(iconv_t cd, const std::string& in, std::string* out) {
   return convert(cd, in, out);
 }
 
+bool is_host_lead_byte(unsigned char c) { return is_cp932_lead_byte(c); }
+
 bool utf8_to_cp932(const std::string& utf8, std::string* cp932) {
   std::string converted;
   if (!convert_kept(to_cp932(), utf8, &converted)) return false;
@@ -185,6 +187,26 @@ bool host_name_from_disc_name(const char* disc_name, char* out, size_t capacity,
     return copy_unchanged(disc_name, length, out, capacity, converted);
   *converted = fits;
   return fits;
+}
+
+}  // namespace host
+
+namespace host {
+
+std::string host_text_to_utf8(const std::string& host_text) { return host_text; }
+
+std::vector<std::string> utf8_arguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+std::string host_name_key(const std::string& host_name) {
+#ifdef __APPLE__
+  std::string key = host_name;
+  for (char& c : key) c = (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+  return key;
+#else
+  return host_name;
+#endif
 }
 
 }  // namespace host

@@ -2,6 +2,8 @@
 // to fail rather than substitute, so no character is silently replaced.
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <cstring>
 
 #include "host/host_text.h"
@@ -15,8 +17,6 @@ namespace host {
 namespace {
 
 constexpr UINT CODE_PAGE_UTF8 = 65001;
-constexpr UINT CODE_PAGE_JAPANESE = 932;
-constexpr UINT CODE_PAGE_WESTERN = 1252;
 
 bool to_wide(UINT code_page, const std::string& in, std::wstring* out) {
   out->clear();
@@ -58,6 +58,8 @@ bool recode(UINT from, UINT to, const std::string& in, std::string* out) {
 
 }  // namespace
 
+bool is_host_lead_byte(unsigned char c) { return IsDBCSLeadByte(c) != 0; }
+
 bool utf8_to_cp932(const std::string& utf8, std::string* cp932) {
   return recode(CODE_PAGE_UTF8, CODE_PAGE_JAPANESE, utf8, cp932);
 }
@@ -92,6 +94,39 @@ bool disc_name_from_host_name(const char* host_name, char* out, size_t capacity,
 
 bool host_name_from_disc_name(const char* disc_name, char* out, size_t capacity, bool* converted) {
   return copy_name(disc_name, out, capacity, converted);
+}
+
+}  // namespace host
+
+namespace host {
+
+std::string host_text_to_utf8(const std::string& host_text) {
+  std::string utf8;
+  return recode(CP_ACP, CODE_PAGE_UTF8, host_text, &utf8) ? utf8 : host_text;
+}
+
+std::vector<std::string> utf8_arguments(int argc, char** argv) {
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> args;
+  if (wide && count == argc) {
+    for (int i = 1; i < count; ++i) {
+      std::string arg;
+      from_wide(CODE_PAGE_UTF8, wide[i], &arg);
+      args.push_back(arg);
+    }
+  } else {
+    args.assign(argv + 1, argv + argc);
+  }
+  if (wide) LocalFree(wide);
+  return args;
+}
+
+std::string host_name_key(const std::string& host_name) {
+  std::wstring wide;
+  if (!to_wide(CP_ACP, host_name, &wide)) return host_name;
+  if (!wide.empty()) CharUpperBuffW(&wide[0], DWORD(wide.size()));
+  return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
 }
 
 }  // namespace host

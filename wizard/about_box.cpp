@@ -1,5 +1,5 @@
 // AboutBox: name, version, author and the distribution terms.
-#include "wizard/code_page_text.h"
+#include "win32/window_text.h"
 #include "wizard/resource.h"
 #include "wizard/wizard_pages.h"
 #include "wizard/wizard_shell.h"
@@ -31,7 +31,7 @@ INT_PTR CALLBACK AboutBoxProc(HWND box, UINT message, WPARAM wparam, LPARAM) {
     case WM_INITDIALOG:
       set_window_text_932(box, TEXT_CAPTION);
       SetDlgItemTextA(box, IDC_ABOUT_NAME, "Trelvik");
-      SetDlgItemTextA(box, IDC_ABOUT_VERSION, "version 1.00");
+      SetDlgItemTextA(box, IDC_ABOUT_VERSION, "version " TRELVIK_VERSION_TEXT);
       SetDlgItemTextA(box, IDC_ABOUT_AUTHOR, TEXT_AUTHOR);
       SetDlgItemTextA(box, IDC_ABOUT_TERMS, TEXT_TERMS);
       // Focus on OK, so the terms are not shown all selected.

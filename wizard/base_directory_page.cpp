@@ -1,8 +1,7 @@
 // BaseDirectoryPage: the folder whose whole tree becomes the disc's files.
 #include <string>
 
-#include "wizard/code_page_text.h"
-#include "wizard/file_choosers.h"
+#include "win32/window_text.h"
 #include "wizard/resource.h"
 #include "wizard/wizard_pages.h"
 #include "wizard/wizard_shell.h"
@@ -15,7 +14,7 @@ const char TEXT_BASE_DIRECTORY[] = "ベースディレクトリ:";
 const char TEXT_OPEN[] = "開く(&F)";
 
 void read_fields(HWND page) {
-  store_cut_text(item_path(page, IDC_BASE_DIRECTORY), EDIT_TEXT_LIMIT, g_wizard.base_directory);
+  store_cut_text(item_path(page, IDC_BASE_DIRECTORY, EDIT_TEXT_LIMIT + 1), EDIT_TEXT_LIMIT, g_wizard.base_directory);
 }
 
 }  // namespace
@@ -44,12 +43,9 @@ INT_PTR CALLBACK BaseDirectoryPageProc(HWND page, UINT message, WPARAM wparam, L
           return TRUE;
         case IDC_CANCEL:
           exit_wizard();
-        case IDC_BASE_DIRECTORY_BROWSE: {
-          std::string folder;
-          ask_folder(page, &folder);
-          set_item_path(page, IDC_BASE_DIRECTORY, folder.c_str());
+        case IDC_BASE_DIRECTORY_BROWSE:
+          set_item_path(page, IDC_BASE_DIRECTORY, choose_base_directory(page));
           return TRUE;
-        }
       }
       return FALSE;
   }

@@ -1,8 +1,7 @@
 // BootFilesPage: the apploader and the main program.
 #include <string>
 
-#include "wizard/code_page_text.h"
-#include "wizard/file_choosers.h"
+#include "win32/window_text.h"
 #include "wizard/resource.h"
 #include "wizard/wizard_pages.h"
 #include "wizard/wizard_shell.h"
@@ -16,14 +15,12 @@ const char TEXT_MAIN_PROGRAM[] = "メインプログラム";
 const char TEXT_BROWSE_S[] = "参照(&S)";
 
 void read_fields(HWND page) {
-  store_cut_text(item_path(page, IDC_APPLOADER_PATH), EDIT_TEXT_LIMIT, g_wizard.apploader_path);
-  store_cut_text(item_path(page, IDC_MAIN_PROGRAM_PATH), EDIT_TEXT_LIMIT, g_wizard.main_program_path);
+  store_cut_text(item_path(page, IDC_APPLOADER_PATH, EDIT_TEXT_LIMIT + 1), EDIT_TEXT_LIMIT, g_wizard.apploader_path);
+  store_cut_text(item_path(page, IDC_MAIN_PROGRAM_PATH, EDIT_TEXT_LIMIT + 1), EDIT_TEXT_LIMIT, g_wizard.main_program_path);
 }
 
-void browse(HWND page, FileFilter filter, int edit) {
-  std::string path;
-  ask_file_name(page, FileDialogMode::Open, filter, "", &path);
-  set_item_path(page, edit, path.c_str());
+void browse(HWND page, WizardFile kind, int edit) {
+  set_item_path(page, edit, choose_wizard_file(page, kind));
 }
 
 }  // namespace
@@ -56,10 +53,10 @@ INT_PTR CALLBACK BootFilesPageProc(HWND page, UINT message, WPARAM wparam, LPARA
         case IDC_CANCEL:
           exit_wizard();
         case IDC_APPLOADER_BROWSE:
-          browse(page, FileFilter::Apploader, IDC_APPLOADER_PATH);
+          browse(page, WizardFile::Apploader, IDC_APPLOADER_PATH);
           return TRUE;
         case IDC_MAIN_PROGRAM_BROWSE:
-          browse(page, FileFilter::MainProgram, IDC_MAIN_PROGRAM_PATH);
+          browse(page, WizardFile::MainProgram, IDC_MAIN_PROGRAM_PATH);
           return TRUE;
       }
       return FALSE;

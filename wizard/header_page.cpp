@@ -2,8 +2,7 @@
 // whose header is taken instead.
 #include <string>
 
-#include "wizard/code_page_text.h"
-#include "wizard/file_choosers.h"
+#include "win32/window_text.h"
 #include "wizard/resource.h"
 #include "wizard/wizard_pages.h"
 #include "wizard/wizard_shell.h"
@@ -63,7 +62,7 @@ void read_fields(HWND page) {
   LRESULT region = SendDlgItemMessageA(page, IDC_REGION, CB_GETCURSEL, 0, 0);
   g_wizard.region_index = region == CB_ERR ? 0 : uint16_t(region);
   g_wizard.import_header = IsDlgButtonChecked(page, IDC_IMPORT_HEADER) == BST_CHECKED ? 1 : 0;
-  store_cut_text(item_path(page, IDC_IMPORT_IMAGE_PATH), EDIT_TEXT_LIMIT, g_wizard.import_image_path);
+  store_cut_text(item_path(page, IDC_IMPORT_IMAGE_PATH, EDIT_TEXT_LIMIT + 1), EDIT_TEXT_LIMIT, g_wizard.import_image_path);
 }
 
 }  // namespace
@@ -99,12 +98,9 @@ INT_PTR CALLBACK HeaderPageProc(HWND page, UINT message, WPARAM wparam, LPARAM) 
         case IDC_IMPORT_HEADER:
           apply_enabling(page);
           return TRUE;
-        case IDC_IMPORT_BROWSE: {
-          std::string path;
-          ask_file_name(page, FileDialogMode::Open, FileFilter::DiscImage, "", &path);
-          set_item_path(page, IDC_IMPORT_IMAGE_PATH, path.c_str());
+        case IDC_IMPORT_BROWSE:
+          set_item_path(page, IDC_IMPORT_IMAGE_PATH, choose_wizard_file(page, WizardFile::DiscImage));
           return TRUE;
-        }
       }
       return FALSE;
   }

@@ -1,8 +1,7 @@
 // OutputFilePage: the image file to write and whether to pad it to a full disc.
 #include <string>
 
-#include "wizard/code_page_text.h"
-#include "wizard/file_choosers.h"
+#include "win32/window_text.h"
 #include "wizard/resource.h"
 #include "wizard/wizard_pages.h"
 #include "wizard/wizard_shell.h"
@@ -13,10 +12,9 @@ namespace {
 const char TEXT_INTRODUCTION[] = "出力するファイルの名前とディレクトリを指定して下さい。";
 const char TEXT_OUTPUT_FILE[] = "出力ファイル:";
 const char TEXT_MAXIMISE[] = "ISOサイズを最大にする";
-const char IMAGE_EXTENSION[] = ".gcm";
 
 void read_fields(HWND page) {
-  store_cut_text(item_path(page, IDC_OUTPUT_PATH), EDIT_TEXT_LIMIT, g_wizard.output_path);
+  store_cut_text(item_path(page, IDC_OUTPUT_PATH, EDIT_TEXT_LIMIT + 1), EDIT_TEXT_LIMIT, g_wizard.output_path);
   g_wizard.maximise_image = IsDlgButtonChecked(page, IDC_MAXIMISE_IMAGE) == BST_CHECKED ? 1 : 0;
 }
 
@@ -48,12 +46,9 @@ INT_PTR CALLBACK OutputFilePageProc(HWND page, UINT message, WPARAM wparam, LPAR
           return TRUE;
         case IDC_CANCEL:
           exit_wizard();
-        case IDC_OUTPUT_BROWSE: {
-          std::string path;
-          ask_file_name(page, FileDialogMode::Save, FileFilter::DiscImage, IMAGE_EXTENSION, &path);
-          set_item_path(page, IDC_OUTPUT_PATH, path.c_str());
+        case IDC_OUTPUT_BROWSE:
+          set_item_path(page, IDC_OUTPUT_PATH, choose_wizard_file(page, WizardFile::OutputImage));
           return TRUE;
-        }
       }
       return FALSE;
   }

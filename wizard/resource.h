@@ -89,3 +89,8 @@
 #define IDC_OVERALL_BAR 1041
 #define IDC_OPEN_IMAGE 3
 #define IDC_QUIT 1
+
+// The program's version: shown by the about box and recorded in the version
+// resource, which Explorer's file properties show.
+#define TRELVIK_VERSION_NUMBERS 1,0,0,0
+#define TRELVIK_VERSION_TEXT "1.00"

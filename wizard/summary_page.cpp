@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "host/host_fs.h"
-#include "wizard/code_page_text.h"
+#include "win32/window_text.h"
 #include "wizard/resource.h"
 #include "wizard/wizard_pages.h"
 #include "wizard/wizard_shell.h"
@@ -18,7 +18,7 @@ const char QUESTION_LONG_NAMES[] =
 
 void fill_summary_list(HWND page) {
   HWND list = GetDlgItem(page, IDC_SUMMARY_LIST);
-  for (const ShownText& line : summary_lines(g_wizard)) list_add_line(list, wide_shown(line));
+  for (const ShownText& line : summary_lines(g_wizard)) list_box_add_line(list, line);
 }
 
 // Prepares the builder. On failure the page shows why and stays; an output
@@ -75,7 +75,7 @@ void start_build(HWND page) {
   enable_navigation(page, TRUE);
 
   if (g_wizard.has_long_names &&
-      message_box_932(page, japanese_text(QUESTION_LONG_NAMES), CAPTION_WARNING,
+      message_box_932(page, QUESTION_LONG_NAMES, CAPTION_WARNING,
                       MB_YESNO | MB_ICONWARNING) != IDYES) {
     open_page(page, IDC_BACK, IDD_BASE_DIRECTORY_PAGE);
     return;

@@ -1,5 +1,5 @@
 // WelcomePage: the band picture, two explanatory texts and the about button.
-#include "wizard/code_page_text.h"
+#include "win32/window_text.h"
 #include "wizard/resource.h"
 #include "wizard/wizard_pages.h"
 #include "wizard/wizard_shell.h"

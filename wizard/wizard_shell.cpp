@@ -5,7 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "wizard/code_page_text.h"
+#include "win32/file_dialogs.h"
+#include "win32/window_text.h"
 #include "wizard/resource.h"
 #include "wizard/wizard_pages.h"
 #include "wizard/wizard_texts.h"
@@ -198,5 +199,49 @@ void next_page_if_complete(HWND page, bool complete, int template_id) {
 }
 
 void show_error(HWND owner, const ShownText& text) {
-  message_box_932(owner, text, CAPTION_ERROR, MB_OK | MB_ICONERROR);
+  message_box_shown(owner, text, CAPTION_ERROR, MB_OK | MB_ICONERROR);
+}
+
+namespace {
+
+constexpr size_t NAME_BUFFER_SIZE = 260;
+// The last name chosen in any file dialog of the run.
+std::string g_file_name;
+
+const char IMAGE_EXTENSION[] = ".gcm";
+const char PROMPT_BASE_DIRECTORY[] = "ベースディレクトリを選択して下さい。";
+
+std::vector<FileTypeFilter> filters_for(WizardFile kind) {
+  const FileTypeFilter all_files = {"すべてのファイル (*.*)", "*.*"};
+  switch (kind) {
+    case WizardFile::MainProgram: return {{"GameCube アプリケーション (*.dol)", "*.dol"}, all_files};
+    case WizardFile::Apploader: return {{"AppLoader (apploader)", "apploader"}, all_files};
+    case WizardFile::DiscImage:
+    case WizardFile::OutputImage: break;
+  }
+  return {{"GameCube ISO (*.gcm)", "*.gcm"}, all_files};
+}
+
+}  // namespace
+
+std::string choose_wizard_file(HWND page, WizardFile kind) {
+  const bool save = kind == WizardFile::OutputImage;
+  std::string path;
+  if (!ask_file_name(page, save ? FileDialogMode::Save : FileDialogMode::Open, filters_for(kind),
+                     NAME_BUFFER_SIZE, &g_file_name, &path)) {
+    return std::string();
+  }
+  if (save) {
+    char name[NAME_BUFFER_SIZE] = {};
+    path.copy(name, sizeof name - 1);
+    append_default_extension(name, sizeof name, IMAGE_EXTENSION);
+    g_file_name = path = name;
+  }
+  return path;
+}
+
+std::string choose_base_directory(HWND page) {
+  std::string folder;
+  ask_folder(page, PROMPT_BASE_DIRECTORY, false, EDIT_TEXT_LIMIT + 1, &folder);
+  return folder;
 }

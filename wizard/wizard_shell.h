@@ -5,9 +5,11 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "builder/builder.h"
-#include "wizard/wizard_logic.h"
-#include "wizard/wizard_state.h"
+#include "wizard/core/wizard_logic.h"
+#include "wizard/core/wizard_state.h"
 
 // The values the pages collect, for the whole run.
 extern WizardState g_wizard;
@@ -57,3 +59,13 @@ void next_page_if_complete(HWND page, bool complete, int template_id);
 
 // A Japanese message box with the caption "エラー", an error icon and OK.
 void show_error(HWND owner, const ShownText& text);
+
+// What the pages' browse buttons choose files for; each has its type filter.
+enum class WizardFile { DiscImage, OutputImage, MainProgram, Apploader };
+// The open dialog (the save dialog for OutputImage, which adds ".gcm" unless
+// the name ends in it). One 260-byte name serves every call of the run, so a
+// dialog starts with the last name chosen. "" when the user cancels; the
+// path is in the system code page.
+std::string choose_wizard_file(HWND page, WizardFile kind);
+// The folder browser for the base directory; "" when nothing fits in 259 bytes.
+std::string choose_base_directory(HWND page);

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "wizard/code_page_text.h"
+#include "win32/window_text.h"
 #include "wizard/resource.h"
 #include "wizard/wizard_pages.h"
 #include "wizard/wizard_shell.h"
@@ -32,7 +32,6 @@ struct ProgressDialog {
   uint32_t stage_bytes;      // the current stage's last report
   RepaintGate gate;
   std::string last_log;      // names the file being copied when a write fails
-  int log_width;             // widest log line in pixels, for the scroll bar
 };
 ProgressDialog g_dialog;
 
@@ -41,25 +40,12 @@ void add_log_line(const std::string& text) {
   GetSystemTime(&now);  // UTC, not local time
   ShownText parts = log_text_parts(text);
   parts.before = format_log_line(now.wHour, now.wMinute, now.wSecond, parts.before);
-  std::wstring line = wide_shown(parts);
-
   HWND list = GetDlgItem(g_dialog.window, IDC_LOG);
-  LRESULT index = list_add_line(list, line);
+  LRESULT index = list_box_add_line(list, parts);
   SendMessageA(list, LB_SETCARETINDEX, WPARAM(index), FALSE);
   // A list without selection does not scroll to its caret everywhere; putting
   // the line at the top scrolls as far as the list allows.
   SendMessageA(list, LB_SETTOPINDEX, WPARAM(index), 0);
-  // Widen the horizontal scroll range to the longest line.
-  HDC dc = GetDC(list);
-  HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
-  SIZE extent;
-  if (GetTextExtentPoint32W(dc, line.c_str(), int(line.size()), &extent) &&
-      extent.cx + 8 > g_dialog.log_width) {
-    g_dialog.log_width = extent.cx + 8;
-    SendMessageA(list, LB_SETHORIZONTALEXTENT, WPARAM(g_dialog.log_width), 0);
-  }
-  SelectObject(dc, previous);
-  ReleaseDC(list, dc);
 }
 
 void on_log(const char* text) {
@@ -101,7 +87,7 @@ void run_write() {
 
 void quit(HWND window) {
   if (g_wizard.write_finished) exit_wizard();
-  if (message_box_932(window, japanese_text(QUESTION_QUIT), CAPTION_QUESTION,
+  if (message_box_932(window, QUESTION_QUIT, CAPTION_QUESTION,
                       MB_YESNO | MB_ICONQUESTION) != IDYES) {
     return;
   }

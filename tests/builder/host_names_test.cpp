@@ -10,7 +10,7 @@
 #include "builder/build_fixture.h"
 #include "disc/disc_format.h"
 #include "host/host_fs.h"
-#include "wizard/wizard_logic.h"
+#include "wizard/core/wizard_logic.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // what the list shows for a path and its counts, the navigation history.
 #include <gtest/gtest.h>
 
-#include "explorer/explorer_logic.h"
+#include "explorer/core/explorer_logic.h"
 #include "reader/raw_image.h"
 
 namespace {

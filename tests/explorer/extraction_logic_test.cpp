@@ -5,7 +5,7 @@
 #include <string>
 
 #include "disc/disc_format.h"
-#include "explorer/extraction_logic.h"
+#include "explorer/core/extraction_logic.h"
 #include "host/host_fs.h"
 #include "reader/raw_image.h"
 
@@ -141,7 +141,7 @@ TEST_F(ExplorerExtraction, AFocusedListWithoutARowOrAStaleRowCopiesNothing) {
   EXPECT_EQ(none.action, SelectionTarget::NothingSelected);
   EXPECT_FALSE(extract_selection(none));
   ExtractionMessage nothing = nothing_selected_message();
-  EXPECT_EQ(nothing.text, "何か選択して下さい。");
+  EXPECT_EQ(nothing.text.joined(), "何か選択して下さい。");
   EXPECT_EQ(nothing.caption, "エラー");
   EXPECT_EQ(nothing.icon, MessageIcon::Error);
 
@@ -152,7 +152,7 @@ TEST_F(ExplorerExtraction, AFocusedListWithoutARowOrAStaleRowCopiesNothing) {
   EXPECT_FALSE(extract_selection(gone));
   EXPECT_EQ(IsoGetLastError(), IsoErrNoFile);
   ExtractionMessage failed = reader_error_message(IsoGetErrorText());
-  EXPECT_EQ(failed.text, IsoErrorTextFor(IsoErrNoFile));
+  EXPECT_EQ(failed.text.joined(), IsoErrorTextFor(IsoErrNoFile));
   EXPECT_EQ(failed.caption, "");
   EXPECT_EQ(failed.icon, MessageIcon::None);
   EXPECT_FALSE(fs::exists(out_ + SEP + "gone.txt"));
@@ -170,7 +170,8 @@ TEST_F(ExplorerExtraction, SystemAreasAreCopiedAndReported) {
   EXPECT_EQ(read_file(fst).size(), size_t(read_be32(&image_.bytes[0x428])));
 
   ExtractionMessage saved = system_area_message(true, boot);
-  EXPECT_EQ(saved.text + saved.path, "保存しました\n\n" + boot);
+  EXPECT_EQ(saved.text.before + saved.text.path, "保存しました\n\n" + boot);
+  EXPECT_EQ(saved.text.path, boot);
   EXPECT_EQ(saved.caption, "成功");
   EXPECT_EQ(saved.icon, MessageIcon::Information);
 
@@ -178,8 +179,8 @@ TEST_F(ExplorerExtraction, SystemAreasAreCopiedAndReported) {
   IsoUnmount();
   EXPECT_FALSE(extract_system_area(Apploader, folder_ + "apploader"));
   ExtractionMessage failed = system_area_message(false, folder_ + "apploader");
-  EXPECT_EQ(failed.text, "保存できません！");
-  EXPECT_EQ(failed.path, "");
+  EXPECT_EQ(failed.text.before, "保存できません！");
+  EXPECT_EQ(failed.text.path, "");
   EXPECT_EQ(failed.caption, "エラー");
   EXPECT_EQ(failed.icon, MessageIcon::Error);
 }

@@ -6,7 +6,8 @@
 #include <string>
 
 #include "disc/disc_format.h"
-#include "explorer/properties_logic.h"
+#include "explorer/core/properties_logic.h"
+#include "host/host_text.h"
 #include "reader/raw_image.h"
 
 namespace {
@@ -105,7 +106,7 @@ TEST(ExplorerProperties, SixLanguageBannerOffersSixWindows1252Records) {
                                       {"en", "Fran\xE7" "ais", "es", "it", "nl", full_description})));
   ASSERT_TRUE(image_has_banner());
   EXPECT_TRUE(banner_languages_selectable());
-  EXPECT_EQ(banner_code_page(), CODE_PAGE_WESTERN);
+  EXPECT_EQ(banner_code_page(), host::CODE_PAGE_WESTERN);
   EXPECT_EQ(banner_language_names(),
             (std::vector<std::string>{"English", "Deutsch", "Fran\xE7" "ais", "Espa\xF1" "ol",
                                       "Italiano", "Nerderland"}));
@@ -126,7 +127,7 @@ TEST(ExplorerProperties, SingleRecordBannerHasOneFixedShiftJisRecord) {
   ASSERT_TRUE(mount_image(&fx, "GTSJ", "01",
                           make_banner(BANNER_SINGLE_RECORD_SIZE, {"日本語の説明"})));
   EXPECT_FALSE(banner_languages_selectable());
-  EXPECT_EQ(banner_code_page(), CODE_PAGE_JAPANESE);
+  EXPECT_EQ(banner_code_page(), host::CODE_PAGE_JAPANESE);
   EXPECT_EQ(banner_language_names(), std::vector<std::string>{"Japan/USA (NTSC)"});
   for (uint16_t language : {0, 3, 5}) {
     BannerTexts texts = banner_texts(language);

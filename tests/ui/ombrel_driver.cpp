@@ -756,11 +756,11 @@ void scenario_browse() {
 
   // Right after an open, Back, Forward and Up do nothing.
   ViewState start = o.state();
-  o.toolbar_command(IDT_BACK);
+  o.toolbar_command(ID_TOOLBAR_BACK);
   check_unchanged(o, start, "Back right after the open");
-  o.toolbar_command(IDT_FORWARD);
+  o.toolbar_command(ID_TOOLBAR_FORWARD);
   check_unchanged(o, start, "Forward right after the open");
-  o.toolbar_command(IDT_UP);
+  o.toolbar_command(ID_TOOLBAR_UP);
   check_unchanged(o, start, "Up right after the open");
   // A double-click beside the rows, with no row focused, goes nowhere.
   check_number(o.focused_row(), -1, "focused row right after the open");
@@ -783,32 +783,32 @@ void scenario_browse() {
 
   o.toolbar_click(0);  // Back through the toolbar button
   check_at(o, image, "/データ", "after Back");
-  o.toolbar_command(IDT_BACK);  // entry 0: no selection, the root listed
+  o.toolbar_command(ID_TOOLBAR_BACK);  // entry 0: no selection, the root listed
   check_listing(o, image, "/", "after Back to the first entry");
   check_selection(o, "", "after Back to the first entry");
   ViewState first = o.state();
-  o.toolbar_command(IDT_BACK);
+  o.toolbar_command(ID_TOOLBAR_BACK);
   check_unchanged(o, first, "Back at the first entry");
   o.toolbar_click(1);  // Forward
   check_listing(o, image, "/データ", "after Forward");
-  o.toolbar_command(IDT_FORWARD);
+  o.toolbar_command(ID_TOOLBAR_FORWARD);
   check_at(o, image, "/データ/深い", "after Forward twice");
   ViewState last = o.state();
-  o.toolbar_command(IDT_FORWARD);
+  o.toolbar_command(ID_TOOLBAR_FORWARD);
   check_unchanged(o, last, "Forward at the last entry");
   o.toolbar_click(3);  // Up
   check_at(o, image, "/データ", "after Up");
-  o.toolbar_command(IDT_UP);
+  o.toolbar_command(ID_TOOLBAR_UP);
   check_at(o, image, "/", "after Up twice");
   ViewState top = o.state();
-  o.toolbar_command(IDT_UP);
+  o.toolbar_command(ID_TOOLBAR_UP);
   check_unchanged(o, top, "Up at the root");
   // Up recorded both steps: Back returns to データ.
-  o.toolbar_command(IDT_BACK);
+  o.toolbar_command(ID_TOOLBAR_BACK);
   check_listing(o, image, "/データ", "after Back behind two Ups");
 
   // A folder three levels down, selected by clicks in the list.
-  o.toolbar_command(IDT_UP);
+  o.toolbar_command(ID_TOOLBAR_UP);
   check_listing(o, image, "/", "back at the root");
   o.double_click_row("alpha");
   check_listing(o, image, "/alpha", "after double-clicking alpha");
@@ -832,9 +832,9 @@ void scenario_browse() {
   // Close, and what does nothing without an image.
   o.command(IDM_CLOSE);
   check_no_image(o, "after Close");
-  o.toolbar_command(IDT_BACK);
-  o.toolbar_command(IDT_FORWARD);
-  o.toolbar_command(IDT_UP);
+  o.toolbar_command(ID_TOOLBAR_BACK);
+  o.toolbar_command(ID_TOOLBAR_FORWARD);
+  o.toolbar_command(ID_TOOLBAR_UP);
   let_it_act(o.main());
   check_no_image(o, "after Back, Forward and Up with no image");
   const struct {
@@ -843,8 +843,8 @@ void scenario_browse() {
   } idle[] = {{IDM_EXTRACT_SELECTION, "extract selection"}, {IDM_EXTRACT_WHOLE_IMAGE, "extract everything"},
               {IDM_EXTRACT_BOOT_DATA, "boot information"},   {IDM_EXTRACT_FST, "file structure"},
               {IDM_EXTRACT_APPLOADER, "game loader"},        {IDM_EXTRACT_MAIN_PROGRAM, "main DOL"},
-              {IDM_PROPERTIES, "properties"},                {IDT_EXTRACT_SELECTION, "toolbar extract"}};
-  for (const auto& c : idle) check_command_shows_nothing(o, c.id, c.what, c.id == IDT_EXTRACT_SELECTION);
+              {IDM_PROPERTIES, "properties"},                {ID_TOOLBAR_EXTRACT_SELECTION, "toolbar extract"}};
+  for (const auto& c : idle) check_command_shows_nothing(o, c.id, c.what, c.id == ID_TOOLBAR_EXTRACT_SELECTION);
 
   // Reopen through the open dialog: another image, then the same one again.
   Image sample;
@@ -877,7 +877,7 @@ void scenario_browse() {
   ui::file_dialog_accept(dialog, g_setup.at(kNested.file));
   check_opened(o, image, kNested, "after opening the first image again");
   ViewState reopened = o.state();
-  o.toolbar_command(IDT_BACK);
+  o.toolbar_command(ID_TOOLBAR_BACK);
   check_unchanged(o, reopened, "Back after a new open");
 
   // Help and about.
@@ -1011,7 +1011,7 @@ void scenario_extract() {
   }
 
   // A folder row: the folder with everything in it.
-  o.toolbar_command(IDT_BACK);
+  o.toolbar_command(ID_TOOLBAR_BACK);
   check_listing(o, image, "/", "back at the root");
   if (o.click_row("データ")) {
     o.command(IDM_EXTRACT_SELECTION);
@@ -1082,7 +1082,7 @@ void scenario_extract() {
   }
 
   // The pop-up on a list row, then on the tree's selected folder.
-  o.toolbar_command(IDT_UP);
+  o.toolbar_command(ID_TOOLBAR_UP);
   check_listing(o, image, "/", "back at the root for the pop-up");
   int row = o.row_index("はじめに.txt");
   RECT rect;

@@ -8,7 +8,7 @@
 
 #include "support/test_support.h"
 #include "wizard/filled_state.h"
-#include "wizard/wizard_state.h"
+#include "wizard/core/wizard_state.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "wizard/wizard_state.h"
+#include "wizard/core/wizard_state.h"
 
 struct FilledPaths {
   const char* apploader;

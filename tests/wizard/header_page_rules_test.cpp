@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string>
 
-#include "wizard/wizard_logic.h"
+#include "wizard/core/wizard_logic.h"
 #include "wizard/filled_state.h"
-#include "wizard/wizard_state.h"
+#include "wizard/core/wizard_state.h"
 
 namespace {
 

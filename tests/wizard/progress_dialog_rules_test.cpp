@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "wizard/wizard_logic.h"
+#include "wizard/core/wizard_logic.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "wizard/wizard_logic.h"
+#include "wizard/core/wizard_logic.h"
 #include "wizard/filled_state.h"
-#include "wizard/wizard_state.h"
+#include "wizard/core/wizard_state.h"
 
 namespace {
 

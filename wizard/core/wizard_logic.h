@@ -14,20 +14,8 @@
 #include <vector>
 
 #include "builder/builder.h"
-#include "wizard/wizard_state.h"
-
-// A text with at most one host path inside: before and after are code page
-// 932, path is in the system code page.
-struct ShownText {
-  std::string before;
-  std::string path;
-  std::string after;
-
-  // The bytes as one string, as a system whose code page is 932 shows them.
-  std::string joined() const { return before + path + after; }
-};
-
-inline ShownText japanese_text(const std::string& cp932) { return ShownText{cp932, "", ""}; }
+#include "host/shown_text.h"
+#include "wizard/core/wizard_state.h"
 
 // ---------------------------------------------------------------------------
 // Header page

@@ -1,5 +1,5 @@
 // Window-free rules of the main window.
-#include "explorer/explorer_logic.h"
+#include "explorer/core/explorer_logic.h"
 
 #include <algorithm>
 #include <cstddef>

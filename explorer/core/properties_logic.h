@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-// Code pages of the texts the dialog shows.
-constexpr unsigned CODE_PAGE_JAPANESE = 932;  // the program's texts, names, single-record banners
-constexpr unsigned CODE_PAGE_WESTERN = 1252;  // six-language banner records and language names
+// The language list's one entry for a single-record banner, whose one record
+// serves every language.
+extern const char SINGLE_RECORD_LANGUAGE[];
 
 // True when the mounted image has a banner file (the dialog opens only then).
 bool image_has_banner();

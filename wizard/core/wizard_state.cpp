@@ -1,6 +1,6 @@
 // Window-free wizard logic: default state, region letters, the imported
 // header and the filling of the builder's settings record.
-#include "wizard/wizard_state.h"
+#include "wizard/core/wizard_state.h"
 
 #include <cstring>
 

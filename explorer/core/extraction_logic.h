@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "host/shown_text.h"
+
 // What an extraction command copies out of the image.
 enum ExtractKind {
   WholeImage = 0,
@@ -84,11 +86,10 @@ bool extract_system_area(ExtractKind kind, const std::string& file);
 
 enum class MessageIcon { None, Error, Information };
 
-// A message box: text in code page 932, then a host path in the system code
-// page (each is shown converted from its own code page).
+// A message box: its text (code page 932 words around a host path), its
+// caption (code page 932) and its icon.
 struct ExtractionMessage {
-  std::string text;
-  std::string path;
+  ShownText text;
   std::string caption;
   MessageIcon icon;
 };
@@ -104,3 +105,5 @@ ExtractionMessage system_area_message(bool saved, const std::string& file);
 extern const char COPY_CAPTION_COPYING[];
 extern const char COPY_CAPTION_FINISHED[];
 extern const char COPY_CAPTION_FAILED[];
+// The caption of the explorer's error messages.
+extern const char CAPTION_ERROR[];

@@ -1,6 +1,6 @@
 // The wizard's window-free rules. Japanese literals are stored as code page
 // 932 (the file is compiled with CP932_FLAGS).
-#include "wizard/wizard_logic.h"
+#include "wizard/core/wizard_logic.h"
 
 #include <cstdio>
 #include <cstring>

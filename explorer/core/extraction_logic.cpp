@@ -1,41 +1,27 @@
-#include "explorer/extraction_logic.h"
+#include "explorer/core/extraction_logic.h"
 
 #include "host/host_fs.h"
 #include "host/host_text.h"
 #include "reader/reader.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 const char COPY_CAPTION_COPYING[] = "コピー中...";
 const char COPY_CAPTION_FINISHED[] = "コピー完了";
 const char COPY_CAPTION_FAILED[] = "コピー失敗";
+const char CAPTION_ERROR[] = "エラー";
 
 namespace {
 
 const char TEXT_NOTHING_SELECTED[] = "何か選択して下さい。";
 const char TEXT_SAVE_FAILED[] = "保存できません！";
 const char TEXT_SAVED[] = "保存しました\n\n";
-const char CAPTION_ERROR[] = "エラー";
 const char CAPTION_SUCCESS[] = "成功";
-
-// Lead bytes of the code page host paths are written in: the system code
-// page on Windows, code page 932 elsewhere (as the host layer reads names).
-bool is_lead_byte(unsigned char c) {
-#ifdef _WIN32
-  return IsDBCSLeadByte(c) != 0;
-#else
-  return host::is_cp932_lead_byte(c);
-#endif
-}
 
 // True when the path's last character (not merely its last byte) is the
 // host's separator.
 bool ends_in_separator(const std::string& path) {
   bool last_is_separator = false;
   for (size_t i = 0; i < path.size(); ++i) {
-    if (is_lead_byte(static_cast<unsigned char>(path[i])) && i + 1 < path.size()) {
+    if (host::is_host_lead_byte(static_cast<unsigned char>(path[i])) && i + 1 < path.size()) {
       ++i;
       last_is_separator = false;
     } else {
@@ -75,9 +61,9 @@ std::string row_image_path(const std::string& tree_path, const std::string& row_
 }
 
 SelectionTarget selection_target(const SelectionRequest& request, const std::string& folder) {
-  SelectionTarget target{SelectionTarget::Directory, request.tree_path, folder_for_reader(folder)};
+  SelectionTarget target{SelectionTarget::Directory, request.tree_path, folder_for_reader(folder), ""};
   if (request.focus == CommandFocus::List) {
-    if (!request.has_row) return {SelectionTarget::NothingSelected, "", ""};
+    if (!request.has_row) return {SelectionTarget::NothingSelected, "", "", ""};
     target.image_path = row_image_path(request.tree_path, request.row_name);
   } else if (request.tree_root_selected || request.tree_path == "/") {
     // The root item (or no selection, which lists the root) means every
@@ -122,14 +108,14 @@ bool extract_system_area(ExtractKind kind, const std::string& file) {
 }
 
 ExtractionMessage nothing_selected_message() {
-  return {TEXT_NOTHING_SELECTED, "", CAPTION_ERROR, MessageIcon::Error};
+  return {japanese_text(TEXT_NOTHING_SELECTED), CAPTION_ERROR, MessageIcon::Error};
 }
 
 ExtractionMessage reader_error_message(const char* reader_text) {
-  return {reader_text ? reader_text : "", "", "", MessageIcon::None};
+  return {japanese_text(reader_text ? reader_text : ""), "", MessageIcon::None};
 }
 
 ExtractionMessage system_area_message(bool saved, const std::string& file) {
-  if (!saved) return {TEXT_SAVE_FAILED, "", CAPTION_ERROR, MessageIcon::Error};
-  return {TEXT_SAVED, file, CAPTION_SUCCESS, MessageIcon::Information};
+  if (!saved) return {japanese_text(TEXT_SAVE_FAILED), CAPTION_ERROR, MessageIcon::Error};
+  return {ShownText{TEXT_SAVED, file, ""}, CAPTION_SUCCESS, MessageIcon::Information};
 }

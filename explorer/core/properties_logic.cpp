@@ -1,11 +1,14 @@
-#include "explorer/properties_logic.h"
+#include "explorer/core/properties_logic.h"
 
 #include <cstdio>
 #include <cstring>
 #include <iterator>
 
 #include "disc/disc_format.h"
+#include "host/host_text.h"
 #include "reader/reader.h"
+
+const char SINGLE_RECORD_LANGUAGE[] = "Japan/USA (NTSC)";
 
 namespace {
 
@@ -16,7 +19,6 @@ const char* const SIX_LANGUAGE_NAMES[] = {
 };
 static_assert(sizeof SIX_LANGUAGE_NAMES / sizeof SIX_LANGUAGE_NAMES[0] == BANNER_LANGUAGE_COUNT,
               "one name per text record");
-const char SINGLE_RECORD_NAME[] = "Japan/USA (NTSC)";
 
 // The reader's buffers for names and codes are this wide.
 constexpr int TEXT_BUFFER_SIZE = 260;
@@ -70,11 +72,11 @@ BannerTexts banner_texts(uint16_t language) {
 }
 
 unsigned banner_code_page() {
-  return IsoGetBannerKind() == BANNER_KIND_SIX_LANGUAGE ? CODE_PAGE_WESTERN : CODE_PAGE_JAPANESE;
+  return IsoGetBannerKind() == BANNER_KIND_SIX_LANGUAGE ? host::CODE_PAGE_WESTERN : host::CODE_PAGE_JAPANESE;
 }
 
 std::vector<std::string> banner_language_names() {
-  if (!banner_languages_selectable()) return {SINGLE_RECORD_NAME};
+  if (!banner_languages_selectable()) return {SINGLE_RECORD_LANGUAGE};
   return std::vector<std::string>(std::begin(SIX_LANGUAGE_NAMES), std::end(SIX_LANGUAGE_NAMES));
 }
 

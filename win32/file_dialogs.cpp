@@ -1,0 +1,72 @@
+// File and folder choosers through the wide-character calls.
+#include "win32/file_dialogs.h"
+
+#include <commdlg.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <vector>
+
+#include "win32/window_text.h"
+
+namespace {
+
+// A wide path into the system code page; false when it cannot be held in it
+// or does not fit in capacity bytes with its NUL.
+bool system_path_from_wide(const wchar_t* wide, size_t capacity, std::string* path) {
+  std::vector<char> out(capacity, '\0');
+  BOOL lossy = FALSE;
+  int n = WideCharToMultiByte(CP_ACP, 0, wide, -1, out.data(), int(capacity), nullptr, &lossy);
+  if (n <= 0 || lossy) return false;
+  *path = out.data();
+  return true;
+}
+
+}  // namespace
+
+bool ask_file_name(HWND owner, FileDialogMode mode, const std::vector<FileTypeFilter>& filters,
+                   size_t capacity, std::string* remembered, std::string* path) {
+  // Description and pattern pairs, each NUL-terminated, the list ending in an
+  // extra NUL.
+  std::wstring filter;
+  for (const FileTypeFilter& f : filters) {
+    filter += wide_from_cp932(f.description) + L'\0' + wide_from_cp932(f.pattern) + L'\0';
+  }
+  filter += L'\0';
+  std::vector<wchar_t> name(capacity, L'\0');
+  std::wstring start = wide_from_system(*remembered);
+  if (start.size() < capacity) std::copy(start.begin(), start.end(), name.begin());
+
+  OPENFILENAMEW dialog = {};
+  dialog.lStructSize = sizeof(dialog);
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = filter.c_str();
+  dialog.lpstrFile = name.data();
+  dialog.nMaxFile = DWORD(capacity);
+  BOOL chosen = mode == FileDialogMode::Open ? GetOpenFileNameW(&dialog) : GetSaveFileNameW(&dialog);
+  if (!chosen || !system_path_from_wide(name.data(), capacity, path)) return false;
+  *remembered = *path;
+  return true;
+}
+
+bool ask_folder(HWND owner, const std::string& prompt_cp932, bool initialise_com, size_t capacity,
+                std::string* folder) {
+  // A second initialisation on a thread is counted and undone the same way.
+  HRESULT com = initialise_com ? CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) : E_FAIL;
+  std::wstring prompt = wide_from_cp932(prompt_cp932);
+  BROWSEINFOW browse = {};
+  browse.hwndOwner = owner;
+  browse.pidlRoot = nullptr;  // the desktop
+  browse.lpszTitle = prompt.c_str();
+  browse.ulFlags = BIF_RETURNONLYFSDIRS;
+  LPITEMIDLIST chosen = SHBrowseForFolderW(&browse);
+  bool found = false;
+  if (chosen) {
+    wchar_t path[MAX_PATH] = {};
+    found = SHGetPathFromIDListW(chosen, path) && path[0] != L'\0' &&
+            system_path_from_wide(path, capacity, folder);
+    CoTaskMemFree(chosen);
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return found;
+}

@@ -1,0 +1,33 @@
+// The system's open and save dialogs and the shell's folder browser, shared
+// by both programs. They are shown through the wide-character calls, so their
+// Japanese texts read correctly whatever the system's code page; the chosen
+// path comes back in the system code page, which the host layer takes.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+enum class FileDialogMode { Open, Save };
+
+// One entry of a dialog's type list: its description (code page 932) and
+// its pattern ("*.gcm").
+struct FileTypeFilter {
+  const char* description;
+  const char* pattern;
+};
+
+// Opens the open or save dialog with the filters in order. It starts with
+// *remembered as its file name and, when a file is chosen, remembers it
+// there. False when the user cancels, or when the path cannot be held in the
+// system code page or does not fit in capacity bytes with its NUL.
+bool ask_file_name(HWND owner, FileDialogMode mode, const std::vector<FileTypeFilter>& filters,
+                   size_t capacity, std::string* remembered, std::string* path);
+
+// The shell's folder browser rooted at the desktop, file-system folders only,
+// with a prompt in code page 932. With initialise_com the browser's COM set-up
+// is made (and undone) around the call, for a thread that has none. False when
+// nothing is chosen or the path does not fit in capacity bytes with its NUL.
+bool ask_folder(HWND owner, const std::string& prompt_cp932, bool initialise_com, size_t capacity,
+                std::string* folder);
