@@ -3,7 +3,7 @@
 
 #include "explorer/explorer_shell.h"
 #include "explorer/resource.h"
-#include "win32/window_text.h"
+#include "win32/about_box.h"
 
 namespace {
 
@@ -29,26 +29,8 @@ const char TEXT_TERMS[] =
 }  // namespace
 
 INT_PTR CALLBACK AboutDialogProc(HWND box, UINT message, WPARAM wparam, LPARAM) {
-  switch (message) {
-    case WM_INITDIALOG:
-      set_window_text_932(box, TEXT_CAPTION);
-      SetDlgItemTextA(box, IDC_ABOUT_TITLE, "Ombrel");
-      SetDlgItemTextA(box, IDC_ABOUT_VERSION, "version " OMBREL_VERSION_TEXT);
-      SetDlgItemTextA(box, IDC_ABOUT_AUTHOR, TEXT_AUTHOR);
-      SetDlgItemTextA(box, IDC_ABOUT_TERMS, TEXT_TERMS);
-      // Focus on OK, so the terms are not shown all selected.
-      SetFocus(GetDlgItem(box, IDOK));
-      return FALSE;
-    case WM_CLOSE:
-      EndDialog(box, 1);
-      return TRUE;
-    case WM_COMMAND:
-      // Esc arrives as IDCANCEL and does nothing here.
-      if (LOWORD(wparam) == IDOK) {
-        EndDialog(box, 1);
-        return TRUE;
-      }
-      return FALSE;
-  }
-  return FALSE;
+  static const AboutBoxTexts texts = {TEXT_CAPTION, IDC_ABOUT_TITLE, "Ombrel",
+                                      IDC_ABOUT_VERSION, "version " OMBREL_VERSION_TEXT,
+                                      IDC_ABOUT_AUTHOR, TEXT_AUTHOR, IDC_ABOUT_TERMS, TEXT_TERMS};
+  return about_box_message(box, message, wparam, texts);
 }

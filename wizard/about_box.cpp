@@ -1,5 +1,5 @@
 // AboutBox: name, version, author and the distribution terms.
-#include "win32/window_text.h"
+#include "win32/about_box.h"
 #include "wizard/resource.h"
 #include "wizard/wizard_pages.h"
 #include "wizard/wizard_shell.h"
@@ -27,26 +27,8 @@ const char TEXT_TERMS[] =
 }  // namespace
 
 INT_PTR CALLBACK AboutBoxProc(HWND box, UINT message, WPARAM wparam, LPARAM) {
-  switch (message) {
-    case WM_INITDIALOG:
-      set_window_text_932(box, TEXT_CAPTION);
-      SetDlgItemTextA(box, IDC_ABOUT_NAME, "Trelvik");
-      SetDlgItemTextA(box, IDC_ABOUT_VERSION, "version " TRELVIK_VERSION_TEXT);
-      SetDlgItemTextA(box, IDC_ABOUT_AUTHOR, TEXT_AUTHOR);
-      SetDlgItemTextA(box, IDC_ABOUT_TERMS, TEXT_TERMS);
-      // Focus on OK, so the terms are not shown all selected.
-      SetFocus(GetDlgItem(box, IDOK));
-      return FALSE;
-    case WM_CLOSE:
-      EndDialog(box, 1);
-      return TRUE;
-    case WM_COMMAND:
-      // Esc arrives as IDCANCEL and does nothing here.
-      if (LOWORD(wparam) == IDOK) {
-        EndDialog(box, 1);
-        return TRUE;
-      }
-      return FALSE;
-  }
-  return FALSE;
+  static const AboutBoxTexts texts = {TEXT_CAPTION, IDC_ABOUT_NAME, "Trelvik",
+                                      IDC_ABOUT_VERSION, "version " TRELVIK_VERSION_TEXT,
+                                      IDC_ABOUT_AUTHOR, TEXT_AUTHOR, IDC_ABOUT_TERMS, TEXT_TERMS};
+  return about_box_message(box, message, wparam, texts);
 }
