@@ -111,7 +111,10 @@ int fail_output() {
 
 int finish_output(const std::string& text) { return print_out(text) ? EXIT_OMBREL_OK : fail_output(); }
 
-int run_info() { return finish_output(format_disc_info(read_disc_info())); }
+int run_info() {
+  DiscInfo info = read_disc_info();
+  return finish_output(g_options.json ? format_disc_info_json(info) : format_disc_info(info));
+}
 
 int run_list() {
   const std::string& path = g_options.image_path;
@@ -266,6 +269,64 @@ int run_banner() {
   return EXIT_OMBREL_OK;
 }
 
+// The disc as other tools unpack it: DIR/sys with the boot areas, DIR/files
+// with the whole file system. Everything is planned before anything is
+// written, as for extract.
+int run_unpack() {
+  const std::string& dir = g_options.destination;
+  const std::string sys = dir + host::PATH_SEPARATOR + "sys";
+  const std::string files = dir + host::PATH_SEPARATOR + "files";
+  std::vector<IsoAreaRange> areas;
+  for (int area = 0; area < ISO_BOOT_AREA_COUNT; ++area) {
+    IsoAreaRange range = IsoGetBootArea(area);
+    if (!range.present) continue;
+    if (uint64_t(range.offset) + range.length > IsoGetImageSize()) {
+      print_error(std::string("the image's ") + range.file_name + " (" + std::to_string(range.length) +
+                  " bytes from offset " + std::to_string(range.offset) +
+                  ") runs past its end; nothing written");
+      return EXIT_OMBREL_FAILED;
+    }
+    areas.push_back(range);
+  }
+
+  PlanRequest request = plan_request(files);
+  request.first = IsoGetRoot()->firstChild;
+  request.image_folder = "/";
+  ExtractionPlan plan;
+  plan_add_target(sys, true, 0, request, &plan);
+  for (const IsoAreaRange& range : areas)
+    plan_add_target(sys + host::PATH_SEPARATOR + range.file_name, false, range.length, request, &plan);
+  plan_add_target(files, true, 0, request, &plan);
+  plan_add_entries(request, &plan);
+  plan_finish(&plan);
+  if (!plan_allows(plan) || !prepare_destination(dir)) return EXIT_OMBREL_FAILED;
+  for (const std::string& folder : {sys, files}) {
+    if (!host::make_directory(folder.c_str()) && host::path_kind(folder.c_str()) != host::PathKind::Folder) {
+      print_error("cannot create the folder " + shown(folder));
+      return EXIT_OMBREL_FAILED;
+    }
+  }
+
+  extraction_progress_init(&g_progress, plan);
+  g_show_bar = isatty(2) != 0;
+  IsoSetCallbacks(on_file_started, on_progress, on_file_finished, on_operation_finished);
+  IsoSetReuseFolders(g_options.overwrite ? 1 : 0);
+  bool ok = true;
+  for (const IsoAreaRange& range : areas) {
+    std::string target = sys + host::PATH_SEPARATOR + range.file_name;
+    on_file_started(target.c_str());  // the reader reports no start for a plain range
+    if (!(ok = IsoCopyRange(target.c_str(), range.offset, range.length))) break;
+  }
+  if (ok) ok = IsoExtractDirectory("/", files.c_str());
+  IsoSetCallbacks(nullptr, nullptr, nullptr, nullptr);
+  if (!ok) {
+    std::string where = g_last_started.empty() ? "" : " (at " + shown(g_last_started) + ")";
+    print_error("cannot unpack the image into " + shown(dir) + ": " + reader_error() + where);
+    return EXIT_OMBREL_FAILED;
+  }
+  return EXIT_OMBREL_OK;
+}
+
 // Mounts the image, saying what the file is when it is no GameCube disc.
 bool mount_image() {
   const std::string& image = g_options.image;
@@ -331,6 +392,7 @@ int main(int argc, char** argv) {
     case OmbrelCommand::Extract: status = run_extract(); break;
     case OmbrelCommand::System: status = run_system(); break;
     case OmbrelCommand::Banner: status = run_banner(); break;
+    case OmbrelCommand::Unpack: status = run_unpack(); break;
     case OmbrelCommand::None: break;
   }
   IsoReset();

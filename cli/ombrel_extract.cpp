@@ -82,8 +82,8 @@ std::string join_host_path(const std::string& folder, const std::string& relativ
   }
 }
 
-void plan_extraction(const PlanRequest& request, ExtractionPlan* plan) {
-  *plan = ExtractionPlan();
+void plan_add_entries(const PlanRequest& request, ExtractionPlan* plan) {
+  if (plan->stop != PlanStop::None) return;
   // One level per open folder; the two paths are shared and cut back to a
   // level's length when its next entry is looked at.
   struct Level {
@@ -132,16 +132,33 @@ void plan_extraction(const PlanRequest& request, ExtractionPlan* plan) {
                         kind == host::PathKind::Missing, false, {}});
     }
   }
-  if (plan->existing_count > 0) plan->stop = PlanStop::Exists;
+}
+
+void plan_add_target(const std::string& host_path, bool folder, uint32_t size,
+                     const PlanRequest& request, ExtractionPlan* plan) {
+  if (plan->stop != PlanStop::None) return;
+  if (!folder) {
+    plan->total_bytes += size;
+    plan->file_sizes.push_back(size);
+  }
+  check_target(host_path, host::path_kind(host_path.c_str()), folder, request, plan);
+}
+
+void plan_finish(ExtractionPlan* plan) {
+  if (plan->stop == PlanStop::None && plan->existing_count > 0) plan->stop = PlanStop::Exists;
+}
+
+void plan_extraction(const PlanRequest& request, ExtractionPlan* plan) {
+  *plan = ExtractionPlan();
+  plan_add_entries(request, plan);
+  plan_finish(plan);
 }
 
 void plan_single_target(const std::string& host_path, const PlanRequest& request,
                         ExtractionPlan* plan) {
   *plan = ExtractionPlan();
-  if (check_target(host_path, host::path_kind(host_path.c_str()), false, request, plan) &&
-      plan->existing_count > 0) {
-    plan->stop = PlanStop::Exists;
-  }
+  plan_add_target(host_path, false, 0, request, plan);
+  plan_finish(plan);
 }
 
 std::string plan_stop_message(const ExtractionPlan& plan) {

@@ -56,6 +56,12 @@ struct PlanRequest {
 
 // Walks everything the reader would write, depth first in table order.
 void plan_extraction(const PlanRequest& request, ExtractionPlan* plan);
+// The same in parts, for an extraction of several pieces: each adds to the
+// plan (nothing once it stops), plan_finish stops it when anything exists.
+void plan_add_entries(const PlanRequest& request, ExtractionPlan* plan);
+void plan_add_target(const std::string& host_path, bool folder, uint32_t size,
+                     const PlanRequest& request, ExtractionPlan* plan);
+void plan_finish(ExtractionPlan* plan);
 // One target that is no image name (a system area's file), checked the same way.
 void plan_single_target(const std::string& host_path, const PlanRequest& request,
                         ExtractionPlan* plan);

@@ -23,6 +23,7 @@ const CommandForm kCommands[] = {
     {"extract", OmbrelCommand::Extract, 3, 3, "extract IMAGE PATH DEST"},
     {"sys", OmbrelCommand::System, 3, 3, "sys IMAGE boot|fst|apploader|dol DEST"},
     {"banner", OmbrelCommand::Banner, 2, 2, "banner IMAGE OUT.png"},
+    {"unpack", OmbrelCommand::Unpack, 2, 2, "unpack IMAGE DIR"},
 };
 
 const CommandForm* find_command(const std::string& name) {
@@ -40,9 +41,12 @@ const char* ombrel_usage() {
       "Reads a GameCube disc image (.gcm): its header, banner and files.\n"
       "\n"
       "Commands:\n"
-      "  info IMAGE                 image path, entry counts, game name, maker,\n"
-      "                             product code, video format, banner kind and\n"
-      "                             the banner's texts in each of its languages\n"
+      "  info [--json] IMAGE        image path, entry counts, game name, maker,\n"
+      "                             product code, video format, game ID, disc\n"
+      "                             number, revision, audio streaming, bi2 region,\n"
+      "                             apploader date, the boot areas' offsets and\n"
+      "                             sizes, image size, banner kind and the\n"
+      "                             banner's texts in each of its languages\n"
       "  ls [-R] IMAGE [PATH]       the entries of the folder PATH (default /), or\n"
       "                             with -R of its whole subtree, one per line:\n"
       "                             KIND<TAB>SIZE<TAB>OFFSET<TAB>PATH, KIND d or f,\n"
@@ -55,20 +59,28 @@ const char* ombrel_usage() {
       "                             boot (boot.bin), fst (fst), apploader\n"
       "                             (apploader) or dol (default.dol)\n"
       "  banner IMAGE OUT.png       the 96 x 32 banner picture as a PNG file\n"
+      "  unpack IMAGE DIR           the disc as other disc tools unpack it:\n"
+      "                             DIR/sys/boot.bin (0x440 bytes), bi2.bin\n"
+      "                             (0x2000 bytes), apploader.img, main.dol (none\n"
+      "                             when the image has no main program) and\n"
+      "                             fst.bin, and the whole file system in\n"
+      "                             DIR/files/; trelvik-cli --root DIR builds it\n"
+      "                             back\n"
       "\n"
       "Options:\n"
       "  --strict-size    mount only images of the full disc size, 1,459,978,240\n"
       "                   bytes (images of any size are read by default)\n"
       "  -R               ls: list the whole subtree\n"
-      "  -o, --overwrite  extract, sys: replace files that exist already and\n"
-      "                   write into folders that exist already\n"
+      "  -o, --overwrite  extract, sys, unpack: replace files that exist already\n"
+      "                   and write into folders that exist already\n"
+      "  --json           info: everything as one JSON object, texts in UTF-8\n"
       "  --help           show this text\n"
       "  --               end of options: what follows are operands\n"
       "\n"
       "Paths inside the image use '/' and are compared byte for byte with the\n"
       "image's names (folders exactly for ls and extract of a folder; for\n"
       "extract of a file, folders ignoring ASCII case and the file name exactly).\n"
-      "A missing DEST folder is created. Everything extract and sys would write\n"
+      "A missing DEST folder is created. Everything extract, sys and unpack write\n"
       "is looked at first: when any of it exists already, nothing is written and\n"
       "the first few such paths are named, unless --overwrite is given. Nothing\n"
       "is written either when an entry's name cannot be used as a file name on\n"
@@ -103,6 +115,8 @@ bool parse_ombrel_args(const std::vector<std::string>& args, OmbrelOptions* opti
         options->recursive = true;
       } else if (arg == "--overwrite" || arg == "-o") {
         options->overwrite = true;
+      } else if (arg == "--json") {
+        options->json = true;
       } else {
         *error = "unknown option '" + arg + "' (see --help)";
         return false;
@@ -113,12 +127,12 @@ bool parse_ombrel_args(const std::vector<std::string>& args, OmbrelOptions* opti
   }
 
   if (operands.empty()) {
-    *error = "no command given (info, ls, extract, sys or banner; see --help)";
+    *error = "no command given (info, ls, extract, sys, banner or unpack; see --help)";
     return false;
   }
   const CommandForm* form = find_command(operands[0]);
   if (!form) {
-    *error = "unknown command '" + operands[0] + "' (info, ls, extract, sys or banner)";
+    *error = "unknown command '" + operands[0] + "' (info, ls, extract, sys, banner or unpack)";
     return false;
   }
   options->command = form->command;
@@ -133,8 +147,12 @@ bool parse_ombrel_args(const std::vector<std::string>& args, OmbrelOptions* opti
     return false;
   }
   if (options->overwrite && form->command != OmbrelCommand::Extract &&
-      form->command != OmbrelCommand::System) {
-    *error = std::string("--overwrite applies to extract and sys only, not to ") + form->name;
+      form->command != OmbrelCommand::System && form->command != OmbrelCommand::Unpack) {
+    *error = std::string("--overwrite applies to extract, sys and unpack only, not to ") + form->name;
+    return false;
+  }
+  if (options->json && form->command != OmbrelCommand::Info) {
+    *error = std::string("--json applies to info only, not to ") + form->name;
     return false;
   }
   for (size_t i = 1; i < operands.size(); ++i) {
@@ -163,6 +181,7 @@ bool parse_ombrel_args(const std::vector<std::string>& args, OmbrelOptions* opti
       options->destination = operands[3];
       break;
     case OmbrelCommand::Banner:
+    case OmbrelCommand::Unpack:
       options->destination = operands[2];
       break;
     default:

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-enum class OmbrelCommand { None, Info, List, Extract, System, Banner };
+enum class OmbrelCommand { None, Info, List, Extract, System, Banner, Unpack };
 
 // The four system areas, in the order the tool lists them.
 enum class SystemArea { Boot, Fst, Apploader, MainProgram };
@@ -14,10 +14,11 @@ struct OmbrelOptions {
   OmbrelCommand command = OmbrelCommand::None;
   std::string image;
   std::string image_path = "/";  // ls and extract: the path inside the image
-  std::string destination;       // extract and sys: a folder; banner: the PNG file
+  std::string destination;       // extract, sys and unpack: a folder; banner: the PNG file
   SystemArea area = SystemArea::Boot;
   bool recursive = false;    // ls -R
-  bool overwrite = false;    // extract and sys: replace files, merge into folders
+  bool overwrite = false;    // extract, sys and unpack: replace files, merge into folders
+  bool json = false;         // info: one JSON object
   bool strict_size = false;  // mount only full-size images
   bool help = false;
 };

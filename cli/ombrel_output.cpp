@@ -229,6 +229,28 @@ DiscInfo read_disc_info() {
   const char* video = IsoVideoFormatText(buffer);
   info.video_format = video ? video : "";
 
+  const uint8_t* boot = IsoGetBootBlock();
+  info.id6.assign(reinterpret_cast<const char*>(boot), 6);
+  info.disc_number = boot[DISC_NUMBER_OFFSET];
+  info.revision = boot[DISC_REVISION_OFFSET];
+  info.audio_streaming = boot[AUDIO_STREAMING_OFFSET] != 0;
+  info.stream_buffer_size = boot[STREAM_BUFFER_SIZE_OFFSET];
+  info.bi2_region = read_be32(boot + BI2_OFFSET + BI2_REGION_OFFSET);
+  info.max_fst_size = read_be32(boot + offsetof(DiscHeader, max_fst_size));
+  const IsoAreaRange apploader = IsoGetBootArea(IsoAreaApploader);
+  const IsoAreaRange main_program = IsoGetBootArea(IsoAreaMainDol);
+  const IsoAreaRange fst = IsoGetBootArea(IsoAreaFst);
+  info.apploader_offset = apploader.offset;
+  info.apploader_size = apploader.length;
+  info.has_main_program = main_program.present != 0;
+  info.main_program_offset = main_program.offset;
+  info.main_program_size = main_program.length;
+  info.fst_offset = fst.offset;
+  info.fst_size = fst.length;
+  info.image_size = IsoGetImageSize();
+  const char* date = reinterpret_cast<const char*>(IsoGetApploaderHeader());
+  info.apploader_date.assign(date, strnlen(date, APPLOADER_DATE_SIZE));
+
   // The banner state says nothing of a missing file: look it up as the mount does.
   uint32_t offset = 0, size = 0;
   if (!IsoFindFile(BANNER_PATH, &offset, &size, 0)) return info;
@@ -248,6 +270,29 @@ std::string counts_text_utf8(int directory_count, int file_count) {
   return system_text_utf8(counts_text(directory_count, file_count).c_str());
 }
 
+const char* bi2_region_name(uint32_t region) {
+  switch (region) {
+    case BI2_REGION_JAPAN: return "Japan";
+    case BI2_REGION_USA: return "USA";
+    case BI2_REGION_EUROPE: return "Europe";
+  }
+  return "unknown";
+}
+
+namespace {
+
+std::string hex(uint32_t n) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%X", n);
+  return text;
+}
+
+std::string bytes_at(uint32_t size, uint32_t offset) {
+  return std::to_string(size) + " bytes at " + hex(offset);
+}
+
+}  // namespace
+
 std::string format_disc_info(const DiscInfo& info) {
   std::string out;
   add_line(&out, "Image:", host_path_for_display(info.image_path));
@@ -256,6 +301,21 @@ std::string format_disc_info(const DiscInfo& info) {
   add_line(&out, "Maker:", shift_jis_for_display(info.maker_name));
   add_line(&out, "Product code:", shift_jis_for_display(info.product_code));
   add_line(&out, "Video format:", info.video_format);
+  add_line(&out, "Game ID:", escape_controls(info.id6.c_str()));
+  add_line(&out, "Disc number:",
+           std::to_string(info.disc_number) + (info.disc_number == 0 ? " (the first disc)" : ""));
+  add_line(&out, "Revision:", std::to_string(info.revision));
+  add_line(&out, "Streaming:", std::string(info.audio_streaming ? "on" : "off") + " (buffer size " +
+                                    std::to_string(info.stream_buffer_size) + ")");
+  add_line(&out, "BI2 region:",
+           std::to_string(info.bi2_region) + " (" + bi2_region_name(info.bi2_region) + ")");
+  add_line(&out, "Apploader:", shift_jis_for_display(info.apploader_date) + ", " +
+                                   bytes_at(info.apploader_size, info.apploader_offset));
+  add_line(&out, "Main program:",
+           info.has_main_program ? bytes_at(info.main_program_size, info.main_program_offset) : "none");
+  add_line(&out, "File table:", bytes_at(info.fst_size, info.fst_offset) + " (max " +
+                                    std::to_string(info.max_fst_size) + ")");
+  add_line(&out, "Image size:", std::to_string(info.image_size) + " bytes");
 
   const bool six = info.banner == BannerState::SixLanguage;
   switch (info.banner) {
@@ -277,4 +337,100 @@ std::string format_disc_info(const DiscInfo& info) {
     add_line(&out, "  Description:", shown(r.description));
   }
   return out;
+}
+
+namespace {
+
+// A JSON string from UTF-8 (or, byte by byte, Latin-1 when it is not UTF-8).
+std::string json_string(const std::string& utf8) {
+  std::string out = "\"";
+  for (unsigned char c : utf8) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += char(c);
+    } else if (c < 0x20 || c == 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04X", c);
+      out += escaped;
+    } else {
+      out += char(c);
+    }
+  }
+  return out + "\"";
+}
+
+// Bytes of a code page as a JSON string: decoded, else each byte as Latin-1.
+std::string json_text(const std::string& bytes, bool (*decode)(const std::string&, std::string*)) {
+  std::string utf8;
+  if (!decode(bytes, &utf8)) {
+    utf8.clear();
+    for (unsigned char c : bytes) {
+      if (c < 0x80) {
+        utf8 += char(c);
+      } else {
+        utf8 += char(0xC0 | (c >> 6));
+        utf8 += char(0x80 | (c & 0x3F));
+      }
+    }
+  }
+  return json_string(utf8);
+}
+
+std::string json_sjis(const std::string& bytes) { return json_text(bytes, host::cp932_to_utf8); }
+std::string json_1252(const std::string& bytes) { return json_text(bytes, host::cp1252_to_utf8); }
+
+std::string json_range(uint32_t offset, uint32_t size) {
+  return "{\"offset\": " + std::to_string(offset) + ", \"size\": " + std::to_string(size) + "}";
+}
+
+}  // namespace
+
+std::string format_disc_info_json(const DiscInfo& info) {
+  std::string out = "{\n";
+  auto field = [&out](const char* name, const std::string& value, bool last = false) {
+    out += "  \"";
+    out += name;
+    out += "\": " + value + (last ? "\n" : ",\n");
+  };
+  field("image", json_string(host_path_for_display(info.image_path)));
+  field("image_size", std::to_string(info.image_size));
+  field("game_id", json_sjis(info.id6));
+  field("game_name", json_sjis(info.game_name));
+  field("maker", json_sjis(info.maker_name));
+  field("product_code", json_sjis(info.product_code));
+  field("video_format", json_string(info.video_format));
+  field("disc_number", std::to_string(info.disc_number));
+  field("revision", std::to_string(info.revision));
+  field("audio_streaming", info.audio_streaming ? "true" : "false");
+  field("stream_buffer_size", std::to_string(info.stream_buffer_size));
+  field("bi2_region", std::to_string(info.bi2_region));
+  field("bi2_region_name", json_string(bi2_region_name(info.bi2_region)));
+  field("apploader_date", json_sjis(info.apploader_date));
+  field("apploader", json_range(info.apploader_offset, info.apploader_size));
+  field("main_program",
+        info.has_main_program ? json_range(info.main_program_offset, info.main_program_size) : "null");
+  field("fst", "{\"offset\": " + std::to_string(info.fst_offset) + ", \"size\": " +
+                   std::to_string(info.fst_size) + ", \"max_size\": " +
+                   std::to_string(info.max_fst_size) + "}");
+  field("directories", std::to_string(info.directory_count));
+  field("files", std::to_string(info.file_count));
+  std::string banner = "null";
+  if (info.banner != BannerState::None) {
+    const bool six = info.banner == BannerState::SixLanguage;
+    auto text = [six](const std::string& bytes) { return six ? json_1252(bytes) : json_sjis(bytes); };
+    banner = std::string("{\"kind\": \"") + (six ? "six-language" : "single-record") +
+             "\", \"records\": [";
+    for (size_t i = 0; i < info.records.size(); ++i) {
+      const BannerRecordTexts& r = info.records[i];
+      banner += std::string(i ? ", " : "") + "{\"language\": " +
+                json_string(six && i < BANNER_LANGUAGE_COUNT ? kLanguageNames[i] : SINGLE_RECORD_LANGUAGE) +
+                ", \"short_name\": " + text(r.short_name) + ", \"short_maker\": " +
+                text(r.short_maker) + ", \"long_name\": " + text(r.long_name) +
+                ", \"long_maker\": " + text(r.long_maker) + ", \"description\": " +
+                text(r.description) + "}";
+    }
+    banner += "]}";
+  }
+  field("banner", banner, true);
+  return out + "}\n";
 }

@@ -86,6 +86,20 @@ struct DiscInfo {
   std::string video_format;
   BannerState banner = BannerState::None;
   std::vector<BannerRecordTexts> records;  // 1 for a single-record banner, 6 otherwise
+
+  // What scripts and other tools look for.
+  std::string id6;  // game code and maker code, raw bytes
+  unsigned disc_number = 0;  // 0 for the first disc of a set
+  unsigned revision = 0;
+  bool audio_streaming = false;
+  unsigned stream_buffer_size = 0;
+  uint32_t bi2_region = 0;
+  std::string apploader_date;  // raw bytes up to the first NUL
+  uint32_t apploader_offset = 0, apploader_size = 0;
+  bool has_main_program = false;
+  uint32_t main_program_offset = 0, main_program_size = 0;
+  uint32_t fst_offset = 0, fst_size = 0, max_fst_size = 0;
+  uint64_t image_size = 0;
 };
 
 // Reads everything info shows from the mounted image.
@@ -98,3 +112,8 @@ std::string counts_text_utf8(int directory_count, int file_count);
 // The info block, one "Label: value" line each, the banner's texts indented
 // under their language.
 std::string format_disc_info(const DiscInfo& info);
+// The same as one JSON object, texts in UTF-8 (a byte that does not decode
+// as its code page is taken as the Latin-1 character of that value).
+std::string format_disc_info_json(const DiscInfo& info);
+// "Japan", "USA", "Europe" for the bi2 region words 0, 1, 2; else "unknown".
+const char* bi2_region_name(uint32_t region);

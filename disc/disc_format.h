@@ -189,3 +189,71 @@ inline void banner_pixel_position(int i, int* x, int* y) {
   *x = (tile % BANNER_TILES_ACROSS) * BANNER_TILE_SIZE + i % BANNER_TILE_SIZE;
   *y = (tile / BANNER_TILES_ACROSS) * BANNER_TILE_SIZE + (i / BANNER_TILE_SIZE) % BANNER_TILE_SIZE;
 }
+
+// ---------------------------------------------------------------------------
+// What other disc tools keep of a disc beside the wizard's fields
+// ---------------------------------------------------------------------------
+
+// Header bytes behind the game code and maker code: which disc of a set
+// (0 for the first), the revision, whether audio is streamed (1) and the
+// stream buffer's size. The wizard leaves them zero.
+constexpr uint32_t DISC_NUMBER_OFFSET = 0x06;
+constexpr uint32_t DISC_REVISION_OFFSET = 0x07;
+constexpr uint32_t AUDIO_STREAMING_OFFSET = 0x08;
+constexpr uint32_t STREAM_BUFFER_SIZE_OFFSET = 0x09;
+// The bytes a header copied from another disc keeps: ID6, disc number,
+// revision, streaming and its buffer size.
+constexpr uint32_t DISC_IDENTITY_SIZE = 0x0A;
+
+// The header as other tools unpack it ("boot.bin"): DiscHeader and the 16
+// bytes behind it.
+constexpr uint32_t BOOT_BIN_SIZE = 0x440;
+// The disc's second header block ("bi2.bin"), from 0x440 up to the apploader.
+constexpr uint32_t BI2_OFFSET = 0x440;
+constexpr uint32_t BI2_SIZE = APPLOADER_OFFSET - BI2_OFFSET;  // 0x2000
+// Its region word, which emulators compare with the game code's region letter.
+constexpr uint32_t BI2_REGION_OFFSET = 0x18;  // 0x458 in the image
+constexpr uint32_t BI2_REGION_JAPAN = 0;
+constexpr uint32_t BI2_REGION_USA = 1;
+constexpr uint32_t BI2_REGION_EUROPE = 2;
+static_assert(BOOT_BIN_SIZE == BI2_OFFSET, "boot.bin ends where bi2 begins");
+
+// The bi2 region word for a region letter: J Japan, E USA, any other Europe.
+inline uint32_t bi2_region_for_letter(char letter) {
+  return letter == REGION_LETTER_JAPAN ? BI2_REGION_JAPAN
+         : letter == REGION_LETTER_USA ? BI2_REGION_USA
+                                       : BI2_REGION_EUROPE;
+}
+
+// The apploader's header, at its start: a "YYYY/MM/DD" date in 16 bytes, the
+// entry point, the code's size and the trailer's size. Other tools take the
+// apploader to be the header, the code and the trailer, counted in 32 bits.
+constexpr uint32_t APPLOADER_HEADER_SIZE = 0x20;
+constexpr uint32_t APPLOADER_DATE_SIZE = 16;
+constexpr uint32_t APPLOADER_CODE_SIZE_OFFSET = 0x14;
+constexpr uint32_t APPLOADER_TRAILER_SIZE_OFFSET = 0x18;
+
+inline uint32_t apploader_length(const uint8_t header[APPLOADER_HEADER_SIZE]) {
+  return APPLOADER_HEADER_SIZE + read_be32(header + APPLOADER_CODE_SIZE_OFFSET) +
+         read_be32(header + APPLOADER_TRAILER_SIZE_OFFSET);
+}
+
+// A main program (.dol) header: the file offsets of 7 text and 11 data
+// sections, their load addresses, then their sizes. Other tools take the
+// program to end where its last section with a size ends, counted in 32 bits
+// (a header without sections gives 0).
+constexpr uint32_t DOL_HEADER_SIZE = 0x100;
+constexpr uint32_t DOL_SECTION_COUNT = 18;  // 7 text, then 11 data
+constexpr uint32_t DOL_OFFSETS_OFFSET = 0x00;
+constexpr uint32_t DOL_SIZES_OFFSET = 0x90;
+
+inline uint32_t dol_length(const uint8_t header[DOL_HEADER_SIZE]) {
+  uint32_t end = 0;
+  for (uint32_t i = 0; i < DOL_SECTION_COUNT; ++i) {
+    uint32_t size = read_be32(header + DOL_SIZES_OFFSET + 4 * i);
+    if (size == 0) continue;
+    uint32_t section_end = read_be32(header + DOL_OFFSETS_OFFSET + 4 * i) + size;
+    if (section_end > end) end = section_end;
+  }
+  return end;
+}

@@ -80,3 +80,23 @@ const char* IsoVideoFormatText(const char* productCode) {
   if (c == 'U') return "USA/NTSC";
   return "Europe/PAL";
 }
+
+uint64_t IsoGetImageSize() { return g_reader.image_size; }
+
+const uint8_t* IsoGetBootBlock() { return g_reader.boot_block; }
+
+const uint8_t* IsoGetApploaderHeader() { return g_reader.apploader_header; }
+
+IsoAreaRange IsoGetBootArea(int area) {
+  switch (area) {
+    case IsoAreaBootBin: return {"boot.bin", 0, BOOT_BIN_SIZE, 1};
+    case IsoAreaBi2: return {"bi2.bin", BI2_OFFSET, BI2_SIZE, 1};
+    case IsoAreaApploader:
+      return {"apploader.img", APPLOADER_OFFSET, apploader_length(g_reader.apploader_header), 1};
+    case IsoAreaMainDol:
+      return {"main.dol", g_reader.main_program_offset, dol_length(g_reader.dol_header),
+              uint8_t(g_reader.main_program_offset != 0)};
+    case IsoAreaFst: return {"fst.bin", g_reader.fst_offset, g_reader.fst_size, 1};
+  }
+  return {"", 0, 0, 0};
+}

@@ -50,6 +50,9 @@ static void clear_image_state() {
   std::memset(g_reader.banner_single, 0, sizeof g_reader.banner_single);
   std::memset(g_reader.banner_six, 0, sizeof g_reader.banner_six);
   std::memset(g_reader.banner_picture, 0, sizeof g_reader.banner_picture);
+  std::memset(g_reader.boot_block, 0, sizeof g_reader.boot_block);
+  std::memset(g_reader.apploader_header, 0, sizeof g_reader.apploader_header);
+  std::memset(g_reader.dol_header, 0, sizeof g_reader.dol_header);
 }
 
 bool IsoReset() {
@@ -129,6 +132,10 @@ bool IsoMount(const char* imagePath, uint8_t acceptAnySize) {
   g_reader.main_program_offset = g_reader.header.main_program_offset.get();
   g_reader.fst_offset = g_reader.header.fst_offset.get();
   g_reader.fst_size = g_reader.header.fst_size.get();
+  read_zero_filled(0, g_reader.boot_block, sizeof g_reader.boot_block);
+  read_zero_filled(APPLOADER_OFFSET, g_reader.apploader_header, sizeof g_reader.apploader_header);
+  if (g_reader.main_program_offset != 0)
+    read_zero_filled(g_reader.main_program_offset, g_reader.dol_header, sizeof g_reader.dol_header);
 
   if (!build_fst_cache()) {
     int code = g_reader.error;  // 6 for a table that cannot be trusted, 1 when memory ran out

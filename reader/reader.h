@@ -150,6 +150,30 @@ const char* IsoGetMakerName();
 // Video format text from a product code (its character at index 8).
 const char* IsoVideoFormatText(const char* productCode);
 
+// The image file's size, and its first 0x2440 bytes (the header and the bi2
+// block) as read at mount; zero when unmounted.
+uint64_t IsoGetImageSize();
+const uint8_t* IsoGetBootBlock();
+// The apploader's 32-byte header (its date, entry point and sizes).
+const uint8_t* IsoGetApploaderHeader();
+
+// The boot areas as other disc tools unpack a disc into sys/.
+enum IsoBootArea {
+  IsoAreaBootBin,    // "boot.bin": 0x440 bytes from 0
+  IsoAreaBi2,        // "bi2.bin": 0x2000 bytes from 0x440
+  IsoAreaApploader,  // "apploader.img": its header, code and trailer, from 0x2440
+  IsoAreaMainDol,    // "main.dol": up to its last section's end; none when its offset is 0
+  IsoAreaFst,        // "fst.bin": fst_size bytes from fst_offset
+  ISO_BOOT_AREA_COUNT
+};
+struct IsoAreaRange {
+  const char* file_name;
+  uint32_t offset;
+  uint32_t length;
+  uint8_t present;
+};
+IsoAreaRange IsoGetBootArea(int area);
+
 // ---------------------------------------------------------------------------
 // Banner
 // ---------------------------------------------------------------------------

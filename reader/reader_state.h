@@ -44,6 +44,13 @@ struct ReaderState {
   IsoProgressFn progress;
   IsoFileFinishedFn file_finished;
   IsoOperationFinishedFn operation_finished;
+
+  // Read at mount for the boot areas as other tools unpack them: the header
+  // and bi2 block (0x2440 bytes from 0), the apploader's header and the main
+  // program's header; what the image does not hold reads as zero.
+  uint8_t boot_block[APPLOADER_OFFSET];
+  uint8_t apploader_header[APPLOADER_HEADER_SIZE];
+  uint8_t dol_header[DOL_HEADER_SIZE];
 };
 
 extern ReaderState g_reader;

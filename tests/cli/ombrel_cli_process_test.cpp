@@ -134,16 +134,52 @@ TEST_F(OmbrelCliProcess, InfoShowsHeaderCountsAndEveryLanguage) {
                               "Maker:         Nintendo\n"
                               "Product code:  DOL-GTR-USA\n"
                               "Video format:  USA/NTSC\n"
-                              "Banner:        six-language\n"
-                              "English:\n"))
+                              "Game ID:       GTRE01\n"
+                              "Disc number:   0 (the first disc)\n"
+                              "Revision:      0\n"
+                              "Streaming:     off (buffer size 0)\n"))
       << r.out;
+  EXPECT_TRUE(contains(r.out, "Main program:  512 bytes at 0x")) << r.out;
+  EXPECT_TRUE(contains(r.out, "Banner:        six-language\nEnglish:\n")) << r.out;
   for (const char* language : {"German:", "French:", "Spanish:", "Italian:", "Dutch:"}) {
     EXPECT_TRUE(contains(r.out, std::string("\n") + language + "\n")) << language;
   }
   // Windows-1252 texts in UTF-8, and a 32-byte name with no NUL behind it.
   EXPECT_TRUE(contains(r.out, "  Long name:   Trelvik Beispieldisc f\xC3\xBCr Tests\n")) << r.out;
   EXPECT_TRUE(contains(r.out, "  Short name:  Esempio Trelvik - disco di prova\n")) << r.out;
-  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 7 + 6 * 6);
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 16 + 6 * 6);
+
+  // The same as JSON, for scripts.
+  ToolRun json = ombrel({"info", "--json", image_});
+  ASSERT_EQ(json.status, 0) << json.err;
+  for (const char* field : {"\"game_id\": \"GTRE01\"", "\"disc_number\": 0", "\"audio_streaming\": false",
+                            "\"apploader\": {\"offset\": 9280, \"size\": 544}", "\"main_program\": {\"offset\": 9824, \"size\": 512}",
+                            "\"long_name\": \"Trelvik Beispieldisc f\xC3\xBCr Tests\""}) {
+    EXPECT_TRUE(contains(json.out, field)) << field << "\n" << json.out;
+  }
+}
+
+// unpack writes sys/ as other disc tools do and files/ as extract does.
+TEST_F(OmbrelCliProcess, UnpackWritesTheBootAreasAndTheFiles) {
+  ScratchDir dir;
+  const std::string dest = dir.at("unpacked");
+  ToolRun r = ombrel({"unpack", image_, dest});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<uint8_t> image = test_support::read_file(image_);
+  auto span = [&](size_t from, size_t n) {
+    return std::vector<uint8_t>(image.begin() + from, image.begin() + from + n);
+  };
+  EXPECT_EQ(test_support::read_file(dest + "/sys/boot.bin"), span(0, 0x440));
+  EXPECT_EQ(test_support::read_file(dest + "/sys/bi2.bin"), span(0x440, 0x2000));
+  EXPECT_EQ(test_support::read_file(dest + "/sys/apploader.img"),
+            test_support::read_file(SAMPLES_DIR "/apploader.img"));
+  EXPECT_EQ(test_support::read_file(dest + "/sys/main.dol"), test_support::read_file(SAMPLES_DIR "/main.dol"));
+  EXPECT_EQ(test_support::read_file(dest + "/sys/fst.bin"),
+            span(read_be32(&image[0x424]), read_be32(&image[0x428])));
+  expect_same_tree(base_, dest + "/files");
+  // A second unpack needs --overwrite.
+  EXPECT_EQ(ombrel({"unpack", image_, dest}).status, 1);
+  EXPECT_EQ(ombrel({"unpack", "-o", image_, dest}).status, 0);
 }
 
 TEST_F(OmbrelCliProcess, InfoDecodesShiftJisAndLeavesUndecodableBytesRaw) {
@@ -168,7 +204,9 @@ TEST_F(OmbrelCliProcess, InfoDecodesShiftJisAndLeavesUndecodableBytesRaw) {
                               "Maker:         Datel\n"
                               "Product code:  DOL-JPS-JPN\n"
                               "Video format:  Japan/NTSC\n"
-                              "Banner:        single-record\n"
+                              "Game ID:       JPSJ5d\n"))
+      << r.out;
+  EXPECT_TRUE(contains(r.out, "Banner:        single-record\n"
                               "Japan/USA (NTSC):\n"
                               "  Short name:  \xE3\x82\xB5\xE3\x83\xB3\xE3\x83\x97\xE3\x83\xAB\n"
                               "  Short maker: \x81  raw\n"

@@ -121,6 +121,18 @@ DiscInfo sample_info() {
   info.maker_name = "Nintendo";
   info.product_code = "DOL-GTR-JPN";
   info.video_format = "Japan/NTSC";
+  info.id6 = "GTRJ01";
+  info.revision = 2;
+  info.audio_streaming = true;
+  info.stream_buffer_size = 10;
+  info.bi2_region = 1;
+  info.apploader_date = "2004/01/19";
+  info.apploader_offset = 0x2440;
+  info.apploader_size = 0x1234;
+  info.fst_offset = 0x40000;
+  info.fst_size = 0x100;
+  info.max_fst_size = 0x4000;
+  info.image_size = 1459978240;
   return info;
 }
 
@@ -136,7 +148,27 @@ TEST(OmbrelOutput, InfoWithoutBannerEndsAtTheBannerLine) {
             "Maker:         Nintendo\n"
             "Product code:  DOL-GTR-JPN\n"
             "Video format:  Japan/NTSC\n"
+            "Game ID:       GTRJ01\n"
+            "Disc number:   0 (the first disc)\n"
+            "Revision:      2\n"
+            "Streaming:     on (buffer size 10)\n"
+            "BI2 region:    1 (USA)\n"
+            "Apploader:     2004/01/19, 4660 bytes at 0x2440\n"
+            "Main program:  none\n"
+            "File table:    256 bytes at 0x40000 (max 16384)\n"
+            "Image size:    1459978240 bytes\n"
             "Banner:        none (no /opening.bnr)\n");
+  // The same for scripts: JSON, texts in UTF-8, a text that is not Shift-JIS
+  // byte by byte as Latin-1.
+  DiscInfo info = sample_info();
+  info.game_name = "a\"b\x81";
+  std::string json = format_disc_info_json(info);
+  for (const char* field : {"\"game_id\": \"GTRJ01\",\n", "\"game_name\": \"a\\\"b\xC2\x81\",\n",
+                            "\"audio_streaming\": true,\n", "\"main_program\": null,\n",
+                            "\"fst\": {\"offset\": 262144, \"size\": 256, \"max_size\": 16384},\n",
+                            "\"banner\": null\n}\n"}) {
+    EXPECT_NE(json.find(field), std::string::npos) << field << json;
+  }
 }
 
 TEST(OmbrelOutput, BannerTextsDecodeByKind) {
