@@ -2,19 +2,21 @@
 // written from it: sizes, the format's limits, the entries and names in table
 // order, and the files in that same order for the writer.
 #include <cstring>
+#include <vector>
 
 #include "builder/builder_state.h"
+#include "builder/source_walk.h"
 
-static uint64_t names_size(const SourceNode* node) {
-  uint64_t total = 0;
-  for (; node; node = node->next_sibling)
-    total += std::strlen(node->name) + 1 + names_size(node->first_child);
-  return total;
-}
+static const SourceNode* tree_root() { return &g_builder.root; }
 
 static uint64_t table_size() {
+  uint64_t names_size = 0;
+  walk_source_nodes(tree_root(), [&](const SourceNode& node) {
+    names_size += std::strlen(node.name) + 1;
+    return true;
+  });
   uint64_t entries = uint64_t(g_builder.directory_count) + g_builder.file_count + 1;
-  return entries * FST_ENTRY_SIZE + names_size(g_builder.root.first_child);
+  return entries * FST_ENTRY_SIZE + names_size;
 }
 
 uint32_t fst_total_size() {
@@ -22,29 +24,26 @@ uint32_t fst_total_size() {
   return size > UINT32_MAX ? UINT32_MAX : uint32_t(size);
 }
 
-// The counters of the walks, wide enough that exceeding the format's limits
+// The counters of check_data_walk, wide enough that exceeding the format's limits
 // can be noticed before anything is written.
 struct WalkCounters {
-  uint64_t entry_index;
   uint64_t name_offset;
   uint64_t data_offset;
   uint64_t largest_name_offset;
 };
 
-static bool check_data_walk(const SourceNode* node, WalkCounters* c) {
-  for (; node; node = node->next_sibling) {
-    ++c->entry_index;
+// Assigns the name and data offsets in table order; false at the first file
+// whose data would not lie within 32-bit offsets.
+static bool check_data_walk(WalkCounters* c) {
+  return walk_source_nodes(tree_root(), [c](const SourceNode& node) {
     if (c->name_offset > c->largest_name_offset) c->largest_name_offset = c->name_offset;
-    c->name_offset += std::strlen(node->name) + 1;
-    if (node->is_directory) {
-      if (!check_data_walk(node->first_child, c)) return false;
-    } else {
-      // The file must start and end within 32-bit offsets.
-      if (c->data_offset + node->size > UINT32_MAX) return false;
-      c->data_offset = align_to_file_boundary(c->data_offset + node->size);
-    }
-  }
-  return true;
+    c->name_offset += std::strlen(node.name) + 1;
+    if (node.is_directory) return true;
+    // The file must start and end within 32-bit offsets.
+    if (c->data_offset + node.size > UINT32_MAX) return false;
+    c->data_offset = align_to_file_boundary(c->data_offset + node.size);
+    return true;
+  });
 }
 
 bool plan_image_layout(uint64_t apploader_length, uint64_t main_program_length, ImageLayout* layout) {
@@ -63,8 +62,8 @@ bool plan_image_layout(uint64_t apploader_length, uint64_t main_program_length, 
     return false;
   }
 
-  WalkCounters c = {0, 0, first_data, 0};
-  bool data_fits = check_data_walk(g_builder.root.first_child, &c);
+  WalkCounters c = {0, first_data, 0};
+  bool data_fits = check_data_walk(&c);
   if (c.largest_name_offset > FST_MAX_BUILD_NAME_OFFSET) {
     g_builder.last_error = BUILD_ERR_TABLE_TOO_LARGE;
     return false;
@@ -81,39 +80,15 @@ bool plan_image_layout(uint64_t apploader_length, uint64_t main_program_length, 
   return true;
 }
 
-struct TableWriter {
-  uint8_t* entries;  // entry 0 is the root
-  uint8_t* names;
-  uint32_t entry_index;
-  uint32_t name_offset;
-  uint32_t data_offset;
-  bool parent_links;
+// A folder whose entry waits until its contents are numbered, so that its
+// "next" is known.
+struct OpenFolderEntry {
+  uint32_t index;
+  FstEntry entry;
 };
 
-// Numbers the nodes in pre-order; a folder's entry is completed once its
-// contents are numbered, so its "next" is known.
-static void emit_entries(const SourceNode* node, uint32_t parent_index, TableWriter* w) {
-  for (; node; node = node->next_sibling) {
-    uint32_t index = ++w->entry_index;
-    FstEntry entry;
-    std::memset(&entry, 0, sizeof entry);
-    entry.set_name_offset(w->name_offset);
-    size_t name_length = std::strlen(node->name);
-    std::memcpy(w->names + w->name_offset, node->name, name_length + 1);
-    w->name_offset += uint32_t(name_length + 1);
-    if (node->is_directory) {
-      entry.kind = FST_KIND_DIRECTORY;
-      entry.second.set(w->parent_links ? parent_index : 0);
-      emit_entries(node->first_child, index, w);
-      entry.third.set(w->entry_index + 1);
-    } else {
-      entry.kind = FST_KIND_FILE;
-      entry.second.set(w->data_offset);
-      entry.third.set(node->size);
-      w->data_offset = uint32_t(align_to_file_boundary(uint64_t(w->data_offset) + node->size));
-    }
-    std::memcpy(w->entries + uint64_t(index) * FST_ENTRY_SIZE, &entry, FST_ENTRY_SIZE);
-  }
+static void put_entry(uint8_t* table, uint32_t index, const FstEntry& entry) {
+  std::memcpy(table + uint64_t(index) * FST_ENTRY_SIZE, &entry, FST_ENTRY_SIZE);
 }
 
 void emit_file_system_table(const ImageLayout& layout, uint8_t* table) {
@@ -122,25 +97,47 @@ void emit_file_system_table(const ImageLayout& layout, uint8_t* table) {
   std::memset(&root, 0, sizeof root);
   root.kind = FST_KIND_DIRECTORY;
   root.third.set(count);
-  std::memcpy(table, &root, FST_ENTRY_SIZE);
+  put_entry(table, 0, root);
   g_builder.root_entry = root;
 
-  TableWriter w = {table, table + uint64_t(count) * FST_ENTRY_SIZE, 0, 0, layout.first_data_offset,
-                   g_builder.write_folder_parent_links};
-  emit_entries(g_builder.root.first_child, 0, &w);
-}
-
-static bool visit_files(const SourceNode* node, FileVisitor visit, void* context) {
-  for (; node; node = node->next_sibling) {
-    if (node->is_directory) {
-      if (!visit_files(node->first_child, visit, context)) return false;
-    } else if (!visit(node, context)) {
-      return false;
+  uint8_t* names = table + uint64_t(count) * FST_ENTRY_SIZE;
+  uint32_t entry_index = 0, name_offset = 0, data_offset = layout.first_data_offset;
+  std::vector<OpenFolderEntry> open;
+  // Numbers the nodes in pre-order, each taking the next name offset.
+  auto enter = [&](const SourceNode& node) {
+    FstEntry entry;
+    std::memset(&entry, 0, sizeof entry);
+    entry.set_name_offset(name_offset);
+    size_t name_length = std::strlen(node.name);
+    std::memcpy(names + name_offset, node.name, name_length + 1);
+    name_offset += uint32_t(name_length + 1);
+    uint32_t index = ++entry_index;
+    if (node.is_directory) {
+      entry.kind = FST_KIND_DIRECTORY;
+      uint32_t parent_index = open.empty() ? 0 : open.back().index;
+      entry.second.set(g_builder.write_folder_parent_links ? parent_index : 0);
+      open.push_back({index, entry});
+    } else {
+      entry.kind = FST_KIND_FILE;
+      entry.second.set(data_offset);
+      entry.third.set(node.size);
+      data_offset = uint32_t(align_to_file_boundary(uint64_t(data_offset) + node.size));
+      put_entry(table, index, entry);
     }
-  }
-  return true;
+    return true;
+  };
+  auto leave = [&](const SourceNode& node) {
+    if (!node.is_directory) return;
+    OpenFolderEntry folder = open.back();
+    open.pop_back();
+    folder.entry.third.set(entry_index + 1);
+    put_entry(table, folder.index, folder.entry);
+  };
+  walk_source_nodes(tree_root(), enter, leave);
 }
 
 bool visit_files_in_table_order(FileVisitor visit, void* context) {
-  return visit_files(g_builder.root.first_child, visit, context);
+  return walk_source_nodes(tree_root(), [&](const SourceNode& node) {
+    return node.is_directory || visit(&node, context);
+  });
 }

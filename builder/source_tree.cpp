@@ -2,41 +2,24 @@
 // the release of that tree.
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "builder/builder_state.h"
+#include "builder/source_walk.h"
 #include "host/host_text.h"
 
-static void release_nodes(SourceNode* node) {
-  while (node) {
-    SourceNode* next = node->next_sibling;
-    release_nodes(node->first_child);
-    std::free(node->full_path);
-    std::free(node->name);
-    std::free(node);
-    node = next;
-  }
-}
-
 void release_source_tree() {
-  release_nodes(g_builder.root.first_child);
+  // Each node is freed once the walk has left it.
+  walk_source_nodes(&g_builder.root, [](SourceNode&) { return true; }, [](SourceNode& node) {
+    std::free(node.full_path);
+    std::free(node.name);
+    std::free(&node);
+  });
   std::free(g_builder.root.name);
   std::free(g_builder.root.full_path);
   std::memset(&g_builder.root, 0, sizeof g_builder.root);
   g_builder.directory_count = 0;
   g_builder.file_count = 0;
-}
-
-// The folders on the path from the base directory down to the one being
-// listed, to notice a link that leads back into one of them.
-struct FolderChain {
-  host::FileId id;
-  const FolderChain* parent;
-};
-
-static bool chain_contains(const FolderChain* chain, const host::FileId& id) {
-  for (; chain; chain = chain->parent)
-    if (chain->id.volume == id.volume && chain->id.index == id.index) return true;
-  return false;
 }
 
 static bool is_dot_entry(const char* name) {
@@ -85,73 +68,101 @@ static SourceNode* make_node(char* full_path, const char* name, SourceNode* fold
   return node;
 }
 
+// A folder being listed. Its listing stays open while the folders it holds
+// are scanned, so that every folder's contents follow it in the tree's order.
+struct OpenListing {
+  host::DirListing* listing;
+  const char* path;
+  SourceNode* folder;
+  SourceNode* last;  // the folder's last node so far
+  host::FileId id;   // to notice a link that leads back into an open folder
+};
 
-static bool scan_directory(const char* path, SourceNode* folder, const FolderChain* chain);
+// The folders being listed, from the base directory down. A stack rather
+// than recursion, as every walk of the tree.
+typedef std::vector<OpenListing> ListingStack;
 
-// Takes every entry of an open listing into folder, in listing order.
-static bool scan_entries(host::DirListing* listing, const char* path, SourceNode* folder,
-                         const FolderChain* chain) {
-  SourceNode* last = nullptr;
-  for (;;) {
-    const char* name = nullptr;
-    host::ListStep step = host::dir_next(listing, &name);
-    if (step == host::ListStep::End) return true;
-    if (step == host::ListStep::Failed) return builder_fail_on_path(BUILD_ERR_ENUMERATE, path);
-
-    char* full_path = join_path(path, name);
-    if (!full_path) return false;  // code 1 recorded
-    bool is_folder = host::is_directory(full_path);
-    uint64_t length = 0;
-    if (is_folder) {
-      if (is_dot_entry(name)) {
-        std::free(full_path);
-        continue;
-      }
-      // Subfolder paths live in 260-byte fields on the Windows side; refuse
-      // rather than overflow or cut them.
-      if (std::strlen(full_path) + 1 > BUILD_PATH_CAPACITY) {
-        builder_fail_on_path(BUILD_ERR_PATH_TOO_LONG, full_path);
-        std::free(full_path);
-        return false;
-      }
-    } else {
-      // Only regular files are read: a FIFO, socket or device could block.
-      if (host::path_kind(full_path) == host::PathKind::Other) {
-        builder_fail_on_path(BUILD_ERR_NOT_REGULAR_FILE, full_path);
-        std::free(full_path);
-        return false;
-      }
-      if (!host::measure_file(full_path, &length)) length = 0;  // the copy reports it later
-      // Lengths are 32-bit in the table.
-      if (length > UINT32_MAX) {
-        builder_fail_on_path(BUILD_ERR_DATA_TOO_LARGE, full_path);
-        std::free(full_path);
-        return false;
-      }
-    }
-
-    SourceNode* node = make_node(full_path, name, folder, &last);
-    if (!node) return false;  // code 1 recorded
-    if (is_folder) {
-      node->is_directory = 1;
-      ++g_builder.directory_count;
-      if (!scan_directory(node->full_path, node, chain)) return false;
-    } else {
-      node->size = uint32_t(length);
-      ++g_builder.file_count;
-    }
+// Starts listing folder (at path) on top of the stack.
+static bool open_listing(ListingStack* open, const char* path, SourceNode* folder) {
+  OpenListing here = {nullptr, path, folder, nullptr, {0, 0}};
+  // A link that leads back into a folder being listed would never end.
+  if (host::path_identity(path, &here.id)) {
+    for (const OpenListing& outer : *open)
+      if (outer.id == here.id) return builder_fail_on_path(BUILD_ERR_ENUMERATE, path);
   }
+  here.listing = host::dir_open(path);
+  if (!here.listing) return builder_fail_on_path(BUILD_ERR_ENUMERATE, path);
+  open->push_back(here);
+  return true;
 }
 
-static bool scan_directory(const char* path, SourceNode* folder, const FolderChain* chain) {
-  FolderChain here = {{0, 0}, chain};
-  if (host::path_identity(path, &here.id) && chain_contains(chain, here.id))
-    return builder_fail_on_path(BUILD_ERR_ENUMERATE, path);  // a link loops back into its own ancestry
+// Takes one entry of the innermost folder being listed into the tree; a
+// folder starts being listed in turn.
+static bool take_entry(ListingStack* open, const char* name) {
+  OpenListing& listing = open->back();
+  char* full_path = join_path(listing.path, name);
+  if (!full_path) return false;  // code 1 recorded
+  bool is_folder = host::is_directory(full_path);
+  uint64_t length = 0;
+  if (is_folder) {
+    if (is_dot_entry(name)) {
+      std::free(full_path);
+      return true;
+    }
+    // Subfolder paths live in 260-byte fields on the Windows side; refuse
+    // rather than overflow or cut them.
+    if (std::strlen(full_path) + 1 > BUILD_PATH_CAPACITY) {
+      builder_fail_on_path(BUILD_ERR_PATH_TOO_LONG, full_path);
+      std::free(full_path);
+      return false;
+    }
+  } else {
+    // Only regular files are read: a FIFO, socket or device could block.
+    if (host::path_kind(full_path) == host::PathKind::Other) {
+      builder_fail_on_path(BUILD_ERR_NOT_REGULAR_FILE, full_path);
+      std::free(full_path);
+      return false;
+    }
+    if (!host::measure_file(full_path, &length)) length = 0;  // the copy reports it later
+    // Lengths are 32-bit in the table.
+    if (length > UINT32_MAX) {
+      builder_fail_on_path(BUILD_ERR_DATA_TOO_LARGE, full_path);
+      std::free(full_path);
+      return false;
+    }
+  }
 
-  host::DirListing* listing = host::dir_open(path);
-  if (!listing) return builder_fail_on_path(BUILD_ERR_ENUMERATE, path);
-  bool ok = scan_entries(listing, path, folder, &here);
-  host::dir_close(listing);
+  SourceNode* node = make_node(full_path, name, listing.folder, &listing.last);
+  if (!node) return false;  // code 1 recorded
+  if (!is_folder) {
+    node->size = uint32_t(length);
+    ++g_builder.file_count;
+    return true;
+  }
+  node->is_directory = 1;
+  ++g_builder.directory_count;
+  return open_listing(open, node->full_path, node);
+}
+
+// Takes base and every folder below it into the tree, each folder's entries
+// in listing order.
+static bool scan_tree(const char* base) {
+  ListingStack open;
+  bool ok = open_listing(&open, base, &g_builder.root);
+  while (ok && !open.empty()) {
+    OpenListing& listing = open.back();
+    const char* name = nullptr;
+    host::ListStep step = host::dir_next(listing.listing, &name);
+    if (step == host::ListStep::Entry) {
+      ok = take_entry(&open, name);
+    } else if (step == host::ListStep::End) {
+      host::dir_close(listing.listing);
+      open.pop_back();
+    } else {
+      ok = builder_fail_on_path(BUILD_ERR_ENUMERATE, listing.path);
+    }
+  }
+  for (; !open.empty(); open.pop_back()) host::dir_close(open.back().listing);  // after a failure
   return ok;
 }
 
@@ -163,7 +174,7 @@ bool scan_base_directory() {
   const char* base = g_builder.settings.base_directory;
   if (!host::can_enter_directory(base)) return builder_fail_on_path(BUILD_ERR_ENTER_BASE_DIRECTORY, base);
   g_builder.last_error = BUILD_OK;
-  if (!scan_directory(base, &g_builder.root, nullptr)) return false;
+  if (!scan_tree(base)) return false;
   g_builder.last_error = BUILD_OK;
   return true;
 }
