@@ -22,6 +22,10 @@ static constexpr uint32_t DISC_PERCENT_DIVISOR = DISC_IMAGE_SIZE / 100;
 
 static const uint8_t ZEROS[FILE_ALIGNMENT] = {};
 
+#define ADDING_FILE_PREFIX "ファイルの追加 '"
+const char BUILDER_LOG_ADDING_FILE_PREFIX[] = ADDING_FILE_PREFIX;
+const char BUILDER_LOG_ADDING_FILE[] = ADDING_FILE_PREFIX "%s'";
+
 static void log_line(const char* text) {
   if (g_builder.on_log) g_builder.on_log(text);
 }
@@ -108,11 +112,10 @@ bool builder_prepare(const BuildSettings* settings) {
 // the layout was computed with: a file that no longer has it would shift every
 // later byte, so it is refused.
 static bool copy_file_into_image(const char* path, uint64_t expected_length) {
-  static const char kFormat[] = "ファイルの追加 '%s'";
-  size_t line_size = sizeof kFormat + std::strlen(path);
+  size_t line_size = sizeof BUILDER_LOG_ADDING_FILE + std::strlen(path);
   char* line = static_cast<char*>(builder_alloc(line_size));
   if (!line) return false;
-  std::snprintf(line, line_size, kFormat, path);
+  std::snprintf(line, line_size, BUILDER_LOG_ADDING_FILE, path);
   log_line(line);
   std::free(line);
 

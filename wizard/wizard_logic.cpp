@@ -238,7 +238,7 @@ size_t cp932_prefix_length(const std::string& text, size_t limit) {
   return i;
 }
 
-const char ADDING_FILE_PREFIX[] = "ファイルの追加 '";
+const char* const ADDING_FILE_PREFIX = BUILDER_LOG_ADDING_FILE_PREFIX;
 
 }  // namespace
 
