@@ -40,7 +40,7 @@ void add_log_line(const std::string& text) {
   SYSTEMTIME now;
   GetSystemTime(&now);  // UTC, not local time
   ShownText parts = log_text_parts(text);
-  parts.before = format_log_line(now.wHour, now.wMinute, now.wSecond, parts.before);
+  parts.before = cp932_log_line(now.wHour, now.wMinute, now.wSecond, parts.before);
   std::wstring line = wide_shown(parts);
 
   HWND list = GetDlgItem(g_dialog.window, IDC_LOG);
