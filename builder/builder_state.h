@@ -1,5 +1,6 @@
-// The builder engine's one state, shared by the scan (source_tree.cpp) and the
-// writer (image_writer.cpp). Not for callers outside builder/.
+// The builder engine's one state (builder_state.cpp), shared by the scan
+// (source_tree.cpp), the layout and table (fst_layout.cpp) and the writer
+// (image_writer.cpp). Not for callers outside builder/.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +35,8 @@ struct BuilderState {
 
 extern BuilderState g_builder;
 
+// Records code as the last error, about no path; false.
+bool builder_fail(uint16_t code);
 // Records code as the last error, with the host path it is about; false.
 bool builder_fail_on_path(uint16_t code, const char* path);
 
@@ -41,10 +44,18 @@ bool builder_fail_on_path(uint16_t code, const char* path);
 void* builder_alloc(size_t size);
 char* builder_strdup(const char* text);
 
+// ---------------------------------------------------------------------------
+// The scan (source_tree.cpp)
+// ---------------------------------------------------------------------------
+
 // Scans settings.base_directory into the tree. Codes 7, 8, 10, 11 or 1.
 bool scan_base_directory();
 // Releases every node of the tree and zeroes the counts.
 void release_source_tree();
+
+// ---------------------------------------------------------------------------
+// Layout and table (fst_layout.cpp)
+// ---------------------------------------------------------------------------
 
 // Where everything lands, computed from the scanned tree and the lengths of
 // the apploader and main program before anything is written.

@@ -4,13 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
+#include <initializer_list>
 
 #include "builder/builder_state.h"
-
-BuilderState g_builder;
-// Kept apart from the state, which a reset clears with memset.
-static std::string g_error_path;
 
 // Progress is reported per 4,096-byte block, whatever size the reads and
 // writes underneath have.
@@ -26,24 +22,16 @@ static constexpr uint32_t DISC_PERCENT_DIVISOR = DISC_IMAGE_SIZE / 100;
 
 static const uint8_t ZEROS[FILE_ALIGNMENT] = {};
 
+#define ADDING_FILE_PREFIX "ファイルの追加 '"
+const char BUILDER_LOG_ADDING_FILE_PREFIX[] = ADDING_FILE_PREFIX;
+const char BUILDER_LOG_ADDING_FILE[] = ADDING_FILE_PREFIX "%s'";
+
 static void log_line(const char* text) {
   if (g_builder.on_log) g_builder.on_log(text);
 }
 
 static void report_progress(int percent, uint32_t bytes) {
   if (g_builder.on_progress) g_builder.on_progress(percent, bytes);
-}
-
-static bool fail(uint16_t code) {
-  g_builder.last_error = code;
-  g_error_path.clear();
-  return false;
-}
-
-bool builder_fail_on_path(uint16_t code, const char* path) {
-  g_builder.last_error = code;
-  g_error_path = path ? path : "";
-  return false;
 }
 
 static bool append(const void* bytes, size_t n) {
@@ -53,33 +41,6 @@ static bool append(const void* bytes, size_t n) {
 }
 
 // ---------------------------------------------------------------------------
-
-bool builder_reset() {
-  if (g_builder.output) host::file_close(g_builder.output);
-  release_source_tree();
-  std::memset(&g_builder, 0, sizeof g_builder);
-  g_builder.last_error = BUILD_OK;
-  g_error_path.clear();
-  return true;
-}
-
-void builder_set_callbacks(BuilderLogFn on_log, BuilderProgressFn on_progress,
-                           BuilderFileDoneFn on_file_done, BuilderFinishedFn on_finished) {
-  g_builder.on_log = on_log;
-  g_builder.on_progress = on_progress;
-  g_builder.on_file_done = on_file_done;
-  g_builder.on_finished = on_finished;
-}
-
-uint16_t builder_last_error() { return g_builder.last_error; }
-const char* builder_last_error_path() {
-  return g_builder.last_error == BUILD_OK ? "" : g_error_path.c_str();
-}
-bool builder_output_created() { return g_builder.output_created; }
-
-void builder_set_disc_magic(bool enabled) { g_builder.write_disc_magic = enabled; }
-
-void builder_set_folder_parent_links(bool enabled) { g_builder.write_folder_parent_links = enabled; }
 
 // Measured length of an input file; 0 when it cannot be opened.
 static uint64_t input_length(const char* path) {
@@ -113,7 +74,7 @@ static bool check_output_is_no_input(const BuildSettings& s) {
 bool builder_prepare(const BuildSettings* settings) {
   g_builder.prepared = false;
   g_builder.output_created = false;
-  if (!settings) return fail(BUILD_ERR_NO_SETTINGS);
+  if (!settings) return builder_fail(BUILD_ERR_NO_SETTINGS);
   g_builder.settings = *settings;
   // The path fields are read as strings: make sure each one ends.
   BuildSettings& s = g_builder.settings;
@@ -131,7 +92,7 @@ bool builder_prepare(const BuildSettings* settings) {
   if (g_builder.output) host::file_close(g_builder.output);
   g_builder.output = host::file_create(s.output_path);
   g_builder.output_end = 0;
-  if (!g_builder.output) return fail(BUILD_ERR_CREATE_OUTPUT);
+  if (!g_builder.output) return builder_fail(BUILD_ERR_CREATE_OUTPUT);
   g_builder.output_created = true;
 
   if (!scan_base_directory()) return false;
@@ -151,11 +112,10 @@ bool builder_prepare(const BuildSettings* settings) {
 // the layout was computed with: a file that no longer has it would shift every
 // later byte, so it is refused.
 static bool copy_file_into_image(const char* path, uint64_t expected_length) {
-  static const char kFormat[] = "ファイルの追加 '%s'";
-  size_t line_size = sizeof kFormat + std::strlen(path);
+  size_t line_size = sizeof BUILDER_LOG_ADDING_FILE + std::strlen(path);
   char* line = static_cast<char*>(builder_alloc(line_size));
   if (!line) return false;
-  std::snprintf(line, line_size, kFormat, path);
+  std::snprintf(line, line_size, BUILDER_LOG_ADDING_FILE, path);
   log_line(line);
   std::free(line);
 
@@ -184,7 +144,7 @@ static bool copy_file_into_image(const char* path, uint64_t expected_length) {
     }
     if (!append(g_copy_buffer, n)) {
       host::file_close(in);
-      return fail(BUILD_ERR_WRITE);
+      return builder_fail(BUILD_ERR_WRITE);
     }
     done += n;
     while (reported < full_blocks && uint64_t(reported + 1) * PROGRESS_BLOCK <= done) {
@@ -208,9 +168,10 @@ struct DataWalk {
 static bool copy_disc_file(const SourceNode* node, void* context) {
   DataWalk* walk = static_cast<DataWalk*>(context);
   uint64_t misalignment = g_builder.output_end % FILE_ALIGNMENT;
-  if (misalignment != 0 && !append(ZEROS, FILE_ALIGNMENT - misalignment)) return fail(BUILD_ERR_WRITE);
+  if (misalignment != 0 && !append(ZEROS, FILE_ALIGNMENT - misalignment))
+    return builder_fail(BUILD_ERR_WRITE);
   // Each file must land where its entry says.
-  if (g_builder.output_end != walk->next_offset) return fail(BUILD_ERR_SOURCE_CHANGED);
+  if (g_builder.output_end != walk->next_offset) return builder_fail(BUILD_ERR_SOURCE_CHANGED);
   if (!copy_file_into_image(node->full_path, node->size)) return false;
   walk->next_offset = align_to_file_boundary(walk->next_offset + node->size);
   return true;
@@ -223,7 +184,7 @@ static bool maximise_image_size() {
     uint64_t blocks = (DISC_IMAGE_SIZE - position - 1) / PROGRESS_BLOCK;
     if (blocks > EXTEND_STEP / PROGRESS_BLOCK) blocks = EXTEND_STEP / PROGRESS_BLOCK;
     if (!host::file_extend_with_zeros(g_builder.output, position + blocks * PROGRESS_BLOCK))
-      return fail(BUILD_ERR_WRITE);
+      return builder_fail(BUILD_ERR_WRITE);
     for (uint64_t i = 0; i < blocks; ++i) {
       position += PROGRESS_BLOCK;
       report_progress(int(position / DISC_PERCENT_DIVISOR), uint32_t(position));
@@ -231,7 +192,7 @@ static bool maximise_image_size() {
     g_builder.output_end = position;
   }
   if (position < DISC_IMAGE_SIZE) {
-    if (!host::file_extend_with_zeros(g_builder.output, DISC_IMAGE_SIZE)) return fail(BUILD_ERR_WRITE);
+    if (!host::file_extend_with_zeros(g_builder.output, DISC_IMAGE_SIZE)) return builder_fail(BUILD_ERR_WRITE);
     g_builder.output_end = DISC_IMAGE_SIZE;
     report_progress(100, DISC_IMAGE_SIZE);
   }
@@ -244,7 +205,7 @@ static bool write_header() {
 }
 
 bool builder_write_image(bool maximise) {
-  if (!g_builder.prepared || !g_builder.output) return fail(BUILD_ERR_NOT_PREPARED);
+  if (!g_builder.prepared || !g_builder.output) return builder_fail(BUILD_ERR_NOT_PREPARED);
   g_builder.prepared = false;  // one write per preparation
   const BuildSettings& s = g_builder.settings;
 
@@ -266,15 +227,15 @@ bool builder_write_image(bool maximise) {
   h.fst_size.set(0);
 
   g_builder.output_end = 0;
-  if (!write_header()) return fail(BUILD_ERR_WRITE);
+  if (!write_header()) return builder_fail(BUILD_ERR_WRITE);
   g_builder.output_end = sizeof h;
-  if (!append(ZEROS, BOOT_GAP_SIZE)) return fail(BUILD_ERR_WRITE);
+  if (!append(ZEROS, BOOT_GAP_SIZE)) return builder_fail(BUILD_ERR_WRITE);
 
   log_line("ブートセクタの書き込み中");
-  if (!append(g_builder.boot_block, sizeof g_builder.boot_block)) return fail(BUILD_ERR_WRITE);
+  if (!append(g_builder.boot_block, sizeof g_builder.boot_block)) return builder_fail(BUILD_ERR_WRITE);
   for (uint32_t left = BOOT_TAIL_SIZE; left > 0;) {
     uint32_t n = left < FILE_ALIGNMENT ? left : FILE_ALIGNMENT;
-    if (!append(ZEROS, n)) return fail(BUILD_ERR_WRITE);
+    if (!append(ZEROS, n)) return builder_fail(BUILD_ERR_WRITE);
     left -= n;
   }
 
@@ -293,13 +254,13 @@ bool builder_write_image(bool maximise) {
   log_line("ファイル構造を書き込んでいます");
   bool table_written = append(table, layout.fst_size);
   std::free(table);
-  if (!table_written) return fail(BUILD_ERR_WRITE);
+  if (!table_written) return builder_fail(BUILD_ERR_WRITE);
 
   DataWalk walk = {layout.first_data_offset};
   if (!visit_files_in_table_order(copy_disc_file, &walk)) return false;
 
   log_line("ファイルの書込み完了");
-  if (!write_header()) return fail(BUILD_ERR_WRITE);
+  if (!write_header()) return builder_fail(BUILD_ERR_WRITE);
 
   if (maximise && !maximise_image_size()) return false;
 

@@ -70,7 +70,7 @@ void on_log(const char* text) {
 #else
   gmtime_r(&t, &utc);
 #endif
-  g_last_log_line = format_log_line(utc.tm_hour, utc.tm_min, utc.tm_sec, text);
+  g_last_log_line = utf8_log_line(utc.tm_hour, utc.tm_min, utc.tm_sec, text);
   if (g_options.quiet) return;
   clear_bar();
   std::printf("%s\n", g_last_log_line.c_str());

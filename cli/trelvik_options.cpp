@@ -363,7 +363,7 @@ std::string output_clash_text(const TrelvikOptions& options, const std::string& 
   return "lies inside the base directory " + quoted(options.base_dir);
 }
 
-std::string format_log_line(int hour, int minute, int second, const char* cp932_text) {
+std::string utf8_log_line(int hour, int minute, int second, const char* cp932_text) {
   char stamp[32];
   std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d      ", hour, minute, second);
   const std::string text(cp932_text);

@@ -85,4 +85,4 @@ std::string output_clash_text(const TrelvikOptions& options, const std::string& 
 // A builder log text (code page 932) as a UTF-8 log line: the UTC time as
 // "%02d:%02d:%02d", six blanks, then the text. A text that is not valid code
 // page 932 (a host path, say) is kept as raw bytes.
-std::string format_log_line(int hour, int minute, int second, const char* cp932_text);
+std::string utf8_log_line(int hour, int minute, int second, const char* cp932_text);

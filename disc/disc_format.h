@@ -29,21 +29,22 @@ constexpr uint32_t GAMECUBE_DISC_MAGIC_OFFSET = 0x1Cu;
 constexpr uint32_t WII_DISC_MAGIC = 0x5D1C9EA3u;
 constexpr uint32_t WII_DISC_MAGIC_OFFSET = 0x18u;
 
-// Zero areas between the header and the apploader, as the builder writes them.
-constexpr uint32_t BOOT_GAP_OFFSET = 0x430u;  // 16 zero bytes behind the header
+// Zero areas between the header and the apploader, as the builder writes
+// them one after the other: a gap at 0x430, a block at 0x440, and a tail from
+// 0x458 up to the apploader.
 constexpr uint32_t BOOT_GAP_SIZE = 16u;
-constexpr uint32_t BOOT_BLOCK_OFFSET = 0x440u;  // 24-byte block, always zero
-constexpr uint32_t BOOT_BLOCK_SIZE = 24u;
-constexpr uint32_t BOOT_TAIL_OFFSET = 0x458u;  // zero up to the apploader
-constexpr uint32_t BOOT_TAIL_SIZE = APPLOADER_OFFSET - BOOT_TAIL_OFFSET;  // 8,168
+constexpr uint32_t BOOT_BLOCK_SIZE = 24u;  // always zero
+constexpr uint32_t BOOT_TAIL_SIZE =
+    APPLOADER_OFFSET - DISC_HEADER_SIZE - BOOT_GAP_SIZE - BOOT_BLOCK_SIZE;  // 8,168
+static_assert(DISC_HEADER_SIZE + BOOT_GAP_SIZE + BOOT_BLOCK_SIZE == 0x458u, "tail at 0x458");
 
 // File system table.
 constexpr uint32_t FST_ENTRY_SIZE = 12u;
 constexpr uint8_t FST_KIND_FILE = 0u;
 constexpr uint8_t FST_KIND_DIRECTORY = 1u;
-// A table entry's first word: the kind byte over a 24-bit name offset.
+// A table entry's first word is the kind byte over a 24-bit name offset: a
+// word of at least this is a folder's.
 constexpr uint32_t FST_DIRECTORY_FLAG = 0x01000000u;
-constexpr uint32_t FST_NAME_OFFSET_MASK = 0x00FFFFFFu;
 
 // Limits of the builder's 16-bit counters: entries after the root and the
 // name offset any entry may take.
@@ -117,21 +118,37 @@ static_assert(offsetof(DiscHeader, unknown_400) == 0x400, "0x400");
 static_assert(offsetof(DiscHeader, main_program_offset) == 0x420, "main program offset at 0x420");
 static_assert(offsetof(DiscHeader, max_fst_size) == 0x42C, "max fst size at 0x42C");
 
-// One entry of the file system table, as stored.
+// One entry of the file system table, as stored; the builder writes it and
+// the reader reads it through these accessors.
 struct FstEntry {
   uint8_t kind;  // FST_KIND_FILE or FST_KIND_DIRECTORY
-  uint8_t name_offset[3];
-  BigEndian32 second;  // file: image offset of its data; folder: 0 when built
+  uint8_t name_offset_bytes[3];
+  BigEndian32 second;  // file: image offset of its data; folder: 0, or its parent's index
   BigEndian32 third;   // file: length; folder: index of the first entry after it
 
-  uint32_t get_name_offset() const {
-    return (uint32_t(name_offset[0]) << 16) | (uint32_t(name_offset[1]) << 8) | name_offset[2];
+  // The kind byte over the name offset, as one big-endian word.
+  uint32_t first_word() const {
+    return (uint32_t(kind) << 24) | (uint32_t(name_offset_bytes[0]) << 16) |
+           (uint32_t(name_offset_bytes[1]) << 8) | name_offset_bytes[2];
+  }
+  bool is_directory() const { return kind != FST_KIND_FILE; }
+  // A folder's name offset is its first word less FST_DIRECTORY_FLAG, so a
+  // kind byte above 1 counts into the offset; a file's is its first word.
+  uint32_t name_offset() const {
+    return is_directory() ? first_word() - FST_DIRECTORY_FLAG : first_word();
   }
   void set_name_offset(uint32_t v) {
-    name_offset[0] = uint8_t(v >> 16);
-    name_offset[1] = uint8_t(v >> 8);
-    name_offset[2] = uint8_t(v);
+    name_offset_bytes[0] = uint8_t(v >> 16);
+    name_offset_bytes[1] = uint8_t(v >> 8);
+    name_offset_bytes[2] = uint8_t(v);
   }
+
+  // A file's data: where it lies in the image and how long it is.
+  uint32_t data_offset() const { return second.get(); }
+  uint32_t length() const { return third.get(); }
+  // A folder's contents end before this index. The root's is the number of
+  // entries, the root's own included.
+  uint32_t end_index() const { return third.get(); }
 };
 static_assert(sizeof(FstEntry) == FST_ENTRY_SIZE, "FstEntry is 12 bytes");
 

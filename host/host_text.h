@@ -62,6 +62,13 @@ std::vector<std::string> utf8_arguments(int argc, char** argv);
 // macOS) compare names ignoring case; elsewhere the bytes are the key.
 std::string host_name_key(const std::string& host_name);
 
+// Puts a folder's entry names (host form) in the order Windows lists them on
+// NTFS: UTF-16 code units compared after simple upper-casing, ties broken by
+// the unchanged units. On POSIX hosts the file system's own order is no fixed
+// order (ext4 lists by hash), so one tree then gives one order on every host;
+// Windows keeps its own listing order, and this does nothing there.
+void sort_names_as_windows_lists(std::vector<std::string>* names);
+
 // The same as strings, sized to fit; *converted may be null.
 std::string disc_name_from_host_name(const std::string& host_name, bool* converted = nullptr);
 std::string host_name_from_disc_name(const std::string& disc_name, bool* converted = nullptr);

@@ -2,6 +2,10 @@
 #include <cerrno>
 #include <cstring>
 #include <iconv.h>
+#include <locale.h>
+#include <wctype.h>
+
+#include <algorithm>
 
 #include "host/host_text.h"
 
@@ -207,6 +211,80 @@ std::string host_name_key(const std::string& host_name) {
 #else
   return host_name;
 #endif
+}
+
+}  // namespace host
+
+namespace host {
+
+namespace {
+
+// UTF-16 code units of a UTF-8 name; a byte that is not part of valid UTF-8
+// stands for itself as U+DC80..U+DCFF, so every name has a place.
+std::u16string utf16_units(const std::string& utf8) {
+  std::u16string out;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  const size_t n = utf8.size();
+  for (size_t i = 0; i < n;) {
+    unsigned c = p[i];
+    size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+    uint32_t code = length == 1 ? c : length == 2 ? (c & 0x1F) : length == 3 ? (c & 0x0F) : (c & 0x07);
+    bool valid = length > 0 && i + length <= n;
+    for (size_t k = 1; valid && k < length; ++k) {
+      valid = (p[i + k] & 0xC0) == 0x80;
+      code = (code << 6) | (p[i + k] & 0x3F);
+    }
+    static const uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    valid = valid && code >= smallest[length] && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+    if (!valid) {
+      out += char16_t(0xDC00 | c);
+      ++i;
+      continue;
+    }
+    if (code >= 0x10000) {
+      code -= 0x10000;
+      out += char16_t(0xD800 | (code >> 10));
+      out += char16_t(0xDC00 | (code & 0x3FF));
+    } else {
+      out += char16_t(code);
+    }
+    i += length;
+  }
+  return out;
+}
+
+// Simple upper-casing of each unit, as NTFS's table maps them; surrogates stay.
+std::u16string upper_units(const std::u16string& units) {
+  static const locale_t utf8_locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
+  std::u16string out = units;
+  for (char16_t& u : out) {
+    if (u < 0x80) {
+      if (u >= 'a' && u <= 'z') u = char16_t(u - 'a' + 'A');
+    } else if ((u < 0xD800 || u > 0xDFFF) && utf8_locale) {
+      wint_t upper = towupper_l(wint_t(u), utf8_locale);
+      if (upper <= 0xFFFF) u = char16_t(upper);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+void sort_names_as_windows_lists(std::vector<std::string>* names) {
+  struct Keyed {
+    std::u16string upper, units;
+    std::string name;
+  };
+  std::vector<Keyed> keyed;
+  keyed.reserve(names->size());
+  for (std::string& name : *names) {
+    std::u16string units = utf16_units(name);
+    keyed.push_back({upper_units(units), units, std::move(name)});
+  }
+  std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+    return a.upper != b.upper ? a.upper < b.upper : a.units < b.units;
+  });
+  for (size_t i = 0; i < keyed.size(); ++i) (*names)[i] = std::move(keyed[i].name);
 }
 
 }  // namespace host

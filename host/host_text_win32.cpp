@@ -130,3 +130,9 @@ std::string host_name_key(const std::string& host_name) {
 }
 
 }  // namespace host
+
+namespace host {
+
+void sort_names_as_windows_lists(std::vector<std::string>*) {}
+
+}  // namespace host

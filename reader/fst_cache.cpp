@@ -39,36 +39,30 @@ struct OpenFolder {
   FstNode* last;     // last entry created in it so far
 };
 
-// Bytes of the table read from the image, with the checks that every entry
-// and name lies inside what was read.
+// The table as read from the image: its entries and the bytes of its names,
+// read with the checks that every entry and name lies inside the image.
 struct TableBytes {
-  std::vector<uint8_t> entries;  // entries 1 to N - 1
-  std::vector<uint8_t> names;    // from the name table's start
+  std::vector<FstEntry> entries;  // entries 1 to N - 1
+  std::vector<uint8_t> names;     // from the name table's start
 };
 
-bool read_exact(uint64_t position, uint8_t* buffer, size_t n) {
+bool read_exact(uint64_t position, void* buffer, size_t n) {
   return host::file_seek(g_reader.image, position) && host::file_read(g_reader.image, buffer, n);
 }
 
-uint32_t entry_word(const TableBytes& t, uint32_t index, int word) {
-  return read_be32(&t.entries[size_t(index - 1) * FST_ENTRY_SIZE + size_t(word) * 4]);
-}
-
-uint32_t name_offset_of(uint32_t first_word) {
-  return first_word >= FST_DIRECTORY_FLAG ? first_word - FST_DIRECTORY_FLAG : first_word;
-}
+const FstEntry& entry_at(const TableBytes& t, uint32_t index) { return t.entries[index - 1]; }
 
 // Reads the root entry, the entries and the name bytes, refusing anything
 // that lies outside the image.
 bool read_table(TableBytes* t) {
   const uint64_t image_size = g_reader.image_size;
   const uint64_t fst = g_reader.fst_offset;
-  uint8_t root[FST_ENTRY_SIZE];
+  FstEntry root;
   // The root entry must lie inside the image.
-  if (fst + FST_ENTRY_SIZE > image_size || !read_exact(fst, root, sizeof root)) return false;
-  const uint32_t n = read_be32(root + 8);
+  if (fst + FST_ENTRY_SIZE > image_size || !read_exact(fst, &root, sizeof root)) return false;
+  const uint32_t n = root.end_index();
   // N counts the root itself; more than the cache's capacity cannot be held.
-  if (n == 0 || n - 1 > READER_MAX_ENTRIES) return false;
+  if (n == 0 || n - 1 > FST_MAX_READ_ENTRIES) return false;
   g_reader.entry_count = n;
   g_reader.entries_start = uint32_t(fst + FST_ENTRY_SIZE);
   g_reader.name_table_distance = (n - 1) * FST_ENTRY_SIZE;
@@ -76,19 +70,20 @@ bool read_table(TableBytes* t) {
   const uint64_t names_start = fst + uint64_t(n) * FST_ENTRY_SIZE;
   // Every entry must lie inside the image.
   if (names_start > image_size) return false;
-  t->entries.resize(size_t(n - 1) * FST_ENTRY_SIZE);
-  if (n > 1 && !read_exact(fst + FST_ENTRY_SIZE, t->entries.data(), t->entries.size())) return false;
+  t->entries.resize(n - 1);
+  if (n > 1 && !read_exact(fst + FST_ENTRY_SIZE, t->entries.data(), t->entries.size() * FST_ENTRY_SIZE))
+    return false;
 
   // One read covers every name's 64-byte block, cut at the image's end.
   uint64_t max_name_offset = 0;
   for (uint32_t i = 1; i < n; ++i) {
-    uint64_t k = name_offset_of(entry_word(*t, i, 0));
+    uint64_t k = entry_at(*t, i).name_offset();
     if (k > max_name_offset) max_name_offset = k;
   }
   if (n == 1) return true;
   // A name must start inside the image.
   if (names_start + max_name_offset >= image_size) return false;
-  uint64_t names_end = names_start + max_name_offset + READER_NAME_BLOCK;
+  uint64_t names_end = names_start + max_name_offset + FST_NAME_BLOCK;
   if (names_end > image_size) names_end = image_size;
   t->names.resize(size_t(names_end - names_start));
   return read_exact(names_start, t->names.data(), t->names.size());
@@ -98,7 +93,7 @@ bool read_table(TableBytes* t) {
 // (and inside the image). Null when it does not.
 const char* name_at(const TableBytes& t, uint32_t k) {
   size_t available = t.names.size() - k;  // k < names.size(), checked when read
-  if (available > READER_NAME_BLOCK) available = READER_NAME_BLOCK;
+  if (available > FST_NAME_BLOCK) available = FST_NAME_BLOCK;
   const char* text = reinterpret_cast<const char*>(&t.names[k]);
   return std::memchr(text, '\0', available) ? text : nullptr;
 }
@@ -127,8 +122,8 @@ bool build_fst_cache() {
       open.pop_back();
       continue;
     }
-    const uint32_t first_word = entry_word(table, i, 0);
-    const char* name = name_at(table, name_offset_of(first_word));
+    const FstEntry& entry = entry_at(table, i);
+    const char* name = name_at(table, entry.name_offset());
     // A name without its NUL inside the block would run into other data.
     if (!name) {
       g_reader.error = IsoErrFstCache;
@@ -147,15 +142,15 @@ bool build_fst_cache() {
     folder.last = node;
     if (!node->name) return false;
 
-    if (first_word < FST_DIRECTORY_FLAG) {
-      node->offset = entry_word(table, i, 1);
-      node->size = entry_word(table, i, 2);
+    if (!entry.is_directory()) {
+      node->offset = entry.data_offset();
+      node->size = entry.length();
       ++g_reader.file_count;
       ++i;
       continue;
     }
     node->isDirectory = 1;
-    const uint32_t end = entry_word(table, i, 2);
+    const uint32_t end = entry.end_index();
     // A folder must hold its own index range, inside its enclosing folder's;
     // anything else would loop or leave entries without a place.
     if (end <= i || end > folder.end) {

@@ -8,11 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 
-// Most entries the table cache holds besides the root.
-constexpr uint32_t READER_MAX_ENTRIES = FST_MAX_READ_ENTRIES;
-// Each name is taken from a block of this many bytes and must end inside it.
-constexpr uint32_t READER_NAME_BLOCK = FST_NAME_BLOCK;
-
 struct ReaderState {
   uint8_t mounted;
   host::File* image;

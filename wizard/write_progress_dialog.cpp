@@ -39,7 +39,7 @@ void add_log_line(const std::string& text) {
   SYSTEMTIME now;
   GetSystemTime(&now);  // UTC, not local time
   ShownText parts = log_text_parts(text);
-  parts.before = format_log_line(now.wHour, now.wMinute, now.wSecond, parts.before);
+  parts.before = cp932_log_line(now.wHour, now.wMinute, now.wSecond, parts.before);
   HWND list = GetDlgItem(g_dialog.window, IDC_LOG);
   LRESULT index = list_box_add_line(list, parts);
   SendMessageA(list, LB_SETCARETINDEX, WPARAM(index), FALSE);

@@ -66,8 +66,8 @@ TEST(BuildErrorMessages, UnknownCodeStillSaysTheBuildFailed) {
 }
 
 TEST(LogLines, StampHasTwoDigitFieldsAndSixBlanks) {
-  EXPECT_EQ(format_log_line(9, 5, 7, "done"), "09:05:07      done");
-  EXPECT_EQ(format_log_line(23, 59, 0, ""), "23:59:00      ");
+  EXPECT_EQ(utf8_log_line(9, 5, 7, "done"), "09:05:07      done");
+  EXPECT_EQ(utf8_log_line(23, 59, 0, ""), "23:59:00      ");
 }
 
 TEST(LogLines, BuilderTextsAreConvertedToUtf8) {
@@ -75,19 +75,19 @@ TEST(LogLines, BuilderTextsAreConvertedToUtf8) {
   const char cp932[] = "\x8F\x91\x82\xAB\x8D\x9E\x82\xDD\x8A\x4A\x8E\x6E";
   const std::string utf8 =
       "\xE6\x9B\xB8\xE3\x81\x8D\xE8\xBE\xBC\xE3\x81\xBF\xE9\x96\x8B\xE5\xA7\x8B";
-  EXPECT_EQ(format_log_line(1, 2, 3, cp932), "01:02:03      " + utf8);
+  EXPECT_EQ(utf8_log_line(1, 2, 3, cp932), "01:02:03      " + utf8);
 }
 
 TEST(LogLines, QuotedHostPathKeepsItsOwnBytes) {
   // "追加 '" in code page 932, then a UTF-8 host path that would be mistaken
   // for half-width katakana if converted, then a byte invalid in code page 932.
   const std::string text = std::string("\x92\xC7\x89\xC1 '") + "dir/caf\xC3\xA9\x80.bin'";
-  const std::string line = format_log_line(0, 0, 0, text.c_str());
+  const std::string line = utf8_log_line(0, 0, 0, text.c_str());
   EXPECT_EQ(line, "00:00:00      \xE8\xBF\xBD\xE5\x8A\xA0 'dir/caf\xC3\xA9\x80.bin'");
 }
 
 TEST(LogLines, InvalidBuilderTextFallsBackToItsRawBytes) {
-  EXPECT_EQ(format_log_line(0, 0, 0, "bad \x81"), "00:00:00      bad \x81");
+  EXPECT_EQ(utf8_log_line(0, 0, 0, "bad \x81"), "00:00:00      bad \x81");
 }
 
 }  // namespace

@@ -170,3 +170,20 @@ TEST(HostText, WindowsNamesPassUnchangedBothWays) {
 #endif
 
 }  // namespace
+
+// Folder listings in the order Windows gives on NTFS: case folded first, the
+// unchanged names breaking ties; Windows keeps its own listing order.
+TEST(HostNames, FoldersAreListedInWindowsOrder) {
+  const std::vector<std::string> listed = {"b", "\xCE\xA9", "a", "_x", "A", "\xCF\x89", "Z",
+                                           "\xC3\xA9", "E", "f1", "F0", "\xFF"};
+  std::vector<std::string> names = listed;
+  host::sort_names_as_windows_lists(&names);
+#ifdef _WIN32
+  EXPECT_EQ(names, listed);
+#else
+  // Ω (U+03A9) and ω (U+03C9) fold together; é (U+00E9) after '_' (U+005F);
+  // a byte that is no UTF-8 after them all.
+  EXPECT_EQ(names, (std::vector<std::string>{"A", "a", "b", "E", "F0", "f1", "Z", "_x", "\xC3\xA9",
+                                             "\xCE\xA9", "\xCF\x89", "\xFF"}));
+#endif
+}

@@ -214,6 +214,11 @@ TEST(ReaderMount, UntrustworthyTablesAreRefused) {
          im->write_table({file_entry("a", 0, 0)});
          im->set_be32(im->fst_offset() + 12, 0x00FFFFF0u);
        }},
+      {"folder kind byte 2, which counts into the name offset (16 MiB past the names)",
+       [](RawImage* im) {
+         im->write_table({dir_entry("d", 2)});
+         im->set_be32(im->fst_offset() + 12, 0x02000000u);
+       }},
       {"64-byte name without NUL",
        [](RawImage* im) {
          im->write_table({file_entry(std::string(64, 'n'), 0, 0), file_entry("b", 0, 0)});

@@ -45,17 +45,17 @@ TEST(ProgressTexts, DataSizeInMegabytesWithTwoDecimals) {
 }
 
 TEST(ProgressTexts, LogLineHasTwoDigitFieldsAndSixBlanks) {
-  EXPECT_EQ(format_log_line(9, 5, 7, "書き込み開始"), "09:05:07      書き込み開始");
-  EXPECT_EQ(format_log_line(23, 59, 0, ""), "23:59:00      ");
+  EXPECT_EQ(cp932_log_line(9, 5, 7, "書き込み開始"), "09:05:07      書き込み開始");
+  EXPECT_EQ(cp932_log_line(23, 59, 0, ""), "23:59:00      ");
 }
 
 TEST(ProgressTexts, LogLineIsCutTo511BytesOnACharacterBoundary) {
   std::string ascii(600, 'a');
-  EXPECT_EQ(format_log_line(0, 0, 0, ascii).size(), 511u);
+  EXPECT_EQ(cp932_log_line(0, 0, 0, ascii).size(), 511u);
   // 14 bytes of stamp, then double-byte characters: 497 bytes would split one.
   std::string kana;
   for (int i = 0; i < 300; ++i) kana += "ア";
-  std::string line = format_log_line(0, 0, 0, kana);
+  std::string line = cp932_log_line(0, 0, 0, kana);
   EXPECT_EQ(line.size(), 510u);
   EXPECT_EQ(line.substr(14), kana.substr(0, 496));
 }

@@ -238,11 +238,11 @@ size_t cp932_prefix_length(const std::string& text, size_t limit) {
   return i;
 }
 
-const char ADDING_FILE_PREFIX[] = "ファイルの追加 '";
+const char* const ADDING_FILE_PREFIX = BUILDER_LOG_ADDING_FILE_PREFIX;
 
 }  // namespace
 
-std::string format_log_line(int hour, int minute, int second, const std::string& text) {
+std::string cp932_log_line(int hour, int minute, int second, const std::string& text) {
   char stamp[32];
   std::snprintf(stamp, sizeof(stamp), "%02d:%02d:%02d      ", hour, minute, second);
   std::string line = std::string(stamp) + text;

@@ -101,9 +101,10 @@ std::string data_size_text(uint32_t bytes);
 
 // Longest log line in bytes.
 constexpr size_t LOG_LINE_LIMIT = 511;
-// "hh:mm:ss      text" (six blanks), cut to LOG_LINE_LIMIT bytes without
-// splitting a double-byte character.
-std::string format_log_line(int hour, int minute, int second, const std::string& text);
+// The progress dialog's log line, in code page 932: "hh:mm:ss      text"
+// (six blanks), cut to LOG_LINE_LIMIT bytes without splitting a double-byte
+// character.
+std::string cp932_log_line(int hour, int minute, int second, const std::string& text);
 // Splits a builder log text so that the path of an adding-file line is shown
 // in the system code page and the rest in code page 932.
 ShownText log_text_parts(const std::string& text);

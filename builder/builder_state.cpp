@@ -1,0 +1,78 @@
+// The builder engine's one state: its reset, options, callbacks and last
+// error with the path it is about, and the allocator every part of the engine
+// allocates through (with its test hook).
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "builder/builder_state.h"
+#include "builder/builder_testing.h"
+
+BuilderState g_builder;
+// Kept apart from the state, which a reset clears with memset.
+static std::string g_error_path;
+
+bool builder_fail(uint16_t code) {
+  g_builder.last_error = code;
+  g_error_path.clear();
+  return false;
+}
+
+bool builder_fail_on_path(uint16_t code, const char* path) {
+  g_builder.last_error = code;
+  g_error_path = path ? path : "";
+  return false;
+}
+
+bool builder_reset() {
+  if (g_builder.output) host::file_close(g_builder.output);
+  release_source_tree();
+  std::memset(&g_builder, 0, sizeof g_builder);
+  g_builder.last_error = BUILD_OK;
+  g_error_path.clear();
+  return true;
+}
+
+void builder_set_callbacks(BuilderLogFn on_log, BuilderProgressFn on_progress,
+                           BuilderFileDoneFn on_file_done, BuilderFinishedFn on_finished) {
+  g_builder.on_log = on_log;
+  g_builder.on_progress = on_progress;
+  g_builder.on_file_done = on_file_done;
+  g_builder.on_finished = on_finished;
+}
+
+uint16_t builder_last_error() { return g_builder.last_error; }
+const char* builder_last_error_path() {
+  return g_builder.last_error == BUILD_OK ? "" : g_error_path.c_str();
+}
+bool builder_output_created() { return g_builder.output_created; }
+
+void builder_set_disc_magic(bool enabled) { g_builder.write_disc_magic = enabled; }
+
+void builder_set_folder_parent_links(bool enabled) { g_builder.write_folder_parent_links = enabled; }
+
+// ---------------------------------------------------------------------------
+// Allocation
+// ---------------------------------------------------------------------------
+
+static long g_allocations_left = -1;  // test hook: fail after this many; -1 never
+
+void builder_testing_fail_allocations_after(long count) { g_allocations_left = count; }
+
+void* builder_alloc(size_t size) {
+  if (g_allocations_left == 0) {
+    g_builder.last_error = BUILD_ERR_NO_MEMORY;
+    return nullptr;
+  }
+  if (g_allocations_left > 0) --g_allocations_left;
+  void* p = std::calloc(1, size == 0 ? 1 : size);
+  if (!p) g_builder.last_error = BUILD_ERR_NO_MEMORY;
+  return p;
+}
+
+char* builder_strdup(const char* text) {
+  size_t n = std::strlen(text) + 1;
+  char* copy = static_cast<char*>(builder_alloc(n));
+  if (copy) std::memcpy(copy, text, n);
+  return copy;
+}
