@@ -60,6 +60,10 @@ enum BuildError : uint16_t {
 };
 constexpr uint16_t BUILD_ERROR_LAST = BUILD_ERR_NOT_REGULAR_FILE;
 
+// Alignments of file data: the default, and the range the options take.
+constexpr uint32_t MIN_FILE_ALIGNMENT = 4;
+constexpr uint32_t MAX_FILE_ALIGNMENT = 0x8000;  // 32 KiB, as streamed audio needs
+
 // One scanned file or folder.
 struct SourceNode {
   char* full_path;  // host path: folder path, separator, name
@@ -70,6 +74,15 @@ struct SourceNode {
   SourceNode* prev_sibling;
   SourceNode* next_sibling;
   SourceNode* first_child;
+
+  // Where a file's data goes, set by the layout: the multiple of alignment
+  // at or after the previous file's end (2,048 unless the options say more).
+  uint32_t alignment;
+  uint32_t data_offset;
+  // With a previous table (builder_set_previous_table): 1 when it has no such
+  // entry, else 0 and the data offset the file had there.
+  uint8_t is_new;
+  uint32_t previous_offset;
 };
 
 // Callbacks. Each may be null; a null one is skipped.
@@ -113,3 +126,42 @@ void builder_set_disc_magic(bool enabled);
 // Writes the index of the enclosing folder (0 for the top level) as the second
 // word of every folder entry, instead of 0; some readers check it.
 void builder_set_folder_parent_links(bool enabled);
+
+// Options for rebuilding an unpacked disc, all off after builder_reset as
+// well.
+//
+// The first 0x440 bytes of the header and the bi2 block (0x2000 bytes from
+// 0x440) to write instead of zeros. The settings' fields, the magic word and
+// the layout's offsets and sizes go over them; the header's max_fst_size
+// stays when it is larger than the table. Null for either turns it off.
+void builder_set_boot_blocks(const uint8_t* boot_bin, const uint8_t* bi2);
+// The image holds no main program: the header's main_program_offset is 0
+// and the table follows the apploader; main_program_path is not read.
+void builder_set_without_main_program(bool enabled);
+// Tables up to the format's own limits (24-bit name offsets, any entry
+// count) instead of the builder's 16-bit counters.
+void builder_set_format_limits(bool enabled);
+// The file system table of the disc being rebuilt (an unpacked disc's
+// fst.bin). Entries it holds keep its order in their folder, entries new to
+// it follow in the scan's order, and entries it holds that the tree no longer
+// has are dropped. Files it holds keep their order on the disc (ascending old
+// offsets; new files after them, in table order) and the alignment class of
+// their old offset: the largest power of two dividing it, from 4 up to 32 KiB.
+// A new file takes 32 KiB when a kept file of the same extension does, else
+// 2,048. False, and nothing taken, when the bytes are no table. Null turns it
+// off.
+bool builder_set_previous_table(const uint8_t* table, size_t size);
+// One alignment for every file (a power of two from 4 to 32,768) instead of
+// 2,048 or the previous table's classes; 0 turns it off.
+void builder_set_file_alignment(uint32_t alignment);
+
+// After a successful builder_prepare: where the image's content (the table
+// and every file) ends as laid out, and where it would end with every file
+// at the given alignment instead.
+uint64_t builder_content_end();
+uint64_t builder_content_end_with_alignment(uint32_t alignment);
+// After a successful builder_prepare with a previous table: the in-image
+// paths ("/a/b", names in code page 932) of its entries the tree no longer
+// holds, in table order.
+size_t builder_removed_count();
+const char* builder_removed_path(size_t index);

@@ -27,6 +27,7 @@ bool builder_fail_on_path(uint16_t code, const char* path) {
 bool builder_reset() {
   if (g_builder.output) host::file_close(g_builder.output);
   release_source_tree();
+  clear_previous_table();
   std::memset(&g_builder, 0, sizeof g_builder);
   g_builder.last_error = BUILD_OK;
   g_error_path.clear();
@@ -50,6 +51,19 @@ bool builder_output_created() { return g_builder.output_created; }
 void builder_set_disc_magic(bool enabled) { g_builder.write_disc_magic = enabled; }
 
 void builder_set_folder_parent_links(bool enabled) { g_builder.write_folder_parent_links = enabled; }
+
+void builder_set_boot_blocks(const uint8_t* boot_bin, const uint8_t* bi2) {
+  g_builder.use_boot_blocks = boot_bin && bi2;
+  if (!g_builder.use_boot_blocks) return;
+  std::memcpy(g_builder.boot_bin, boot_bin, sizeof g_builder.boot_bin);
+  std::memcpy(g_builder.bi2, bi2, sizeof g_builder.bi2);
+}
+
+void builder_set_without_main_program(bool enabled) { g_builder.without_main_program = enabled; }
+
+void builder_set_format_limits(bool enabled) { g_builder.format_limits = enabled; }
+
+void builder_set_file_alignment(uint32_t alignment) { g_builder.file_alignment = alignment; }
 
 // ---------------------------------------------------------------------------
 // Allocation

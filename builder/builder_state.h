@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "builder/builder.h"
 #include "disc/disc_format.h"
@@ -27,6 +28,15 @@ struct BuilderState {
   bool prepared;  // a successful builder_prepare since the last reset or write
   bool write_disc_magic;
   bool write_folder_parent_links;
+  // Options for rebuilding an unpacked disc (builder.h).
+  bool use_boot_blocks;
+  uint8_t boot_bin[BOOT_BIN_SIZE];
+  uint8_t bi2[BI2_SIZE];
+  bool without_main_program;
+  bool format_limits;
+  uint32_t file_alignment;  // 0: 2,048, or the previous table's classes
+  uint64_t table_end;       // where the last layout put the end of the table
+  uint64_t content_end;     // and the end of the content
 
   SourceNode root;  // stands for the base directory; never written to the image
   uint32_t directory_count;
@@ -63,18 +73,28 @@ struct ImageLayout {
   uint32_t main_program_offset;
   uint32_t fst_offset;
   uint32_t fst_size;
-  uint32_t first_data_offset;  // fst_offset + fst_size, rounded up
 };
 
-// Computes the layout and refuses what the format cannot hold: more than
-// 65,535 entries or a name offset past 65,535 (code 9), offsets or data past
-// the 32-bit range (code 10).
+// Computes the layout, each file's data offset included, and refuses what the
+// format cannot hold: more than 65,535 entries or a name offset past 65,535
+// (code 9; with the format's limits, more than 24-bit name offsets), offsets
+// or data past the 32-bit range (code 10).
 bool plan_image_layout(uint64_t apploader_length, uint64_t main_program_length, ImageLayout* layout);
 
 // Fills table (layout.fst_size bytes) with the whole file system table: root
 // entry, entries and names, in the depth-first order of the tree.
 void emit_file_system_table(const ImageLayout& layout, uint8_t* table);
 
-// Visits every file node in table order.
-typedef bool (*FileVisitor)(const SourceNode* node, void* context);
-bool visit_files_in_table_order(FileVisitor visit, void* context);
+// The file nodes in the order their data lies in the image (ascending data
+// offsets), as the last layout placed them.
+const std::vector<const SourceNode*>& files_in_data_order();
+
+// ---------------------------------------------------------------------------
+// The previous table (previous_table.cpp)
+// ---------------------------------------------------------------------------
+
+bool have_previous_table();
+void clear_previous_table();
+// Puts the scanned tree in the previous table's order and marks each node
+// new or kept with its old offset; records the entries no longer there.
+void apply_previous_table();

@@ -1,7 +1,10 @@
 // The layout of an image from the scanned tree, and the file system table
 // written from it: sizes, the format's limits, the entries and names in table
 // order, and the files in that same order for the writer.
+#include <algorithm>
 #include <cstring>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "builder/builder_state.h"
@@ -24,61 +27,135 @@ uint32_t fst_total_size() {
   return size > UINT32_MAX ? UINT32_MAX : uint32_t(size);
 }
 
-// The counters of check_data_walk, wide enough that exceeding the format's limits
-// can be noticed before anything is written.
-struct WalkCounters {
-  uint64_t name_offset;
-  uint64_t data_offset;
-  uint64_t largest_name_offset;
-};
+namespace {
 
-// Assigns the name and data offsets in table order; false at the first file
-// whose data would not lie within 32-bit offsets.
-static bool check_data_walk(WalkCounters* c) {
-  return walk_source_nodes(tree_root(), [c](const SourceNode& node) {
-    if (c->name_offset > c->largest_name_offset) c->largest_name_offset = c->name_offset;
-    c->name_offset += std::strlen(node.name) + 1;
-    if (node.is_directory) return true;
-    // The file must start and end within 32-bit offsets.
-    if (c->data_offset + node.size > UINT32_MAX) return false;
-    c->data_offset = align_to_file_boundary(c->data_offset + node.size);
-    return true;
-  });
+// The file nodes in the order their data is laid out, from the last layout.
+std::vector<const SourceNode*> g_data_order;
+
+// Entries after the root and name offsets the table may take: the format's
+// own limits, or the builder's 16-bit counters.
+uint64_t most_entries() { return g_builder.format_limits ? UINT32_MAX - 1 : FST_MAX_BUILD_ENTRIES; }
+uint64_t largest_name_offset_allowed() {
+  return g_builder.format_limits ? FST_NAME_OFFSET_LIMIT : FST_MAX_BUILD_NAME_OFFSET;
 }
 
+// The largest power of two that divides offset, from 4 up to 32 KiB.
+uint32_t alignment_class(uint32_t offset) {
+  uint32_t alignment = MAX_FILE_ALIGNMENT;
+  while (alignment > MIN_FILE_ALIGNMENT && offset % alignment != 0) alignment /= 2;
+  return alignment;
+}
+
+// A name's extension, after its last dot, ASCII letters folded; "" without one.
+std::string extension_of(const char* name) {
+  const char* dot = std::strrchr(name, '.');
+  std::string ext = dot ? dot + 1 : "";
+  for (char& c : ext) c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+  return ext;
+}
+
+uint64_t align_up(uint64_t value, uint32_t alignment) {
+  return (value + alignment - 1) / alignment * alignment;
+}
+
+// The files in table order, each with the alignment the options give it.
+std::vector<SourceNode*> files_with_alignments() {
+  std::vector<SourceNode*> files;
+  walk_source_nodes(&g_builder.root, [&](SourceNode& node) {
+    if (!node.is_directory) files.push_back(&node);
+    return true;
+  });
+  const bool previous = have_previous_table();
+  std::set<std::string> streamed;  // extensions of kept files on 32 KiB boundaries
+  for (SourceNode* node : files) {
+    if (g_builder.file_alignment) {
+      node->alignment = g_builder.file_alignment;
+    } else if (previous && !node->is_new) {
+      node->alignment = alignment_class(node->previous_offset);
+      if (node->alignment == MAX_FILE_ALIGNMENT) streamed.insert(extension_of(node->name));
+    } else {
+      node->alignment = FILE_ALIGNMENT;
+    }
+  }
+  if (previous && !g_builder.file_alignment) {
+    for (SourceNode* node : files) {
+      if (node->is_new && streamed.count(extension_of(node->name))) node->alignment = MAX_FILE_ALIGNMENT;
+    }
+  }
+  return files;
+}
+
+// Places every file at the first offset at or after the previous file's end
+// that its alignment allows, starting at start: in table order, or with a
+// previous table in the order of the old offsets, new files last. With
+// uniform set, every file takes that alignment and nothing is stored.
+// Returns the end of the last file's data; false past 32-bit offsets.
+bool place_files(uint64_t start, uint32_t uniform, uint64_t* end) {
+  std::vector<SourceNode*> files = files_with_alignments();
+  if (have_previous_table()) {
+    std::stable_sort(files.begin(), files.end(), [](const SourceNode* a, const SourceNode* b) {
+      if (a->is_new != b->is_new) return !a->is_new;
+      return !a->is_new && a->previous_offset < b->previous_offset;
+    });
+  }
+  uint64_t position = start;
+  for (SourceNode* node : files) {
+    uint64_t offset = align_up(position, uniform ? uniform : node->alignment);
+    // The file must start and end within 32-bit offsets.
+    if (offset + node->size > UINT32_MAX) return false;
+    if (!uniform) node->data_offset = uint32_t(offset);
+    position = offset + node->size;
+  }
+  if (!uniform) g_data_order.assign(files.begin(), files.end());
+  *end = position;
+  return true;
+}
+
+// The largest name offset any entry takes, in table order.
+uint64_t largest_name_offset() {
+  uint64_t name_offset = 0, largest = 0;
+  walk_source_nodes(tree_root(), [&](const SourceNode& node) {
+    if (name_offset > largest) largest = name_offset;
+    name_offset += std::strlen(node.name) + 1;
+    return true;
+  });
+  return largest;
+}
+
+}  // namespace
+
 bool plan_image_layout(uint64_t apploader_length, uint64_t main_program_length, ImageLayout* layout) {
-  uint64_t main_program_offset = uint64_t(APPLOADER_OFFSET) + apploader_length;
-  uint64_t fst_offset = main_program_offset + main_program_length;
+  const bool main_program = !g_builder.without_main_program;
+  uint64_t main_program_offset = main_program ? uint64_t(APPLOADER_OFFSET) + apploader_length : 0;
+  uint64_t fst_offset = uint64_t(APPLOADER_OFFSET) + apploader_length + (main_program ? main_program_length : 0);
   uint64_t fst_size = table_size();
 
   uint64_t entries_after_root = uint64_t(g_builder.directory_count) + g_builder.file_count;
-  if (entries_after_root > FST_MAX_BUILD_ENTRIES) {
-    g_builder.last_error = BUILD_ERR_TABLE_TOO_LARGE;
-    return false;
-  }
-  uint64_t first_data = align_to_file_boundary(fst_offset + fst_size);
-  if (fst_offset + fst_size > UINT32_MAX || first_data > UINT32_MAX) {
-    g_builder.last_error = BUILD_ERR_DATA_TOO_LARGE;
-    return false;
-  }
-
-  WalkCounters c = {0, first_data, 0};
-  bool data_fits = check_data_walk(&c);
-  if (c.largest_name_offset > FST_MAX_BUILD_NAME_OFFSET) {
-    g_builder.last_error = BUILD_ERR_TABLE_TOO_LARGE;
-    return false;
-  }
-  if (!data_fits) {
-    g_builder.last_error = BUILD_ERR_DATA_TOO_LARGE;
-    return false;
-  }
+  if (entries_after_root > most_entries() || largest_name_offset() > largest_name_offset_allowed())
+    return builder_fail(BUILD_ERR_TABLE_TOO_LARGE);
+  uint64_t table_end = fst_offset + fst_size;
+  if (table_end > UINT32_MAX) return builder_fail(BUILD_ERR_DATA_TOO_LARGE);
+  uint64_t data_end = 0;
+  if (!place_files(table_end, 0, &data_end)) return builder_fail(BUILD_ERR_DATA_TOO_LARGE);
 
   layout->main_program_offset = uint32_t(main_program_offset);
   layout->fst_offset = uint32_t(fst_offset);
   layout->fst_size = uint32_t(fst_size);
-  layout->first_data_offset = uint32_t(first_data);
+  g_builder.table_end = table_end;
+  g_builder.content_end = data_end > table_end ? data_end : table_end;
   return true;
 }
+
+uint64_t builder_content_end() { return g_builder.content_end; }
+
+uint64_t builder_content_end_with_alignment(uint32_t alignment) {
+  const uint64_t table_end = g_builder.table_end;
+  uint64_t data_end = 0;
+  if (!place_files(table_end, alignment, &data_end)) return UINT64_MAX;
+  return data_end > table_end ? data_end : table_end;
+}
+
+const std::vector<const SourceNode*>& files_in_data_order() { return g_data_order; }
 
 // A folder whose entry waits until its contents are numbered, so that its
 // "next" is known.
@@ -91,7 +168,7 @@ static void put_entry(uint8_t* table, uint32_t index, const FstEntry& entry) {
   std::memcpy(table + uint64_t(index) * FST_ENTRY_SIZE, &entry, FST_ENTRY_SIZE);
 }
 
-void emit_file_system_table(const ImageLayout& layout, uint8_t* table) {
+void emit_file_system_table(const ImageLayout&, uint8_t* table) {
   uint32_t count = g_builder.directory_count + g_builder.file_count + 1;
   FstEntry root;
   std::memset(&root, 0, sizeof root);
@@ -101,7 +178,7 @@ void emit_file_system_table(const ImageLayout& layout, uint8_t* table) {
   g_builder.root_entry = root;
 
   uint8_t* names = table + uint64_t(count) * FST_ENTRY_SIZE;
-  uint32_t entry_index = 0, name_offset = 0, data_offset = layout.first_data_offset;
+  uint32_t entry_index = 0, name_offset = 0;
   std::vector<OpenFolderEntry> open;
   // Numbers the nodes in pre-order, each taking the next name offset.
   auto enter = [&](const SourceNode& node) {
@@ -119,9 +196,8 @@ void emit_file_system_table(const ImageLayout& layout, uint8_t* table) {
       open.push_back({index, entry});
     } else {
       entry.kind = FST_KIND_FILE;
-      entry.second.set(data_offset);
+      entry.second.set(node.data_offset);
       entry.third.set(node.size);
-      data_offset = uint32_t(align_to_file_boundary(uint64_t(data_offset) + node.size));
       put_entry(table, index, entry);
     }
     return true;
@@ -136,8 +212,3 @@ void emit_file_system_table(const ImageLayout& layout, uint8_t* table) {
   walk_source_nodes(tree_root(), enter, leave);
 }
 
-bool visit_files_in_table_order(FileVisitor visit, void* context) {
-  return walk_source_nodes(tree_root(), [&](const SourceNode& node) {
-    return node.is_directory || visit(&node, context);
-  });
-}

@@ -62,6 +62,7 @@ static bool check_output_is_no_input(const BuildSettings& s) {
   host::FileId output, input;
   if (host::path_identity(s.output_path, &output)) {
     for (const char* path : {s.apploader_path, s.main_program_path}) {
+      if (path == s.main_program_path && g_builder.without_main_program) continue;
       if (host::path_identity(path, &input) && input == output)
         return builder_fail_on_path(BUILD_ERR_OUTPUT_IS_INPUT, path);
     }
@@ -86,7 +87,8 @@ bool builder_prepare(const BuildSettings* settings) {
   // Both boot files must open for reading; their lengths serve the layout check.
   uint64_t apploader_length = 0, main_program_length = 0;
   if (!measure_input(s.apploader_path, &apploader_length) ||
-      !measure_input(s.main_program_path, &main_program_length) || !check_output_is_no_input(s))
+      (!g_builder.without_main_program && !measure_input(s.main_program_path, &main_program_length)) ||
+      !check_output_is_no_input(s))
     return false;
 
   if (g_builder.output) host::file_close(g_builder.output);
@@ -96,6 +98,7 @@ bool builder_prepare(const BuildSettings* settings) {
   g_builder.output_created = true;
 
   if (!scan_base_directory()) return false;
+  apply_previous_table();
 
   // Refuse now what the image could not hold, before the caller starts the write.
   ImageLayout layout;
@@ -161,19 +164,23 @@ static bool copy_file_into_image(const char* path, uint64_t expected_length) {
   return true;
 }
 
-struct DataWalk {
-  uint64_t next_offset;  // where the entry walk placed the next file
-};
+// Pads the output with zeros up to offset, where the next file's data goes.
+static bool pad_to(uint64_t offset) {
+  while (g_builder.output_end < offset) {
+    uint64_t gap = offset - g_builder.output_end;
+    if (!append(ZEROS, size_t(gap < sizeof ZEROS ? gap : sizeof ZEROS))) return builder_fail(BUILD_ERR_WRITE);
+  }
+  return true;
+}
 
-static bool copy_disc_file(const SourceNode* node, void* context) {
-  DataWalk* walk = static_cast<DataWalk*>(context);
-  uint64_t misalignment = g_builder.output_end % FILE_ALIGNMENT;
-  if (misalignment != 0 && !append(ZEROS, FILE_ALIGNMENT - misalignment))
-    return builder_fail(BUILD_ERR_WRITE);
-  // Each file must land where its entry says.
-  if (g_builder.output_end != walk->next_offset) return builder_fail(BUILD_ERR_SOURCE_CHANGED);
-  if (!copy_file_into_image(node->full_path, node->size)) return false;
-  walk->next_offset = align_to_file_boundary(walk->next_offset + node->size);
+// Copies every disc file at the offset the layout gave it, in the order of
+// the data on the disc.
+static bool copy_disc_files() {
+  for (const SourceNode* node : files_in_data_order()) {
+    // Each file must land where its entry says.
+    if (g_builder.output_end > node->data_offset) return builder_fail(BUILD_ERR_SOURCE_CHANGED);
+    if (!pad_to(node->data_offset) || !copy_file_into_image(node->full_path, node->size)) return false;
+  }
   return true;
 }
 
@@ -212,16 +219,19 @@ bool builder_write_image(bool maximise) {
   log_line("書き込み開始");
 
   uint64_t apploader_length = input_length(s.apploader_path);
-  uint64_t main_program_length = input_length(s.main_program_path);
+  uint64_t main_program_length = g_builder.without_main_program ? 0 : input_length(s.main_program_path);
   ImageLayout layout;
   if (!plan_image_layout(apploader_length, main_program_length, &layout)) return false;
 
+  // The header: the given boot block's bytes or zeros, then the settings'
+  // fields and the layout's.
   DiscHeader& h = g_builder.header;
+  if (g_builder.use_boot_blocks) std::memcpy(&h, g_builder.boot_bin, sizeof h);
   std::memcpy(h.game_code, s.game_code, sizeof h.game_code);
   std::memcpy(h.maker_code, s.maker_code, sizeof h.maker_code);
   std::memcpy(h.game_name, s.game_name, sizeof h.game_name);
   if (g_builder.write_disc_magic) h.disc_magic.set(GAMECUBE_DISC_MAGIC);
-  h.max_fst_size.set(s.max_fst_size);
+  if (!g_builder.use_boot_blocks) h.max_fst_size.set(s.max_fst_size);
   h.main_program_offset.set(layout.main_program_offset);
   h.fst_offset.set(layout.fst_offset);
   h.fst_size.set(0);
@@ -229,20 +239,26 @@ bool builder_write_image(bool maximise) {
   g_builder.output_end = 0;
   if (!write_header()) return builder_fail(BUILD_ERR_WRITE);
   g_builder.output_end = sizeof h;
-  if (!append(ZEROS, BOOT_GAP_SIZE)) return builder_fail(BUILD_ERR_WRITE);
+  const uint8_t* gap = g_builder.use_boot_blocks ? g_builder.boot_bin + sizeof h : ZEROS;
+  if (!append(gap, BOOT_GAP_SIZE)) return builder_fail(BUILD_ERR_WRITE);
 
   log_line("ブートセクタの書き込み中");
-  if (!append(g_builder.boot_block, sizeof g_builder.boot_block)) return builder_fail(BUILD_ERR_WRITE);
-  for (uint32_t left = BOOT_TAIL_SIZE; left > 0;) {
-    uint32_t n = left < FILE_ALIGNMENT ? left : FILE_ALIGNMENT;
-    if (!append(ZEROS, n)) return builder_fail(BUILD_ERR_WRITE);
-    left -= n;
+  if (g_builder.use_boot_blocks) {
+    if (!append(g_builder.bi2, sizeof g_builder.bi2)) return builder_fail(BUILD_ERR_WRITE);
+  } else {
+    if (!append(g_builder.boot_block, sizeof g_builder.boot_block)) return builder_fail(BUILD_ERR_WRITE);
+    for (uint32_t left = BOOT_TAIL_SIZE; left > 0;) {
+      uint32_t n = left < FILE_ALIGNMENT ? left : FILE_ALIGNMENT;
+      if (!append(ZEROS, n)) return builder_fail(BUILD_ERR_WRITE);
+      left -= n;
+    }
   }
 
   log_line("ゲームローダーの書き込み中");
   if (!copy_file_into_image(s.apploader_path, apploader_length)) return false;
   log_line("メインプログラムの書き込み中");
-  if (!copy_file_into_image(s.main_program_path, main_program_length)) return false;
+  if (!g_builder.without_main_program && !copy_file_into_image(s.main_program_path, main_program_length))
+    return false;
 
   log_line("ファイル構造のキャッシュ中");
   h.fst_size.set(layout.fst_size);
@@ -256,8 +272,7 @@ bool builder_write_image(bool maximise) {
   std::free(table);
   if (!table_written) return builder_fail(BUILD_ERR_WRITE);
 
-  DataWalk walk = {layout.first_data_offset};
-  if (!visit_files_in_table_order(copy_disc_file, &walk)) return false;
+  if (!copy_disc_files()) return false;
 
   log_line("ファイルの書込み完了");
   if (!write_header()) return builder_fail(BUILD_ERR_WRITE);

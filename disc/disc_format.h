@@ -50,6 +50,8 @@ constexpr uint32_t FST_DIRECTORY_FLAG = 0x01000000u;
 // name offset any entry may take.
 constexpr uint32_t FST_MAX_BUILD_ENTRIES = 0xFFFFu;
 constexpr uint32_t FST_MAX_BUILD_NAME_OFFSET = 0xFFFFu;
+// The format's own limit of a name offset: 24 bits.
+constexpr uint32_t FST_NAME_OFFSET_LIMIT = 0xFFFFFFu;
 // Limits of the reader's table cache: entries after the root, and the bytes
 // of a name, which must end with its NUL inside a 64-byte block.
 constexpr uint32_t FST_MAX_READ_ENTRIES = 16384u;

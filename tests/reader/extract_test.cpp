@@ -320,7 +320,7 @@ TEST(ReaderExtractGuards, AnEntryNeverReplacesOneWrittenBefore) {
   const Case cases[] = {
       {[](uint32_t a, uint32_t b) { return std::vector<TableEntry>{file_entry("x", a, 10), file_entry("x", b, 20)}; }, true},
       {[](uint32_t a, uint32_t b) { return std::vector<TableEntry>{file_entry("x", a, 10), file_entry("X", b, 20)}; }, case_blind},
-      {[](uint32_t a, uint32_t b) { return std::vector<TableEntry>{file_entry("x", a, 10), dir_entry("x", 3)}; }, true},
+      {[](uint32_t a, uint32_t) { return std::vector<TableEntry>{file_entry("x", a, 10), dir_entry("x", 3)}; }, true},
       {[](uint32_t a, uint32_t b) {
          return std::vector<TableEntry>{file_entry("x", a, 10), dir_entry("d", 4), file_entry("y", b, 20),
                                         dir_entry("d", 5)};
@@ -336,7 +336,9 @@ TEST(ReaderExtractGuards, AnEntryNeverReplacesOneWrittenBefore) {
     std::string out = fx.scratch.at("out");
     fs::create_directories(out);
     EXPECT_EQ(IsoExtractDirectory("/", out.c_str()), !c.refused);
-    if (c.refused) EXPECT_EQ(IsoGetLastError(), IsoErrDuplicateName);
+    if (c.refused) {
+      EXPECT_EQ(IsoGetLastError(), IsoErrDuplicateName);
+    }
     EXPECT_EQ(read_file(out + sep() + "x"), patterned_bytes(10, 1));
   }
 }
