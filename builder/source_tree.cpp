@@ -2,6 +2,7 @@
 // the release of that tree.
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "builder/builder_state.h"
@@ -68,10 +69,13 @@ static SourceNode* make_node(char* full_path, const char* name, SourceNode* fold
   return node;
 }
 
-// A folder being listed. Its listing stays open while the folders it holds
-// are scanned, so that every folder's contents follow it in the tree's order.
+// A folder being taken into the tree. Its names are listed whole when it is
+// opened and put in the order Windows lists them (POSIX hosts list in no
+// fixed order); the folders it holds are scanned as its names are taken, so
+// that every folder's contents follow it in the tree's order.
 struct OpenListing {
-  host::DirListing* listing;
+  std::vector<std::string> names;
+  size_t next;       // the next name to take
   const char* path;
   SourceNode* folder;
   SourceNode* last;  // the folder's last node so far
@@ -82,17 +86,29 @@ struct OpenListing {
 // than recursion, as every walk of the tree.
 typedef std::vector<OpenListing> ListingStack;
 
-// Starts listing folder (at path) on top of the stack.
+// Lists folder (at path) and puts it on top of the stack.
 static bool open_listing(ListingStack* open, const char* path, SourceNode* folder) {
-  OpenListing here = {nullptr, path, folder, nullptr, {0, 0}};
+  OpenListing here = {{}, 0, path, folder, nullptr, {0, 0}};
   // A link that leads back into a folder being listed would never end.
   if (host::path_identity(path, &here.id)) {
     for (const OpenListing& outer : *open)
       if (outer.id == here.id) return builder_fail_on_path(BUILD_ERR_ENUMERATE, path);
   }
-  here.listing = host::dir_open(path);
-  if (!here.listing) return builder_fail_on_path(BUILD_ERR_ENUMERATE, path);
-  open->push_back(here);
+  host::DirListing* listing = host::dir_open(path);
+  if (!listing) return builder_fail_on_path(BUILD_ERR_ENUMERATE, path);
+  for (;;) {
+    const char* name = nullptr;
+    host::ListStep step = host::dir_next(listing, &name);
+    if (step == host::ListStep::End) break;
+    if (step == host::ListStep::Failed) {
+      host::dir_close(listing);
+      return builder_fail_on_path(BUILD_ERR_ENUMERATE, path);
+    }
+    here.names.push_back(name);
+  }
+  host::dir_close(listing);
+  host::sort_names_as_windows_lists(&here.names);
+  open->push_back(std::move(here));
   return true;
 }
 
@@ -145,24 +161,20 @@ static bool take_entry(ListingStack* open, const char* name) {
 }
 
 // Takes base and every folder below it into the tree, each folder's entries
-// in listing order.
+// in the order Windows lists them.
 static bool scan_tree(const char* base) {
   ListingStack open;
   bool ok = open_listing(&open, base, &g_builder.root);
   while (ok && !open.empty()) {
     OpenListing& listing = open.back();
-    const char* name = nullptr;
-    host::ListStep step = host::dir_next(listing.listing, &name);
-    if (step == host::ListStep::Entry) {
-      ok = take_entry(&open, name);
-    } else if (step == host::ListStep::End) {
-      host::dir_close(listing.listing);
+    if (listing.next == listing.names.size()) {
       open.pop_back();
-    } else {
-      ok = builder_fail_on_path(BUILD_ERR_ENUMERATE, listing.path);
+      continue;
     }
+    // The name is taken out first: taking a folder grows the stack.
+    std::string name = std::move(listing.names[listing.next++]);
+    ok = take_entry(&open, name.c_str());
   }
-  for (; !open.empty(); open.pop_back()) host::dir_close(open.back().listing);  // after a failure
   return ok;
 }
 
