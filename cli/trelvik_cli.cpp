@@ -16,6 +16,7 @@
 #include "cli/console_progress.h"
 #include "cli/console_text.h"
 #include "cli/trelvik_options.h"
+#include "cli/trelvik_rebuild.h"
 #include "host/host_fs.h"
 #include "host/host_text.h"
 
@@ -178,13 +179,17 @@ int main(int argc, char** argv) {
   }
 
   // The inputs are looked at before anything is read or written.
+  const bool rebuild = !g_options.root.empty();
+  const RootFiles root = root_files(g_options.root);
   struct Input {
     const char* what;
-    const std::string& path;
+    std::string path;
     uint64_t size;
   } inputs[] = {{"the header image", g_options.header_from, 0},
-                {"the apploader", g_options.apploader, 0},
+                {"the apploader", rebuild ? root.apploader : g_options.apploader, 0},
                 {"the main program", g_options.main_program, 0}};
+  if (rebuild && host::path_kind(root.main_program.c_str()) != host::PathKind::Missing)
+    inputs[2].path = root.main_program;
   for (Input& in : inputs) {
     std::string problem;
     if (!in.path.empty() && !open_and_measure(in.path, &in.size, &problem)) {
@@ -201,8 +206,17 @@ int main(int argc, char** argv) {
   }
 
   BuildSettings settings;
+  BuildExtras extras;
   std::vector<std::string> warnings;
-  if (!options_to_build_settings(g_options, &settings, &warnings, &error)) {
+  bool filled = rebuild ? root_settings(g_options, &settings, &extras, &warnings, &error)
+                        : options_to_build_settings(g_options, &settings, &warnings, &error) &&
+                              (!g_options.disc_magic ||
+                               default_mode_extras(g_options, settings, &extras, &error));
+  if (filled && !g_options.align.empty() && !parse_alignment(g_options.align, &extras.alignment)) {
+    error = "--align takes a power of two from 4 to 32768, not '" + g_options.align + "'";
+    filled = false;
+  }
+  if (!filled) {
     print_error(error);
     return EXIT_USAGE;
   }
@@ -221,6 +235,16 @@ int main(int argc, char** argv) {
   builder_reset();
   builder_set_disc_magic(g_options.disc_magic);
   builder_set_folder_parent_links(g_options.disc_magic);
+  builder_set_format_limits(g_options.disc_magic);
+  builder_set_boot_blocks(extras.boot_blocks ? extras.boot_bin : nullptr,
+                          extras.boot_blocks ? extras.bi2 : nullptr);
+  builder_set_without_main_program(extras.without_main_program);
+  builder_set_file_alignment(extras.alignment);
+  if (!extras.previous_table.empty() &&
+      !builder_set_previous_table(extras.previous_table.data(), extras.previous_table.size())) {
+    print_error("'" + host_path_for_display(root.fst) + "' is not a file system table");
+    return EXIT_USAGE;
+  }
   if (!builder_prepare(&settings)) {
     uint16_t code = builder_last_error();
     print_error(build_error_message(code, g_options, g_last_log_line, builder_last_error_path()));
@@ -236,9 +260,14 @@ int main(int argc, char** argv) {
   }
   arm_signal_cleanup();
   for (const std::string& w : name_form_warnings(builder_tree())) print_note("warning: " + w);
-  for (const std::string& w :
-       reader_limit_warnings(builder_tree(), 1 + builder_file_count() + builder_directory_count())) {
-    print_note("warning: " + w);
+  if (!extras.previous_table.empty()) {
+    for (const std::string& line : rebuild_changes(builder_tree())) print_note(line);
+  }
+  // Content past a full disc is refused in default mode, unless asked for.
+  if (g_options.disc_magic && !g_options.allow_oversize && builder_content_end() > DISC_IMAGE_SIZE) {
+    print_error(oversize_message(builder_content_end(), builder_content_end_with_alignment(4)));
+    remove_incomplete_output();
+    return EXIT_BUILD_FAILED;
   }
 
   job_progress_init(&g_job, apploader_size, main_program_size, tree_data_size(builder_tree()),

@@ -28,6 +28,8 @@ const ValueOption kValueOptions[] = {
     {"--base-dir", &TrelvikOptions::base_dir},
     {"--output", &TrelvikOptions::output},
     {"--header-from", &TrelvikOptions::header_from},
+    {"--root", &TrelvikOptions::root},
+    {"--align", &TrelvikOptions::align},
 };
 
 struct FlagOption {
@@ -39,6 +41,7 @@ struct FlagOption {
 const FlagOption kFlagOptions[] = {
     {"--no-maximise", &TrelvikOptions::maximise, false},
     {"--no-disc-magic", &TrelvikOptions::disc_magic, false},
+    {"--allow-oversize", &TrelvikOptions::allow_oversize, true},
     {"--quiet", &TrelvikOptions::quiet, true},
     {"--help", &TrelvikOptions::help, true},
 };
@@ -87,21 +90,29 @@ std::string quoted(const std::string& path) { return "'" + path + "'"; }
 const char* trelvik_usage() {
   return
       "Usage: trelvik-cli [options]\n"
+      "       trelvik-cli --root DIR --output FILE [options]\n"
       "Builds a GameCube disc image (.gcm) from an apploader, a main program and\n"
-      "a folder whose whole tree becomes the disc's file system.\n"
+      "a folder whose whole tree becomes the disc's file system, or rebuilds a\n"
+      "disc unpacked by ombrel-cli unpack (or wit extract) from its folder.\n"
       "\n"
       "Header (not needed with --header-from):\n"
       "  --game-id ID         game ID, up to 3 bytes (longer is cut, with a warning)\n"
       "  --game-name NAME     game name, up to 64 bytes in code page 932 (cut likewise)\n"
       "  --maker-id MK        maker ID, up to 2 bytes (cut likewise)\n"
       "  --region REGION      japan, usa or europe: region letter J, E or U\n"
-      "  --header-from IMAGE  take game code, region letter, maker ID and game name\n"
-      "                       from the first 1,072 bytes of an existing image\n"
+      "  --header-from IMAGE  take the header from a GameCube disc image: game ID,\n"
+      "                       disc number, revision, audio streaming, game name\n"
+      "                       and the bi2 block (with --no-disc-magic: game code,\n"
+      "                       maker ID and game name from any file, as the wizard)\n"
       "Inputs and output (each path at most 259 bytes):\n"
       "  --apploader FILE     apploader, copied to 0x2440\n"
       "  --main-program FILE  main program (.dol), copied behind the apploader\n"
       "  --base-dir DIR       folder whose contents become the disc's files\n"
       "  --output FILE        image to write; an existing file is overwritten\n"
+      "  --root DIR           rebuild the unpacked disc in DIR: DIR/sys/boot.bin,\n"
+      "                       bi2.bin, apploader.img, main.dol (none: no main\n"
+      "                       program), fst.bin (the old order) and DIR/files;\n"
+      "                       the header options then override boot.bin's fields\n"
       "Other options:\n"
       "  --no-maximise        end the image at its last byte of data instead of\n"
       "                       padding it with zeros to 1,459,978,240 bytes\n"
@@ -110,7 +121,16 @@ const char* trelvik_usage() {
       "                       entries stay zero. By default the GameCube magic\n"
       "                       0xC2339F3D is written at 0x1C and each folder entry\n"
       "                       holds its enclosing folder's index, so that other\n"
-      "                       disc tools and emulators accept the image\n"
+      "                       disc tools and emulators accept the image; the bi2\n"
+      "                       block then holds the region word of the region\n"
+      "                       letter, and the table may use the format's own\n"
+      "                       limits (24-bit name offsets, any number of entries)\n"
+      "  --align BYTES        one alignment (a power of two, 4 to 32768) for every\n"
+      "                       file, instead of 2048 (with --root: each file's old\n"
+      "                       alignment class, 32768 for new files of a streamed\n"
+      "                       extension)\n"
+      "  --allow-oversize     write an image whose content passes a full disc in\n"
+      "                       full (it is refused by default, naming the excess)\n"
       "  --quiet              print only errors\n"
       "  --help               show this text\n"
       "\n"
@@ -132,7 +152,8 @@ const char* trelvik_usage() {
       "   6  writing the image failed (a full disk, for one)\n"
       "   7  the base directory cannot be entered\n"
       "   8  a folder cannot be listed, or a symbolic link loops back\n"
-      "   9  too many entries or name bytes for the file system table\n"
+      "   9  too many entries or name bytes for the file system table (65,535\n"
+      "      each with --no-disc-magic; 24-bit name offsets otherwise)\n"
       "  10  data beyond 4 GiB, or a file of 4 GiB or more\n"
       "  11  a folder path longer than 259 bytes\n"
       "  12  the image was written without being prepared\n"
@@ -193,6 +214,27 @@ bool parse_trelvik_args(const std::vector<std::string>& args, TrelvikOptions* op
     seen.push_back(name);
     if (options->help) return true;
   }
+  if (!options->root.empty()) {
+    for (const char* replaced : {"--apploader", "--main-program", "--base-dir", "--header-from"}) {
+      for (const std::string& given : seen) {
+        if (given == replaced) {
+          *error = std::string("--root takes the place of ") + replaced + ": use one or the other";
+          return false;
+        }
+      }
+    }
+  }
+  if (!options->disc_magic) {
+    for (const char* option : {"--root", "--align", "--allow-oversize"}) {
+      for (const std::string& given : seen) {
+        if (given == option) {
+          *error = std::string(option) +
+                   " does not go with --no-disc-magic, which writes exactly what the wizard writes";
+          return false;
+        }
+      }
+    }
+  }
   return true;
 }
 
@@ -214,7 +256,8 @@ bool parse_region(const std::string& name, uint16_t* region_index) {
 bool options_to_wizard_state(const TrelvikOptions& options, WizardState* state,
                              std::vector<std::string>* warnings, std::string* error) {
   wizard_state_init(state);
-  const bool import = !options.header_from.empty();
+  // An imported header or an unpacked disc's boot.bin gives the header fields.
+  const bool import = !options.header_from.empty() || !options.root.empty();
 
   struct Required {
     const char* option;
@@ -409,26 +452,3 @@ std::vector<std::string> name_form_warnings(const SourceNode* root) {
   return warnings;
 }
 
-std::vector<std::string> reader_limit_warnings(const SourceNode* root, uint32_t entry_count) {
-  std::vector<std::string> warnings;
-  // entry_count is the table's N, the root included.
-  if (entry_count > FST_MAX_READ_ENTRIES + 1) {
-    warnings.push_back("the image holds " + std::to_string(entry_count - 1) +
-                       " files and folders; Ombrel opens images of at most " +
-                       std::to_string(FST_MAX_READ_ENTRIES));
-  }
-  std::vector<const SourceNode*> long_names;
-  walk_source_tree(root, [&](const SourceNode& node) {
-    if (std::strlen(node.name) >= FST_NAME_BLOCK) long_names.push_back(&node);
-  });
-  for (size_t i = 0; i < long_names.size() && i < 3; ++i) {
-    warnings.push_back("the name of '" + host_path_for_display(long_names[i]->full_path) + "' is " +
-                       std::to_string(std::strlen(long_names[i]->name)) + " bytes long; Ombrel opens " +
-                       "images whose names have at most " + std::to_string(FST_NAME_BLOCK - 1) + " bytes");
-  }
-  if (long_names.size() > 3) {
-    warnings.push_back(std::to_string(long_names.size() - 3) + " more names are longer than " +
-                       std::to_string(FST_NAME_BLOCK - 1) + " bytes");
-  }
-  return warnings;
-}

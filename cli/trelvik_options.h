@@ -20,6 +20,9 @@ struct TrelvikOptions {
   std::string base_dir;
   std::string output;
   std::string header_from;  // empty: the header comes from the options above
+  std::string root;         // an unpacked disc to rebuild; empty: none
+  std::string align;        // one alignment for every file; empty: the default
+  bool allow_oversize = false;
   bool maximise = true;
   bool disc_magic = true;
   bool quiet = false;
@@ -36,7 +39,9 @@ const char* trelvik_usage();
 
 // Parses the arguments after the program name. Options take their value as
 // the next argument or after '='. False with a one-line reason for an unknown
-// option, a missing value or an option given twice. --help stops the checks.
+// option, a missing value, an option given twice or options that do not go
+// together (--root with the inputs it replaces; --root, --align and
+// --allow-oversize with --no-disc-magic). --help stops the checks.
 bool parse_trelvik_args(const std::vector<std::string>& args, TrelvikOptions* options,
                         std::string* error);
 
@@ -56,12 +61,6 @@ bool options_to_wizard_state(const TrelvikOptions& options, WizardState* state,
 // wrong or the header image cannot be opened.
 bool options_to_build_settings(const TrelvikOptions& options, BuildSettings* settings,
                                std::vector<std::string>* warnings, std::string* error);
-
-// Warnings for a prepared tree that the reader's table cache cannot take:
-// more entries than it holds, or names that do not end inside a 64-byte
-// block. The image is still built (other tools read it), but the explorer
-// will refuse it. Names are shown by their host paths, at most three.
-std::vector<std::string> reader_limit_warnings(const SourceNode* root, uint32_t entry_count);
 
 // Warnings for names that have no code page 932 form and went into the image
 // as their host bytes: other programs show them garbled. Names are shown by

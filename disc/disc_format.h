@@ -52,10 +52,10 @@ constexpr uint32_t FST_MAX_BUILD_ENTRIES = 0xFFFFu;
 constexpr uint32_t FST_MAX_BUILD_NAME_OFFSET = 0xFFFFu;
 // The format's own limit of a name offset: 24 bits.
 constexpr uint32_t FST_NAME_OFFSET_LIMIT = 0xFFFFFFu;
-// Limits of the reader's table cache: entries after the root, and the bytes
-// of a name, which must end with its NUL inside a 64-byte block.
-constexpr uint32_t FST_MAX_READ_ENTRIES = 16384u;
-constexpr uint32_t FST_NAME_BLOCK = 64u;
+// The reader's bound on a table: real tables are well under 1 MiB, and the
+// 24-bit name offsets cap the names at 16 MiB; a header asking for more is
+// refused, so a hostile image cannot make the reader allocate gigabytes.
+constexpr uint32_t FST_MAX_READ_SIZE = 64u << 20;
 
 // The region letters that the wizard stores as the fourth game-code byte.
 constexpr char REGION_LETTER_JAPAN = 'J';

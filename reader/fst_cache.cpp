@@ -52,50 +52,38 @@ bool read_exact(uint64_t position, void* buffer, size_t n) {
 
 const FstEntry& entry_at(const TableBytes& t, uint32_t index) { return t.entries[index - 1]; }
 
-// Reads the root entry, the entries and the name bytes, refusing anything
-// that lies outside the image.
+// Reads the whole table (fst_size bytes) in one read, refusing anything that
+// lies outside it or the image.
 bool read_table(TableBytes* t) {
   const uint64_t image_size = g_reader.image_size;
   const uint64_t fst = g_reader.fst_offset;
+  const uint64_t size = g_reader.fst_size;
+  // The table must lie inside the image, and be no larger than any real one
+  // could be (a hostile header could otherwise ask for gigabytes).
+  if (size < FST_ENTRY_SIZE || size > FST_MAX_READ_SIZE || fst + size > image_size) return false;
   FstEntry root;
-  // The root entry must lie inside the image.
-  if (fst + FST_ENTRY_SIZE > image_size || !read_exact(fst, &root, sizeof root)) return false;
+  if (!read_exact(fst, &root, sizeof root)) return false;
   const uint32_t n = root.end_index();
-  // N counts the root itself; more than the cache's capacity cannot be held.
-  if (n == 0 || n - 1 > FST_MAX_READ_ENTRIES) return false;
+  // N counts the root itself, and every entry lies inside the table.
+  if (n == 0 || uint64_t(n) * FST_ENTRY_SIZE > size) return false;
   g_reader.entry_count = n;
   g_reader.entries_start = uint32_t(fst + FST_ENTRY_SIZE);
   g_reader.name_table_distance = (n - 1) * FST_ENTRY_SIZE;
 
-  const uint64_t names_start = fst + uint64_t(n) * FST_ENTRY_SIZE;
-  // Every entry must lie inside the image.
-  if (names_start > image_size) return false;
   t->entries.resize(n - 1);
   if (n > 1 && !read_exact(fst + FST_ENTRY_SIZE, t->entries.data(), t->entries.size() * FST_ENTRY_SIZE))
     return false;
-
-  // One read covers every name's 64-byte block, cut at the image's end.
-  uint64_t max_name_offset = 0;
-  for (uint32_t i = 1; i < n; ++i) {
-    uint64_t k = entry_at(*t, i).name_offset();
-    if (k > max_name_offset) max_name_offset = k;
-  }
-  if (n == 1) return true;
-  // A name must start inside the image.
-  if (names_start + max_name_offset >= image_size) return false;
-  uint64_t names_end = names_start + max_name_offset + FST_NAME_BLOCK;
-  if (names_end > image_size) names_end = image_size;
-  t->names.resize(size_t(names_end - names_start));
-  return read_exact(names_start, t->names.data(), t->names.size());
+  // The names are the rest of the table.
+  t->names.resize(size_t(size - uint64_t(n) * FST_ENTRY_SIZE));
+  return t->names.empty() || read_exact(fst + uint64_t(n) * FST_ENTRY_SIZE, t->names.data(), t->names.size());
 }
 
-// The name at name offset k: it must end with a NUL inside its 64-byte block
-// (and inside the image). Null when it does not.
+// The name at name offset k: it must start inside the names and end with its
+// NUL there. Null when it does not.
 const char* name_at(const TableBytes& t, uint32_t k) {
-  size_t available = t.names.size() - k;  // k < names.size(), checked when read
-  if (available > FST_NAME_BLOCK) available = FST_NAME_BLOCK;
+  if (k >= t.names.size()) return nullptr;
   const char* text = reinterpret_cast<const char*>(&t.names[k]);
-  return std::memchr(text, '\0', available) ? text : nullptr;
+  return std::memchr(text, '\0', t.names.size() - k) ? text : nullptr;
 }
 
 }  // namespace

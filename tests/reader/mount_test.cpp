@@ -190,10 +190,21 @@ TEST(ReaderMount, UntrustworthyTablesAreRefused) {
   };
   const Case cases[] = {
       {"no entries at all (N = 0)", [](RawImage* im) { im->write_table({}, 0); }},
-      {"more entries than the cache holds",
+      {"more entries than the table size holds",
        [](RawImage* im) {
-         std::vector<TableEntry> e(16385, file_entry("x", 0, 0));
-         im->write_table(e);
+         im->write_table({file_entry("a", 0, 0), file_entry("b", 0, 0)});
+         im->set_be32(0x428, 2 * FST_ENTRY_SIZE);
+       }},
+      {"a table larger than the reader's bound",
+       [](RawImage* im) {
+         im->write_table({file_entry("a", 0, 0)});
+         im->bytes.resize(im->fst_offset() + FST_MAX_READ_SIZE + 1);
+         im->set_be32(0x428, FST_MAX_READ_SIZE + 1);
+       }},
+      {"a table running past the image",
+       [](RawImage* im) {
+         im->write_table({file_entry("a", 0, 0)});
+         im->set_be32(0x428, 0x10000);
        }},
       {"N larger than the image", [](RawImage* im) { im->write_table({file_entry("a", 0, 0)}, 100000); }},
       {"folder ending at its own index", [](RawImage* im) { im->write_table({dir_entry("d", 1)}); }},
@@ -219,9 +230,10 @@ TEST(ReaderMount, UntrustworthyTablesAreRefused) {
          im->write_table({dir_entry("d", 2)});
          im->set_be32(im->fst_offset() + 12, 0x02000000u);
        }},
-      {"64-byte name without NUL",
+      {"name without NUL inside the table",
        [](RawImage* im) {
-         im->write_table({file_entry(std::string(64, 'n'), 0, 0), file_entry("b", 0, 0)});
+         im->write_table({file_entry("a", 0, 0), file_entry("bc", 0, 0)});
+         im->set_be32(0x428, read_be32(&im->bytes[0x428]) - 1);  // cuts the last NUL off
        }},
       {"name running into the image's end",
        [](RawImage* im) {
@@ -239,6 +251,22 @@ TEST(ReaderMount, UntrustworthyTablesAreRefused) {
     EXPECT_EQ(IsoGetRoot()->firstChild, nullptr) << c.what;
     EXPECT_EQ(IsoGetFileCount() + IsoGetDirectoryCount(), 0) << c.what;
   }
+}
+
+// Tables of any entry count that fits their size, and names of any length
+// up to their NUL: what other tools write, and the builder in its default mode.
+TEST(ReaderMount, AnyEntryCountAndNamesOfAnyLengthAreReadWhole) {
+  ReaderFixture fx;
+  RawImage image;
+  std::vector<TableEntry> entries(20000, file_entry("x", 0, 0));
+  entries.back() = file_entry(std::string(300, 'n'), 0, 7);
+  image.write_table(entries);
+  ASSERT_TRUE(fx.mount(image)) << IsoGetErrorText();
+  EXPECT_EQ(IsoGetFileCount(), 20000);
+  uint32_t offset = 0, size = 0;
+  EXPECT_TRUE(IsoFindFile(("/" + std::string(300, 'n')).c_str(), &offset, &size, 1));
+  EXPECT_EQ(size, 7u);
+  EXPECT_FALSE(IsoFindFile(("/" + std::string(299, 'n')).c_str(), &offset, &size, 1));
 }
 
 TEST(ReaderMount, ANameOf63BytesAndAnImageShorterThanAHeaderAreHandled) {

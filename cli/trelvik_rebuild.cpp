@@ -1,0 +1,200 @@
+// Default mode's boot blocks and the rebuild of an unpacked disc.
+#include "cli/trelvik_rebuild.h"
+
+#include <cstring>
+
+#include "builder/source_walk.h"
+#include "cli/console_text.h"
+#include "disc/disc_identify.h"
+#include "host/host_fs.h"
+#include "host/host_text.h"
+
+namespace {
+
+std::string quoted(const std::string& path) { return "'" + host_path_for_display(path) + "'"; }
+
+std::string join(const std::string& folder, const char* name) {
+  return folder + host::PATH_SEPARATOR + name;
+}
+
+// Reads a whole file that must have exactly size bytes.
+bool read_exactly(const std::string& path, uint8_t* out, size_t size, std::string* error) {
+  host::File* f = host::file_open_read(path.c_str());
+  if (!f) {
+    *error = quoted(path) + " " + input_problem_text(host::path_kind(path.c_str()));
+    return false;
+  }
+  uint64_t length = 0;
+  bool ok = host::file_length(f, &length) && length == size && host::file_read(f, out, size);
+  host::file_close(f);
+  if (!ok) *error = quoted(path) + " must hold exactly " + std::to_string(size) + " bytes";
+  return ok;
+}
+
+bool read_whole(const std::string& path, std::vector<uint8_t>* out, std::string* error) {
+  host::File* f = host::file_open_read(path.c_str());
+  uint64_t length = 0;
+  bool ok = f && host::file_length(f, &length) && length < (64u << 20);
+  if (ok) {
+    out->resize(size_t(length));
+    ok = host::file_read(f, out->data(), out->size());
+  }
+  if (f) host::file_close(f);
+  if (!ok) *error = "cannot read " + quoted(path);
+  return ok;
+}
+
+// The settings' header fields into the boot block, so both say the same.
+void put_settings_fields(const BuildSettings& settings, uint8_t* boot_bin) {
+  std::memcpy(boot_bin, settings.game_code, sizeof settings.game_code);
+  std::memcpy(boot_bin + 4, settings.maker_code, sizeof settings.maker_code);
+  std::memcpy(boot_bin + offsetof(DiscHeader, game_name), settings.game_name, sizeof settings.game_name);
+}
+
+void set_region_word(uint8_t* bi2, char letter) {
+  write_be32(bi2 + BI2_REGION_OFFSET, bi2_region_for_letter(letter));
+}
+
+}  // namespace
+
+RootFiles root_files(const std::string& root) {
+  const std::string sys = join(root, "sys");
+  return {join(sys, "boot.bin"), join(sys, "bi2.bin"), join(sys, "apploader.img"),
+          join(sys, "main.dol"), join(sys, "fst.bin"), join(root, "files")};
+}
+
+bool parse_alignment(const std::string& text, uint32_t* alignment) {
+  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  unsigned long value = std::stoul(text);
+  if (value < MIN_FILE_ALIGNMENT || value > MAX_FILE_ALIGNMENT || (value & (value - 1)) != 0) return false;
+  *alignment = uint32_t(value);
+  return true;
+}
+
+bool default_mode_extras(const TrelvikOptions& options, const BuildSettings& settings,
+                         BuildExtras* extras, std::string* error) {
+  extras->boot_blocks = true;
+  std::memset(extras->boot_bin, 0, sizeof extras->boot_bin);
+  std::memset(extras->bi2, 0, sizeof extras->bi2);
+  if (!options.header_from.empty()) {
+    // What makes a disc that disc, from a GameCube image only.
+    DiscFileIdentity what = identify_disc_file(options.header_from.c_str());
+    uint64_t length = 0;
+    if (what.kind != DiscFileKind::GameCubeImage) {
+      *error = "the header image " + quoted(options.header_from) + " is not a GameCube disc image" +
+               (what.kind == DiscFileKind::NotADisc ? std::string(": ") + what.reason : std::string());
+      return false;
+    }
+    uint8_t head[APPLOADER_OFFSET];
+    host::File* f = host::file_open_read(options.header_from.c_str());
+    bool ok = f && host::file_length(f, &length) && length >= APPLOADER_OFFSET &&
+              host::file_read(f, head, sizeof head);
+    if (f) host::file_close(f);
+    if (!ok) {
+      *error = "the header image " + quoted(options.header_from) +
+               " is shorter than a disc's header and bi2 block (0x2440 bytes)";
+      return false;
+    }
+    std::memcpy(extras->boot_bin, head, DISC_IDENTITY_SIZE);
+    std::memcpy(extras->boot_bin + offsetof(DiscHeader, game_name), head + offsetof(DiscHeader, game_name),
+                sizeof settings.game_name);
+    std::memcpy(extras->bi2, head + BI2_OFFSET, BI2_SIZE);
+  } else {
+    set_region_word(extras->bi2, settings.game_code[3]);
+  }
+  put_settings_fields(settings, extras->boot_bin);
+  write_be32(extras->boot_bin + offsetof(DiscHeader, max_fst_size), DEFAULT_MAX_FST_SIZE);
+  return true;
+}
+
+bool root_settings(const TrelvikOptions& options, BuildSettings* settings, BuildExtras* extras,
+                   std::vector<std::string>* warnings, std::string* error) {
+  const RootFiles root = root_files(options.root);
+  extras->boot_blocks = true;
+  if (!read_exactly(root.boot_bin, extras->boot_bin, sizeof extras->boot_bin, error) ||
+      !read_exactly(root.bi2, extras->bi2, sizeof extras->bi2, error)) {
+    return false;
+  }
+  if (host::path_kind(root.files.c_str()) != host::PathKind::Folder) {
+    *error = "the unpacked disc has no folder " + quoted(root.files);
+    return false;
+  }
+  // The settings as the wizard fills them, boot.bin's fields in place of
+  // those the options leave out.
+  TrelvikOptions typed = options;
+  typed.apploader = root.apploader;
+  typed.main_program = root.main_program;
+  typed.base_dir = root.files;
+  WizardState state;
+  if (!options_to_wizard_state(typed, &state, warnings, error)) return false;
+  fill_build_settings(state, nullptr, settings);
+  const uint8_t* boot = extras->boot_bin;
+  if (options.game_id.empty()) std::memcpy(settings->game_code, boot, 3);
+  if (options.region.empty()) settings->game_code[3] = char(boot[3]);
+  if (options.maker_id.empty()) std::memcpy(settings->maker_code, boot + 4, 2);
+  if (options.game_name.empty())
+    std::memcpy(settings->game_name, boot + offsetof(DiscHeader, game_name), sizeof settings->game_name);
+  // A new region letter takes its region word with it.
+  if (!options.region.empty()) set_region_word(extras->bi2, settings->game_code[3]);
+  put_settings_fields(*settings, extras->boot_bin);
+
+  // A disc without a main program (its offset 0) was unpacked without main.dol.
+  extras->without_main_program = host::path_kind(root.main_program.c_str()) == host::PathKind::Missing;
+  if (host::path_kind(root.fst.c_str()) != host::PathKind::Missing &&
+      !read_whole(root.fst, &extras->previous_table, error)) {
+    return false;
+  }
+  return true;
+}
+
+std::string oversize_message(uint64_t end, uint64_t end_with_4) {
+  std::string text = "the image would end at " + std::to_string(end) + " bytes, " +
+                     std::to_string(end - DISC_IMAGE_SIZE) + " bytes past a full disc (" +
+                     std::to_string(DISC_IMAGE_SIZE) + " bytes); nothing was written";
+  if (end_with_4 <= DISC_IMAGE_SIZE) {
+    text += " (with --align 4 it would end at " + std::to_string(end_with_4) + " bytes and fit)";
+  }
+  return text + "; --allow-oversize writes it in full";
+}
+
+namespace {
+
+std::string shown_image_path(const std::string& cp932) {
+  std::string utf8;
+  return "'" + (host::cp932_to_utf8(cp932, &utf8) ? utf8 : cp932) + "'";
+}
+
+void add_listed(std::vector<std::string>* lines, const char* what, const std::vector<std::string>& paths) {
+  constexpr size_t SHOWN = 10;
+  for (size_t i = 0; i < paths.size() && i < SHOWN; ++i) lines->push_back(std::string(what) + " " + shown_image_path(paths[i]));
+  if (paths.size() > SHOWN) {
+    lines->push_back(std::to_string(paths.size() - SHOWN) + " more " + (what[0] == 'a' ? "added" : "removed"));
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> rebuild_changes(const SourceNode* root) {
+  std::vector<std::string> added, removed;
+  std::vector<size_t> lengths;
+  std::string path;
+  walk_source_nodes(
+      root,
+      [&](const SourceNode& node) {
+        lengths.push_back(path.size());
+        path += '/';
+        path += node.name;
+        if (node.is_new) added.push_back(path);
+        return true;
+      },
+      [&](const SourceNode&) {
+        path.resize(lengths.back());
+        lengths.pop_back();
+      });
+  for (size_t i = 0; i < builder_removed_count(); ++i) removed.push_back(builder_removed_path(i));
+  std::vector<std::string> lines;
+  add_listed(&lines, "added", added);
+  add_listed(&lines, "removed", removed);
+  return lines;
+}

@@ -1,0 +1,54 @@
+// What trelvik-cli's default mode (the GameCube magic word on) adds to the
+// wizard's settings: the header and bi2 block written in full (the region
+// word following the region letter, or what --header-from copies of another
+// disc), the format's own table limits, one alignment for all files; and,
+// with --root, the rebuild of a disc unpacked by ombrel-cli unpack (or wit):
+// its boot areas from DIR/sys, its files from DIR/files, in its old order.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "builder/builder.h"
+#include "cli/trelvik_options.h"
+#include "disc/disc_format.h"
+
+struct BuildExtras {
+  bool boot_blocks = false;  // write boot_bin and bi2 (builder_set_boot_blocks)
+  uint8_t boot_bin[BOOT_BIN_SIZE] = {};
+  uint8_t bi2[BI2_SIZE] = {};
+  bool without_main_program = false;
+  std::vector<uint8_t> previous_table;  // an unpacked disc's fst.bin; empty: none
+  uint32_t alignment = 0;               // --align; 0: the builder's default
+};
+
+// The files of an unpacked disc below its folder.
+struct RootFiles {
+  std::string boot_bin, bi2, apploader, main_program, fst, files;
+};
+RootFiles root_files(const std::string& root);
+
+// "4" to "32768" as a power of two; false otherwise.
+bool parse_alignment(const std::string& text, uint32_t* alignment);
+
+// Default mode without --root: the boot blocks behind settings (already
+// filled from the options), from --header-from when given (bytes 0x00-0x0A,
+// the game name and the bi2 block of a GameCube disc image at least 0x2440
+// bytes long), else zero with the region word for the region letter.
+bool default_mode_extras(const TrelvikOptions& options, const BuildSettings& settings,
+                         BuildExtras* extras, std::string* error);
+
+// --root: settings and extras from an unpacked disc, the typed header
+// options overriding boot.bin's fields (cut and warned about as usual).
+bool root_settings(const TrelvikOptions& options, BuildSettings* settings, BuildExtras* extras,
+                   std::vector<std::string>* warnings, std::string* error);
+
+// The refusal of an image that would not fit on a disc: by how much, and
+// whether --align 4 would make it fit (end_with_4 is where it would end).
+std::string oversize_message(uint64_t end, uint64_t end_with_4);
+
+// The log of a rebuild: one line per entry new to the unpacked disc's table
+// and per entry of it the tree no longer holds (at most ten of each, then how
+// many more), in-image paths in UTF-8.
+std::vector<std::string> rebuild_changes(const SourceNode* root);
