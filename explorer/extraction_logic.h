@@ -6,7 +6,7 @@
 #include <string>
 
 // What an extraction command copies out of the image.
-enum ExtractKind {
+enum class ExtractKind {
   WholeImage = 0,
   Selection = 1,
   BootData = 2,
