@@ -87,15 +87,15 @@ struct SourceNode {
 
 // Callbacks. Each may be null; a null one is skipped.
 typedef void (*BuilderLogFn)(const char* text);  // Shift-JIS for the built-in texts
+typedef void (*BuilderProgressFn)(int percent, uint32_t bytes);
+typedef void (*BuilderFileDoneFn)();
+typedef void (*BuilderFinishedFn)();
 
 // The log text of each file copied into the image, in code page 932: the
 // format BUILDER_LOG_ADDING_FILE with the file's host path for its %s. Front
 // ends that show the path apart from the words find it behind the prefix.
 extern const char BUILDER_LOG_ADDING_FILE[];         // "ファイルの追加 '%s'"
 extern const char BUILDER_LOG_ADDING_FILE_PREFIX[];  // "ファイルの追加 '"
-typedef void (*BuilderProgressFn)(int percent, uint32_t bytes);
-typedef void (*BuilderFileDoneFn)();
-typedef void (*BuilderFinishedFn)();
 
 bool builder_reset();
 bool builder_prepare(const BuildSettings* settings);

@@ -145,16 +145,16 @@ void RunExtraction(ExtractKind kind) {
   std::string folder = folder_with_separator(chosen);
 
   switch (kind) {
-    case WholeImage:
+    case ExtractKind::WholeImage:
       if (!IsoExtractDirectory("/", folder_for_reader(folder).c_str())) report_folder_copy_failure();
       return;
-    case Selection:
+    case ExtractKind::Selection:
       run_selection(folder, has_row, row_name);
       return;
-    case BootData:
-    case FileSystemTable:
-    case Apploader:
-    case MainProgram: {
+    case ExtractKind::BootData:
+    case ExtractKind::FileSystemTable:
+    case ExtractKind::Apploader:
+    case ExtractKind::MainProgram: {
       std::string file = folder + system_area_file_name(kind);
       show_message(system_area_message(extract_system_area(kind, file), file));
       return;

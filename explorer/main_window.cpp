@@ -280,7 +280,7 @@ void go_up() {
 
 void extract_with_dialog(ExtractKind kind) {
   g_extract_request.kind = kind;
-  g_extract_request.commandFocus = kind == Selection ? GetFocus() : nullptr;
+  g_extract_request.commandFocus = kind == ExtractKind::Selection ? GetFocus() : nullptr;
   DialogBoxParamA(instance(), MAKEINTRESOURCEA(IDD_COPY_PROGRESS), g_main_window,
                   CopyProgressDialogProc, 0);
 }
@@ -292,7 +292,7 @@ void show_popup_menu(HWND window) {
   GetCursorPos(&at);
   int chosen = TrackPopupMenu(GetSubMenu(menu, 0), TPM_RETURNCMD, at.x, at.y, 0, window, nullptr);
   DestroyMenu(menu);
-  if (chosen) extract_with_dialog(Selection);
+  if (chosen) extract_with_dialog(ExtractKind::Selection);
 }
 
 void run_command(HWND window, int id) {
@@ -310,22 +310,22 @@ void run_command(HWND window, int id) {
       break;
     case IDM_EXTRACT_SELECTION:
     case IDM_POPUP_EXTRACT:
-      extract_with_dialog(Selection);
+      extract_with_dialog(ExtractKind::Selection);
       break;
     case IDM_EXTRACT_WHOLE_IMAGE:
-      extract_with_dialog(WholeImage);
+      extract_with_dialog(ExtractKind::WholeImage);
       break;
     case IDM_EXTRACT_BOOT_DATA:
-      RunExtraction(BootData);
+      RunExtraction(ExtractKind::BootData);
       break;
     case IDM_EXTRACT_FST:
-      RunExtraction(FileSystemTable);
+      RunExtraction(ExtractKind::FileSystemTable);
       break;
     case IDM_EXTRACT_APPLOADER:
-      RunExtraction(Apploader);
+      RunExtraction(ExtractKind::Apploader);
       break;
     case IDM_EXTRACT_MAIN_PROGRAM:
-      RunExtraction(MainProgram);
+      RunExtraction(ExtractKind::MainProgram);
       break;
     case IDM_PROPERTIES:
       open_properties(window);
@@ -353,7 +353,7 @@ void run_toolbar_command(int id) {
       go_up();
       break;
     case ID_TOOLBAR_EXTRACT_SELECTION:
-      extract_with_dialog(Selection);
+      extract_with_dialog(ExtractKind::Selection);
       break;
   }
 }

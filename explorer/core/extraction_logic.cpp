@@ -45,12 +45,12 @@ std::string folder_for_reader(const std::string& folder) {
 
 const char* system_area_file_name(ExtractKind kind) {
   switch (kind) {
-    case BootData: return "boot.bin";
-    case FileSystemTable: return "fst";
-    case Apploader: return "apploader";
-    case MainProgram: return "default.dol";
-    case WholeImage:
-    case Selection: break;
+    case ExtractKind::BootData: return "boot.bin";
+    case ExtractKind::FileSystemTable: return "fst";
+    case ExtractKind::Apploader: return "apploader";
+    case ExtractKind::MainProgram: return "default.dol";
+    case ExtractKind::WholeImage:
+    case ExtractKind::Selection: break;
   }
   return nullptr;
 }
@@ -97,12 +97,12 @@ bool extract_selection(const SelectionTarget& target) {
 
 bool extract_system_area(ExtractKind kind, const std::string& file) {
   switch (kind) {
-    case BootData: return IsoExtractBootData(file.c_str());
-    case FileSystemTable: return IsoExtractFst(file.c_str());
-    case Apploader: return IsoExtractApploader(file.c_str());
-    case MainProgram: return IsoExtractMainProgram(file.c_str());
-    case WholeImage:
-    case Selection: break;
+    case ExtractKind::BootData: return IsoExtractBootData(file.c_str());
+    case ExtractKind::FileSystemTable: return IsoExtractFst(file.c_str());
+    case ExtractKind::Apploader: return IsoExtractApploader(file.c_str());
+    case ExtractKind::MainProgram: return IsoExtractMainProgram(file.c_str());
+    case ExtractKind::WholeImage:
+    case ExtractKind::Selection: break;
   }
   return false;
 }

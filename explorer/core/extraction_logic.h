@@ -8,7 +8,7 @@
 #include "host/shown_text.h"
 
 // What an extraction command copies out of the image.
-enum ExtractKind {
+enum class ExtractKind {
   WholeImage = 0,
   Selection = 1,
   BootData = 2,

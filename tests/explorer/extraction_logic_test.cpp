@@ -80,12 +80,12 @@ TEST(ExplorerExtractionNames, ASecondByte5CIsNoSeparator) {
 TEST(ExplorerExtractionNames, RowPathsAndSystemAreaNames) {
   EXPECT_EQ(row_image_path("/", "a"), "/a");
   EXPECT_EQ(row_image_path("/a/b", "c"), "/a/b/c");
-  EXPECT_STREQ(system_area_file_name(BootData), "boot.bin");
-  EXPECT_STREQ(system_area_file_name(FileSystemTable), "fst");
-  EXPECT_STREQ(system_area_file_name(Apploader), "apploader");
-  EXPECT_STREQ(system_area_file_name(MainProgram), "default.dol");
-  EXPECT_EQ(system_area_file_name(WholeImage), nullptr);
-  EXPECT_EQ(system_area_file_name(Selection), nullptr);
+  EXPECT_STREQ(system_area_file_name(ExtractKind::BootData), "boot.bin");
+  EXPECT_STREQ(system_area_file_name(ExtractKind::FileSystemTable), "fst");
+  EXPECT_STREQ(system_area_file_name(ExtractKind::Apploader), "apploader");
+  EXPECT_STREQ(system_area_file_name(ExtractKind::MainProgram), "default.dol");
+  EXPECT_EQ(system_area_file_name(ExtractKind::WholeImage), nullptr);
+  EXPECT_EQ(system_area_file_name(ExtractKind::Selection), nullptr);
 }
 
 TEST_F(ExplorerExtraction, TheRootWithTheTreeFocusedWritesEveryEntryStraightIntoTheFolder) {
@@ -159,14 +159,14 @@ TEST_F(ExplorerExtraction, AFocusedListWithoutARowOrAStaleRowCopiesNothing) {
 }
 
 TEST_F(ExplorerExtraction, SystemAreasAreCopiedAndReported) {
-  std::string boot = folder_ + system_area_file_name(BootData);
-  ASSERT_TRUE(extract_system_area(BootData, boot)) << IsoGetErrorText();
+  std::string boot = folder_ + system_area_file_name(ExtractKind::BootData);
+  ASSERT_TRUE(extract_system_area(ExtractKind::BootData, boot)) << IsoGetErrorText();
   std::vector<uint8_t> written = read_file(boot);
   ASSERT_EQ(written.size(), size_t(DISC_HEADER_SIZE));
   EXPECT_TRUE(std::equal(written.begin(), written.end(), image_.bytes.begin()));
 
-  std::string fst = folder_ + system_area_file_name(FileSystemTable);
-  ASSERT_TRUE(extract_system_area(FileSystemTable, fst));
+  std::string fst = folder_ + system_area_file_name(ExtractKind::FileSystemTable);
+  ASSERT_TRUE(extract_system_area(ExtractKind::FileSystemTable, fst));
   EXPECT_EQ(read_file(fst).size(), size_t(read_be32(&image_.bytes[0x428])));
 
   ExtractionMessage saved = system_area_message(true, boot);
@@ -175,9 +175,9 @@ TEST_F(ExplorerExtraction, SystemAreasAreCopiedAndReported) {
   EXPECT_EQ(saved.caption, "成功");
   EXPECT_EQ(saved.icon, MessageIcon::Information);
 
-  EXPECT_FALSE(extract_system_area(WholeImage, folder_ + "x"));
+  EXPECT_FALSE(extract_system_area(ExtractKind::WholeImage, folder_ + "x"));
   IsoUnmount();
-  EXPECT_FALSE(extract_system_area(Apploader, folder_ + "apploader"));
+  EXPECT_FALSE(extract_system_area(ExtractKind::Apploader, folder_ + "apploader"));
   ExtractionMessage failed = system_area_message(false, folder_ + "apploader");
   EXPECT_EQ(failed.text.before, "保存できません！");
   EXPECT_EQ(failed.text.path, "");
