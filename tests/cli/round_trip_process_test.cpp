@@ -1,0 +1,171 @@
+// The modder's loop with the real tools: ombrel-cli unpack, a change, then
+// trelvik-cli --root, on a hand-made disc with what retail discs carry (disc
+// number, revision, streaming, a bi2 block, files on 32 KiB boundaries, data
+// in another order than the table, Japanese names).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "disc/disc_format.h"
+#include "support/test_support.h"
+#include "tool_run.h"
+
+namespace {
+
+using test_support::ScratchDir;
+using namespace tool_run;
+
+const std::string kMusic = "\xE9\x9F\xB3\xE6\xA5\xBD";      // 音楽 in UTF-8
+const std::string kMusicSjis = "\x89\xB9\x8A\x79";         // and in Shift-JIS
+
+struct Entry {
+  bool folder;
+  std::string name;  // Shift-JIS
+  uint32_t offset, length;  // file: data; folder: its end index in length
+};
+
+// A disc: header, bi2, apploader, main program, a table in the given order
+// and each file's bytes (patterned by its offset) where its entry says.
+std::vector<uint8_t> make_disc(const std::vector<Entry>& entries) {
+  std::vector<uint8_t> disc(0x30000, 0);
+  std::memcpy(&disc[0], "GRTP01", 6);
+  disc[DISC_NUMBER_OFFSET] = 1;
+  disc[DISC_REVISION_OFFSET] = 2;
+  disc[AUDIO_STREAMING_OFFSET] = 1;
+  disc[STREAM_BUFFER_SIZE_OFFSET] = 10;
+  write_be32(&disc[GAMECUBE_DISC_MAGIC_OFFSET], GAMECUBE_DISC_MAGIC);
+  std::memcpy(&disc[0x20], "Round Trip", 10);
+  write_be32(&disc[0x400], 0x1234);  // a debug monitor field other tools keep
+  write_be32(&disc[BI2_OFFSET], 0x01000000);
+  write_be32(&disc[BI2_OFFSET + BI2_REGION_OFFSET], BI2_REGION_EUROPE);
+  uint8_t* apploader = &disc[APPLOADER_OFFSET];
+  std::memcpy(apploader, "2004/01/01", 10);
+  write_be32(apploader + APPLOADER_CODE_SIZE_OFFSET, 0x40);
+  const uint32_t dol = APPLOADER_OFFSET + 0x60;
+  write_be32(&disc[dol + DOL_OFFSETS_OFFSET], 0x100);
+  write_be32(&disc[dol + DOL_SIZES_OFFSET], 0x20);
+  const uint32_t fst = dol + 0x120;
+  std::string names;
+  std::vector<uint8_t> table(12 * (entries.size() + 1), 0);
+  write_be32(&table[0], FST_DIRECTORY_FLAG);
+  write_be32(&table[8], uint32_t(entries.size() + 1));
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const Entry& e = entries[i];
+    write_be32(&table[12 * (i + 1)], uint32_t(names.size()) | (e.folder ? FST_DIRECTORY_FLAG : 0));
+    write_be32(&table[12 * (i + 1) + 4], e.folder ? 0 : e.offset);
+    write_be32(&table[12 * (i + 1) + 8], e.length);
+    names += e.name + '\0';
+    for (uint32_t k = 0; !e.folder && k < e.length; ++k) disc[e.offset + k] = uint8_t(e.offset / 4 + k * 7);
+  }
+  table.insert(table.end(), names.begin(), names.end());
+  std::copy(table.begin(), table.end(), disc.begin() + fst);
+  write_be32(&disc[0x420], dol);
+  write_be32(&disc[0x424], fst);
+  write_be32(&disc[0x428], uint32_t(table.size()));
+  write_be32(&disc[0x42C], 0x8000);
+  return disc;
+}
+
+// Path -> (offset, length) of every file, and every path in table order.
+struct Table {
+  std::map<std::string, std::pair<uint32_t, uint32_t>> files;
+  std::vector<std::string> order;
+};
+
+Table read_table(const std::vector<uint8_t>& disc) {
+  Table t;
+  const uint32_t fst = read_be32(&disc[0x424]);
+  const uint32_t count = read_be32(&disc[fst + 8]);
+  const char* names = reinterpret_cast<const char*>(&disc[fst + 12 * count]);
+  std::vector<std::pair<uint32_t, std::string>> open{{count, ""}};
+  for (uint32_t i = 1; i < count; ++i) {
+    while (i >= open.back().first) open.pop_back();
+    const uint8_t* e = &disc[fst + 12 * i];
+    std::string path = open.back().second + "/" + (names + (read_be32(e) & 0xFFFFFF));
+    t.order.push_back(path);
+    if (e[0]) {
+      open.push_back({read_be32(e + 8), path});
+    } else {
+      t.files[path] = {read_be32(e + 4), read_be32(e + 8)};
+    }
+  }
+  return t;
+}
+
+ToolRun trelvik(const std::vector<std::string>& args) { return run_program(TRELVIK_CLI_PATH, args); }
+ToolRun ombrel(const std::vector<std::string>& args) { return run_program(OMBREL_CLI_PATH, args); }
+
+TEST(RoundTrip, UnpackChangeRebuildKeepsWhatMakesTheDiscAndReachesAFixedPoint) {
+  ScratchDir dir;
+  // Table order and data order differ; track.adx and zeta.bin lie on 32 KiB
+  // boundaries, alpha.dat on 4 KiB, b.txt on 4 bytes.
+  const std::vector<Entry> entries = {
+      {false, "zeta.bin", 0x20000, 100},   {true, kMusicSjis, 0, 5},       {false, "track.adx", 0x10000, 5000},
+      {false, "b.txt", 0x9804, 7},         {false, "alpha.dat", 0x9000, 2048},
+      {false, "removed.bin", 0x9810, 3},
+  };
+  const std::vector<uint8_t> original = make_disc(entries);
+  test_support::write_file(dir.at("original.gcm"), original);
+
+  ToolRun r = ombrel({"unpack", dir.at("original.gcm"), dir.at("u1")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  // The change: one file removed, one changed, two new ones.
+  std::filesystem::remove(dir.at("u1/files/removed.bin"));
+  test_support::write_file(dir.at("u1/files/zeta.bin"), std::string(300, 'z'));
+  test_support::write_file(dir.at("u1/files/aaa_new.txt"), std::string("new text"));
+  test_support::write_file(dir.at("u1/files/" + kMusic + "/new.adx"), std::string(1000, 'a'));
+  r = trelvik({"--root", dir.at("u1"), "--output", dir.at("rebuilt.gcm"), "--no-maximise"});
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  for (const std::string& line : {std::string("added '/aaa_new.txt'"), "added '/" + kMusic + "/new.adx'", std::string("removed '/removed.bin'")})
+    EXPECT_TRUE(contains(r.err, line)) << line << "\n" << r.err;
+
+  const std::vector<uint8_t> rebuilt = test_support::read_file(dir.at("rebuilt.gcm"));
+  // The disc's identity and the header fields other tools keep, and bi2.
+  EXPECT_TRUE(std::equal(original.begin(), original.begin() + DISC_IDENTITY_SIZE, rebuilt.begin()));
+  EXPECT_TRUE(std::equal(original.begin() + 0x20, original.begin() + 0x60, rebuilt.begin() + 0x20));
+  EXPECT_EQ(read_be32(&rebuilt[0x400]), 0x1234u);
+  EXPECT_EQ(read_be32(&rebuilt[0x42C]), 0x8000u) << "the larger max table size stays";
+  EXPECT_TRUE(std::equal(original.begin() + BI2_OFFSET, original.begin() + APPLOADER_OFFSET,
+                         rebuilt.begin() + BI2_OFFSET));
+  // The old order with the removed entry dropped and new ones last in their folder.
+  Table t = read_table(rebuilt);
+  EXPECT_EQ(t.order, (std::vector<std::string>{"/zeta.bin", "/" + kMusicSjis, "/" + kMusicSjis + "/track.adx",
+                                               "/" + kMusicSjis + "/b.txt", "/" + kMusicSjis + "/new.adx",
+                                               "/alpha.dat", "/aaa_new.txt"}));
+  // Data in the order of the old offsets, each file on its old alignment
+  // class; a new .adx takes the 32 KiB of the kept one.
+  auto at = [&](const std::string& p) { return t.files.at(p).first; };
+  const std::string music = "/" + kMusicSjis;
+  EXPECT_LT(at("/alpha.dat"), at(music + "/b.txt"));
+  EXPECT_LT(at(music + "/b.txt"), at(music + "/track.adx"));
+  EXPECT_LT(at(music + "/track.adx"), at("/zeta.bin"));
+  // New files after every kept one, in table order.
+  EXPECT_LT(at("/zeta.bin"), at(music + "/new.adx"));
+  EXPECT_LT(at(music + "/new.adx"), at("/aaa_new.txt"));
+  EXPECT_EQ(at("/alpha.dat") % 0x1000, 0u);
+  EXPECT_EQ(at(music + "/b.txt"), at("/alpha.dat") + 2048) << "4-byte class: right behind alpha.dat";
+  EXPECT_EQ(at(music + "/track.adx") % 0x8000, 0u);
+  EXPECT_EQ(at("/zeta.bin") % 0x8000, 0u);
+  EXPECT_EQ(at("/aaa_new.txt") % 0x800, 0u);
+  EXPECT_EQ(at(music + "/new.adx") % 0x8000, 0u);
+  // Every file's bytes where its entry says.
+  for (const auto& [path, where] : t.files) {
+    const std::string host = path == music + "/b.txt" || path == music + "/track.adx" || path == music + "/new.adx"
+                                 ? "u1/files/" + kMusic + path.substr(music.size())
+                                 : "u1/files" + path;
+    std::vector<uint8_t> bytes = test_support::read_file(dir.at(host));
+    ASSERT_EQ(bytes.size(), where.second) << path;
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), rebuilt.begin() + where.first)) << path;
+  }
+
+  // The fixed point: unpacking and rebuilding again gives the same bytes.
+  ASSERT_EQ(ombrel({"unpack", dir.at("rebuilt.gcm"), dir.at("u2")}).status, 0);
+  r = trelvik({"--root", dir.at("u2"), "--output", dir.at("again.gcm"), "--no-maximise", "--quiet"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(test_support::read_file(dir.at("again.gcm")), rebuilt);
+}
+
+}  // namespace
