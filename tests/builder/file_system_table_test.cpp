@@ -132,6 +132,39 @@ TEST_F(FileSystemTable, ParentLinksOptionPutsTheEnclosingFolderIndexInFolderEntr
   EXPECT_EQ(read_be32(&table[12 * 2 + 4]), first_data_offset(layout)) << "files keep their offset";
 }
 
+// The builder's 16-bit counters, or the format's own limits when asked.
+TEST_F(FileSystemTable, TablesPastTheSixteenBitCountersNeedTheFormatsLimits) {
+  for (int i = 0; i < 700; ++i) {
+    SourceNode* folder = add_node(&g_builder.root, "d", 0, true);
+    for (int k = 0; k < 100; ++k) add_node(folder, "f", 0, false);
+  }
+  ImageLayout layout;
+  EXPECT_FALSE(plan_image_layout(0, 0, &layout));
+  EXPECT_EQ(builder_last_error(), BUILD_ERR_TABLE_TOO_LARGE);
+  builder_set_format_limits(true);
+  ASSERT_TRUE(plan_image_layout(0, 0, &layout)) << builder_last_error();
+  std::vector<uint8_t> table(layout.fst_size);
+  emit_file_system_table(layout, table.data());
+  EXPECT_EQ(read_be32(&table[8]), 70701u);
+  EXPECT_EQ(read_be32(&table[12 * 70700]) & 0xFFFFFF, 70699u * 2) << "name offsets past 65,535";
+}
+
+// One alignment for every file, the content's end, and where it would end
+// with another alignment.
+TEST_F(FileSystemTable, OneAlignmentForEveryFileAndTheContentsEnd) {
+  add_node(&g_builder.root, "a", 5, false);
+  add_node(&g_builder.root, "b", 5, false);
+  ImageLayout layout;
+  ASSERT_TRUE(plan_image_layout(0, 0, &layout));
+  const uint64_t table_end = uint64_t(layout.fst_offset) + layout.fst_size;
+  const uint64_t first = align_to_file_boundary(table_end);
+  EXPECT_EQ(builder_content_end(), first + 2048 + 5);
+  EXPECT_EQ(builder_content_end_with_alignment(4), (table_end + 3) / 4 * 4 + 8 + 5);
+  builder_set_file_alignment(0x8000);
+  ASSERT_TRUE(plan_image_layout(0, 0, &layout));
+  EXPECT_EQ(builder_content_end(), (table_end + 0x7FFF) / 0x8000 * 0x8000 + 0x8000 + 5);
+}
+
 TEST_F(FileSystemTable, EmptyBaseGivesOnlyTheRootEntry) {
   ImageLayout layout;
   ASSERT_TRUE(plan_image_layout(0, 0, &layout));

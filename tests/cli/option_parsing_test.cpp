@@ -58,6 +58,14 @@ TEST(OptionParsing, MistakesAreRefusedWithTheOptionNamed) {
   EXPECT_NE(error.find("--output needs a value"), std::string::npos) << error;
   EXPECT_FALSE(parse({"--quiet=yes"}, &o, &error));
   EXPECT_NE(error.find("--quiet takes no value"), std::string::npos) << error;
+  // --root replaces the inputs it holds; the wizard's mode takes none of the
+  // rebuild's options.
+  EXPECT_FALSE(parse({"--root", "dir", "--base-dir", "files"}, &o, &error));
+  EXPECT_NE(error.find("--root takes the place of --base-dir"), std::string::npos) << error;
+  for (const char* option : {"--root=dir", "--align=4", "--allow-oversize"}) {
+    EXPECT_FALSE(parse({option, "--no-disc-magic"}, &o, &error)) << option;
+    EXPECT_NE(error.find("does not go with --no-disc-magic"), std::string::npos) << error;
+  }
   EXPECT_FALSE(parse({"--region", "usa", "--region=japan"}, &o, &error));
   EXPECT_NE(error.find("--region is given twice"), std::string::npos) << error;
 }

@@ -114,6 +114,60 @@ TEST(TrelvikCliProcess, DiscMagicIsWrittenUnlessTurnedOff) {
   EXPECT_EQ(read_be32(&image[GAMECUBE_DISC_MAGIC_OFFSET]), GAMECUBE_DISC_MAGIC);
 }
 
+// Default mode writes what other tools check: the bi2 region word of the
+// region letter, or what --header-from takes of a GameCube disc.
+TEST(TrelvikCliProcess, DefaultModeWritesTheRegionWordAndCopiesWhatMakesADisc) {
+  Inputs in;
+  const struct {
+    const char* region;
+    uint32_t word;
+  } regions[] = {{"japan", BI2_REGION_JAPAN}, {"usa", BI2_REGION_USA}, {"europe", BI2_REGION_EUROPE}};
+  std::vector<std::string> args = in.args(in.dir.at("out.gcm"));
+  for (const auto& r : regions) {
+    args[7] = r.region;  // --region's value
+    ASSERT_EQ(run_cli(args).status, 0) << r.region;
+    std::vector<uint8_t> image = test_support::read_file(in.dir.at("out.gcm"));
+    EXPECT_EQ(read_be32(&image[BI2_OFFSET + BI2_REGION_OFFSET]), r.word) << r.region;
+  }
+  // A source disc with a disc number, a revision, streaming and its own bi2.
+  std::vector<uint8_t> source = test_support::read_file(in.dir.at("out.gcm"));
+  const uint8_t identity[] = {'S', 'R', 'C', 'P', '0', '8', 1, 2, 1, 10};
+  std::copy(std::begin(identity), std::end(identity), source.begin());
+  source[BI2_OFFSET + 0x100] = 0x5A;
+  test_support::write_file(in.dir.at("source.gcm"), source);
+  ASSERT_EQ(run_cli(with(in.args(in.dir.at("copy.gcm")), {"--header-from", in.dir.at("source.gcm")})).status, 0);
+  std::vector<uint8_t> copy = test_support::read_file(in.dir.at("copy.gcm"));
+  EXPECT_TRUE(std::equal(source.begin(), source.begin() + DISC_IDENTITY_SIZE, copy.begin()));
+  EXPECT_TRUE(std::equal(source.begin() + 0x20, source.begin() + 0x60, copy.begin() + 0x20));
+  EXPECT_TRUE(std::equal(source.begin() + BI2_OFFSET, source.begin() + APPLOADER_OFFSET, copy.begin() + BI2_OFFSET));
+  // Only a GameCube disc is taken, except in the wizard's own mode.
+  test_support::write_file(in.dir.at("notes.txt"), std::string(20000, 'x'));
+  CliRun r = run_cli(with(in.args(in.dir.at("copy.gcm")), {"--header-from", in.dir.at("notes.txt")}));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(contains(r.output, "is not a GameCube disc image: no plausible disc header")) << r.output;
+  r = run_cli(with(in.args(in.dir.at("copy.gcm")), {"--header-from", in.dir.at("notes.txt"), "--no-disc-magic"}));
+  EXPECT_EQ(r.status, 0) << r.output;
+}
+
+// Content past a full disc is refused before anything is written to it,
+// with the excess and, where it helps, --align 4.
+TEST(TrelvikCliProcess, ContentPastAFullDiscIsRefusedUnlessAllowed) {
+  Inputs in;
+  // A sparse file that leaves 64 KiB, and 40 small files that need 80 KiB at
+  // 2,048 bytes each but fit at 4.
+  const std::string big = in.dir.at("base/big.bin");
+  test_support::write_file(big, std::string());
+  ASSERT_EQ(truncate(big.c_str(), DISC_IMAGE_SIZE - 0x10000), 0);
+  for (int i = 0; i < 40; ++i) test_support::write_file(in.dir.at("base/s/" + std::to_string(i)), std::string("x"));
+  CliRun r = run_cli(in.args(in.dir.at("out.gcm")));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.output, "bytes past a full disc (1459978240 bytes); nothing was written (with --align 4"))
+      << r.output;
+  EXPECT_FALSE(exists(in.dir.at("out.gcm")));
+  // --align takes powers of two from 4 to 32,768 only.
+  EXPECT_EQ(run_cli(with(in.args(in.dir.at("out.gcm")), {"--align", "3"})).status, 2);
+}
+
 TEST(TrelvikCliProcess, QuietSuccessPrintsNothing) {
   Inputs in;
   CliRun r = run_cli(with(in.args(in.dir.at("out.gcm")), {"--quiet"}));
