@@ -65,6 +65,9 @@ void check(bool ok, const char* what) {
 }
 
 volatile uint32_t g_sink;
+// The input's size: no table the reader takes holds more entries or longer
+// names than the image has bytes.
+size_t g_image_size;
 
 // Touches every byte so the sanitizers see an overread.
 void touch(const void* p, size_t n) {
@@ -130,10 +133,10 @@ std::vector<std::string> walk_tree() {
     pending.pop_back();
     const FstNode* prev = nullptr;
     for (const FstNode* node = level.folder->firstChild; node; node = node->next) {
-      check(++visited <= 16384, "more nodes than the table can hold (a cycle?)");
+      check(++visited < g_image_size / FST_ENTRY_SIZE + 1, "more nodes than the table can hold (a cycle?)");
       check(node->name != nullptr, "a node without a name");
       touch(node->name, std::strlen(node->name) + 1);
-      check(std::strlen(node->name) < 64, "a name of 64 bytes or more");
+      check(std::strlen(node->name) < g_image_size, "a name longer than the image");
       check(node->prev == prev, "prev does not lead to the previous sibling");
       check(node->parent == level.folder, "parent is not the containing folder");
       check(node->isDirectory <= 1, "isDirectory is neither 0 nor 1");
@@ -302,6 +305,7 @@ void extract_everything(const Scratch& s, const std::vector<std::string>& paths)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Scratch& s = scratch();
+  g_image_size = size;
   {
     FILE* f = std::fopen(s.image.c_str(), "wb");
     if (!f) fail("cannot write the input image");
