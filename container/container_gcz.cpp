@@ -13,7 +13,6 @@
 namespace {
 
 constexpr uint32_t GCZ_HEADER_SIZE = 32u;
-constexpr uint32_t GCZ_SUB_TYPE_WII = 1u;
 constexpr uint64_t GCZ_STORED_FLAG = 0x8000000000000000ull;
 // No compressed block is larger than its data and zlib's own overhead;
 // anything larger is not read.
@@ -84,14 +83,12 @@ bool gcz_open(Container* c) {
 
   uint8_t header[GCZ_HEADER_SIZE];
   if (!read_exact(c, 0, header, sizeof header, "the header")) return false;
-  const uint32_t sub_type = le32(header + 4);
+  // The sub-type word (GameCube or Wii) is not trusted: wit writes 1 for
+  // GameCube discs too. A Wii disc shows in its own header.
   const uint64_t compressed_size = le64(header + 8);
   const uint64_t disc_size = le64(header + 16);
   s->block_size = le32(header + 24);
   const uint32_t blocks = le32(header + 28);
-  if (sub_type == GCZ_SUB_TYPE_WII) {
-    return refuse_wii_disc(c);
-  }
   if (disc_size > DISC_IMAGE_SIZE) {
     return fail(c, CONTAINER_ERR_TOO_LARGE, "a disc of %llu bytes is larger than a GameCube disc",
                 static_cast<unsigned long long>(disc_size));

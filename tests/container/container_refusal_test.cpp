@@ -141,7 +141,6 @@ TEST(ContainerRefusals, Gcz) {
   const Bytes gcz = test_writer::write_gcz(test_writer::sample_disc(), 0x4000);
   const size_t blocks = 21, data = 32 + 12 * blocks;
   check_rows(gcz, {
-      {"Wii disc", le(4, 4, 1), CONTAINER_ERR_WII_DISC, WII},
       {"100 TB disc", le(16, 8, HUNDRED_TB), CONTAINER_ERR_TOO_LARGE, "GCZ: a disc of 109951162777600"},
       {"block size 0", le(24, 4, 0), CONTAINER_ERR_DAMAGED, "GCZ: the block size is 0"},
       {"64 MiB blocks", le(24, 4, 64u << 20), CONTAINER_ERR_TOO_LARGE, "GCZ: blocks of 67108864"},
