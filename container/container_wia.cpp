@@ -84,7 +84,7 @@ bool method_fail(Container* c, const char* what, const char* why) {
 bool purge_decode(Container* c, const uint8_t* in, size_t in_size, uint8_t* out, size_t out_size,
                   const char* what) {
   if (in_size < PURGE_HASH_SIZE) return method_fail(c, what, "its purge data is cut short");
-  std::memset(out, 0, out_size);
+  if (out_size != 0) std::memset(out, 0, out_size);
   const size_t end = in_size - PURGE_HASH_SIZE;
   size_t position = 0, covered = 0;
   while (position < end) {
@@ -95,7 +95,7 @@ bool purge_decode(Container* c, const uint8_t* in, size_t in_size, uint8_t* out,
       return method_fail(c, what, "a purge segment lies outside its place");
     }
     if (size > end - position) return method_fail(c, what, "its purge data is cut short");
-    std::memcpy(out + offset, in + position, size);
+    if (size != 0) std::memcpy(out + offset, in + position, size);
     position += size;
     covered = offset + size;
   }
@@ -108,7 +108,7 @@ bool decode_stored(Container* c, CompressionMethod method, const uint8_t* in, si
   WiaState* s = state_of(c);
   if (method == METHOD_NONE) {
     if (in_size < out_size) return method_fail(c, what, "it holds fewer bytes than it should");
-    std::memcpy(out, in, out_size);
+    if (out_size != 0) std::memcpy(out, in, out_size);
     return true;
   }
   if (method == METHOD_PURGE) return purge_decode(c, in, in_size, out, out_size, what);
@@ -125,6 +125,8 @@ bool load_table(Container* c, uint64_t offset, uint64_t stored_size, size_t size
     return fail(c, CONTAINER_ERR_DAMAGED, "%s is stored in %llu bytes, far more than it holds", what,
                 static_cast<unsigned long long>(stored_size));
   }
+  table->clear();
+  if (size == 0) return true;  // an empty table, whatever is stored
   std::vector<uint8_t> stored;
   return resize_buffer(c, &stored, size_t(stored_size)) &&
          read_exact(c, offset, stored.data(), stored.size(), what) && resize_buffer(c, table, size) &&

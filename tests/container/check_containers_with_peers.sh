@@ -95,7 +95,8 @@ witcopy() {
   fi
   rm -f "$out"
 }
-witcopy ciso "$work/w.ciso" --ciso
+witcopy "ciso, wit's own block size" "$work/w.ciso" --ciso
+witcopy "ciso, blocks of 32 KiB" "$work/w32.ciso" --ciso --chunk-size =32K
 witcopy "wdf version 1" "$work/w1.wdf" --wdf1
 witcopy "wdf version 2" "$work/w2.wdf" --wdf2
 witcopy gcz "$work/w.gcz" --gcz
