@@ -14,9 +14,6 @@ namespace {
 
 constexpr uint32_t GCZ_HEADER_SIZE = 32u;
 constexpr uint64_t GCZ_STORED_FLAG = 0x8000000000000000ull;
-// No compressed block is larger than its data and zlib's own overhead;
-// anything larger is not read.
-constexpr uint64_t GCZ_SLACK = 0x10000u;
 
 struct GczState {
   uint32_t block_size = 0;
@@ -128,7 +125,7 @@ bool gcz_open(Container* c) {
     }
     uint64_t size = s->start[i + 1] - s->start[i];
     uint64_t needed = std::min<uint64_t>(s->block_size, disc_size - uint64_t(i) * s->block_size);
-    if (s->stored_flag[i] ? size < needed : size > uint64_t(s->block_size) * 2 + GCZ_SLACK) {
+    if (s->stored_flag[i] ? size < needed : size > stored_size_limit(s->block_size)) {
       return fail(c, CONTAINER_ERR_DAMAGED, "block %u has a stored size of %llu bytes", i,
                   static_cast<unsigned long long>(size));
     }

@@ -89,6 +89,11 @@ inline uint32_t be32(const uint8_t* p) {
 }
 inline uint64_t be64(const uint8_t* p) { return (uint64_t(be32(p)) << 32) | be32(p + 4); }
 
+// The most bytes a block or group that decodes to `decoded` bytes may be
+// stored in: no encoder the formats use grows data by more than a few per
+// cent, and packing adds a few bytes per run.
+inline uint64_t stored_size_limit(uint64_t decoded) { return decoded + decoded / 8 + 0x10000; }
+
 inline uint64_t round_up_division(uint64_t a, uint64_t b) { return a / b + (a % b != 0); }
 
 // Each kind's opening: checks the headers and tables, sets format, state and

@@ -41,9 +41,6 @@ constexpr uint32_t PURGE_HASH_SIZE = 20u;
 constexpr uint32_t PURGE_SEGMENT_HEADER = 8u;
 // More groups or areas than a full disc in the smallest chunks is damage.
 constexpr uint32_t MOST_GROUPS = DISC_IMAGE_SIZE / RVZ_SMALLEST_CHUNK + 1;
-// Stored and packed data larger than this many bytes beyond twice their
-// decoded size is not read: no encoder grows data that much.
-constexpr uint64_t STORED_SLACK = 0x10000u;
 constexpr uint32_t NO_GROUP = 0xFFFFFFFFu;
 
 struct WiaArea {
@@ -71,8 +68,6 @@ struct WiaState {
 };
 
 WiaState* state_of(Container* c) { return static_cast<WiaState*>(c->state); }
-
-uint64_t stored_limit(uint64_t decoded) { return decoded * 2 + STORED_SLACK; }
 
 bool method_fail(Container* c, const char* what, const char* why) {
   bool memory = std::strncmp(why, "cannot allocate", 15) == 0;
@@ -121,7 +116,7 @@ bool decode_stored(Container* c, CompressionMethod method, const uint8_t* in, si
 bool load_table(Container* c, uint64_t offset, uint64_t stored_size, size_t size,
                 std::vector<uint8_t>* table, const char* what) {
   WiaState* s = state_of(c);
-  if (stored_size > stored_limit(size)) {
+  if (stored_size > stored_size_limit(size)) {
     return fail(c, CONTAINER_ERR_DAMAGED, "%s is stored in %llu bytes, far more than it holds", what,
                 static_cast<unsigned long long>(stored_size));
   }
@@ -320,7 +315,7 @@ bool load_groups(Container* c, const uint8_t* disc) {
     if (g.file_offset > c->file_size || g.stored_size > c->file_size - g.file_offset) {
       return fail(c, CONTAINER_ERR_DAMAGED, "group %u lies past the end of the file", i);
     }
-    if (g.stored_size > stored_limit(s->chunk_size) || g.packed_size > stored_limit(s->chunk_size)) {
+    if (g.stored_size > stored_size_limit(s->chunk_size) || g.packed_size > stored_size_limit(s->chunk_size)) {
       return fail(c, CONTAINER_ERR_DAMAGED, "group %u is stored in far more bytes than its chunk", i);
     }
   }
