@@ -42,19 +42,19 @@ bool gcz_locate(Container* c, uint64_t offset, Extent* extent) {
 
 bool gcz_decode(Container* c, const Extent& extent, uint8_t* out) {
   GczState* s = state_of(c);
-  const size_t block = size_t(extent.where);
+  const uint32_t block = uint32_t(extent.where);
   const size_t size = size_t(s->start[block + 1] - s->start[block]);
   if (!resize_buffer(c, &s->stored, size) ||
       !read_exact(c, s->data_start + s->start[block], s->stored.data(), size, "a block")) {
     return false;
   }
   if (adler32(adler32(0, nullptr, 0), s->stored.data(), uInt(size)) != s->checksum[block]) {
-    return fail(c, CONTAINER_ERR_DAMAGED, "block %zu fails its checksum", block);
+    return fail(c, CONTAINER_ERR_DAMAGED, "block %u fails its checksum", block);
   }
   const char* why = "";
   if (!inflate_block(s->decompressor, s->stored.data(), size, out, size_t(extent.length),
                      extent.length < s->block_size, &why)) {
-    return fail(c, CONTAINER_ERR_DAMAGED, "block %zu: %s", block, why);
+    return fail(c, CONTAINER_ERR_DAMAGED, "block %u: %s", block, why);
   }
   return true;
 }

@@ -56,7 +56,9 @@ struct Container {
 // Sets the error and a detail text prefixed with the kind's name ("RVZ: ...");
 // always returns false so that callers can `return fail(...)`.
 bool fail(Container* c, ContainerError error, const char* format, ...)
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+    __attribute__((format(gnu_printf, 3, 4)))
+#elif defined(__GNUC__)
     __attribute__((format(printf, 3, 4)))
 #endif
     ;
@@ -75,7 +77,8 @@ bool resize_buffer(Container* c, std::vector<T>* v, size_t n) {
     v->resize(n);
     return true;
   } catch (...) {
-    return fail(c, CONTAINER_ERR_NO_MEMORY, "cannot allocate %zu bytes", n * sizeof(T));
+    return fail(c, CONTAINER_ERR_NO_MEMORY, "cannot allocate %llu bytes",
+                static_cast<unsigned long long>(n) * sizeof(T));
   }
 }
 
