@@ -44,17 +44,13 @@ bool ciso_locate(Container* c, uint64_t offset, Extent* extent) {
   return true;
 }
 
-void ciso_release(Container* c) { delete state_of(c); }
-
-const ContainerFormat CISO_FORMAT = {ciso_locate, nullptr, ciso_release};
+const ContainerFormat CISO_FORMAT = {ciso_locate, nullptr, release_state<CisoState>};
 
 }  // namespace
 
 bool ciso_open(Container* c) {
-  CisoState* s = new (std::nothrow) CisoState;
-  if (!s) return fail(c, CONTAINER_ERR_NO_MEMORY, "cannot allocate its state");
-  c->state = s;
-  c->format = &CISO_FORMAT;
+  CisoState* s = attach_state<CisoState>(c, &CISO_FORMAT);
+  if (!s) return false;
 
   std::vector<uint8_t> header;
   if (!resize_buffer(c, &header, CISO_HEADER_SIZE) ||

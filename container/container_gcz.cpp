@@ -23,6 +23,8 @@ struct GczState {
   std::vector<uint32_t> checksum;
   std::vector<uint8_t> stored;  // one block's stored bytes
   Decompressor* decompressor = nullptr;
+
+  ~GczState() { decompressor_destroy(decompressor); }
 };
 
 GczState* state_of(Container* c) { return static_cast<GczState*>(c->state); }
@@ -59,22 +61,13 @@ bool gcz_decode(Container* c, const Extent& extent, uint8_t* out) {
   return true;
 }
 
-void gcz_release(Container* c) {
-  GczState* s = state_of(c);
-  if (!s) return;
-  decompressor_destroy(s->decompressor);
-  delete s;
-}
-
-const ContainerFormat GCZ_FORMAT = {gcz_locate, gcz_decode, gcz_release};
+const ContainerFormat GCZ_FORMAT = {gcz_locate, gcz_decode, release_state<GczState>};
 
 }  // namespace
 
 bool gcz_open(Container* c) {
-  GczState* s = new (std::nothrow) GczState;
-  if (!s) return fail(c, CONTAINER_ERR_NO_MEMORY, "cannot allocate its state");
-  c->state = s;
-  c->format = &GCZ_FORMAT;
+  GczState* s = attach_state<GczState>(c, &GCZ_FORMAT);
+  if (!s) return false;
   s->decompressor = decompressor_create();
   if (!s->decompressor) return fail(c, CONTAINER_ERR_NO_MEMORY, "cannot allocate its decoder");
 

@@ -82,6 +82,26 @@ bool resize_buffer(Container* c, std::vector<T>* v, size_t n) {
   }
 }
 
+// Gives the container a new state of a kind's type and the kind's format;
+// null, with the error set, when memory runs out.
+template <typename State>
+State* attach_state(Container* c, const ContainerFormat* format) {
+  State* s = new (std::nothrow) State;
+  if (!s) {
+    fail(c, CONTAINER_ERR_NO_MEMORY, "cannot allocate its state");
+    return nullptr;
+  }
+  c->state = s;
+  c->format = format;
+  return s;
+}
+
+// The `release` of every kind: deletes its state.
+template <typename State>
+void release_state(Container* c) {
+  delete static_cast<State*>(c->state);
+}
+
 // Little- and big-endian fields of the container headers.
 inline uint32_t le32(const uint8_t* p) {
   return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);

@@ -50,17 +50,13 @@ bool wdf_locate(Container* c, uint64_t offset, Extent* extent) {
   return true;
 }
 
-void wdf_release(Container* c) { delete state_of(c); }
-
-const ContainerFormat WDF_FORMAT = {wdf_locate, nullptr, wdf_release};
+const ContainerFormat WDF_FORMAT = {wdf_locate, nullptr, release_state<WdfState>};
 
 }  // namespace
 
 bool wdf_open(Container* c) {
-  WdfState* s = new (std::nothrow) WdfState;
-  if (!s) return fail(c, CONTAINER_ERR_NO_MEMORY, "cannot allocate its state");
-  c->state = s;
-  c->format = &WDF_FORMAT;
+  WdfState* s = attach_state<WdfState>(c, &WDF_FORMAT);
+  if (!s) return false;
 
   uint8_t header[WDF_HEADER_SIZE];
   if (!read_exact(c, 0, header, sizeof header, "the header")) return false;

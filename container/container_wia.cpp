@@ -62,6 +62,8 @@ struct WiaState {
   std::vector<WiaArea> areas;  // in disc order, not overlapping
   std::vector<WiaGroup> groups;
   Decompressor* decompressor = nullptr;
+
+  ~WiaState() { decompressor_destroy(decompressor); }
   std::vector<uint8_t> stored;  // one group as stored
   std::vector<uint8_t> packed;  // one group before unpacking
   JunkGenerator junk;
@@ -229,14 +231,7 @@ bool wia_decode(Container* c, const Extent& extent, uint8_t* out) {
   return true;
 }
 
-void wia_release(Container* c) {
-  WiaState* s = state_of(c);
-  if (!s) return;
-  decompressor_destroy(s->decompressor);
-  delete s;
-}
-
-const ContainerFormat WIA_FORMAT = {wia_locate, wia_decode, wia_release};
+const ContainerFormat WIA_FORMAT = {wia_locate, wia_decode, release_state<WiaState>};
 
 bool chunk_size_allowed(bool rvz, uint32_t size) {
   if (size != 0 && size % WIA_CHUNK_MULTIPLE == 0) return true;
@@ -369,10 +364,8 @@ bool load_areas(Container* c, const uint8_t* disc) {
 }  // namespace
 
 bool wia_open(Container* c) {
-  WiaState* s = new (std::nothrow) WiaState;
-  if (!s) return fail(c, CONTAINER_ERR_NO_MEMORY, "cannot allocate its state");
-  c->state = s;
-  c->format = &WIA_FORMAT;
+  WiaState* s = attach_state<WiaState>(c, &WIA_FORMAT);
+  if (!s) return false;
   s->decompressor = decompressor_create();
   if (!s->decompressor) return fail(c, CONTAINER_ERR_NO_MEMORY, "cannot allocate its decoder");
 

@@ -42,6 +42,8 @@ bool decompressor_setup(Decompressor* d, CompressionMethod method, const uint8_t
                         size_t property_count, size_t largest_output, const char** why) {
   d->method = method;
   uint32_t dictionary = 0;
+  d->lzma_options = {};
+  lzma_lzma_preset(&d->lzma_options, LZMA_PRESET_DEFAULT);
   switch (method) {
     case METHOD_LZMA: {
       if (property_count < 5 || properties[0] > LZMA_LARGEST_PROPERTY) {
@@ -49,8 +51,6 @@ bool decompressor_setup(Decompressor* d, CompressionMethod method, const uint8_t
         return false;
       }
       uint8_t p = properties[0];
-      d->lzma_options = {};
-      lzma_lzma_preset(&d->lzma_options, LZMA_PRESET_DEFAULT);
       d->lzma_options.lc = p % 9;
       d->lzma_options.lp = (p / 9) % 5;
       d->lzma_options.pb = p / 45;
@@ -68,8 +68,6 @@ bool decompressor_setup(Decompressor* d, CompressionMethod method, const uint8_t
         return false;
       }
       uint8_t p = properties[0];
-      d->lzma_options = {};
-      lzma_lzma_preset(&d->lzma_options, LZMA_PRESET_DEFAULT);
       dictionary = p == LZMA2_LARGEST_PROPERTY ? 0xFFFFFFFFu : (2u | (p & 1u)) << (p / 2 + 11);
       break;
     }

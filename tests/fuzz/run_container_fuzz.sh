@@ -19,9 +19,9 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 out="$root/build/fuzz"
 bin="$out/container_fuzz"
 seeds="$out/container-seeds"
-seconds="${FUZZ_SECONDS:-60}"
-cxx="${FUZZ_CXX:-clang++}"
 mkdir -p "$seeds" "$out/container-corpus" "$out/container-artifacts"
+# shellcheck source=tests/fuzz/fuzz_common.sh
+source "$root/tests/fuzz/fuzz_common.sh"
 
 # --- the fuzz target ------------------------------------------------------------
 sources=("$root/tests/fuzz/container_fuzz.cpp" "$root"/container/*.cpp)
@@ -29,19 +29,7 @@ for f in "$root"/host/*.cpp; do
   case "$f" in *win32*) ;; *) sources+=("$f") ;; esac
 done
 headers=("$root"/container/*.h "$root"/host/*.h "$root"/disc/*.h)
-
-stale=0
-[ -x "$bin" ] || stale=1
-for f in "${sources[@]}" "${headers[@]}" "${BASH_SOURCE[0]}"; do
-  [ "$f" -nt "$bin" ] && stale=1
-done
-if [ "$stale" -eq 1 ]; then
-  echo "run_container_fuzz: compiling $bin"
-  "$cxx" -std=c++17 -O1 -g -fno-omit-frame-pointer \
-    -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-    -I"$root" "${sources[@]}" -lz -lzstd -llzma -lbz2 -o "$bin.tmp"
-  mv "$bin.tmp" "$bin"
-fi
+fuzz_compile "$bin" sources headers -lz -lzstd -llzma -lbz2
 
 # --- seeds from the real writers ----------------------------------------------------
 cli="$root/build/native/trelvik-cli"
@@ -79,26 +67,7 @@ witcopy purge.wia --wia=purge --chunk-size 2m
 witcopy bzip2.wia --wia=bzip2 --chunk-size 2m
 cp "$image" "$seeds/plain.gcm"
 
-# --- committed crashers first -----------------------------------------------------
-regressions=()
-while IFS= read -r f; do regressions+=("$f"); done \
-  < <(find "$root/tests/fuzz/container-regressions" -type f ! -name '*.md' 2>/dev/null | sort)
-if [ ${#regressions[@]} -gt 0 ]; then
-  echo "run_container_fuzz: ${#regressions[@]} regression input(s)"
-  "$bin" -runs=1 "${regressions[@]}"
-fi
-
-# --- fuzzing ------------------------------------------------------------------------
-log="$out/container-fuzz.log"
-echo "run_container_fuzz: fuzzing for $seconds s (libFuzzer's output: $log)"
-status=0
-"$bin" -max_total_time="$seconds" -max_len=300000 -timeout=20 -rss_limit_mb=2048 \
-  -print_final_stats=1 -artifact_prefix="$out/container-artifacts/" "$@" \
-  "$out/container-corpus" "$seeds" >"$log" 2>&1 || status=$?
-if [ "$status" -ne 0 ]; then
-  tail -n 80 "$log"
-  echo "run_container_fuzz: FINDING (exit status $status); the input is in $out/container-artifacts/"
-  exit 1
-fi
-grep -E '^stat::number_of_executed_units|^Done ' "$log" || true
-echo "run_container_fuzz: no findings"
+# --- committed crashers, then fuzzing ------------------------------------------------
+flags=("$@")
+fuzz_run "$bin" "$root/tests/fuzz/container-regressions" "$out/container-artifacts" \
+  "$out/container-fuzz.log" 300000 flags "$out/container-corpus" "$seeds"
