@@ -280,8 +280,10 @@ bool check_header(Container* c, const uint8_t* file_header, const uint8_t* disc)
   std::memcpy(s->disc_head, disc + DISC_HEAD_AT, DISC_HEAD_SIZE);
   const size_t property_count = std::min<size_t>(disc[PROPERTY_COUNT_AT], MOST_PROPERTIES);
   const char* why = "";
+  // The tables are compressed too, and may be larger than a chunk.
+  const size_t largest_output = std::max<size_t>(s->chunk_size, size_t(MOST_GROUPS) * RAW_ENTRY_SIZE);
   if (!decompressor_setup(s->decompressor, s->method, disc + PROPERTIES_AT, property_count,
-                          s->chunk_size, &why)) {
+                          largest_output, &why)) {
     return method_fail(c, "the disc header", why);
   }
   return true;
