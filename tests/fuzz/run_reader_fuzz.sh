@@ -17,9 +17,9 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 out="$root/build/fuzz"
 bin="$out/reader_fuzz"
-seconds="${FUZZ_SECONDS:-60}"
-cxx="${FUZZ_CXX:-clang++}"
 mkdir -p "$out/seeds" "$out/corpus" "$out/artifacts"
+# shellcheck source=tests/fuzz/fuzz_common.sh
+source "$root/tests/fuzz/fuzz_common.sh"
 
 # --- the fuzz target ------------------------------------------------------------
 sources=("$root/tests/fuzz/reader_fuzz.cpp")
@@ -27,21 +27,7 @@ for f in "$root"/reader/*.cpp "$root"/host/*.cpp; do
   case "$f" in *win32*) ;; *) sources+=("$f") ;; esac
 done
 headers=("$root"/reader/*.h "$root"/host/*.h "$root"/disc/*.h)
-
-stale=0
-[ -x "$bin" ] || stale=1
-for f in "${sources[@]}" "${headers[@]}" "${BASH_SOURCE[0]}"; do
-  [ "$f" -nt "$bin" ] && stale=1
-done
-if [ "$stale" -eq 1 ]; then
-  echo "run_reader_fuzz: compiling $bin"
-  # clang keeps literals in UTF-8 (it has no code page 932 execution
-  # charset); only the bytes of the Japanese error texts differ.
-  "$cxx" -std=c++17 -O1 -g -fno-omit-frame-pointer \
-    -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-    -I"$root" "${sources[@]}" -o "$bin.tmp"
-  mv "$bin.tmp" "$bin"
-fi
+fuzz_compile "$bin" sources headers
 
 # --- seed images ------------------------------------------------------------------
 cli="$root/build/native/trelvik-cli"
@@ -88,27 +74,7 @@ seed nested nested
 seed single single
 python3 "$root/tests/fuzz/make_seed_images.py" "$out/seeds"
 
-# --- committed crashers first -----------------------------------------------------
-regressions=()
-while IFS= read -r f; do regressions+=("$f"); done \
-  < <(find "$root/tests/fuzz/regressions" -type f ! -name '*.md' 2>/dev/null | sort)
-if [ ${#regressions[@]} -gt 0 ]; then
-  echo "run_reader_fuzz: ${#regressions[@]} regression input(s)"
-  "$bin" -runs=1 "${regressions[@]}"
-fi
-
-# --- fuzzing ------------------------------------------------------------------------
-echo "run_reader_fuzz: fuzzing for $seconds s (libFuzzer's output: $out/fuzz.log)"
-status=0
-"$bin" -max_total_time="$seconds" -max_len=200000 -timeout=20 -rss_limit_mb=2048 \
-  -print_final_stats=1 -artifact_prefix="$out/artifacts/" "$@" \
-  "$out/corpus" "$out/seeds" ${regressions[@]+"$root/tests/fuzz/regressions"} \
-  >"$out/fuzz.log" 2>&1 || status=$?
-if [ "$status" -ne 0 ]; then
-  # The finding, its stack and the artifact's name are at the end.
-  tail -n 80 "$out/fuzz.log"
-  echo "run_reader_fuzz: FINDING (exit status $status); the input is in $out/artifacts/"
-  exit 1
-fi
-grep -E '^stat::number_of_executed_units|^Done ' "$out/fuzz.log" || true
-echo "run_reader_fuzz: no findings"
+# --- committed crashers, then fuzzing ------------------------------------------------
+flags=("$@")
+fuzz_run "$bin" "$root/tests/fuzz/regressions" "$out/artifacts" "$out/fuzz.log" 200000 flags \
+  "$out/corpus" "$out/seeds"

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Container read benchmark: reading a whole 1 GiB disc sequentially out of an
+# RVZ (Zstandard level 5, 128 KiB chunks, as dolphin-tool suggests) with the
+# container layer (`container_tool cat RVZ OUT`: every byte read in 1 MiB
+# pieces and written to a plain image), against `dolphin-tool convert -f iso`
+# of the same RVZ, measured in the same run on the same disk (target: ratio
+# <= 1, the layer at least as fast as Dolphin). Two images: the read
+# benchmark's tree (incompressible contents, so most groups are stored as
+# they are) and a tree of text files (about 10:1, every group decompressed).
+# The two take turns for three rounds and each keeps its best time; every
+# timing ends with `sync`. Temporary files (about 7 GiB) go to
+# build/bench-tmp (or $BENCH_DIR) and are removed at the end.
+#   bench/container_bench.sh [path/to/container_tool [path/to/trelvik-cli]]
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+tool="${1:-$root/build/native/tests/container_tool}"
+trelvik="${2:-$root/build/native/trelvik-cli}"
+work="${BENCH_DIR:-$root/build/bench-tmp}"
+dolphin_tool="$(command -v dolphin-tool || echo /usr/games/dolphin-tool)"
+for program in "$tool" "$trelvik" "$dolphin_tool"; do
+  [ -x "$program" ] || { echo "container_bench: $program is missing" >&2; exit 1; }
+done
+
+rm -rf "$work"
+mkdir -p "$work"
+trap 'rm -rf "$work"' EXIT
+# shellcheck source=bench/bench_common.sh
+source "$root/bench/bench_common.sh"
+
+make_rvz() {
+  local name="$1"
+  "$trelvik" --game-id BNC --game-name "Container bench" --maker-id 01 --region usa \
+    --apploader "$root/samples/apploader.img" --main-program "$root/samples/main.dol" \
+    --base-dir "$work/$name" --output "$work/$name.gcm" --no-maximise --quiet
+  rm -rf "${work:?}/$name"
+  "$dolphin_tool" convert -u "$work/user" -i "$work/$name.gcm" -o "$work/$name.rvz" \
+    -f rvz -c zstd -l 5 -b 131072 >/dev/null
+  echo "$name: image $(stat -c %s "$work/$name.gcm") bytes, RVZ $(stat -c %s "$work/$name.rvz") bytes"
+  "$tool" compare "$work/$name.rvz" "$work/$name.gcm" >/dev/null
+  rm -f "$work/$name.gcm"
+}
+
+echo "generating two trees, their images and RVZ files in $work ..."
+python3 "$root/bench/make_tree.py" "$work/random" 2000 1024
+python3 - "$work/text" <<'EOF'
+import os, sys
+root = sys.argv[1]
+for i in range(256):
+    folder = os.path.join(root, "d%02d" % (i % 16))
+    os.makedirs(folder, exist_ok=True)
+    lines = ("line %d of file %d: the quick brown fox jumps over the lazy dog %x\n" % (n, i, n * 2654435761 % 65536)
+             for n in range(52000))
+    with open(os.path.join(folder, "f%03d.txt" % i), "w") as f:
+        f.writelines(lines)
+EOF
+make_rvz random
+make_rvz text
+
+min() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.4f", (a < b ? a : b) }'; }
+for name in random text; do
+  ours=1e9
+  theirs=1e9
+  for _ in 1 2 3; do
+    rm -f "$work/out.iso"
+    ours=$(min "$ours" "$(timed "$tool" cat "$work/$name.rvz" "$work/out.iso")")
+    rm -f "$work/out.iso"
+    theirs=$(min "$theirs" "$(timed "$dolphin_tool" convert -u "$work/user" -i "$work/$name.rvz" \
+      -o "$work/out.iso" -f iso)")
+  done
+  rm -f "$work/out.iso"
+  awk -v n="$name" -v a="$ours" -v b="$theirs" 'BEGIN {
+    printf "%s: container layer %.2f s, dolphin-tool convert -f iso %.2f s, ratio %.3f (target <= 1)\n",
+      n, a, b, a / b }'
+done

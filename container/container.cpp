@@ -1,0 +1,237 @@
+// Opening by magic word, the shared read loop over extents with its one-extent
+// cache, error reporting, and plain images.
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "container/container_internal.h"
+#include "disc/disc_format.h"
+
+namespace {
+
+constexpr size_t MAGIC_BYTES = 8;
+constexpr uint32_t WII_DISC_MAGIC = 0x5D1C9EA3u;
+constexpr uint32_t WII_DISC_MAGIC_OFFSET = 0x18u;
+constexpr uint32_t GCZ_MAGIC = 0xB10BC001u;  // stored little-endian
+
+bool plain_locate(Container* c, uint64_t offset, Extent* extent) {
+  (void)offset;
+  *extent = {EXTENT_FILE, 0, c->disc_size, 0};
+  return true;
+}
+
+void plain_release(Container*) {}
+
+const ContainerFormat PLAIN_FORMAT = {plain_locate, nullptr, plain_release};
+
+// Reads a whole coded extent into the cache unless it is there already.
+bool fill_cache(Container* c, const Extent& extent) {
+  if (c->cache_length != 0 && c->cache_start == extent.start && c->cache_length == extent.length) {
+    return true;
+  }
+  c->cache_length = 0;
+  if (!resize_buffer(c, &c->cache, size_t(extent.length))) return false;
+  if (!c->format->decode(c, extent, c->cache.data())) return false;
+  c->cache_start = extent.start;
+  c->cache_length = extent.length;
+  return true;
+}
+
+}  // namespace
+
+bool fail(Container* c, ContainerError error, const char* format, ...) {
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  c->error = error;
+  c->detail = std::string(container_kind_name(c->kind)) + ": " + text;
+  return false;
+}
+
+bool refuse_wii_disc(Container* c) {
+  c->error = CONTAINER_ERR_WII_DISC;
+  c->detail = "a Wii disc; this tool reads GameCube discs";
+  return false;
+}
+
+bool read_exact(Container* c, uint64_t position, void* buffer, size_t n, const char* what) {
+  if (position > c->file_size || n > c->file_size - position) {
+    return fail(c, CONTAINER_ERR_DAMAGED, "%s lies past the end of the file", what);
+  }
+  if (n == 0) return true;
+  if (!host::file_seek(c->file, position) || !host::file_read(c->file, buffer, n)) {
+    return fail(c, CONTAINER_ERR_READ, "cannot read %s", what);
+  }
+  return true;
+}
+
+bool plain_open(Container* c) {
+  c->format = &PLAIN_FORMAT;
+  c->disc_size = c->file_size;
+  return true;
+}
+
+bool container_kind_from_magic(const uint8_t* first_bytes, size_t n, ContainerKind* kind) {
+  if (n < MAGIC_BYTES) return false;
+  if (std::memcmp(first_bytes, "CISO", 4) == 0) {
+    *kind = CONTAINER_CISO;
+  } else if (le32(first_bytes) == GCZ_MAGIC) {
+    *kind = CONTAINER_GCZ;
+  } else if (std::memcmp(first_bytes, "WIA\x01", 4) == 0) {
+    *kind = CONTAINER_WIA;
+  } else if (std::memcmp(first_bytes, "RVZ\x01", 4) == 0) {
+    *kind = CONTAINER_RVZ;
+  } else if (std::memcmp(first_bytes, "WII\x01" "DISC", 8) == 0) {
+    *kind = CONTAINER_WDF;
+  } else {
+    *kind = CONTAINER_PLAIN;
+  }
+  return true;
+}
+
+const char* container_kind_name(ContainerKind kind) {
+  switch (kind) {
+    case CONTAINER_CISO: return "CISO";
+    case CONTAINER_GCZ: return "GCZ";
+    case CONTAINER_WIA: return "WIA";
+    case CONTAINER_RVZ: return "RVZ";
+    case CONTAINER_WDF: return "WDF";
+    default: return "plain";
+  }
+}
+
+const char* container_error_text(ContainerError error) {
+  switch (error) {
+    case CONTAINER_OK: return "no error";
+    case CONTAINER_ERR_OPEN: return "cannot open the file";
+    case CONTAINER_ERR_READ: return "cannot read the file";
+    case CONTAINER_ERR_DAMAGED: return "the disc image is damaged";
+    case CONTAINER_ERR_UNSUPPORTED: return "the disc image uses a format this tool does not read";
+    case CONTAINER_ERR_TOO_LARGE: return "the disc image is too large";
+    case CONTAINER_ERR_WII_DISC: return "a Wii disc";
+    case CONTAINER_ERR_NO_MEMORY: return "cannot allocate memory";
+  }
+  return "unknown error";
+}
+
+Container* container_open(const char* path, ContainerError* error, std::string* detail) {
+  Container* c = new (std::nothrow) Container;
+  if (!c) {
+    if (error) *error = CONTAINER_ERR_NO_MEMORY;
+    if (detail) *detail = "cannot allocate memory";
+    return nullptr;
+  }
+  bool ok = false;
+  c->file = host::file_open_read(path);
+  if (!c->file || !host::file_length(c->file, &c->file_size)) {
+    c->error = CONTAINER_ERR_OPEN;
+    c->detail = "cannot open the file";
+  } else {
+    uint8_t magic[MAGIC_BYTES] = {};
+    size_t got = 0;
+    if (!host::file_seek(c->file, 0) || !host::file_read_some(c->file, magic, sizeof magic, &got)) {
+      c->error = CONTAINER_ERR_READ;
+      c->detail = "cannot read the file";
+    } else {
+      // A file too short for any magic word is a (tiny) plain image.
+      if (got < MAGIC_BYTES || !container_kind_from_magic(magic, got, &c->kind)) c->kind = CONTAINER_PLAIN;
+      switch (c->kind) {
+        case CONTAINER_CISO: ok = ciso_open(c); break;
+        case CONTAINER_GCZ: ok = gcz_open(c); break;
+        case CONTAINER_WIA:
+        case CONTAINER_RVZ: ok = wia_open(c); break;
+        case CONTAINER_WDF: ok = wdf_open(c); break;
+        default: ok = plain_open(c); break;
+      }
+    }
+  }
+  if (ok) {
+    // Every kind can hold a Wii disc; its header says so.
+    uint8_t head[WII_DISC_MAGIC_OFFSET + 4] = {};
+    size_t got = 0;
+    ok = container_read(c, 0, head, sizeof head, &got);
+    if (ok && got == sizeof head && be32(head + WII_DISC_MAGIC_OFFSET) == WII_DISC_MAGIC) {
+      ok = refuse_wii_disc(c);
+    }
+  }
+  if (!ok) {
+    if (error) *error = c->error;
+    if (detail) *detail = c->detail;
+    container_close(c);
+    return nullptr;
+  }
+  if (error) *error = CONTAINER_OK;
+  if (detail) detail->clear();
+  return c;
+}
+
+void container_close(Container* c) {
+  if (!c) return;
+  if (c->format) c->format->release(c);
+  if (c->file) host::file_close(c->file);
+  delete c;
+}
+
+ContainerKind container_kind(const Container* c) { return c->kind; }
+uint64_t container_disc_size(const Container* c) { return c->disc_size; }
+ContainerError container_error(const Container* c) { return c->error; }
+const char* container_error_detail(const Container* c) { return c->detail.c_str(); }
+
+host::File* container_plain_file(Container* c) {
+  return c->kind == CONTAINER_PLAIN ? c->file : nullptr;
+}
+
+bool container_read(Container* c, uint64_t offset, void* buffer, size_t n, size_t* got) {
+  c->error = CONTAINER_OK;
+  c->detail.clear();
+  *got = 0;
+  if (offset >= c->disc_size) return true;
+  if (n > c->disc_size - offset) n = size_t(c->disc_size - offset);
+  uint8_t* out = static_cast<uint8_t*>(buffer);
+  size_t done = 0;
+  while (done < n) {
+    const uint64_t position = offset + done;
+    size_t take = 0;
+    if (c->cache_length != 0 && position >= c->cache_start &&
+        position - c->cache_start < c->cache_length) {
+      uint64_t skip = position - c->cache_start;
+      take = size_t(std::min<uint64_t>(n - done, c->cache_length - skip));
+      std::memcpy(out + done, c->cache.data() + skip, take);
+      done += take;
+      *got = done;
+      continue;
+    }
+    Extent extent;
+    if (!c->format->locate(c, position, &extent)) return false;
+    if (extent.length == 0 || position < extent.start || position - extent.start >= extent.length) {
+      return fail(c, CONTAINER_ERR_DAMAGED, "no stored data for disc offset %llu",
+                  static_cast<unsigned long long>(position));
+    }
+    const uint64_t skip = position - extent.start;
+    take = size_t(std::min<uint64_t>(n - done, extent.length - skip));
+    switch (extent.kind) {
+      case EXTENT_ZERO:
+        std::memset(out + done, 0, take);
+        break;
+      case EXTENT_FILE:
+        if (!read_exact(c, extent.where + skip, out + done, take, "the disc's data")) return false;
+        break;
+      case EXTENT_CODED:
+        if (skip == 0 && take == extent.length) {
+          // A whole extent goes straight into the caller's buffer.
+          if (!c->format->decode(c, extent, out + done)) return false;
+        } else {
+          if (!fill_cache(c, extent)) return false;
+          std::memcpy(out + done, c->cache.data() + skip, take);
+        }
+        break;
+    }
+    done += take;
+    *got = done;
+  }
+  return true;
+}

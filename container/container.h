@@ -1,0 +1,83 @@
+// The container layer: reads the bytes of a plain GameCube disc out of the
+// file that holds it, whether that file is the plain image itself or one of
+// the compressed or sparse containers users keep their discs in (RVZ, WIA,
+// GCZ, CISO, WDF). The kind is told by the file's first bytes, never by its
+// name.
+//
+// Plain operations over one opened container. Operations return a success
+// flag (or a pointer) and leave an error code and a detail text in the
+// container; container_open hands them to its caller, since it has no
+// container to leave them in. Every field of a container file is checked
+// before it is used: a damaged or hostile file gives an error, never a
+// crash, a hang or unbounded memory.
+//
+// Not thread-safe: one container is used from one thread at a time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace host {
+struct File;
+}
+
+enum ContainerKind {
+  CONTAINER_PLAIN,
+  CONTAINER_CISO,
+  CONTAINER_GCZ,
+  CONTAINER_WIA,
+  CONTAINER_RVZ,
+  CONTAINER_WDF,
+};
+
+enum ContainerError {
+  CONTAINER_OK = 0,
+  CONTAINER_ERR_OPEN,         // the file cannot be opened or measured
+  CONTAINER_ERR_READ,         // the host reported a read error
+  CONTAINER_ERR_DAMAGED,      // a field, table or compressed stream is wrong
+  CONTAINER_ERR_UNSUPPORTED,  // a version or method this layer does not read
+  CONTAINER_ERR_TOO_LARGE,    // a disc, block or table beyond the limits below
+  CONTAINER_ERR_WII_DISC,     // a Wii disc
+  CONTAINER_ERR_NO_MEMORY,
+};
+constexpr int CONTAINER_ERROR_LAST = CONTAINER_ERR_NO_MEMORY;
+
+// Limits: no block, chunk or group decodes to more than this, so the memory
+// a container holds stays a small multiple of it plus its tables.
+constexpr uint32_t CONTAINER_MAX_BLOCK_SIZE = 32u << 20;  // 32 MiB
+
+struct Container;
+
+// Tells the kind from the first n bytes of a file (8 are enough for every
+// kind). Anything unrecognised is a plain image. False only when n is too
+// small to decide.
+bool container_kind_from_magic(const uint8_t* first_bytes, size_t n, ContainerKind* kind);
+
+// Opens the file, recognises its kind and checks its headers and tables.
+// Null on failure, with the code in *error and a text naming the container
+// and what is wrong in *detail (either may be null).
+Container* container_open(const char* path, ContainerError* error, std::string* detail);
+void container_close(Container* c);
+
+ContainerKind container_kind(const Container* c);
+// "RVZ", "WIA", "GCZ", "CISO", "WDF" or "plain".
+const char* container_kind_name(ContainerKind kind);
+// Size of the plain disc the container holds. For a plain image, the file's
+// size (any size); for the others at most DISC_IMAGE_SIZE.
+uint64_t container_disc_size(const Container* c);
+
+// Reads up to n bytes of the plain disc at offset into buffer. Reading past
+// the disc's end is a short read, as for a file (*got tells how many bytes
+// came). False on an error, with *got the bytes that did come before it.
+bool container_read(Container* c, uint64_t offset, void* buffer, size_t n, size_t* got);
+
+// The last operation's error and detail ("" when none).
+ContainerError container_error(const Container* c);
+const char* container_error_detail(const Container* c);
+// A short constant text for a code.
+const char* container_error_text(ContainerError error);
+
+// The open file of a plain image, null for every other kind: the reader
+// copies plain images inside the kernel. Owned by the container.
+host::File* container_plain_file(Container* c);

@@ -1,0 +1,121 @@
+// Reading the plain disc back out of every container kind and method.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "container/container.h"
+#include "support/test_support.h"
+#include "tests/container/test_writer.h"
+
+namespace {
+
+using test_writer::Bytes;
+
+struct Case {
+  const char* name;
+  ContainerKind kind;
+  Bytes file;
+  uint64_t disc_size;  // the sample's size, or more where the format rounds it up
+  int junk_runs;
+};
+
+// Reads the whole disc in pieces of `piece` bytes, then asks past its end.
+Bytes read_all(Container* c, size_t piece) {
+  Bytes out(size_t(container_disc_size(c)));
+  for (size_t at = 0; at < out.size(); at += piece) {
+    size_t got = 0;
+    EXPECT_TRUE(container_read(c, at, out.data() + at, std::min(piece, out.size() - at), &got))
+        << container_error_detail(c);
+  }
+  uint8_t past[16];
+  size_t got = 99;
+  EXPECT_TRUE(container_read(c, out.size() - 3, past, sizeof past, &got));
+  EXPECT_EQ(got, 3u);
+  return out;
+}
+
+TEST(ContainerRead, EveryKindAndMethodGivesBackThePlainDisc) {
+  const Bytes disc = test_writer::sample_disc();
+  const uint64_t size = disc.size();
+  std::vector<Case> cases;
+  auto wia = [&](const char* name, bool rvz, CompressionMethod method, uint32_t chunk, bool pack) {
+    test_writer::Written w = test_writer::write_wia(disc, {rvz, method, chunk, pack});
+    cases.push_back({name, rvz ? CONTAINER_RVZ : CONTAINER_WIA, w.file, size, w.junk_runs});
+  };
+  wia("WIA none", false, METHOD_NONE, 2u << 20, false);
+  wia("WIA purge", false, METHOD_PURGE, 2u << 20, false);
+  wia("WIA bzip2", false, METHOD_BZIP2, 4u << 20, false);
+  wia("WIA LZMA", false, METHOD_LZMA, 2u << 20, false);
+  wia("WIA LZMA2", false, METHOD_LZMA2, 2u << 20, false);
+  wia("RVZ none, packed", true, METHOD_NONE, 0x8000, true);
+  wia("RVZ bzip2, packed", true, METHOD_BZIP2, 0x10000, true);
+  wia("RVZ LZMA", true, METHOD_LZMA, 0x20000, false);
+  wia("RVZ LZMA2, packed", true, METHOD_LZMA2, 0x8000, true);
+  wia("RVZ Zstandard, packed", true, METHOD_ZSTD, 0x8000, true);
+  wia("RVZ Zstandard, 2 MiB", true, METHOD_ZSTD, 2u << 20, true);
+  cases.push_back({"CISO", CONTAINER_CISO, test_writer::write_ciso(disc, 0x8000), 11 * 0x8000, 0});
+  cases.push_back({"GCZ", CONTAINER_GCZ, test_writer::write_gcz(disc, 0x4000), size, 0});
+  cases.push_back({"WDF v1", CONTAINER_WDF, test_writer::write_wdf(disc, 1), size, 0});
+  cases.push_back({"WDF v2", CONTAINER_WDF, test_writer::write_wdf(disc, 2), size, 0});
+  cases.push_back({"plain", CONTAINER_PLAIN, disc, size, 0});
+
+  test_support::ScratchDir dir;
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    std::string path = dir.at("disc");
+    test_support::write_file(path, k.file);
+    ContainerError error = CONTAINER_ERR_READ;
+    std::string detail = "x";
+    Container* c = container_open(path.c_str(), &error, &detail);
+    ASSERT_NE(c, nullptr) << detail;
+    EXPECT_EQ(error, CONTAINER_OK);
+    EXPECT_EQ(detail, "");
+    EXPECT_EQ(container_kind(c), k.kind);
+    EXPECT_EQ(container_disc_size(c), k.disc_size);
+    EXPECT_EQ(container_plain_file(c) != nullptr, k.kind == CONTAINER_PLAIN);
+    Bytes expected = disc;
+    expected.resize(size_t(k.disc_size), 0);
+    // Whole, in pieces that cut through every block, and again whole.
+    EXPECT_TRUE(read_all(c, expected.size()) == expected);
+    EXPECT_TRUE(read_all(c, 7777) == expected);
+    EXPECT_TRUE(read_all(c, 0x8000) == expected);
+    if (std::string(k.name).find("packed") != std::string::npos) {
+      EXPECT_GT(k.junk_runs, 0);
+    }
+    container_close(c);
+  }
+}
+
+TEST(ContainerRead, TheKindComesFromTheMagicWordNeverTheName) {
+  const struct {
+    const char* bytes;
+    ContainerKind kind;
+  } rows[] = {
+      {"CISO\0\0\x20\0", CONTAINER_CISO}, {"\x01\xC0\x0B\xB1\0\0\0\0", CONTAINER_GCZ},
+      {"WIA\x01\x01\0\0\0", CONTAINER_WIA}, {"RVZ\x01\x01\0\0\0", CONTAINER_RVZ},
+      {"WII\x01" "DISC", CONTAINER_WDF},    {"GALE01\0\0", CONTAINER_PLAIN},
+      {"RVZ\x02\0\0\0\0", CONTAINER_PLAIN},
+  };
+  for (const auto& row : rows) {
+    ContainerKind kind = CONTAINER_WDF;
+    EXPECT_TRUE(container_kind_from_magic(reinterpret_cast<const uint8_t*>(row.bytes), 8, &kind));
+    EXPECT_EQ(kind, row.kind) << row.bytes;
+  }
+  ContainerKind kind;
+  EXPECT_FALSE(container_kind_from_magic(reinterpret_cast<const uint8_t*>("CISO"), 4, &kind));
+
+  // An RVZ named .gcm is an RVZ; a plain image named .rvz is plain.
+  test_support::ScratchDir dir;
+  const Bytes disc = test_writer::sample_disc();
+  test_support::write_file(dir.at("a.gcm"), test_writer::write_wia(disc, {}).file);
+  test_support::write_file(dir.at("b.rvz"), disc);
+  for (auto [name, expected] : {std::pair{"a.gcm", CONTAINER_RVZ}, std::pair{"b.rvz", CONTAINER_PLAIN}}) {
+    Container* c = container_open(dir.at(name).c_str(), nullptr, nullptr);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(container_kind(c), expected);
+    EXPECT_STREQ(container_kind_name(container_kind(c)), expected == CONTAINER_RVZ ? "RVZ" : "plain");
+    container_close(c);
+  }
+}
+
+}  // namespace
