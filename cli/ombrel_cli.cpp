@@ -15,7 +15,7 @@
 #include "cli/ombrel_options.h"
 #include "cli/ombrel_output.h"
 #include "disc/disc_format.h"
-#include "disc/disc_identify.h"
+#include "container/disc_identify.h"
 #include "host/host_fs.h"
 #include "reader/reader.h"
 
@@ -331,30 +331,21 @@ int run_unpack() {
 bool mount_image() {
   const std::string& image = g_options.image;
   DiscFileIdentity what = identify_disc_file(image.c_str());
-  switch (what.kind) {
-    case DiscFileKind::Container:
-      print_error(shown(image) + " is " + (what.container[0] == 'R' ? "an " : "a ") +
-                  what.container + " image; this tool reads plain .gcm/.iso images");
-      return false;
-    case DiscFileKind::WiiImage:
-      print_error(shown(image) + " is a Wii disc; this tool reads GameCube discs");
-      return false;
-    case DiscFileKind::NotADisc:
-      // A folder or a FIFO is never opened; the rest is left to the reader,
-      // which has the last word on what it can read.
-      if (host::path_kind(image.c_str()) == host::PathKind::Folder ||
-          host::path_kind(image.c_str()) == host::PathKind::Other) {
-        print_error(shown(image) + " is not a GameCube disc image: " + what.reason);
-        return false;
-      }
-      break;
-    case DiscFileKind::GameCubeImage:
-      break;
+  const host::PathKind kind = host::path_kind(image.c_str());
+  if (what.kind == DiscFileKind::WiiImage) {
+    print_error(shown(image) + " is a Wii disc; this tool reads GameCube discs");
+    return false;
+  }
+  // A folder or a FIFO is never opened; the rest is left to the reader,
+  // which has the last word on what it can read.
+  if (kind == host::PathKind::Folder || kind == host::PathKind::Other) {
+    print_error(shown(image) + " is not a GameCube disc image: " + what.reason);
+    return false;
   }
   if (IsoMount(image.c_str(), g_options.strict_size ? 0 : 1)) return true;
   std::string text = "cannot read the image " + shown(image) + ": " + reader_error();
-  if (what.kind == DiscFileKind::NotADisc && host::path_kind(image.c_str()) == host::PathKind::File)
-    text += "; it is not a GameCube disc image: " + std::string(what.reason);
+  if (what.kind == DiscFileKind::NotADisc && what.container.empty() && kind == host::PathKind::File)
+    text += "; it is not a GameCube disc image: " + what.reason;
   print_error(text);
   return false;
 }

@@ -5,7 +5,8 @@
 
 #include "builder/source_walk.h"
 #include "cli/console_text.h"
-#include "disc/disc_identify.h"
+#include "container/container.h"
+#include "container/disc_identify.h"
 #include "host/host_fs.h"
 #include "host/host_text.h"
 
@@ -44,6 +45,15 @@ bool read_whole(const std::string& path, std::vector<uint8_t>* out, std::string*
   return ok;
 }
 
+// The first n bytes of the disc in a file, plain or in a container.
+bool read_disc_start(const std::string& path, uint8_t* out, size_t n) {
+  Container* c = container_open(path.c_str(), nullptr, nullptr);
+  size_t got = 0;
+  bool ok = c && container_read(c, 0, out, n, &got) && got == n;
+  container_close(c);
+  return ok;
+}
+
 // The settings' header fields into the boot block, so both say the same.
 void put_settings_fields(const BuildSettings& settings, uint8_t* boot_bin) {
   std::memcpy(boot_bin, settings.game_code, sizeof settings.game_code);
@@ -78,20 +88,17 @@ bool default_mode_extras(const TrelvikOptions& options, const BuildSettings& set
   std::memset(extras->boot_bin, 0, sizeof extras->boot_bin);
   std::memset(extras->bi2, 0, sizeof extras->bi2);
   if (!options.header_from.empty()) {
-    // What makes a disc that disc, from a GameCube image only.
+    // What makes a disc that disc, from a GameCube disc only, plain or in a
+    // container.
     DiscFileIdentity what = identify_disc_file(options.header_from.c_str());
-    uint64_t length = 0;
     if (what.kind != DiscFileKind::GameCubeImage) {
       *error = "the header image " + quoted(options.header_from) + " is not a GameCube disc image" +
-               (what.kind == DiscFileKind::NotADisc ? std::string(": ") + what.reason : std::string());
+               (what.kind == DiscFileKind::WiiImage ? std::string(": a Wii disc")
+                                                    : std::string(": ") + what.reason);
       return false;
     }
     uint8_t head[APPLOADER_OFFSET];
-    host::File* f = host::file_open_read(options.header_from.c_str());
-    bool ok = f && host::file_length(f, &length) && length >= APPLOADER_OFFSET &&
-              host::file_read(f, head, sizeof head);
-    if (f) host::file_close(f);
-    if (!ok) {
+    if (!read_disc_start(options.header_from, head, sizeof head)) {
       *error = "the header image " + quoted(options.header_from) +
                " is shorter than a disc's header and bi2 block (0x2440 bytes)";
       return false;

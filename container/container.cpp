@@ -12,8 +12,6 @@
 namespace {
 
 constexpr size_t MAGIC_BYTES = 8;
-constexpr uint32_t WII_DISC_MAGIC = 0x5D1C9EA3u;
-constexpr uint32_t WII_DISC_MAGIC_OFFSET = 0x18u;
 constexpr uint32_t GCZ_MAGIC = 0xB10BC001u;  // stored little-endian
 
 bool plain_locate(Container* c, uint64_t offset, Extent* extent) {
@@ -234,4 +232,8 @@ bool container_read(Container* c, uint64_t offset, void* buffer, size_t n, size_
     *got = done;
   }
   return true;
+}
+
+bool container_file_identity(Container* c, host::FileId* id) {
+  return c && c->file && host::file_identity(c->file, id);
 }

@@ -20,6 +20,7 @@
 
 namespace host {
 struct File;
+struct FileId;
 }
 
 enum ContainerKind {
@@ -81,3 +82,6 @@ const char* container_error_text(ContainerError error);
 // The open file of a plain image, null for every other kind: the reader
 // copies plain images inside the kernel. Owned by the container.
 host::File* container_plain_file(Container* c);
+// The identity of the file the container reads (host::FileId), so that no
+// extraction writes over it. False when it cannot be asked.
+bool container_file_identity(Container* c, host::FileId* id);

@@ -125,7 +125,16 @@ bool IsoCopyRange(const char* destination, uint32_t firstByte, uint32_t length) 
   }
   host::FileId created;
   if (g_tracking_written && host::file_identity(out, &created)) g_written.insert(created);
-  if (!host::file_seek(g_reader.image, firstByte)) {
+  // A plain image is read from its file's position, set once; a container
+  // from an offset of its disc.
+  uint64_t position = firstByte;
+  auto read_some = [&position](void* buffer, size_t n, size_t* got) {
+    bool ok = g_reader.image ? host::file_read_some(g_reader.image, buffer, n, got)
+                             : container_read(g_reader.disc, position, buffer, n, got);
+    position += *got;
+    return ok;
+  };
+  if (g_reader.image && !host::file_seek(g_reader.image, firstByte)) {
     host::file_close(out);
     g_reader.error = IsoErrSeek;
     return false;
@@ -138,7 +147,7 @@ bool IsoCopyRange(const char* destination, uint32_t firstByte, uint32_t length) 
   // Inside the image the kernel may copy for us; a range running past its
   // end goes through the buffer, so that exactly the whole blocks read are
   // written.
-  bool direct = uint64_t(firstByte) + block_bytes <= g_reader.image_size;
+  bool direct = g_reader.image && uint64_t(firstByte) + block_bytes <= g_reader.image_size;
   uint32_t done = 0;    // bytes moved
   uint32_t copied = 0;  // bytes reported, in whole blocks
   while (done < block_bytes) {
@@ -146,13 +155,13 @@ bool IsoCopyRange(const char* destination, uint32_t firstByte, uint32_t length) 
     uint32_t moved = 0;
     if (direct) {
       moved = uint32_t(host::file_copy_direct(g_reader.image, out, want));
+      position += moved;
       if (moved < want) direct = false;  // the buffer takes over and tells what failed
     }
     bool read_ok = true;
     if (moved < want) {
       size_t got = 0;
-      read_ok = host::file_read_some(g_reader.image, g_copy_buffer, want - moved, &got) &&
-                got == want - moved;
+      read_ok = read_some(g_copy_buffer, want - moved, &got) && got == want - moved;
       uint32_t keep = uint32_t(got);
       if (!read_ok) {
         // Of a short read only whole blocks are written, as a block that
@@ -172,15 +181,16 @@ bool IsoCopyRange(const char* destination, uint32_t firstByte, uint32_t length) 
     report_blocks(&copied, done, length);
     if (!read_ok) {
       host::file_close(out);
-      g_reader.error = IsoErrRead;
+      g_reader.error = reader_read_failure(IsoErrRead);
       return false;
     }
   }
   if (copied < length) {
     uint32_t rest = length - copied;  // 1 to 4,096 bytes
-    if (!host::file_read(g_reader.image, g_copy_buffer, rest)) {
+    size_t got = 0;
+    if (!read_some(g_copy_buffer, rest, &got) || got != rest) {
       host::file_close(out);
-      g_reader.error = IsoErrRead;
+      g_reader.error = reader_read_failure(IsoErrRead);
       return false;
     }
     if (!host::file_write(out, g_copy_buffer, rest)) {

@@ -47,7 +47,11 @@ struct TableBytes {
 };
 
 bool read_exact(uint64_t position, void* buffer, size_t n) {
-  return host::file_seek(g_reader.image, position) && host::file_read(g_reader.image, buffer, n);
+  if (reader_read(position, buffer, n)) return true;
+  // A container that cannot give the bytes says why; anything else means
+  // a table that lies outside the image.
+  g_reader.error = reader_read_failure(IsoErrFstCache);
+  return false;
 }
 
 const FstEntry& entry_at(const TableBytes& t, uint32_t index) { return t.entries[index - 1]; }
@@ -95,10 +99,8 @@ bool build_fst_cache() {
   if (!g_reader.root.name) return false;
 
   TableBytes table;
-  if (!read_table(&table)) {
-    g_reader.error = IsoErrFstCache;
-    return false;
-  }
+  g_reader.error = IsoErrFstCache;
+  if (!read_table(&table)) return false;
   const uint32_t n = g_reader.entry_count;
 
   std::vector<OpenFolder> open;

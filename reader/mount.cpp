@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 ReaderState g_reader;
 
@@ -32,7 +33,8 @@ char* iso_strdup(const char* text) {
 // Clears everything an unmount clears; the callbacks stay.
 static void clear_image_state() {
   release_fst_cache();
-  if (g_reader.image) host::file_close(g_reader.image);
+  container_close(g_reader.disc);  // also closes the plain image's file
+  g_reader.disc = nullptr;
   g_reader.image = nullptr;
   g_reader.has_image_id = 0;
   std::free(g_reader.image_path);
@@ -80,11 +82,34 @@ void IsoUnmount() {
   g_reader.error = IsoErrNone;
 }
 
+// What the container said of its last failed read, for the error text.
+static std::string g_container_detail;
+static std::string g_error_text;
+
+bool reader_read(uint64_t position, void* buffer, size_t n) {
+  size_t got = 0;
+  return container_read(g_reader.disc, position, buffer, n, &got) && got == n;
+}
+
+int reader_read_failure(int plain_code) {
+  switch (container_error(g_reader.disc)) {
+    case CONTAINER_ERR_DAMAGED:
+    case CONTAINER_ERR_TOO_LARGE:
+      g_container_detail = container_error_detail(g_reader.disc);
+      return IsoErrContainerDamaged;
+    case CONTAINER_ERR_UNSUPPORTED:
+      g_container_detail = container_error_detail(g_reader.disc);
+      return IsoErrContainerUnsupported;
+    case CONTAINER_ERR_NO_MEMORY: return IsoErrNoMemory;
+    default: return plain_code;
+  }
+}
+
 // Reads up to n bytes at position; what is not there stays zero.
 static void read_zero_filled(uint64_t position, void* buffer, size_t n) {
   std::memset(buffer, 0, n);
   size_t got = 0;
-  if (host::file_seek(g_reader.image, position)) host::file_read_some(g_reader.image, buffer, n, &got);
+  container_read(g_reader.disc, position, buffer, n, &got);
 }
 
 // Loads "/opening.bnr" when the image has one. Its size alone tells the kind.
@@ -106,27 +131,34 @@ bool IsoMount(const char* imagePath, uint8_t acceptAnySize) {
     g_reader.error = IsoErrAlreadyMounted;
     return false;
   }
-  host::File* file = host::file_open_read(imagePath);
-  if (!file) {
-    g_reader.error = IsoErrOpen;
+  // The file is read as the plain disc it holds, whatever its container.
+  ContainerError opened = CONTAINER_OK;
+  std::string detail;
+  Container* disc = container_open(imagePath, &opened, &detail);
+  if (!disc) {
+    switch (opened) {
+      case CONTAINER_ERR_DAMAGED:
+      case CONTAINER_ERR_TOO_LARGE: g_reader.error = IsoErrContainerDamaged; break;
+      case CONTAINER_ERR_UNSUPPORTED: g_reader.error = IsoErrContainerUnsupported; break;
+      case CONTAINER_ERR_WII_DISC: g_reader.error = IsoErrWiiDisc; break;
+      case CONTAINER_ERR_NO_MEMORY: g_reader.error = IsoErrNoMemory; break;
+      default: g_reader.error = IsoErrOpen; break;
+    }
+    g_container_detail = detail;
     return false;
   }
-  uint64_t size = 0;
-  if (!host::file_length(file, &size)) {
-    host::file_close(file);
-    g_reader.error = IsoErrOpen;
-    return false;
-  }
+  const uint64_t size = container_disc_size(disc);
   if (size != DISC_IMAGE_SIZE && !acceptAnySize) {
-    host::file_close(file);
+    container_close(disc);
     clear_image_state();
     g_reader.error = size > DISC_IMAGE_SIZE ? IsoErrTooLarge : IsoErrBadSize;
     return false;
   }
   clear_image_state();
-  g_reader.image = file;
+  g_reader.disc = disc;
+  g_reader.image = container_plain_file(disc);
   g_reader.image_size = size;
-  g_reader.has_image_id = host::file_identity(file, &g_reader.image_id) ? 1 : 0;
+  g_reader.has_image_id = container_file_identity(disc, &g_reader.image_id) ? 1 : 0;
 
   read_zero_filled(0, &g_reader.header, sizeof g_reader.header);
   g_reader.main_program_offset = g_reader.header.main_program_offset.get();
@@ -138,7 +170,9 @@ bool IsoMount(const char* imagePath, uint8_t acceptAnySize) {
     read_zero_filled(g_reader.main_program_offset, g_reader.dol_header, sizeof g_reader.dol_header);
 
   if (!build_fst_cache()) {
-    int code = g_reader.error;  // 6 for a table that cannot be trusted, 1 when memory ran out
+    // 6 for a table that cannot be trusted, 1 when memory ran out, 19 or 20
+    // when a container could not give its bytes.
+    int code = g_reader.error;
     clear_image_state();
     g_reader.error = code;
     return false;
@@ -182,8 +216,17 @@ const char* IsoErrorTextFor(int code) {
     case IsoErrUnsafeName: return "ﾌｧｲﾙ名が不正です";
     case IsoErrDuplicateName: return "同じ名前のﾌｧｲﾙまたはﾃﾞｨﾚｸﾄﾘが二つあります";
     case IsoErrTargetIsImage: return "ISOファイル自身には書き込めません";
+    case IsoErrContainerDamaged: return "ISOのコンテナが壊れています";
+    case IsoErrContainerUnsupported: return "このISOのコンテナの形式には対応していません";
+    case IsoErrWiiDisc: return "Wiiのディスクです。このツールはゲームキューブのディスクを読みます";
     default: return "不明なエラー";
   }
 }
 
-const char* IsoGetErrorText() { return IsoErrorTextFor(g_reader.error); }
+const char* IsoGetErrorText() {
+  const int code = g_reader.error;
+  if ((code != IsoErrContainerDamaged && code != IsoErrContainerUnsupported) || g_container_detail.empty())
+    return IsoErrorTextFor(code);
+  g_error_text = std::string(IsoErrorTextFor(code)) + " (" + g_container_detail + ")";
+  return g_error_text.c_str();
+}

@@ -39,8 +39,14 @@ enum IsoError {
   IsoErrUnsafeName = 16,   // an entry's name would leave the destination folder
   IsoErrDuplicateName = 17,  // two entries of one folder would be written to one host file
   IsoErrTargetIsImage = 18,  // a destination is the mounted image itself
+  // The image is a container (RVZ, WIA, GCZ, CISO, WDF) that is damaged, or
+  // uses a method or version not read here; the error text names the
+  // container and what is wrong.
+  IsoErrContainerDamaged = 19,
+  IsoErrContainerUnsupported = 20,
+  IsoErrWiiDisc = 21,  // a Wii disc, plain or in a container
 };
-constexpr int ISO_ERROR_LAST = IsoErrTargetIsImage;
+constexpr int ISO_ERROR_LAST = IsoErrWiiDisc;
 
 // Host paths are built in buffers of this many bytes (511 characters + NUL).
 constexpr int ISO_HOST_PATH_CAPACITY = 512;
@@ -80,7 +86,9 @@ void IsoSetCallbacks(IsoFileStartedFn fileStarted, IsoProgressFn progress,
                      IsoFileFinishedFn fileFinished, IsoOperationFinishedFn operationFinished);
 
 // Opens the image, reads its header and file system table into the tree and
-// loads "/opening.bnr". With acceptAnySize clear only a full-size image mounts.
+// loads "/opening.bnr". The image may be plain or held in a container (RVZ,
+// WIA, GCZ, CISO, WDF, told by its magic word); everything then reads the
+// plain disc. With acceptAnySize clear only a full-size disc mounts.
 bool IsoMount(const char* imagePath, uint8_t acceptAnySize);
 void IsoUnmount();
 uint8_t IsoIsMounted();
@@ -99,7 +107,8 @@ bool IsoFindFile(const char* path, uint32_t* offset, uint32_t* size, uint8_t mat
 FstNode* IsoFindDirectory(const char* path, uint8_t ignoreCase);
 
 int IsoGetLastError();
-// Constant text for the current code, in code page 932.
+// Text for the current code, in code page 932: the constant one, followed for
+// a container's damage or unsupported method by what the container says.
 const char* IsoGetErrorText();
 // The text for a given code (the same table).
 const char* IsoErrorTextFor(int code);

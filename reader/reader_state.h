@@ -1,6 +1,7 @@
 // The reader engine's one global state, shared by its source files.
 #pragma once
 
+#include "container/container.h"
 #include "disc/disc_format.h"
 #include "host/host_fs.h"
 #include "reader/reader.h"
@@ -10,7 +11,8 @@
 
 struct ReaderState {
   uint8_t mounted;
-  host::File* image;
+  Container* disc;    // the image file, plain or a container, read as the plain disc
+  host::File* image;  // the same file when it is a plain image (copies go through the kernel), else null
   host::FileId image_id;  // the image file's identity, so nothing writes over it
   uint8_t has_image_id;
   char* image_path;
@@ -54,6 +56,14 @@ extern ReaderState g_reader;
 // IsoErrNoMemory and returns null.
 void* iso_alloc(size_t size);
 char* iso_strdup(const char* text);
+
+// Reads n bytes of the plain disc at position: false when they are not all
+// there or a container cannot give them (its code then noted for the mount
+// or copy that asked, see reader_read_failure).
+bool reader_read(uint64_t position, void* buffer, size_t n);
+// The code for a read that failed: the container's damage or unsupported
+// method (its detail kept for IsoGetErrorText), else plain_code.
+int reader_read_failure(int plain_code);
 
 // Builds the tree from the mounted file's table. False on a table that cannot
 // be trusted (code 6) or on a failed allocation (code 1).

@@ -581,13 +581,13 @@ TEST_F(OmbrelCliProcess, ReaderFailuresAreOneLineWithTheReadersText) {
   EXPECT_TRUE(contains(missing.err, " (code 3)\n")) << missing.err;
   EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1);
 
-  // What the file is, when it is no image this tool reads.
+  // What the file is, when it is no image this tool reads: a damaged
+  // container names itself and what is wrong.
   test_support::write_file(dir.at("game.rvz"), std::string("RVZ\x01") + std::string(100, '\0'));
   ToolRun rvz = ombrel({"ls", dir.at("game.rvz")});
   EXPECT_EQ(rvz.status, 1);
-  EXPECT_TRUE(contains(rvz.err, "'" + dir.at("game.rvz") +
-                                    "' is an RVZ image; this tool reads plain .gcm/.iso images\n"))
-      << rvz.err;
+  EXPECT_TRUE(contains(rvz.err, " (RVZ: ")) << rvz.err;
+  EXPECT_TRUE(contains(rvz.err, ") (code 19)\n")) << rvz.err;
   test_support::write_file(dir.at("short.gcm"), std::string(100, 'x'));
   ToolRun too_short = ombrel({"info", dir.at("short.gcm")});
   EXPECT_EQ(too_short.status, 1);

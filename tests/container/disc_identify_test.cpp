@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "disc/disc_format.h"
-#include "disc/disc_identify.h"
+#include "container/disc_identify.h"
 #include "support/test_support.h"
 
 namespace {
@@ -36,11 +36,6 @@ TEST(DiscIdentify, MagicWordsAndPlausibleHeadersTellWhatAFileIs) {
       {header_with("GT\x01" "E01", 0x2440, 0x40), 0x3000, DiscFileKind::NotADisc, "no plausible disc header"},
       {header_with("GTRE01", 0x100, 0x40), 0x3000, DiscFileKind::NotADisc, "no plausible disc header"},
       {wii, 0x10000, DiscFileKind::WiiImage, ""},
-      {header_with("RVZ\x01", 0, 0), 100, DiscFileKind::Container, "RVZ"},
-      {header_with("WIA\x01", 0, 0), 100, DiscFileKind::Container, "WIA"},
-      {header_with("\x01\xC0\x0B\xB1", 0, 0), 100, DiscFileKind::Container, "GCZ"},
-      {header_with("CISO", 0, 0), 100, DiscFileKind::Container, "CISO"},
-      {header_with("WII\x01" "DISC", 0, 0), 100, DiscFileKind::Container, "WDF"},
       {{}, 0, DiscFileKind::NotADisc, "0 bytes"},
       {header_with("GTRE01", 0, 0), 0x43F, DiscFileKind::NotADisc, "shorter than a disc header"},
   };
@@ -48,14 +43,25 @@ TEST(DiscIdentify, MagicWordsAndPlausibleHeadersTellWhatAFileIs) {
     const size_t n = row.head.size() < row.size ? row.head.size() : size_t(row.size);
     DiscFileIdentity id = identify_disc_bytes(row.head.data(), n, row.size);
     EXPECT_EQ(id.kind, row.kind) << row.detail;
-    EXPECT_EQ(row.kind == DiscFileKind::Container ? id.container : id.reason, row.detail);
+    EXPECT_EQ(id.reason, row.detail);
   }
 
   test_support::ScratchDir dir;
-  EXPECT_EQ(std::string(identify_disc_file(dir.path().string().c_str()).reason), "a folder");
-  EXPECT_EQ(std::string(identify_disc_file(dir.at("missing").c_str()).reason), "does not exist");
+  EXPECT_EQ(identify_disc_file(dir.path().string().c_str()).reason, "a folder");
+  EXPECT_EQ(identify_disc_file(dir.at("missing").c_str()).reason, "does not exist");
   test_support::write_file(dir.at("image.gcm"), magic);
   EXPECT_EQ(identify_disc_file(dir.at("image.gcm").c_str()).kind, DiscFileKind::GameCubeImage);
+  test_support::write_file(dir.at("wii.iso"), wii);
+  EXPECT_EQ(identify_disc_file(dir.at("wii.iso").c_str()).kind, DiscFileKind::WiiImage);
+  // A container is opened and named; one that is damaged says what is wrong.
+  for (const char* magic_word : {"RVZ\x01", "WIA\x01", "CISO", "WII\x01" "DISC"}) {
+    test_support::write_file(dir.at("damaged"), header_with(magic_word, 0, 0));
+    DiscFileIdentity damaged = identify_disc_file(dir.at("damaged").c_str());
+    EXPECT_EQ(damaged.kind, DiscFileKind::NotADisc) << magic_word;
+    EXPECT_FALSE(damaged.container.empty()) << magic_word;
+    EXPECT_EQ(damaged.reason.compare(0, damaged.container.size() + 1, damaged.container + ":"), 0)
+        << damaged.reason;
+  }
 }
 
 }  // namespace
