@@ -327,6 +327,30 @@ int run_unpack() {
   return EXIT_OMBREL_OK;
 }
 
+// The plain disc of any container, as a plain image: one copy of the whole
+// disc, planned as extract plans its files.
+int run_convert() {
+  const std::string& out = g_options.destination;
+  const uint64_t size = IsoGetImageSize();
+  PlanRequest request = plan_request("");
+  ExtractionPlan plan;
+  plan_add_target(out, false, uint32_t(size), request, &plan);
+  plan_finish(&plan);
+  if (!plan_allows(plan)) return EXIT_OMBREL_FAILED;
+  extraction_progress_init(&g_progress, plan);
+  g_show_bar = isatty(2) != 0;
+  IsoSetCallbacks(on_file_started, on_progress, on_file_finished, nullptr);
+  on_file_started(out.c_str());
+  bool ok = IsoCopyRange(out.c_str(), 0, uint32_t(size));
+  IsoSetCallbacks(nullptr, nullptr, nullptr, nullptr);
+  on_operation_finished();
+  if (!ok) {
+    print_error("cannot write " + shown(out) + ": " + reader_error());
+    return EXIT_OMBREL_FAILED;
+  }
+  return EXIT_OMBREL_OK;
+}
+
 // Mounts the image, saying what the file is when it is no GameCube disc.
 bool mount_image() {
   const std::string& image = g_options.image;
@@ -384,6 +408,8 @@ int main(int argc, char** argv) {
     case OmbrelCommand::System: status = run_system(); break;
     case OmbrelCommand::Banner: status = run_banner(); break;
     case OmbrelCommand::Unpack: status = run_unpack(); break;
+    case OmbrelCommand::Convert: status = run_convert(); break;
+    case OmbrelCommand::Hash: break;
     case OmbrelCommand::None: break;
   }
   IsoReset();

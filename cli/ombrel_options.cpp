@@ -24,6 +24,8 @@ const CommandForm kCommands[] = {
     {"sys", OmbrelCommand::System, 3, 3, "sys IMAGE boot|fst|apploader|dol DEST"},
     {"banner", OmbrelCommand::Banner, 2, 2, "banner IMAGE OUT.png"},
     {"unpack", OmbrelCommand::Unpack, 2, 2, "unpack IMAGE DIR"},
+    {"convert", OmbrelCommand::Convert, 2, 2, "convert IMAGE OUT.gcm"},
+    {"hash", OmbrelCommand::Hash, 1, 1, "hash IMAGE"},
 };
 
 const CommandForm* find_command(const std::string& name) {
@@ -38,7 +40,9 @@ const CommandForm* find_command(const std::string& name) {
 const char* ombrel_usage() {
   return
       "Usage: ombrel-cli [--strict-size] [-o] COMMAND IMAGE [ARGS...]\n"
-      "Reads a GameCube disc image (.gcm): its header, banner and files.\n"
+      "Reads a GameCube disc image: its header, banner and files. IMAGE may be a\n"
+      "plain image (.gcm, .iso) or any of the containers other tools keep discs\n"
+      "in: RVZ, WIA, GCZ, CISO or WDF, told by its first bytes.\n"
       "\n"
       "Commands:\n"
       "  info [--json] IMAGE        image path, entry counts, game name, maker,\n"
@@ -66,23 +70,28 @@ const char* ombrel_usage() {
       "                             fst.bin, and the whole file system in\n"
       "                             DIR/files/; trelvik-cli --root DIR builds it\n"
       "                             back\n"
+      "  convert IMAGE OUT.gcm      the plain disc of IMAGE (any container) as a\n"
+      "                             plain image\n"
+      "  hash [--json] IMAGE        CRC32, MD5 and SHA-1 of the plain disc's bytes,\n"
+      "                             as redump lists them\n"
       "\n"
       "Options:\n"
       "  --strict-size    mount only images of the full disc size, 1,459,978,240\n"
       "                   bytes (images of any size are read by default)\n"
       "  -R               ls: list the whole subtree\n"
-      "  -o, --overwrite  extract, sys, unpack: replace files that exist already\n"
-      "                   and write into folders that exist already\n"
-      "  --json           info: everything as one JSON object, texts in UTF-8\n"
+      "  -o, --overwrite  extract, sys, unpack, convert: replace files that exist\n"
+      "                   already and write into folders that exist already\n"
+      "  --json           info, hash: everything as one JSON object, texts in UTF-8\n"
       "  --help           show this text\n"
       "  --               end of options: what follows are operands\n"
       "\n"
       "Paths inside the image use '/' and are compared byte for byte with the\n"
       "image's names (folders exactly for ls and extract of a folder; for\n"
       "extract of a file, folders ignoring ASCII case and the file name exactly).\n"
-      "A missing DEST folder is created. Everything extract, sys and unpack write\n"
-      "is looked at first: when any of it exists already, nothing is written and\n"
-      "the first few such paths are named, unless --overwrite is given. Nothing\n"
+      "A missing DEST folder is created. Everything extract, sys, unpack and\n"
+      "convert write is looked at first: when any of it exists already, nothing\n"
+      "is written and the first few such paths are named, unless --overwrite is\n"
+      "given. Nothing\n"
       "is written either when an entry's name cannot be used as a file name on\n"
       "this system, when two entries of one folder would get the same file, or\n"
       "when a target is the image itself. Names are Shift-JIS in the image; on\n"
@@ -127,12 +136,12 @@ bool parse_ombrel_args(const std::vector<std::string>& args, OmbrelOptions* opti
   }
 
   if (operands.empty()) {
-    *error = "no command given (info, ls, extract, sys, banner or unpack; see --help)";
+    *error = "no command given (info, ls, extract, sys, banner, unpack, convert or hash; see --help)";
     return false;
   }
   const CommandForm* form = find_command(operands[0]);
   if (!form) {
-    *error = "unknown command '" + operands[0] + "' (info, ls, extract, sys, banner or unpack)";
+    *error = "unknown command '" + operands[0] + "' (info, ls, extract, sys, banner, unpack, convert or hash)";
     return false;
   }
   options->command = form->command;
@@ -147,12 +156,13 @@ bool parse_ombrel_args(const std::vector<std::string>& args, OmbrelOptions* opti
     return false;
   }
   if (options->overwrite && form->command != OmbrelCommand::Extract &&
-      form->command != OmbrelCommand::System && form->command != OmbrelCommand::Unpack) {
-    *error = std::string("--overwrite applies to extract, sys and unpack only, not to ") + form->name;
+      form->command != OmbrelCommand::System && form->command != OmbrelCommand::Unpack &&
+      form->command != OmbrelCommand::Convert) {
+    *error = std::string("--overwrite applies to extract, sys, unpack and convert only, not to ") + form->name;
     return false;
   }
-  if (options->json && form->command != OmbrelCommand::Info) {
-    *error = std::string("--json applies to info only, not to ") + form->name;
+  if (options->json && form->command != OmbrelCommand::Info && form->command != OmbrelCommand::Hash) {
+    *error = std::string("--json applies to info and hash only, not to ") + form->name;
     return false;
   }
   for (size_t i = 1; i < operands.size(); ++i) {
@@ -182,6 +192,7 @@ bool parse_ombrel_args(const std::vector<std::string>& args, OmbrelOptions* opti
       break;
     case OmbrelCommand::Banner:
     case OmbrelCommand::Unpack:
+    case OmbrelCommand::Convert:
       options->destination = operands[2];
       break;
     default:

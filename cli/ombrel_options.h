@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-enum class OmbrelCommand { None, Info, List, Extract, System, Banner, Unpack };
+enum class OmbrelCommand { None, Info, List, Extract, System, Banner, Unpack, Convert, Hash };
 
 // The four system areas, in the order the tool lists them.
 enum class SystemArea { Boot, Fst, Apploader, MainProgram };
@@ -18,7 +18,7 @@ struct OmbrelOptions {
   SystemArea area = SystemArea::Boot;
   bool recursive = false;    // ls -R
   bool overwrite = false;    // extract, sys and unpack: replace files, merge into folders
-  bool json = false;         // info: one JSON object
+  bool json = false;         // info and hash: one JSON object
   bool strict_size = false;  // mount only full-size images
   bool help = false;
 };

@@ -28,6 +28,7 @@ const char TEXT_NOT_IMPLEMENTED[] = "まだ実装してません";
 const char CAPTION_SMILE[] = ":)";
 const char TEXT_FILTER_IMAGES[] = "GameCube ISO (*.gcm)";
 const char TEXT_FILTER_ALL[] = "すべてのファイル (*.*)";
+const char TEXT_FILTER_CONTAINERS[] = "圧縮・スパースイメージ (*.rvz;*.wia;*.gcz;*.ciso;*.wdf)";
 
 // Tree images (bitmap 108) and list images (icons 115, 114).
 constexpr int TREE_IMAGE_OPEN_FOLDER = 0;
@@ -218,7 +219,16 @@ void OpenImage(const char* path) {
 // The chosen image path in the system code page, or "" when cancelled.
 std::string ChooseImageFile(HWND owner) {
   std::string chosen;
-  ask_file_name(owner, FileDialogMode::Open, {{TEXT_FILTER_IMAGES, "*.gcm"}, {TEXT_FILTER_ALL, "*.*"}},
+  // The containers other tools keep discs in follow the program's own two.
+  ask_file_name(owner, FileDialogMode::Open,
+                {{TEXT_FILTER_IMAGES, "*.gcm"},
+                 {TEXT_FILTER_ALL, "*.*"},
+                 {TEXT_FILTER_CONTAINERS, "*.rvz;*.wia;*.gcz;*.ciso;*.wdf"},
+                 {"RVZ (*.rvz)", "*.rvz"},
+                 {"WIA (*.wia)", "*.wia"},
+                 {"GCZ (*.gcz)", "*.gcz"},
+                 {"CISO (*.ciso)", "*.ciso"},
+                 {"WDF (*.wdf)", "*.wdf"}},
                 OPEN_PATH_CAPACITY, &g_last_image_path, &chosen);
   return chosen;
 }

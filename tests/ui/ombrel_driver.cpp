@@ -62,6 +62,8 @@ const char kCopyDone[] = "コピー完了";
 const char kFolderPrompt[] = "\nディレクトリの選択:";
 const char kImageFilter[] = "GameCube ISO (*.gcm)";
 const char kAllFiles[] = "すべてのファイル (*.*)";
+const char* const kContainerFilters[] = {"圧縮・スパースイメージ (*.rvz;*.wia;*.gcz;*.ciso;*.wdf)", "RVZ (*.rvz)",
+                                         "WIA (*.wia)", "GCZ (*.gcz)", "CISO (*.ciso)", "WDF (*.wdf)"};
 const char kHelpCaption[] = ":)";
 const char kHelpText[] = "まだ実装してません";
 const char kAboutCaption[] = "Ombrelについて";
@@ -853,7 +855,9 @@ void scenario_browse() {
   HWND dialog = ui::wait_for_file_dialog(o.pid(), ui::DEFAULT_TIMEOUT_MS);
   if (!dialog) return;
   std::vector<std::string> filters = ui::file_dialog_filters(dialog);
-  check_text(joined(filters), joined({kImageFilter, kAllFiles}), "open dialog filters");
+  std::vector<std::string> expected_filters = {kImageFilter, kAllFiles};
+  expected_filters.insert(expected_filters.end(), std::begin(kContainerFilters), std::end(kContainerFilters));
+  check_text(joined(filters), joined(expected_filters), "open dialog filters");
   ui::file_dialog_accept(dialog, g_setup.at(kSample.file));
   check_opened(o, sample, kSample, "after File > Open");
 
