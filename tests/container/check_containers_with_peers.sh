@@ -4,7 +4,9 @@
 # every compression method and a few chunk sizes) and by Wiimms ISO Tools
 # (CISO, WDF versions 1 and 2, GCZ, WIA with every method), and the layer
 # must read back exactly the image's bytes from each (container_tool
-# compare). Then an image whose gaps hold the disc's filler, written with our
+# compare), and ombrel-cli must give for each what it gives for the plain
+# image: ls -R, extract /, info (but for the image's name), sys (all four
+# areas), banner and hash. Then an image whose gaps hold the disc's filler, written with our
 # generator, goes through dolphin-tool's RVZ encoder, which stores filler it
 # recognises as seeds: the RVZ must come out far smaller than the filler, and
 # read back exactly.
@@ -16,12 +18,13 @@ set -u
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 tool="$repo/build/native/tests/container_tool"
 cli="$repo/build/native/trelvik-cli"
+ombrel="$repo/build/native/ombrel-cli"
 
 command -v wit >/dev/null 2>&1 || { echo "skipped: wit not installed"; exit 0; }
 dolphin_tool="$(command -v dolphin-tool || true)"
 [ -n "$dolphin_tool" ] || [ ! -x /usr/games/dolphin-tool ] || dolphin_tool=/usr/games/dolphin-tool
 [ -n "$dolphin_tool" ] || { echo "skipped: dolphin-tool not installed"; exit 0; }
-for program in "$tool" "$cli"; do
+for program in "$tool" "$cli" "$ombrel"; do
   [ -x "$program" ] || { echo "FAIL: $program is missing; build it first (scripts/build native)"; exit 1; }
 done
 
@@ -30,14 +33,35 @@ checked=0
 work="$(mktemp -d "${TMPDIR:-/tmp}/container-peers.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 
+# What ombrel-cli gives for IMAGE, in folder OUT: each command's output.
+ombrel_results() {
+  local image="$1" out="$2" area
+  mkdir -p "$out"
+  "$ombrel" ls -R "$image" >"$out/ls.txt" 2>&1
+  "$ombrel" info "$image" 2>&1 | grep -v '^Image:' >"$out/info.txt"
+  "$ombrel" hash "$image" 2>&1 | grep -v '^Image:' >"$out/hash.txt"
+  "$ombrel" extract "$image" / "$out/files" >"$out/extract.txt" 2>&1
+  for area in boot fst apploader dol; do "$ombrel" sys "$image" "$area" "$out/sys" >>"$out/sys.txt" 2>&1; done
+  "$ombrel" banner "$image" "$out/banner.png" >"$out/banner.txt" 2>&1
+}
+
 # compare CONTAINER PLAIN LABEL
 compare() {
   checked=$((checked + 1))
-  if "$tool" compare "$1" "$2" >"$work/compare.txt" 2>&1; then
-    echo "ok:   $3 ($(cat "$work/compare.txt"))"
-  else
+  if ! "$tool" compare "$1" "$2" >"$work/compare.txt" 2>&1; then
     echo "FAIL: $3"
     sed 's/^/      /' "$work/compare.txt"
+    failures=$((failures + 1))
+    return
+  fi
+  [ -d "$2.results" ] || ombrel_results "$2" "$2.results"
+  rm -rf "$work/results"
+  ombrel_results "$1" "$work/results"
+  if diff -r "$2.results" "$work/results" >"$work/results.diff" 2>&1; then
+    echo "ok:   $3 ($(cat "$work/compare.txt"); ombrel-cli's ls -R, extract, info, sys, banner, hash as for the plain image)"
+  else
+    echo "FAIL: $3: ombrel-cli's results differ from the plain image's:"
+    sed 's/^/      /' "$work/results.diff" | head -20
     failures=$((failures + 1))
   fi
 }
