@@ -7,6 +7,7 @@
 
 #include "disc/disc_format.h"
 #include "container/disc_identify.h"
+#include "container/test_writer.h"
 #include "support/test_support.h"
 
 namespace {
@@ -53,7 +54,18 @@ TEST(DiscIdentify, MagicWordsAndPlausibleHeadersTellWhatAFileIs) {
   EXPECT_EQ(identify_disc_file(dir.at("image.gcm").c_str()).kind, DiscFileKind::GameCubeImage);
   test_support::write_file(dir.at("wii.iso"), wii);
   EXPECT_EQ(identify_disc_file(dir.at("wii.iso").c_str()).kind, DiscFileKind::WiiImage);
-  // A container is opened and named; one that is damaged says what is wrong.
+  // A container is opened and what it holds is named: a GameCube disc, or a
+  // Wii disc.
+  test_writer::Bytes disc = test_writer::sample_disc();
+  test_support::write_file(dir.at("disc.ciso"), test_writer::write_ciso(disc, 0x8000));
+  DiscFileIdentity ciso = identify_disc_file(dir.at("disc.ciso").c_str());
+  EXPECT_EQ(ciso.container, "CISO");
+  write_be32(&disc[WII_DISC_MAGIC_OFFSET], WII_DISC_MAGIC);
+  test_support::write_file(dir.at("wii.gcz"), test_writer::write_gcz(disc, 0x8000));
+  DiscFileIdentity wii_gcz = identify_disc_file(dir.at("wii.gcz").c_str());
+  EXPECT_EQ(wii_gcz.kind, DiscFileKind::WiiImage);
+  EXPECT_EQ(wii_gcz.container, "GCZ");
+  // A container that is damaged says what is wrong.
   for (const char* magic_word : {"RVZ\x01", "WIA\x01", "CISO", "WII\x01" "DISC"}) {
     test_support::write_file(dir.at("damaged"), header_with(magic_word, 0, 0));
     DiscFileIdentity damaged = identify_disc_file(dir.at("damaged").c_str());
