@@ -86,6 +86,15 @@ void show_no_image_status() {
   set_status(1, "");
 }
 
+// Stops a view's drawing while it is filled, then draws it once: item by item
+// (and in the list, arranged anew after each row) a folder of thousands of
+// files took seconds.
+void pause_drawing(HWND view) { SendMessageA(view, WM_SETREDRAW, FALSE, 0); }
+void resume_drawing(HWND view) {
+  SendMessageA(view, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(view, nullptr, TRUE);
+}
+
 // ---------------------------------------------------------------------------
 // Tree
 // ---------------------------------------------------------------------------
@@ -152,8 +161,10 @@ void ListDirectory(const std::string& path) {
 // Lists the tree's selected folder and shows its path and counts.
 void list_selected_directory() {
   std::string path = TreeNodePath(tree_selection());
+  pause_drawing(g_list_view);
   clear_list();
   ListDirectory(path);
+  resume_drawing(g_list_view);
   set_status(0, path);
   set_status(1, counts_status_text(g_counts));
 }
@@ -208,9 +219,9 @@ void OpenImage(const char* path) {
   IsoPrepareBannerPicture();
   history_clear(&g_history);
   clear_tree();
-  SendMessageA(g_tree_view, WM_SETREDRAW, FALSE, 0);
+  pause_drawing(g_tree_view);
   FillTree();
-  SendMessageA(g_tree_view, WM_SETREDRAW, TRUE, 0);
+  resume_drawing(g_tree_view);
   select_tree_item(g_root_item);
   enable_views(true);
 }

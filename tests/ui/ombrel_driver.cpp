@@ -9,6 +9,7 @@
 // an image of large files.
 //
 //   ombrel_ui_driver --ombrel EXE --work FOLDER [--exchange FOLDER] [--only NAME]
+//   ombrel_ui_driver --ombrel EXE --work FOLDER --time-listing IMAGE...
 //
 // FOLDER holds what the test script prepared: the images (入れ子.gcm,
 // sample.gcm, flat.gcm, euro.gcm, large.gcm, broken.gcm), the trees they
@@ -17,10 +18,13 @@
 // With --exchange, screenshots are asked for through that folder
 // (ui_driver.h); the helper there also leaves a PPM copy of each, from which
 // the banner picture's and the progress bar's pixels are read.
+// With --time-listing the driver runs no scenario: it times the listing of
+// large folders in the images named (bench/listing_bench.sh).
 // Exit status 0 when every check passed.
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -1548,10 +1552,73 @@ void scenario_copying() {
   o.quit();
 }
 
+// ---------------------------------------------------------------------------
+// Listing time (bench/listing_bench.sh; a measure, not a test)
+// ---------------------------------------------------------------------------
+
+double seconds_since(const LARGE_INTEGER& start) {
+  LARGE_INTEGER now, frequency;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  return double(now.QuadPart - start.QuadPart) / double(frequency.QuadPart);
+}
+
+// Seconds from a double-click on the root's row `name` until the list holds
+// the folder's rows and the status bar names it; then Back to the root.
+double time_visit(Ombrel& o, const std::string& name, long long rows) {
+  const std::string path = "/" + name;
+  LARGE_INTEGER start;
+  QueryPerformanceCounter(&start);
+  if (!o.double_click_row(name)) return -1;
+  // Each question waits for Ombrel's thread, so the answer comes once the
+  // listing is done; then the list is painted as it now stands.
+  bool listed = false;
+  while (!listed && seconds_since(start) < 120) {
+    listed = SendMessageW(o.list(), LVM_GETITEMCOUNT, 0, 0) == rows && o.status(0) == path;
+    if (!listed) Sleep(1);
+  }
+  RedrawWindow(o.list(), nullptr, nullptr, RDW_UPDATENOW);
+  double seconds = seconds_since(start);
+  if (!check(listed, "%s was not listed with its %lld rows", path.c_str(), rows)) return -1;
+  o.toolbar_command(ID_TOOLBAR_BACK);
+  check(wait_until([&] { return o.status(0) == "/"; }, 120000), "Back from %s did not list the root", path.c_str());
+  return seconds;
+}
+
+// Each image holds the folders three (3 files) and many (its other files):
+// the best of three visits of each is printed, with the ratio of many's time
+// to three's.
+void time_listing(const std::vector<std::string>& images) {
+  for (const std::string& file : images) {
+    Image image;
+    if (!load_image_table(g_setup.at(file), &image)) continue;
+    const Entry* three = find_entry(image.root, "three");
+    const Entry* many = find_entry(image.root, "many");
+    if (!check(three && many, "%s has no folders three and many", file.c_str())) continue;
+    Ombrel o;
+    if (!o.start(quoted(g_setup.at(file)))) continue;
+    double best_three = 1e9, best_many = 1e9;
+    for (int round = 0; round < 3; ++round) {
+      best_three = std::min(best_three, time_visit(o, "three", three->children.size()));
+      best_many = std::min(best_many, time_visit(o, "many", many->children.size()));
+    }
+    std::printf("listing %zu rows: %.3f s; 3 rows: %.3f s; ratio %.1f\n", many->children.size(), best_many, best_three,
+                best_many / best_three);
+    std::fflush(stdout);
+    o.quit();
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::vector<std::string> timed_images;
   for (int i = 1; i < argc; ++i) {
+    std::string timed;
+    if (ui::take_argument(i, argc, argv, "--time-listing", &timed)) {
+      timed_images.push_back(timed);
+      continue;
+    }
     if (ui::take_argument(i, argc, argv, "--ombrel", &g_setup.ombrel) ||
         ui::take_argument(i, argc, argv, "--work", &g_setup.work) ||
         ui::take_argument(i, argc, argv, "--exchange", &g_setup.exchange) ||
@@ -1563,10 +1630,15 @@ int main(int argc, char** argv) {
   }
   if (g_setup.ombrel.empty() || g_setup.work.empty()) {
     std::fprintf(stderr,
-                 "usage: ombrel_ui_driver --ombrel EXE --work FOLDER [--exchange FOLDER] [--drive X:] [--only NAME]\n");
+                 "usage: ombrel_ui_driver --ombrel EXE --work FOLDER [--exchange FOLDER] [--drive X:] [--only NAME]\n"
+                 "       ombrel_ui_driver --ombrel EXE --work FOLDER --time-listing IMAGE...\n");
     return 2;
   }
   ui::set_screenshot_exchange(g_setup.exchange);
+  if (!timed_images.empty()) {
+    time_listing(timed_images);
+    return ui::checks_failed() == 0 ? 0 : 1;
+  }
   return ui::run_scenarios({{"browse", scenario_browse},
                             {"open-failure", scenario_open_failure},
                             {"properties", scenario_properties},
