@@ -22,6 +22,12 @@ bool system_path_from_wide(const wchar_t* wide, size_t capacity, std::string* pa
   return true;
 }
 
+// Selects the folder given as the browser's data once the browser is ready.
+int CALLBACK select_initial_folder(HWND browser, UINT message, LPARAM, LPARAM initial) {
+  if (message == BFFM_INITIALIZED && initial) SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, initial);
+  return 0;
+}
+
 }  // namespace
 
 bool ask_file_name(HWND owner, FileDialogMode mode, const std::vector<FileTypeFilter>& filters,
@@ -49,16 +55,19 @@ bool ask_file_name(HWND owner, FileDialogMode mode, const std::vector<FileTypeFi
   return true;
 }
 
-bool ask_folder(HWND owner, const std::string& prompt_cp932, bool initialise_com, size_t capacity,
-                std::string* folder) {
+bool ask_folder(HWND owner, const std::string& prompt_cp932, bool initialise_com,
+                const std::string& initial, size_t capacity, std::string* folder) {
   // A second initialisation on a thread is counted and undone the same way.
   HRESULT com = initialise_com ? CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) : E_FAIL;
   std::wstring prompt = wide_from_cp932(prompt_cp932);
+  std::wstring start = wide_from_system(initial);
   BROWSEINFOW browse = {};
   browse.hwndOwner = owner;
   browse.pidlRoot = nullptr;  // the desktop
   browse.lpszTitle = prompt.c_str();
   browse.ulFlags = BIF_RETURNONLYFSDIRS;
+  browse.lpfn = select_initial_folder;
+  browse.lParam = start.empty() ? 0 : reinterpret_cast<LPARAM>(start.c_str());
   LPITEMIDLIST chosen = SHBrowseForFolderW(&browse);
   bool found = false;
   if (chosen) {

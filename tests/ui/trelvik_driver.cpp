@@ -783,6 +783,19 @@ void scenario_walkthrough() {
   ui::folder_browser_ok(browser);
   check_text(control_text(page, 1012), v.base_directory, "base directory chosen in the folder browser");
   ui::screenshot("05-base-directory", {page});
+  // Opened again, the browser starts on the folder in the edit; OK keeps it.
+  if (!ui::click(page, 1013)) return;
+  browser = ui::wait_for_folder_browser(s.pid(), ui::DEFAULT_TIMEOUT_MS);
+  if (!browser) return;
+  HWND folders = ui::control(browser, ui::FOLDER_TREE_ID);
+  auto selected_folder = [&] {
+    HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageW(folders, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    return item ? ui::tree_item_text(s.handle(), folders, item) : std::string();
+  };
+  check(ui::wait_until([&] { return selected_folder() == "base_long"; }, 5000),
+        "the folder browser starts on \"%s\", not on the base directory", cp932_to_utf8(selected_folder()).c_str());
+  ui::folder_browser_ok(browser);
+  check_text(control_text(page, 1012), v.base_directory, "base directory after OK on the browser's first choice");
   if (!s.next(Page::OutputFile)) return;
 
   // Output file: the save dialog and the case-sensitive ".gcm" rule.
