@@ -87,9 +87,10 @@ bool ChooseFolder(std::string* folder) {
 }
 
 void run_selection(const std::string& folder, bool has_row, const std::string& row_name) {
-  HTREEITEM selected = TreeView_GetSelection(g_tree_view);
-  SelectionRequest request{command_focus(), TreeNodePath(selected),
-                           selected != nullptr && selected == main_root_item(), has_row, row_name};
+  HTREEITEM item = g_extract_request.treeItem;
+  if (!item) item = TreeView_GetSelection(g_tree_view);
+  SelectionRequest request{command_focus(), TreeNodePath(item),
+                           item != nullptr && item == main_root_item(), has_row, row_name};
   SelectionTarget target = selection_target(request, folder);
   switch (target.action) {
     case SelectionTarget::NothingSelected:

@@ -47,6 +47,11 @@ constexpr int TREE_WIDTH = 189;
 constexpr int LIST_LEFT = 194;
 constexpr int LIST_WIDTH_MARGIN = 196;
 constexpr int STATUS_SECOND_PART_WIDTH = 175;
+// The smallest client area the window is sized to, so that both views stay
+// in sight: the list keeps a column of icons beside the tree, and both keep
+// a few rows.
+constexpr int MIN_LIST_WIDTH = 120;
+constexpr int MIN_VIEW_HEIGHT = 96;
 
 constexpr int ROW_TEXT_LIMIT = 255;
 constexpr size_t OPEN_PATH_CAPACITY = 260;
@@ -289,21 +294,62 @@ void go_up() {
 // Commands
 // ---------------------------------------------------------------------------
 
-void extract_with_dialog(ExtractKind kind) {
+// Opens the copy dialog for a whole-image or Selection extraction; a
+// Selection acts as seen from focus (the tree, the list or another window),
+// in the tree on tree_item, or on the selected item when it is null.
+void run_copy_dialog(ExtractKind kind, HWND focus, HTREEITEM tree_item) {
   g_extract_request.kind = kind;
-  g_extract_request.commandFocus = kind == Selection ? GetFocus() : nullptr;
+  g_extract_request.commandFocus = focus;
+  g_extract_request.treeItem = tree_item;
   DialogBoxParamA(instance(), MAKEINTRESOURCEA(IDD_COPY_PROGRESS), g_main_window,
                   CopyProgressDialogProc, 0);
 }
 
-void show_popup_menu(HWND window) {
+void extract_with_dialog(ExtractKind kind) {
+  run_copy_dialog(kind, kind == Selection ? GetFocus() : nullptr, nullptr);
+}
+
+// A click beside the rows leaves no row selected but keeps the last focused
+// row focused, unseen; the commands act on the focused row, so it goes too.
+void drop_hidden_focus() {
+  if (SendMessageA(g_list_view, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED) >= 0) return;
+  LVITEMA item = {};
+  item.stateMask = LVIS_FOCUSED;
+  SendMessageA(g_list_view, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&item));
+}
+
+// The tree item at a screen point, or null.
+HTREEITEM tree_item_at(POINT screen) {
+  TVHITTESTINFO hit = {};
+  hit.pt = screen;
+  ScreenToClient(g_tree_view, &hit.pt);
+  SendMessageA(g_tree_view, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+  return (hit.flags & TVHT_ONITEM) ? hit.hItem : nullptr;
+}
+
+// The pop-up at a screen point. Its one command extracts what view (the tree
+// or the list) shows as selected; in the tree tree_item instead when given,
+// marked as the drop target while the menu is open, as Explorer's folder
+// tree marks the folder it was opened on. The selection stays as it was.
+void show_popup_menu(HWND window, HWND view, POINT at, HTREEITEM tree_item) {
   HMENU menu = LoadMenuA(instance(), MAKEINTRESOURCEA(IDM_POPUP_MENU));
   if (!menu) return;
+  if (tree_item) {
+    SendMessageA(g_tree_view, TVM_SELECTITEM, TVGN_DROPHILITE, reinterpret_cast<LPARAM>(tree_item));
+  }
+  int chosen = TrackPopupMenu(GetSubMenu(menu, 0), TPM_RETURNCMD, at.x, at.y, 0, window, nullptr);
+  if (tree_item) SendMessageA(g_tree_view, TVM_SELECTITEM, TVGN_DROPHILITE, 0);
+  DestroyMenu(menu);
+  if (chosen) run_copy_dialog(Selection, view, tree_item);
+}
+
+// A right-click: the pop-up at the cursor, for the tree item under it (the
+// list has already focused and selected the row under it).
+void show_popup_at_cursor(HWND window, HWND view) {
   POINT at;
   GetCursorPos(&at);
-  int chosen = TrackPopupMenu(GetSubMenu(menu, 0), TPM_RETURNCMD, at.x, at.y, 0, window, nullptr);
-  DestroyMenu(menu);
-  if (chosen) extract_with_dialog(Selection);
+  if (view == g_list_view) drop_hidden_focus();
+  show_popup_menu(window, view, at, view == g_tree_view ? tree_item_at(at) : nullptr);
 }
 
 void run_command(HWND window, int id) {
@@ -450,6 +496,15 @@ void set_up(HWND window, const char* command_line_image) {
   if (command_line_image) OpenImage(command_line_image);
 }
 
+// The smallest window whose client area holds both views.
+void limit_size(HWND window, MINMAXINFO* limits) {
+  RECT smallest = {0, 0, LIST_WIDTH_MARGIN + MIN_LIST_WIDTH, VIEW_HEIGHT_MARGIN + MIN_VIEW_HEIGHT};
+  AdjustWindowRectEx(&smallest, DWORD(GetWindowLongPtrA(window, GWL_STYLE)), GetMenu(window) != nullptr,
+                     DWORD(GetWindowLongPtrA(window, GWL_EXSTYLE)));
+  limits->ptMinTrackSize.x = smallest.right - smallest.left;
+  limits->ptMinTrackSize.y = smallest.bottom - smallest.top;
+}
+
 // True for the notices handled here. A right-click answers nonzero so the
 // views do not go on to their own context menus.
 bool on_notify(HWND window, const NMHDR* header) {
@@ -462,7 +517,7 @@ bool on_notify(HWND window, const NMHDR* header) {
         if (!g_clearing_views) list_selected_directory();
         break;
       case NM_RCLICK:
-        show_popup_menu(window);
+        show_popup_at_cursor(window, g_tree_view);
         result = TRUE;
         break;
       default:
@@ -470,11 +525,14 @@ bool on_notify(HWND window, const NMHDR* header) {
     }
   } else if (header->hwndFrom == g_list_view) {
     switch (header->code) {
+      case NM_CLICK:
+        drop_hidden_focus();
+        break;
       case NM_DBLCLK:
         open_focused_row();
         break;
       case NM_RCLICK:
-        show_popup_menu(window);
+        show_popup_at_cursor(window, g_list_view);
         result = TRUE;
         break;
       default:
@@ -524,6 +582,9 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
       return TRUE;
     case WM_SIZE:
       lay_out(window);
+      return TRUE;
+    case WM_GETMINMAXINFO:
+      limit_size(window, reinterpret_cast<MINMAXINFO*>(lparam));
       return TRUE;
     case WM_NOTIFY:
       return on_notify(window, reinterpret_cast<const NMHDR*>(lparam));

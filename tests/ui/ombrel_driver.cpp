@@ -717,14 +717,20 @@ Entry holding(const Entry& folder) {
   return wrapper;
 }
 
-// Waits for the right-click pop-up and chooses its one item, "展開(&E)...".
-bool choose_from_popup(Ombrel& o, const char* shot) {
+// The pop-up menu once it shows, or null.
+HWND wait_for_popup() {
   HWND menu = nullptr;
   bool shown = wait_until([&] {
     menu = FindWindowW(L"#32768", nullptr);
     return menu && IsWindowVisible(menu);
   }, 5000);
-  if (!check(shown, "no pop-up menu after a right-click")) return false;
+  return check(shown, "no pop-up menu after a right-click") ? menu : nullptr;
+}
+
+// Waits for the right-click pop-up and chooses its one item, "展開(&E)...".
+bool choose_from_popup(Ombrel& o, const char* shot) {
+  HWND menu = wait_for_popup();
+  if (!menu) return false;
   if (*shot) ui::screenshot(shot, {o.main()});
   // The menu loop reads keys from the thread's queue.
   PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
@@ -830,6 +836,14 @@ void scenario_browse() {
   // A folder chosen in the tree itself, for the picture.
   if (o.click_tree_item(o.item_at("/データ"))) check_listing(o, image, "/データ", "after clicking データ in the tree");
   ui::screenshot("main", {o.main()});
+  // Sized down far, the window keeps both views in sight.
+  SetWindowPos(o.main(), nullptr, 0, 0, 150, 120, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  let_it_act(o.main());
+  check_layout(o, "at the smallest size");
+  RECT list_rect;
+  GetWindowRect(o.list(), &list_rect);
+  check(list_rect.right - list_rect.left >= 100 && list_rect.bottom - list_rect.top >= 80, "the list shrank to %ld x %ld",
+        list_rect.right - list_rect.left, list_rect.bottom - list_rect.top);
   SetWindowPos(o.main(), nullptr, 0, 0, window.right - window.left, window.bottom - window.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
@@ -860,6 +874,9 @@ void scenario_browse() {
   check_text(joined(filters), joined({kImageFilter, kAllFiles}), "open dialog filters");
   ui::file_dialog_accept(dialog, g_setup.at(kSample.file));
   check_opened(o, sample, kSample, "after File > Open");
+  // The picture for the documentation, without the last clicked button lit.
+  PostMessageW(o.toolbar(), WM_MOUSELEAVE, 0, 0);
+  ui::screenshot("main-sample", {o.main()});
 
   // The dialog opens on the previous choice; cancelling it changes nothing.
   ViewState opened = o.state();
@@ -1056,9 +1073,10 @@ void scenario_extract() {
     RECT client;
     GetClientRect(o.list(), &client);
     ui::post_click(o.list(), POINT{client.right - 4, client.bottom - 4});
-    wait_until([&] { return o.focus() == o.list(); });
+    // The click beside the rows leaves no row focused, so nothing unseen is
+    // extracted.
+    wait_until([&] { return o.focus() == o.list() && o.focused_row() == -1; }, 3000);
   }
-  ui::list_view_set_state(o.handle(), o.list(), -1, 0, LVIS_FOCUSED | LVIS_SELECTED);
   if (check(o.focus() == o.list() && o.focused_row() == -1, "list focused with no focused row")) {
     o.command(IDM_EXTRACT_SELECTION);
     if (choose_folder(o, g_setup.out("nothing"))) {
@@ -1106,6 +1124,24 @@ void scenario_extract() {
     if (choose_from_popup(o, "") && choose_folder(o, folder)) {
       finish_copy(o, last_file(*data, folder + "\\データ"), true, "extract through the tree's pop-up");
       ui::folders_equal(folder + "\\データ", base + "\\データ", "folder extracted through the tree's pop-up");
+    }
+    // Another folder right-clicked: marked while the pop-up is open, and the
+    // one extracted; the selection and the list stay.
+    HTREEITEM other = o.item_at("/alpha");
+    ViewState before = o.state();
+    if (other && ui::tree_item_rect(o.handle(), o.tree(), other, &rect)) {
+      ui::post_right_click(o.tree(), ui::centre_of(rect));
+      if (wait_for_popup())
+        check(ui::tree_item_info(o.handle(), o.tree(), other).state & TVIS_DROPHILITED,
+              "the right-clicked folder is not marked while the pop-up is open");
+      folder = g_setup.out("popup-other");
+      if (choose_from_popup(o, "popup-tree") && choose_folder(o, folder)) {
+        finish_copy(o, last_file(*entry_at(image, "/alpha"), folder + "\\alpha"), true, "extract a right-clicked folder");
+        ui::folders_equal(folder + "\\alpha", base + "\\alpha", "right-clicked folder extracted");
+      }
+      check_unchanged(o, before, "the pop-up on another folder");
+      check(!(ui::tree_item_info(o.handle(), o.tree(), other).state & TVIS_DROPHILITED),
+            "the right-clicked folder stays marked after the pop-up");
     }
   }
 
