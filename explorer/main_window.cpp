@@ -1,10 +1,11 @@
 // MainWindow: the tree of the image's folders, the list of the selected
-// folder, the toolbar, the status bar and the menus; opening and closing
-// images, navigation and the commands.
+// folder, the toolbar, the status bar, the menus and keys; opening and
+// closing images, navigation and the commands.
 #include <windows.h>
 
 #include <commctrl.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,9 @@ bool g_clearing_views;
 unsigned g_selection_notices;
 // The open dialog starts on the previous choice.
 std::string g_last_image_path;
+// The window's keys (resource IDA_MAIN_WINDOW) and the filter that applies them.
+HACCEL g_keys;
+HHOOK g_key_filter;
 
 HINSTANCE instance() { return GetModuleHandleA(nullptr); }
 
@@ -352,6 +356,29 @@ void show_popup_at_cursor(HWND window, HWND view) {
   show_popup_menu(window, view, at, view == g_tree_view ? tree_item_at(at) : nullptr);
 }
 
+// The context-menu key or Shift+F10: the pop-up for the focused view's
+// selected item or focused row, shown below it (at the view's corner when
+// there is none).
+void show_popup_for_focus(HWND window) {
+  HWND view = GetFocus();
+  if (view != g_tree_view && view != g_list_view) return;
+  RECT item = {};
+  bool found = false;
+  if (view == g_tree_view) {
+    HTREEITEM selected = tree_selection();
+    // The item goes in where the rectangle comes out.
+    std::memcpy(&item, &selected, sizeof selected);
+    found = selected && SendMessageA(g_tree_view, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&item));
+  } else {
+    int row = list_focused_row();
+    item.left = LVIR_ICON;
+    found = row >= 0 && SendMessageA(g_list_view, LVM_GETITEMRECT, WPARAM(row), reinterpret_cast<LPARAM>(&item));
+  }
+  POINT at = found ? POINT{item.left, item.bottom} : POINT{0, 0};
+  ClientToScreen(view, &at);
+  show_popup_menu(window, view, at, nullptr);
+}
+
 void run_command(HWND window, int id) {
   switch (id) {
     case IDM_QUIT:
@@ -393,7 +420,35 @@ void run_command(HWND window, int id) {
     case IDM_ABOUT:
       DialogBoxParamA(instance(), MAKEINTRESOURCEA(IDD_ABOUT), window, AboutDialogProc, 0);
       break;
+    case ID_KEY_OPEN_ROW:
+      if (GetFocus() == g_list_view) open_focused_row();
+      break;
+    case ID_KEY_UP:
+      go_up();
+      break;
+    case ID_KEY_BACK:
+      go_back();
+      break;
+    case ID_KEY_FORWARD:
+      go_forward();
+      break;
+    case ID_KEY_POPUP:
+      show_popup_for_focus(window);
+      break;
   }
+}
+
+// The window runs in the dialog manager's loop, which has no place for an
+// accelerator table; that loop hands every message to this filter first,
+// where the window's keys become its commands.
+LRESULT CALLBACK translate_keys(int code, WPARAM wparam, LPARAM lparam) {
+  MSG* message = reinterpret_cast<MSG*>(lparam);
+  if (code == MSGF_DIALOGBOX && g_main_window &&
+      (message->hwnd == g_main_window || IsChild(g_main_window, message->hwnd)) &&
+      TranslateAcceleratorA(g_main_window, g_keys, message)) {
+    return TRUE;
+  }
+  return CallNextHookEx(g_key_filter, code, wparam, lparam);
 }
 
 // The toolbar's buttons share their small ids with dialog commands (1 is
@@ -493,6 +548,8 @@ void set_up(HWND window, const char* command_line_image) {
   create_status_bar(window);
   show_no_image_status();
   lay_out(window);
+  g_keys = LoadAcceleratorsA(instance(), MAKEINTRESOURCEA(IDA_MAIN_WINDOW));
+  g_key_filter = SetWindowsHookExA(WH_MSGFILTER, translate_keys, nullptr, GetCurrentThreadId());
   if (command_line_image) OpenImage(command_line_image);
 }
 
@@ -598,6 +655,10 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_CLOSE:
       EndDialog(window, 0);
       return TRUE;
+    case WM_DESTROY:
+      if (g_key_filter) UnhookWindowsHookEx(g_key_filter);
+      g_key_filter = nullptr;
+      return FALSE;
   }
   return FALSE;
 }

@@ -1227,6 +1227,49 @@ void scenario_extract() {
   o.quit();
 }
 
+// The window's keys, typed as on a keyboard: Enter on a folder row (and on a
+// file row, which changes nothing), Backspace, Alt+Left, Alt+Right, the
+// context-menu key on a row, Shift+F10 in the tree and Ctrl+O.
+void scenario_keys() {
+  Image image;
+  if (!load(kNested, &image)) return;
+  Ombrel o;
+  if (!o.start(quoted(g_setup.at(kNested.file))) || !o.click_row("データ")) return;
+  ui::type_keys(o.list(), {VK_RETURN});
+  check_at(o, image, "/データ", "after Enter on データ");
+  ui::type_keys(o.list(), {VK_BACK});
+  check_at(o, image, "/", "after Backspace");
+  ui::type_keys(o.list(), {VK_MENU, VK_LEFT});
+  check_at(o, image, "/データ", "after Alt+Left");
+  ui::type_keys(o.list(), {VK_MENU, VK_RIGHT});
+  check_at(o, image, "/", "after Alt+Right");
+  if (!o.click_row("はじめに.txt")) return;
+  ViewState on_file = o.state();
+  ui::type_keys(o.list(), {VK_RETURN});
+  check_unchanged(o, on_file, "Enter on a file row");
+
+  // The context-menu key: the pop-up for the focused row, which it extracts.
+  ui::type_keys(o.list(), {VK_APPS});
+  std::string folder = g_setup.out("keys");
+  if (choose_from_popup(o, "") && choose_folder(o, folder)) {
+    finish_copy(o, folder + "\\はじめに.txt", true, "extract through the context-menu key");
+    ui::files_equal(folder + "\\はじめに.txt", g_setup.at(kNested.base) + "\\はじめに.txt",
+                    "file extracted through the context-menu key");
+  }
+  // Shift+F10 in the tree: its pop-up, dismissed with Escape.
+  if (o.click_tree_item(o.item_at("/alpha"))) {
+    ui::type_keys(o.tree(), {VK_SHIFT, VK_F10});
+    if (HWND menu = wait_for_popup()) {
+      PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+      check(ui::wait_until_gone(menu, ui::DEFAULT_TIMEOUT_MS), "Escape left the pop-up open");
+    }
+  }
+  // Ctrl+O: the open dialog.
+  ui::type_keys(o.tree(), {VK_CONTROL, 'O'});
+  if (HWND dialog = ui::wait_for_file_dialog(o.pid(), ui::DEFAULT_TIMEOUT_MS)) ui::dialog_cancel(dialog);
+  o.quit();
+}
+
 // A crafted image whose root holds ..\escape.txt: extracting that row is
 // refused with the reader's text, as any failed single-file copy, and nothing
 // is written beside the chosen folder or in it.
@@ -1680,6 +1723,7 @@ int main(int argc, char** argv) {
                             {"properties", scenario_properties},
                             {"extract", scenario_extract},
                             {"copying", scenario_copying},
+                            {"keys", scenario_keys},
                             {"hostile-name", scenario_hostile_name}},
                            g_setup.only);
 }

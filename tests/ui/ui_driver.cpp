@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace ui {
@@ -691,6 +692,25 @@ void post_right_click(HWND window, POINT at) {
 }
 
 POINT centre_of(const RECT& rect) { return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
+
+void type_keys(HWND window, std::initializer_list<WORD> keys) {
+  SetForegroundWindow(GetAncestor(window, GA_ROOT));
+  std::vector<INPUT> inputs;
+  for (WORD key : keys) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    inputs.push_back(input);
+  }
+  for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = *key;
+    input.ki.dwFlags = KEYEVENTF_KEYUP;
+    inputs.push_back(input);
+  }
+  SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT));
+}
 
 HWND child_of_class(HWND parent, const wchar_t* class_name) {
   for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))

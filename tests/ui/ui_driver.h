@@ -13,6 +13,7 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -226,6 +227,12 @@ void post_click(HWND window, POINT at);
 void post_double_click(HWND window, POINT at);
 void post_right_click(HWND window, POINT at);
 POINT centre_of(const RECT& rect);
+
+// Keys typed into a window of another process, as the keyboard gives them:
+// the window is brought to the front, then the keys go down in order and come
+// up in reverse, so {VK_MENU, VK_LEFT} is Alt+Left, and the target sees the
+// key states a real keyboard gives (which posted key messages lack).
+void type_keys(HWND window, std::initializer_list<WORD> keys);
 
 // A child of the window by class name (the first one), or null.
 HWND child_of_class(HWND parent, const wchar_t* class_name);
