@@ -1,9 +1,11 @@
 // MainWindow: the tree of the image's folders, the list of the selected
 // folder, the toolbar, the status bar, the menus and keys; opening and
-// closing images, navigation and the commands.
+// closing images (also by a file dropped on the window), navigation and the
+// commands.
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <cstring>
 #include <string>
@@ -379,6 +381,14 @@ void show_popup_for_focus(HWND window) {
   show_popup_menu(window, view, at, nullptr);
 }
 
+// A file dropped on the window is opened as one chosen in the open dialog.
+void open_dropped_image(HDROP drop) {
+  std::string path;
+  bool named = dropped_file(drop, OPEN_PATH_CAPACITY, &path);
+  DragFinish(drop);
+  if (named) OpenImage(path.c_str());
+}
+
 void run_command(HWND window, int id) {
   switch (id) {
     case IDM_QUIT:
@@ -550,6 +560,7 @@ void set_up(HWND window, const char* command_line_image) {
   lay_out(window);
   g_keys = LoadAcceleratorsA(instance(), MAKEINTRESOURCEA(IDA_MAIN_WINDOW));
   g_key_filter = SetWindowsHookExA(WH_MSGFILTER, translate_keys, nullptr, GetCurrentThreadId());
+  DragAcceptFiles(window, TRUE);
   if (command_line_image) OpenImage(command_line_image);
 }
 
@@ -642,6 +653,9 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
       return TRUE;
     case WM_GETMINMAXINFO:
       limit_size(window, reinterpret_cast<MINMAXINFO*>(lparam));
+      return TRUE;
+    case WM_DROPFILES:
+      open_dropped_image(reinterpret_cast<HDROP>(wparam));
       return TRUE;
     case WM_NOTIFY:
       return on_notify(window, reinterpret_cast<const NMHDR*>(lparam));

@@ -1,4 +1,5 @@
-// File and folder choosers through the wide-character calls.
+// File and folder choosers and dropped files through the wide-character
+// calls.
 #include "win32/file_dialogs.h"
 
 #include <commdlg.h>
@@ -78,4 +79,13 @@ bool ask_folder(HWND owner, const std::string& prompt_cp932, bool initialise_com
   }
   if (SUCCEEDED(com)) CoUninitialize();
   return found;
+}
+
+bool dropped_file(HDROP drop, size_t capacity, std::string* path) {
+  // The first file's length in characters; 0 when the drop holds no file.
+  UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+  if (length == 0) return false;
+  std::vector<wchar_t> wide(size_t(length) + 1, L'\0');
+  if (DragQueryFileW(drop, 0, wide.data(), length + 1) != length) return false;
+  return system_path_from_wide(wide.data(), capacity, path);
 }

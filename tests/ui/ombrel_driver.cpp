@@ -1,12 +1,13 @@
 // UI test driver for Ombrel: starts Ombrel.exe on images trelvik-cli built and
 // works it as a user would, by window and control id: the tree, the list and
 // the status bar against the image's own file system table, double-clicks and
-// Back/Forward/Up, Close and reopen, an image that fails to open, every
-// extraction command with the real folder browser (the copied files compared
-// with the source trees), the system-area messages, the properties dialog of
-// each banner kind with its banner picture read back from a screenshot, the
-// help message and the about box; and the copy dialog watched while it copies
-// an image of large files.
+// Back/Forward/Up, the keys, Close and reopen, an image that fails to open or
+// is dropped on the window, every extraction command with the real folder
+// browser (the copied files compared with the source trees), the pop-up's
+// target, the system-area messages, the properties dialog of each banner kind
+// with its banner picture read back from a screenshot, the help message and
+// the about box; and the copy dialog watched while it copies an image of
+// large files.
 //
 //   ombrel_ui_driver --ombrel EXE --work FOLDER [--exchange FOLDER] [--only NAME]
 //   ombrel_ui_driver --ombrel EXE --work FOLDER --time-listing IMAGE...
@@ -978,6 +979,14 @@ void scenario_open_failure() {
   dialog = ui::wait_for_file_dialog(o.pid(), ui::DEFAULT_TIMEOUT_MS);
   if (dialog) ui::dialog_cancel(dialog);
   check_no_image(o, "after cancelling the open dialog");
+
+  // A file dropped on the window opens as one chosen in the open dialog.
+  check(GetWindowLongPtrW(o.main(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES, "the window takes no dropped files");
+  if (ui::drop_file(o.handle(), o.main(), g_setup.at(kFlat.file))) check_opened(o, flat, kFlat, "after a drop");
+  if (ui::drop_file(o.handle(), o.main(), g_setup.at(kBroken))) {
+    ui::answer_message_box(o.pid(), kError, expected, IDOK, "open-failure message after a drop");
+    check_no_image(o, "after dropping a file that is no image");
+  }
   o.quit();
 
   // The program path alone (with its trailing blank) opens nothing; an

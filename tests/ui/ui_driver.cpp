@@ -2,6 +2,7 @@
 #include "ui_driver.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <cstdarg>
 #include <cstdio>
@@ -710,6 +711,21 @@ void type_keys(HWND window, std::initializer_list<WORD> keys) {
     inputs.push_back(input);
   }
   SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+bool drop_file(HANDLE process, HWND window, const std::string& path) {
+  std::wstring name = from_cp932(path);
+  // The header, the name and the two NULs that end the list of names.
+  std::vector<char> block(sizeof(DROPFILES) + (name.size() + 2) * sizeof(wchar_t), 0);
+  DROPFILES header = {};
+  header.pFiles = sizeof(DROPFILES);
+  header.fWide = TRUE;
+  std::memcpy(block.data(), &header, sizeof header);
+  std::memcpy(block.data() + sizeof header, name.data(), name.size() * sizeof(wchar_t));
+  void* remote = VirtualAllocEx(process, nullptr, block.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  return check(remote && WriteProcessMemory(process, remote, block.data(), block.size(), nullptr) &&
+                   PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0),
+               "cannot drop %s on the window", cp932_to_utf8(path).c_str());
 }
 
 HWND child_of_class(HWND parent, const wchar_t* class_name) {

@@ -234,6 +234,13 @@ POINT centre_of(const RECT& rect);
 // key states a real keyboard gives (which posted key messages lack).
 void type_keys(HWND window, std::initializer_list<WORD> keys);
 
+// Drops a file on a window of another process as the shell does: a DROPFILES
+// block naming it, written into the target's memory and posted with
+// WM_DROPFILES. The block is left to the target: its DragFinish cannot free
+// memory it did not allocate (wine refuses the handle and goes on), and the
+// block goes with the process.
+bool drop_file(HANDLE process, HWND window, const std::string& path);
+
 // A child of the window by class name (the first one), or null.
 HWND child_of_class(HWND parent, const wchar_t* class_name);
 
