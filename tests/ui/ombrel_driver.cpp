@@ -389,12 +389,7 @@ class Ombrel {
   ViewState state() const { return ViewState{status(0), status(1), selected(), row_names()}; }
 
   // The window that has the keyboard focus in Ombrel's thread.
-  HWND focus() const {
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof info;
-    if (!GetGUIThreadInfo(GetWindowThreadProcessId(main_, nullptr), &info)) return nullptr;
-    return info.hwndFocus;
-  }
+  HWND focus() const { return ui::focus_of_thread(main_); }
 
   int row_index(const std::string& name) const {
     std::vector<std::string> names = row_names();

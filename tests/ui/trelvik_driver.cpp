@@ -525,6 +525,9 @@ HWND check_write_finishes(Session& s, const Values& v, const SYSTEMTIME& before,
   TreeFacts tree;
   walk_tree(v.base_directory, &tree);
   check_progress_finished(progress);
+  // Enter sends button 1: the focus is on it, not on Open before it.
+  check(ui::focus_of_thread(progress) == ui::control(progress, 1), "the focus is not on button 1 after the write (%s)",
+        when);
   check_progress_fixed_texts(progress, v, tree.total_size, when);
   check_log(ui::list_box_lines(ui::control(progress, 1015)), expected_log(v, tree, v.maximise), before, after, true,
             format("log of the finished write (%s)", when).c_str());

@@ -299,6 +299,13 @@ bool is_checked(HWND dialog, int id) {
 
 LONG_PTR window_style(HWND window) { return GetWindowLongPtrW(window, GWL_STYLE); }
 
+HWND focus_of_thread(HWND window) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
+}
+
 bool click(HWND dialog, int id) {
   HWND button = control(dialog, id);
   if (!check(button != nullptr, "control %d is missing", id)) return false;

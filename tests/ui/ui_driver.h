@@ -135,6 +135,8 @@ void set_control_text(HWND dialog, int id, const std::string& cp932);
 bool is_enabled(HWND dialog, int id);
 bool is_checked(HWND dialog, int id);
 LONG_PTR window_style(HWND window);
+// The window with the keyboard focus in the thread of the given window.
+HWND focus_of_thread(HWND window);
 std::wstring class_of(HWND window);
 
 // Posts a click to the control as the mouse would give it. False (and a
