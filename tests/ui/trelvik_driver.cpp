@@ -1090,6 +1090,47 @@ void scenario_zero_bytes() {
   check_same_as_cli(v, "zero_reference.gcm", "zero-byte tree");
 }
 
+// A game ID of two double-byte characters is cut inside the second: one
+// warning on Next, then the cut bytes survive Back and Next without another
+// and reach the image's game code as they were cut. The write's end is left
+// with Enter, which the focus on button 1 makes Quit.
+void scenario_cut_id() {
+  Session s;
+  if (!s.start() || !s.next(Page::Header)) return;
+  Values v;
+  v.game_id = "ゲム";
+  v.game_name = "cut";
+  v.maker_id = "01";
+  v.apploader = g_setup.at("apploader.img");
+  v.main_program = g_setup.at("main.dol");
+  v.base_directory = g_setup.at("base_zero");
+  v.output = g_setup.at("cut.gcm");
+  v.maximise = false;
+  HWND page = s.page();
+  type_values(page, Page::Header, v);
+  if (!ui::click(page, 1000)) return;
+  ui::answer_message_box(s.pid(), kError, kGameIdTooLong, IDOK, "warning for the game ID ゲム");
+  if (!s.wait_page(Page::BootFiles, page) || !s.back(Page::Header)) return;
+  page = s.page();
+  if (!ui::click(page, 1000) ||
+      !check(ui::no_message_box_within(s.pid(), 500), "the cut game ID warned again after Back and Next") ||
+      !s.wait_page(Page::BootFiles, page))
+    return;
+  for (Page p : {Page::BootFiles, Page::BaseDirectory, Page::OutputFile}) {
+    type_values(s.page(), p, v);
+    if (!s.next(Page(int(p) + 1))) return;
+  }
+  v.game_id = v.game_id.substr(0, 3);
+  SYSTEMTIME before;
+  GetSystemTime(&before);
+  if (!ui::click(s.page(), 1000)) return;
+  HWND progress = check_write_finishes(s, v, before, "cut game ID");
+  if (!progress) return;
+  ui::type_keys(progress, {VK_RETURN});
+  check_number(s.wait_exit(ui::DEFAULT_TIMEOUT_MS), 0, "exit status after Enter at the write's end");
+  check_image_header(v.output, v.game_id + "J", v.maker_id, v.game_name, "cut game ID");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -1121,6 +1162,7 @@ int main(int argc, char** argv) {
                             {"imported-header", scenario_imported_header},
                             {"leaving", scenario_leaving},
                             {"zero-bytes", scenario_zero_bytes},
+                            {"cut-id", scenario_cut_id},
                             {"cancel-maximised", scenario_cancel_maximised_write}},
                            g_setup.only);
 }
