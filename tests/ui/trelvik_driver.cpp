@@ -967,7 +967,7 @@ void scenario_leaving() {
     check_number(s.wait_exit(ui::DEFAULT_TIMEOUT_MS), 0, "exit status after the title-bar close of BootFilesPage");
   }
   {
-    // One-character IDs are accepted.
+    // One-character IDs are accepted; the summary shows a long path.
     Session s;
     Values v;
     v.game_id = "E";
@@ -976,9 +976,14 @@ void scenario_leaving() {
     v.apploader = g_setup.at("apploader.img");
     v.main_program = g_setup.at("main.dol");
     v.base_directory = g_setup.at("base_short");
-    v.output = g_setup.at("never_written.gcm");
+    v.output = g_setup.at("never_written_under_a_name_long_enough_to_run_past_the_summary_list.gcm");
     if (!s.start() || !fill_to_summary(s, v)) return;
     check_summary(s.page(), v, "one-character IDs");
+    // The long output path scrolls sideways; the picture shows it.
+    HWND list = ui::control(s.page(), 1006);
+    check(ui::window_style(list) & WS_HSCROLL, "the summary list has no horizontal scroll bar");
+    SendMessageW(list, WM_VSCROLL, SB_BOTTOM, 0);
+    ui::screenshot("07-summary-long-path", {s.page()});
     ui::click(s.page(), 2);
     check(ui::no_message_box_within(s.pid(), 300), "Cancel on the summary page asked a question");
     check_number(s.wait_exit(ui::DEFAULT_TIMEOUT_MS), 0, "exit status after Cancel on the summary page");
