@@ -157,6 +157,22 @@ struct Setup {
 
 Setup g_setup;
 
+// A typed header with the sample apploader and main program, building the
+// tree base into output.
+Values typed_build(const char* game_id, const char* game_name, const char* maker_id, const char* base,
+                   const char* output, bool maximise) {
+  Values v;
+  v.game_id = game_id;
+  v.game_name = game_name;
+  v.maker_id = maker_id;
+  v.apploader = g_setup.at("apploader.img");
+  v.main_program = g_setup.at("main.dol");
+  v.base_directory = g_setup.at(base);
+  v.output = g_setup.at(output);
+  v.maximise = maximise;
+  return v;
+}
+
 // ---------------------------------------------------------------------------
 // One run of Trelvik
 // ---------------------------------------------------------------------------
@@ -969,14 +985,8 @@ void scenario_leaving() {
   {
     // One-character IDs are accepted; the summary shows a long path.
     Session s;
-    Values v;
-    v.game_id = "E";
-    v.game_name = "x";
-    v.maker_id = "1";
-    v.apploader = g_setup.at("apploader.img");
-    v.main_program = g_setup.at("main.dol");
-    v.base_directory = g_setup.at("base_short");
-    v.output = g_setup.at("never_written_under_a_name_long_enough_to_run_past_the_summary_list.gcm");
+    Values v = typed_build("E", "x", "1", "base_short",
+                           "never_written_under_a_name_long_enough_to_run_past_the_summary_list.gcm", true);
     if (!s.start() || !fill_to_summary(s, v)) return;
     check_summary(s.page(), v, "one-character IDs");
     // The long output path scrolls sideways; the picture shows it.
@@ -997,15 +1007,7 @@ void scenario_leaving() {
 void scenario_cancel_maximised_write() {
   Session s;
   if (!s.start()) return;
-  Values v;
-  v.game_id = "GMX";
-  v.game_name = "maximised";
-  v.maker_id = "01";
-  v.apploader = g_setup.at("apploader.img");
-  v.main_program = g_setup.at("main.dol");
-  v.base_directory = g_setup.at("base_big");
-  v.output = g_setup.at("maximised.gcm");
-  v.maximise = true;
+  Values v = typed_build("GMX", "maximised", "01", "base_big", "maximised.gcm", true);
   if (!fill_to_summary(s, v)) return;
   check_summary(s.page(), v, "maximised");
 
@@ -1102,15 +1104,7 @@ void scenario_zero_bytes() {
 void scenario_cut_id() {
   Session s;
   if (!s.start() || !s.next(Page::Header)) return;
-  Values v;
-  v.game_id = "ゲム";
-  v.game_name = "cut";
-  v.maker_id = "01";
-  v.apploader = g_setup.at("apploader.img");
-  v.main_program = g_setup.at("main.dol");
-  v.base_directory = g_setup.at("base_zero");
-  v.output = g_setup.at("cut.gcm");
-  v.maximise = false;
+  Values v = typed_build("ゲム", "cut", "01", "base_zero", "cut.gcm", false);
   HWND page = s.page();
   type_values(page, Page::Header, v);
   if (!ui::click(page, 1000)) return;
