@@ -83,13 +83,14 @@ void report_folder_copy_failure() {
 // The shell's folder browser, starting at the desktop; false on Cancel or
 // a choice that is no file-system folder.
 bool ChooseFolder(std::string* folder) {
-  return ask_folder(nullptr, TEXT_CHOOSE_FOLDER, true, FOLDER_PATH_SIZE, folder);
+  return ask_folder(nullptr, TEXT_CHOOSE_FOLDER, true, "", FOLDER_PATH_SIZE, folder);
 }
 
 void run_selection(const std::string& folder, bool has_row, const std::string& row_name) {
-  HTREEITEM selected = TreeView_GetSelection(g_tree_view);
-  SelectionRequest request{command_focus(), TreeNodePath(selected),
-                           selected != nullptr && selected == main_root_item(), has_row, row_name};
+  HTREEITEM item = g_extract_request.treeItem;
+  if (!item) item = TreeView_GetSelection(g_tree_view);
+  SelectionRequest request{command_focus(), TreeNodePath(item),
+                           item != nullptr && item == main_root_item(), has_row, row_name};
   SelectionTarget target = selection_target(request, folder);
   switch (target.action) {
     case SelectionTarget::NothingSelected:

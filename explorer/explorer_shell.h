@@ -21,6 +21,9 @@ extern HWND g_list_view;
 struct ExtractRequest {
   ExtractKind kind;
   HWND commandFocus;  // the window with the keyboard focus for a Selection
+  // The tree item a Selection from the tree acts on: the item right-clicked,
+  // or null for the tree's selected item.
+  HTREEITEM treeItem;
 };
 extern ExtractRequest g_extract_request;
 

@@ -1,10 +1,13 @@
 // MainWindow: the tree of the image's folders, the list of the selected
-// folder, the toolbar, the status bar and the menus; opening and closing
-// images, navigation and the commands.
+// folder, the toolbar, the status bar, the menus and keys; opening and
+// closing images (also by a file dropped on the window), navigation and the
+// commands.
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -48,6 +51,11 @@ constexpr int TREE_WIDTH = 189;
 constexpr int LIST_LEFT = 194;
 constexpr int LIST_WIDTH_MARGIN = 196;
 constexpr int STATUS_SECOND_PART_WIDTH = 175;
+// The smallest client area the window is sized to, so that both views stay
+// in sight: the list keeps a column of icons beside the tree, and both keep
+// a few rows.
+constexpr int MIN_LIST_WIDTH = 120;
+constexpr int MIN_VIEW_HEIGHT = 96;
 
 constexpr int ROW_TEXT_LIMIT = 255;
 constexpr size_t OPEN_PATH_CAPACITY = 260;
@@ -69,6 +77,9 @@ bool g_clearing_views;
 unsigned g_selection_notices;
 // The open dialog starts on the previous choice.
 std::string g_last_image_path;
+// The window's keys (resource IDA_MAIN_WINDOW) and the filter that applies them.
+HACCEL g_keys;
+HHOOK g_key_filter;
 
 HINSTANCE instance() { return GetModuleHandleA(nullptr); }
 
@@ -85,6 +96,15 @@ void set_status(int part, const std::string& cp932) {
 void show_no_image_status() {
   set_status(0, TEXT_NO_IMAGE);
   set_status(1, "");
+}
+
+// Stops a view's drawing while it is filled, then draws it once: item by item
+// (and in the list, arranged anew after each row) a folder of thousands of
+// files took seconds.
+void pause_drawing(HWND view) { SendMessageA(view, WM_SETREDRAW, FALSE, 0); }
+void resume_drawing(HWND view) {
+  SendMessageA(view, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(view, nullptr, TRUE);
 }
 
 // ---------------------------------------------------------------------------
@@ -153,8 +173,10 @@ void ListDirectory(const std::string& path) {
 // Lists the tree's selected folder and shows its path and counts.
 void list_selected_directory() {
   std::string path = TreeNodePath(tree_selection());
+  pause_drawing(g_list_view);
   clear_list();
   ListDirectory(path);
+  resume_drawing(g_list_view);
   set_status(0, path);
   set_status(1, counts_status_text(g_counts));
 }
@@ -209,9 +231,9 @@ void OpenImage(const char* path) {
   IsoPrepareBannerPicture();
   history_clear(&g_history);
   clear_tree();
-  SendMessageA(g_tree_view, WM_SETREDRAW, FALSE, 0);
+  pause_drawing(g_tree_view);
   FillTree();
-  SendMessageA(g_tree_view, WM_SETREDRAW, TRUE, 0);
+  resume_drawing(g_tree_view);
   select_tree_item(g_root_item);
   enable_views(true);
 }
@@ -288,21 +310,93 @@ void go_up() {
 // Commands
 // ---------------------------------------------------------------------------
 
-void extract_with_dialog(ExtractKind kind) {
+// Opens the copy dialog for a whole-image or Selection extraction; a
+// Selection acts as seen from focus (the tree, the list or another window),
+// in the tree on tree_item, or on the selected item when it is null.
+void run_copy_dialog(ExtractKind kind, HWND focus, HTREEITEM tree_item) {
   g_extract_request.kind = kind;
-  g_extract_request.commandFocus = kind == ExtractKind::Selection ? GetFocus() : nullptr;
+  g_extract_request.commandFocus = focus;
+  g_extract_request.treeItem = tree_item;
   DialogBoxParamA(instance(), MAKEINTRESOURCEA(IDD_COPY_PROGRESS), g_main_window,
                   CopyProgressDialogProc, 0);
 }
 
-void show_popup_menu(HWND window) {
+void extract_with_dialog(ExtractKind kind) {
+  run_copy_dialog(kind, kind == ExtractKind::Selection ? GetFocus() : nullptr, nullptr);
+}
+
+// A click beside the rows leaves no row selected but keeps the last focused
+// row focused, unseen; the commands act on the focused row, so it goes too.
+void drop_hidden_focus() {
+  if (SendMessageA(g_list_view, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED) >= 0) return;
+  LVITEMA item = {};
+  item.stateMask = LVIS_FOCUSED;
+  SendMessageA(g_list_view, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&item));
+}
+
+// The tree item at a screen point, or null.
+HTREEITEM tree_item_at(POINT screen) {
+  TVHITTESTINFO hit = {};
+  hit.pt = screen;
+  ScreenToClient(g_tree_view, &hit.pt);
+  SendMessageA(g_tree_view, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+  return (hit.flags & TVHT_ONITEM) ? hit.hItem : nullptr;
+}
+
+// The pop-up at a screen point. Its one command extracts what view (the tree
+// or the list) shows as selected; in the tree tree_item instead when given,
+// marked as the drop target while the menu is open, as Explorer's folder
+// tree marks the folder it was opened on. The selection stays as it was.
+void show_popup_menu(HWND window, HWND view, POINT at, HTREEITEM tree_item) {
   HMENU menu = LoadMenuA(instance(), MAKEINTRESOURCEA(IDM_POPUP_MENU));
   if (!menu) return;
+  if (tree_item) {
+    SendMessageA(g_tree_view, TVM_SELECTITEM, TVGN_DROPHILITE, reinterpret_cast<LPARAM>(tree_item));
+  }
+  int chosen = TrackPopupMenu(GetSubMenu(menu, 0), TPM_RETURNCMD, at.x, at.y, 0, window, nullptr);
+  if (tree_item) SendMessageA(g_tree_view, TVM_SELECTITEM, TVGN_DROPHILITE, 0);
+  DestroyMenu(menu);
+  if (chosen) run_copy_dialog(ExtractKind::Selection, view, tree_item);
+}
+
+// A right-click: the pop-up at the cursor, for the tree item under it (the
+// list has already focused and selected the row under it).
+void show_popup_at_cursor(HWND window, HWND view) {
   POINT at;
   GetCursorPos(&at);
-  int chosen = TrackPopupMenu(GetSubMenu(menu, 0), TPM_RETURNCMD, at.x, at.y, 0, window, nullptr);
-  DestroyMenu(menu);
-  if (chosen) extract_with_dialog(ExtractKind::Selection);
+  if (view == g_list_view) drop_hidden_focus();
+  show_popup_menu(window, view, at, view == g_tree_view ? tree_item_at(at) : nullptr);
+}
+
+// The context-menu key or Shift+F10: the pop-up for the focused view's
+// selected item or focused row, shown below it (at the view's corner when
+// there is none).
+void show_popup_for_focus(HWND window) {
+  HWND view = GetFocus();
+  if (view != g_tree_view && view != g_list_view) return;
+  RECT item = {};
+  bool found = false;
+  if (view == g_tree_view) {
+    HTREEITEM selected = tree_selection();
+    // The item goes in where the rectangle comes out.
+    std::memcpy(&item, &selected, sizeof selected);
+    found = selected && SendMessageA(g_tree_view, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&item));
+  } else {
+    int row = list_focused_row();
+    item.left = LVIR_ICON;
+    found = row >= 0 && SendMessageA(g_list_view, LVM_GETITEMRECT, WPARAM(row), reinterpret_cast<LPARAM>(&item));
+  }
+  POINT at = found ? POINT{item.left, item.bottom} : POINT{0, 0};
+  ClientToScreen(view, &at);
+  show_popup_menu(window, view, at, nullptr);
+}
+
+// A file dropped on the window is opened as one chosen in the open dialog.
+void open_dropped_image(HDROP drop) {
+  std::string path;
+  bool named = dropped_file(drop, OPEN_PATH_CAPACITY, &path);
+  DragFinish(drop);
+  if (named) OpenImage(path.c_str());
 }
 
 void run_command(HWND window, int id) {
@@ -346,7 +440,35 @@ void run_command(HWND window, int id) {
     case IDM_ABOUT:
       DialogBoxParamA(instance(), MAKEINTRESOURCEA(IDD_ABOUT), window, AboutDialogProc, 0);
       break;
+    case ID_KEY_OPEN_ROW:
+      if (GetFocus() == g_list_view) open_focused_row();
+      break;
+    case ID_KEY_UP:
+      go_up();
+      break;
+    case ID_KEY_BACK:
+      go_back();
+      break;
+    case ID_KEY_FORWARD:
+      go_forward();
+      break;
+    case ID_KEY_POPUP:
+      show_popup_for_focus(window);
+      break;
   }
+}
+
+// The window runs in the dialog manager's loop, which has no place for an
+// accelerator table; that loop hands every message to this filter first,
+// where the window's keys become its commands.
+LRESULT CALLBACK translate_keys(int code, WPARAM wparam, LPARAM lparam) {
+  MSG* message = reinterpret_cast<MSG*>(lparam);
+  if (code == MSGF_DIALOGBOX && g_main_window &&
+      (message->hwnd == g_main_window || IsChild(g_main_window, message->hwnd)) &&
+      TranslateAcceleratorA(g_main_window, g_keys, message)) {
+    return TRUE;
+  }
+  return CallNextHookEx(g_key_filter, code, wparam, lparam);
 }
 
 // The toolbar's buttons share their small ids with dialog commands (1 is
@@ -446,7 +568,19 @@ void set_up(HWND window, const char* command_line_image) {
   create_status_bar(window);
   show_no_image_status();
   lay_out(window);
+  g_keys = LoadAcceleratorsA(instance(), MAKEINTRESOURCEA(IDA_MAIN_WINDOW));
+  g_key_filter = SetWindowsHookExA(WH_MSGFILTER, translate_keys, nullptr, GetCurrentThreadId());
+  DragAcceptFiles(window, TRUE);
   if (command_line_image) OpenImage(command_line_image);
+}
+
+// The smallest window whose client area holds both views.
+void limit_size(HWND window, MINMAXINFO* limits) {
+  RECT smallest = {0, 0, LIST_WIDTH_MARGIN + MIN_LIST_WIDTH, VIEW_HEIGHT_MARGIN + MIN_VIEW_HEIGHT};
+  AdjustWindowRectEx(&smallest, DWORD(GetWindowLongPtrA(window, GWL_STYLE)), GetMenu(window) != nullptr,
+                     DWORD(GetWindowLongPtrA(window, GWL_EXSTYLE)));
+  limits->ptMinTrackSize.x = smallest.right - smallest.left;
+  limits->ptMinTrackSize.y = smallest.bottom - smallest.top;
 }
 
 // True for the notices handled here. A right-click answers nonzero so the
@@ -461,7 +595,7 @@ bool on_notify(HWND window, const NMHDR* header) {
         if (!g_clearing_views) list_selected_directory();
         break;
       case NM_RCLICK:
-        show_popup_menu(window);
+        show_popup_at_cursor(window, g_tree_view);
         result = TRUE;
         break;
       default:
@@ -469,11 +603,14 @@ bool on_notify(HWND window, const NMHDR* header) {
     }
   } else if (header->hwndFrom == g_list_view) {
     switch (header->code) {
+      case NM_CLICK:
+        drop_hidden_focus();
+        break;
       case NM_DBLCLK:
         open_focused_row();
         break;
       case NM_RCLICK:
-        show_popup_menu(window);
+        show_popup_at_cursor(window, g_list_view);
         result = TRUE;
         break;
       default:
@@ -524,6 +661,12 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_SIZE:
       lay_out(window);
       return TRUE;
+    case WM_GETMINMAXINFO:
+      limit_size(window, reinterpret_cast<MINMAXINFO*>(lparam));
+      return TRUE;
+    case WM_DROPFILES:
+      open_dropped_image(reinterpret_cast<HDROP>(wparam));
+      return TRUE;
     case WM_NOTIFY:
       return on_notify(window, reinterpret_cast<const NMHDR*>(lparam));
     case WM_COMMAND:
@@ -536,6 +679,10 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_CLOSE:
       EndDialog(window, 0);
       return TRUE;
+    case WM_DESTROY:
+      if (g_key_filter) UnhookWindowsHookEx(g_key_filter);
+      g_key_filter = nullptr;
+      return FALSE;
   }
   return FALSE;
 }

@@ -56,6 +56,16 @@
 #define ID_TOOLBAR_UP 3
 #define ID_TOOLBAR_EXTRACT_SELECTION 5
 
+// The main window's keys (accelerator table IDA_MAIN_WINDOW): Enter, Back,
+// Alt+Left, Alt+Right, and the context-menu key or Shift+F10; Ctrl+O sends
+// IDM_OPEN.
+#define IDA_MAIN_WINDOW 125
+#define ID_KEY_OPEN_ROW 40030
+#define ID_KEY_UP 40031
+#define ID_KEY_BACK 40032
+#define ID_KEY_FORWARD 40033
+#define ID_KEY_POPUP 40034
+
 // AboutDialog.
 #define IDC_ABOUT_TERMS 1034
 #define IDC_ABOUT_AUTHOR 1035

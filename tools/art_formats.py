@@ -70,24 +70,29 @@ def palette_table(palette):
     return b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in palette)
 
 
-def write_bmp4(path, indices, palette):
+def write_bmp_indexed(path, indices, palette, bits):
+    """A BMP of 4 or 8 bits a pixel: rows of palette indices and a colour
+    table of just the palette's colours (biClrUsed gives their number)."""
     height = len(indices)
     width = len(indices[0])
-    stride = ((width + 1) // 2 + 3) & ~3
+    assert bits in (4, 8) and len(palette) <= 1 << bits
+    per_byte = 8 // bits
+    stride = ((width * bits + 31) // 32) * 4
     data = bytearray()
     for row in reversed(indices):  # bottom-up
         line = bytearray(stride)
         for x, i in enumerate(row):
-            if x % 2 == 0:
-                line[x // 2] = i << 4
-            else:
-                line[x // 2] |= i
+            line[x // per_byte] |= i << (8 - bits * (x % per_byte + 1))
         data += line
     table = palette_table(palette)
     offset = 14 + 40 + len(table)
     header = struct.pack("<2sIHHI", b"BM", offset + len(data), 0, 0, offset)
     with open(path, "wb") as f:
-        f.write(header + bmp_info_header(width, height, 4, len(palette), len(data)) + table + data)
+        f.write(header + bmp_info_header(width, height, bits, len(palette), len(data)) + table + data)
+
+
+def write_bmp4(path, indices, palette):
+    write_bmp_indexed(path, indices, palette, 4)
 
 
 def bgr_rows(pixels):

@@ -8,9 +8,11 @@ Files written (the resource script names them):
   tree.bmp           64 x 16, 24-bit: open folder, closed folder, document,
                      disc drive, on the key colour TREE_KEY (magenta), which
                      the tree's image list masks out
-  toolbar.bmp        96 x 16, 24-bit: Back, Forward, (blank), Up, (blank),
-                     Extract, on TOOLBAR_KEY, the grey the toolbar turns into
-                     its button face
+  toolbar.bmp        96 x 16, 8-bit with a colour table: Back, Forward,
+                     (blank), Up, (blank), Extract, on TOOLBAR_KEY. The
+                     toolbar maps system colours only in the colour table of
+                     a bitmap of 8 bits or fewer: there TOOLBAR_KEY's entry
+                     becomes the button face, whatever grey the system uses
   ombrel_small.ico   16 x 16, 32-bit with alpha: the emblem
   ombrel_large.ico   32 x 32 and 16 x 16, 32-bit with alpha
   document.ico       32 x 32 and 16 x 16, 256 colours with an AND mask
@@ -32,10 +34,12 @@ import sys
 
 sys.dont_write_bytecode = True  # keep the source tree free of caches
 from art_formats import (icon_image_indexed, mix, on_white, supersample, to_rgba8,  # noqa: E402
-                         write_avi_rle8, write_bmp24, write_icon_file, write_ico, write_png)
+                         write_avi_rle8, write_bmp24, write_bmp_indexed, write_icon_file, write_ico,
+                         write_png)
 
 # Key colours: the tree's image list is built with this colour as its mask;
-# the toolbar maps this grey to the button face. Neither occurs in the art.
+# the toolbar maps this grey's colour-table entry to the button face. Neither
+# occurs in the art.
 TREE_KEY = (255, 0, 255)
 TOOLBAR_KEY = (192, 192, 192)
 ANIMATION_KEY = (255, 0, 255)
@@ -400,12 +404,13 @@ def small_list_icon(rows):
     return sprite_from(rows)
 
 
-def indexed(sprite):
-    """Palette and index rows of a sprite; None stays transparent. Index 0 is
-    black, shown under the AND mask's transparent pixels."""
-    palette = [(0, 0, 0)]
+def indexed(pixels, first=(0, 0, 0)):
+    """Index rows and palette of a picture's rows; None stays None
+    (transparent). first is index 0: for the icons black, shown under the AND
+    mask's transparent pixels."""
+    palette = [first]
     rows = []
-    for row in sprite.pixels:
+    for row in pixels:
         out = []
         for c in row:
             if c is None:
@@ -421,7 +426,7 @@ def indexed(sprite):
 def write_list_icon(path, large, small):
     images = []
     for sprite in (large, small):
-        rows, palette = indexed(sprite)
+        rows, palette = indexed(sprite.pixels)
         images.append((sprite.width, 8, icon_image_indexed(rows, palette, 8)))
     write_icon_file(path, images)
 
@@ -596,7 +601,7 @@ def main(argv):
     tree = tree_strip()
     write_bmp24(os.path.join(out, "tree.bmp"), tree)
     toolbar = toolbar_strip()
-    write_bmp24(os.path.join(out, "toolbar.bmp"), toolbar)
+    write_bmp_indexed(os.path.join(out, "toolbar.bmp"), *indexed(toolbar, TOOLBAR_KEY), 8)
 
     small = emblem_pixels(16)
     large = emblem_pixels(32)

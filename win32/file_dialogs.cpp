@@ -1,4 +1,5 @@
-// File and folder choosers through the wide-character calls.
+// File and folder choosers and dropped files through the wide-character
+// calls.
 #include "win32/file_dialogs.h"
 
 #include <commdlg.h>
@@ -20,6 +21,12 @@ bool system_path_from_wide(const wchar_t* wide, size_t capacity, std::string* pa
   if (n <= 0 || lossy) return false;
   *path = out.data();
   return true;
+}
+
+// Selects the folder given as the browser's data once the browser is ready.
+int CALLBACK select_initial_folder(HWND browser, UINT message, LPARAM, LPARAM initial) {
+  if (message == BFFM_INITIALIZED && initial) SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, initial);
+  return 0;
 }
 
 }  // namespace
@@ -49,16 +56,19 @@ bool ask_file_name(HWND owner, FileDialogMode mode, const std::vector<FileTypeFi
   return true;
 }
 
-bool ask_folder(HWND owner, const std::string& prompt_cp932, bool initialise_com, size_t capacity,
-                std::string* folder) {
+bool ask_folder(HWND owner, const std::string& prompt_cp932, bool initialise_com,
+                const std::string& initial, size_t capacity, std::string* folder) {
   // A second initialisation on a thread is counted and undone the same way.
   HRESULT com = initialise_com ? CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) : E_FAIL;
   std::wstring prompt = wide_from_cp932(prompt_cp932);
+  std::wstring start = wide_from_system(initial);
   BROWSEINFOW browse = {};
   browse.hwndOwner = owner;
   browse.pidlRoot = nullptr;  // the desktop
   browse.lpszTitle = prompt.c_str();
   browse.ulFlags = BIF_RETURNONLYFSDIRS;
+  browse.lpfn = select_initial_folder;
+  browse.lParam = start.empty() ? 0 : reinterpret_cast<LPARAM>(start.c_str());
   LPITEMIDLIST chosen = SHBrowseForFolderW(&browse);
   bool found = false;
   if (chosen) {
@@ -69,4 +79,13 @@ bool ask_folder(HWND owner, const std::string& prompt_cp932, bool initialise_com
   }
   if (SUCCEEDED(com)) CoUninitialize();
   return found;
+}
+
+bool dropped_file(HDROP drop, size_t capacity, std::string* path) {
+  // The first file's length in characters; 0 when the drop holds no file.
+  UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+  if (length == 0) return false;
+  std::vector<wchar_t> wide(size_t(length) + 1, L'\0');
+  if (DragQueryFileW(drop, 0, wide.data(), length + 1) != length) return false;
+  return system_path_from_wide(wide.data(), capacity, path);
 }

@@ -1,10 +1,12 @@
-// The system's open and save dialogs and the shell's folder browser, shared
-// by both programs. They are shown through the wide-character calls, so their
+// The system's open and save dialogs, the shell's folder browser and files
+// dropped on a window, shared by both programs. They are shown through the wide-character calls, so their
 // Japanese texts read correctly whatever the system's code page; the chosen
 // path comes back in the system code page, which the host layer takes.
 #pragma once
 
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <string>
 #include <vector>
@@ -26,8 +28,16 @@ bool ask_file_name(HWND owner, FileDialogMode mode, const std::vector<FileTypeFi
                    size_t capacity, std::string* remembered, std::string* path);
 
 // The shell's folder browser rooted at the desktop, file-system folders only,
-// with a prompt in code page 932. With initialise_com the browser's COM set-up
-// is made (and undone) around the call, for a thread that has none. False when
-// nothing is chosen or the path does not fit in capacity bytes with its NUL.
-bool ask_folder(HWND owner, const std::string& prompt_cp932, bool initialise_com, size_t capacity,
-                std::string* folder);
+// with a prompt in code page 932, opening with the folder initial (a path in
+// the system code page; "" for none) selected. With initialise_com the
+// browser's COM set-up is made (and undone) around the call, for a thread
+// that has none. False when nothing is chosen or the path does not fit in
+// capacity bytes with its NUL.
+bool ask_folder(HWND owner, const std::string& prompt_cp932, bool initialise_com,
+                const std::string& initial, size_t capacity, std::string* folder);
+
+// The first file of a drop (WM_DROPFILES) in the system code page. False
+// when the drop names none, or its path cannot be held in the system code
+// page or does not fit in capacity bytes with its NUL (as for a file chosen
+// in the open dialog). The caller ends the drop with DragFinish.
+bool dropped_file(HDROP drop, size_t capacity, std::string* path);

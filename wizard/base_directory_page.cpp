@@ -44,7 +44,8 @@ INT_PTR CALLBACK BaseDirectoryPageProc(HWND page, UINT message, WPARAM wparam, L
         case IDC_CANCEL:
           exit_wizard();
         case IDC_BASE_DIRECTORY_BROWSE:
-          set_item_path(page, IDC_BASE_DIRECTORY, choose_base_directory(page));
+          set_item_path(page, IDC_BASE_DIRECTORY,
+                        choose_base_directory(page, item_path(page, IDC_BASE_DIRECTORY)));
           return TRUE;
       }
       return FALSE;

@@ -21,6 +21,12 @@ const char TEXT_IMPORT_HEADER[] = "ISOファイルからヘッダー情報を取
 const char WARNING_GAME_ID_CUT[] = "ゲームIDが3文字を超えています。ゲームIDは切りつめられます。";
 const char WARNING_MAKER_ID_CUT[] = "開発元IDが2文字を超えています。開発元IDは切りつめられます。";
 
+// A header edit as the page loaded it: the bytes put in and what it showed.
+struct LoadedEdit {
+  std::string bytes, shown;
+};
+LoadedEdit g_game_id, g_game_name, g_maker_id;
+
 // A header edit's text as code page 932 bytes, cut to what the page reads.
 std::string typed_text(HWND page, int id) {
   std::string text = item_text_932(page, id);
@@ -38,10 +44,21 @@ void apply_enabling(HWND page) {
   EnableWindow(GetDlgItem(page, IDC_IMPORT_BROWSE), importing);
 }
 
+// Puts the bytes in the edit and notes what it shows of them.
+void load_edit(HWND page, int id, const std::string& bytes, LoadedEdit* loaded) {
+  set_item_text_932(page, id, bytes);
+  *loaded = {bytes, typed_text(page, id)};
+}
+
+// The edit's text, or the bytes loaded into it while it shows them unchanged.
+std::string read_edit(HWND page, int id, const LoadedEdit& loaded) {
+  return header_edit_text(typed_text(page, id), loaded.shown, loaded.bytes);
+}
+
 void load_fields(HWND page) {
-  set_item_text_932(page, IDC_GAME_ID, g_wizard.game_id);
-  set_item_text_932(page, IDC_GAME_NAME, stored_game_name(g_wizard));
-  set_item_text_932(page, IDC_MAKER_ID, g_wizard.maker_id);
+  load_edit(page, IDC_GAME_ID, g_wizard.game_id, &g_game_id);
+  load_edit(page, IDC_GAME_NAME, stored_game_name(g_wizard), &g_game_name);
+  load_edit(page, IDC_MAKER_ID, g_wizard.maker_id, &g_maker_id);
   HWND region = GetDlgItem(page, IDC_REGION);
   for (const char* name : REGION_NAMES) SendMessageA(region, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
   SendMessageA(region, CB_SETCURSEL, g_wizard.region_index, 0);
@@ -52,11 +69,11 @@ void load_fields(HWND page) {
 
 // Reads every field into the state, warning about IDs that are cut short.
 void read_fields(HWND page) {
-  if (store_cut_text(typed_text(page, IDC_GAME_ID), GAME_ID_LIMIT, g_wizard.game_id)) {
+  if (store_cut_text(read_edit(page, IDC_GAME_ID, g_game_id), GAME_ID_LIMIT, g_wizard.game_id)) {
     show_error(page, japanese_text(WARNING_GAME_ID_CUT));
   }
-  store_cut_text(typed_text(page, IDC_GAME_NAME), GAME_NAME_LIMIT, g_wizard.game_name);
-  if (store_cut_text(typed_text(page, IDC_MAKER_ID), MAKER_ID_LIMIT, g_wizard.maker_id)) {
+  store_cut_text(read_edit(page, IDC_GAME_NAME, g_game_name), GAME_NAME_LIMIT, g_wizard.game_name);
+  if (store_cut_text(read_edit(page, IDC_MAKER_ID, g_maker_id), MAKER_ID_LIMIT, g_wizard.maker_id)) {
     show_error(page, japanese_text(WARNING_MAKER_ID_CUT));
   }
   LRESULT region = SendDlgItemMessageA(page, IDC_REGION, CB_GETCURSEL, 0, 0);

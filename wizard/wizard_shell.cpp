@@ -240,8 +240,8 @@ std::string choose_wizard_file(HWND page, WizardFile kind) {
   return path;
 }
 
-std::string choose_base_directory(HWND page) {
+std::string choose_base_directory(HWND page, const std::string& shown) {
   std::string folder;
-  ask_folder(page, PROMPT_BASE_DIRECTORY, false, EDIT_TEXT_LIMIT + 1, &folder);
+  ask_folder(page, PROMPT_BASE_DIRECTORY, false, shown, EDIT_TEXT_LIMIT + 1, &folder);
   return folder;
 }

@@ -67,5 +67,6 @@ enum class WizardFile { DiscImage, OutputImage, MainProgram, Apploader };
 // dialog starts with the last name chosen. "" when the user cancels; the
 // path is in the system code page.
 std::string choose_wizard_file(HWND page, WizardFile kind);
-// The folder browser for the base directory; "" when nothing fits in 259 bytes.
-std::string choose_base_directory(HWND page);
+// The folder browser for the base directory, opening on the folder shown
+// (the edit's path); "" when nothing is chosen or it does not fit in 259 bytes.
+std::string choose_base_directory(HWND page, const std::string& shown);

@@ -126,7 +126,11 @@ INT_PTR CALLBACK WriteProgressDialogProc(HWND window, UINT message, WPARAM wpara
   switch (message) {
     case WM_INITDIALOG:
       initialise(window);
-      return TRUE;
+      // The focus goes to button 1, which Enter sends (Quit once the image is
+      // finished); left to the dialog manager it would go to Open, first in
+      // the tab order.
+      SendMessageA(window, WM_NEXTDLGCTL, WPARAM(GetDlgItem(window, IDC_QUIT)), TRUE);
+      return FALSE;
     case WM_PAINT:
       paint_page_banner(window, "Writing ISO");
       return TRUE;

@@ -247,6 +247,12 @@ class GeneratedArt(unittest.TestCase):
         self.assertEqual((width, height), (96, 16))
         self.assertEqual(rows, [list(r) for r in art.toolbar_strip()])
         self.assertEqual(art.TOOLBAR_KEY, (192, 192, 192))
+        # The toolbar maps the button face only in a colour table: the strip
+        # has one, with the key colour in it.
+        data = read_bytes(self.path("toolbar.bmp"))
+        bits, used = struct.unpack_from("<H", data, 28)[0], struct.unpack_from("<I", data, 46)[0]
+        self.assertEqual(bits, 8)
+        self.assertIn(art.TOOLBAR_KEY, [struct.unpack_from("<BBB", data, 54 + 4 * k)[::-1] for k in range(used)])
         # The toolbar remaps black, white and the greys 128 and 192 to system
         # colours: only the background may use them.
         mapped = {(0, 0, 0), (128, 128, 128), (255, 255, 255)}

@@ -1,14 +1,16 @@
 // UI test driver for Ombrel: starts Ombrel.exe on images trelvik-cli built and
 // works it as a user would, by window and control id: the tree, the list and
 // the status bar against the image's own file system table, double-clicks and
-// Back/Forward/Up, Close and reopen, an image that fails to open, every
-// extraction command with the real folder browser (the copied files compared
-// with the source trees), the system-area messages, the properties dialog of
-// each banner kind with its banner picture read back from a screenshot, the
-// help message and the about box; and the copy dialog watched while it copies
-// an image of large files.
+// Back/Forward/Up, the keys, Close and reopen, an image that fails to open or
+// is dropped on the window, every extraction command with the real folder
+// browser (the copied files compared with the source trees), the pop-up's
+// target, the system-area messages, the properties dialog of each banner kind
+// with its banner picture read back from a screenshot, the help message and
+// the about box; and the copy dialog watched while it copies an image of
+// large files.
 //
 //   ombrel_ui_driver --ombrel EXE --work FOLDER [--exchange FOLDER] [--only NAME]
+//   ombrel_ui_driver --ombrel EXE --work FOLDER --time-listing IMAGE...
 //
 // FOLDER holds what the test script prepared: the images (入れ子.gcm,
 // sample.gcm, flat.gcm, euro.gcm, large.gcm, broken.gcm), the trees they
@@ -17,10 +19,13 @@
 // With --exchange, screenshots are asked for through that folder
 // (ui_driver.h); the helper there also leaves a PPM copy of each, from which
 // the banner picture's and the progress bar's pixels are read.
+// With --time-listing the driver runs no scenario: it times the listing of
+// large folders in the images named (bench/listing_bench.sh).
 // Exit status 0 when every check passed.
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -386,12 +391,7 @@ class Ombrel {
   ViewState state() const { return ViewState{status(0), status(1), selected(), row_names()}; }
 
   // The window that has the keyboard focus in Ombrel's thread.
-  HWND focus() const {
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof info;
-    if (!GetGUIThreadInfo(GetWindowThreadProcessId(main_, nullptr), &info)) return nullptr;
-    return info.hwndFocus;
-  }
+  HWND focus() const { return ui::focus_of_thread(main_); }
 
   int row_index(const std::string& name) const {
     std::vector<std::string> names = row_names();
@@ -715,14 +715,20 @@ Entry holding(const Entry& folder) {
   return wrapper;
 }
 
-// Waits for the right-click pop-up and chooses its one item, "展開(&E)...".
-bool choose_from_popup(Ombrel& o, const char* shot) {
+// The pop-up menu once it shows, or null.
+HWND wait_for_popup() {
   HWND menu = nullptr;
   bool shown = wait_until([&] {
     menu = FindWindowW(L"#32768", nullptr);
     return menu && IsWindowVisible(menu);
   }, 5000);
-  if (!check(shown, "no pop-up menu after a right-click")) return false;
+  return check(shown, "no pop-up menu after a right-click") ? menu : nullptr;
+}
+
+// Waits for the right-click pop-up and chooses its one item, "展開(&E)...".
+bool choose_from_popup(Ombrel& o, const char* shot) {
+  HWND menu = wait_for_popup();
+  if (!menu) return false;
   if (*shot) ui::screenshot(shot, {o.main()});
   // The menu loop reads keys from the thread's queue.
   PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
@@ -828,6 +834,14 @@ void scenario_browse() {
   // A folder chosen in the tree itself, for the picture.
   if (o.click_tree_item(o.item_at("/データ"))) check_listing(o, image, "/データ", "after clicking データ in the tree");
   ui::screenshot("main", {o.main()});
+  // Sized down far, the window keeps both views in sight.
+  SetWindowPos(o.main(), nullptr, 0, 0, 150, 120, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  let_it_act(o.main());
+  check_layout(o, "at the smallest size");
+  RECT list_rect;
+  GetWindowRect(o.list(), &list_rect);
+  check(list_rect.right - list_rect.left >= 100 && list_rect.bottom - list_rect.top >= 80, "the list shrank to %ld x %ld",
+        list_rect.right - list_rect.left, list_rect.bottom - list_rect.top);
   SetWindowPos(o.main(), nullptr, 0, 0, window.right - window.left, window.bottom - window.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
@@ -860,6 +874,9 @@ void scenario_browse() {
   check_text(joined(filters), joined(expected_filters), "open dialog filters");
   ui::file_dialog_accept(dialog, g_setup.at(kSample.file));
   check_opened(o, sample, kSample, "after File > Open");
+  // The picture for the documentation, without the last clicked button lit.
+  PostMessageW(o.toolbar(), WM_MOUSELEAVE, 0, 0);
+  ui::screenshot("main-sample", {o.main()});
 
   // The dialog opens on the previous choice; cancelling it changes nothing.
   ViewState opened = o.state();
@@ -961,6 +978,14 @@ void scenario_open_failure() {
   dialog = ui::wait_for_file_dialog(o.pid(), ui::DEFAULT_TIMEOUT_MS);
   if (dialog) ui::dialog_cancel(dialog);
   check_no_image(o, "after cancelling the open dialog");
+
+  // A file dropped on the window opens as one chosen in the open dialog.
+  check(GetWindowLongPtrW(o.main(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES, "the window takes no dropped files");
+  if (ui::drop_file(o.handle(), o.main(), g_setup.at(kFlat.file))) check_opened(o, flat, kFlat, "after a drop");
+  if (ui::drop_file(o.handle(), o.main(), g_setup.at(kBroken))) {
+    ui::answer_message_box(o.pid(), kError, expected, IDOK, "open-failure message after a drop");
+    check_no_image(o, "after dropping a file that is no image");
+  }
   o.quit();
 
   // The program path alone (with its trailing blank) opens nothing; an
@@ -1056,9 +1081,10 @@ void scenario_extract() {
     RECT client;
     GetClientRect(o.list(), &client);
     ui::post_click(o.list(), POINT{client.right - 4, client.bottom - 4});
-    wait_until([&] { return o.focus() == o.list(); });
+    // The click beside the rows leaves no row focused, so nothing unseen is
+    // extracted.
+    wait_until([&] { return o.focus() == o.list() && o.focused_row() == -1; }, 3000);
   }
-  ui::list_view_set_state(o.handle(), o.list(), -1, 0, LVIS_FOCUSED | LVIS_SELECTED);
   if (check(o.focus() == o.list() && o.focused_row() == -1, "list focused with no focused row")) {
     o.command(IDM_EXTRACT_SELECTION);
     if (choose_folder(o, g_setup.out("nothing"))) {
@@ -1106,6 +1132,24 @@ void scenario_extract() {
     if (choose_from_popup(o, "") && choose_folder(o, folder)) {
       finish_copy(o, last_file(*data, folder + "\\データ"), true, "extract through the tree's pop-up");
       ui::folders_equal(folder + "\\データ", base + "\\データ", "folder extracted through the tree's pop-up");
+    }
+    // Another folder right-clicked: marked while the pop-up is open, and the
+    // one extracted; the selection and the list stay.
+    HTREEITEM other = o.item_at("/alpha");
+    ViewState before = o.state();
+    if (other && ui::tree_item_rect(o.handle(), o.tree(), other, &rect)) {
+      ui::post_right_click(o.tree(), ui::centre_of(rect));
+      if (wait_for_popup())
+        check(ui::tree_item_info(o.handle(), o.tree(), other).state & TVIS_DROPHILITED,
+              "the right-clicked folder is not marked while the pop-up is open");
+      folder = g_setup.out("popup-other");
+      if (choose_from_popup(o, "popup-tree") && choose_folder(o, folder)) {
+        finish_copy(o, last_file(*entry_at(image, "/alpha"), folder + "\\alpha"), true, "extract a right-clicked folder");
+        ui::folders_equal(folder + "\\alpha", base + "\\alpha", "right-clicked folder extracted");
+      }
+      check_unchanged(o, before, "the pop-up on another folder");
+      check(!(ui::tree_item_info(o.handle(), o.tree(), other).state & TVIS_DROPHILITED),
+            "the right-clicked folder stays marked after the pop-up");
     }
   }
 
@@ -1188,6 +1232,49 @@ void scenario_extract() {
       check(find_copy_dialog(o) == nullptr, "the copy dialog stays after a failed single-file copy");
     }
   }
+  o.quit();
+}
+
+// The window's keys, typed as on a keyboard: Enter on a folder row (and on a
+// file row, which changes nothing), Backspace, Alt+Left, Alt+Right, the
+// context-menu key on a row, Shift+F10 in the tree and Ctrl+O.
+void scenario_keys() {
+  Image image;
+  if (!load(kNested, &image)) return;
+  Ombrel o;
+  if (!o.start(quoted(g_setup.at(kNested.file))) || !o.click_row("データ")) return;
+  ui::type_keys(o.list(), {VK_RETURN});
+  check_at(o, image, "/データ", "after Enter on データ");
+  ui::type_keys(o.list(), {VK_BACK});
+  check_at(o, image, "/", "after Backspace");
+  ui::type_keys(o.list(), {VK_MENU, VK_LEFT});
+  check_at(o, image, "/データ", "after Alt+Left");
+  ui::type_keys(o.list(), {VK_MENU, VK_RIGHT});
+  check_at(o, image, "/", "after Alt+Right");
+  if (!o.click_row("はじめに.txt")) return;
+  ViewState on_file = o.state();
+  ui::type_keys(o.list(), {VK_RETURN});
+  check_unchanged(o, on_file, "Enter on a file row");
+
+  // The context-menu key: the pop-up for the focused row, which it extracts.
+  ui::type_keys(o.list(), {VK_APPS});
+  std::string folder = g_setup.out("keys");
+  if (choose_from_popup(o, "") && choose_folder(o, folder)) {
+    finish_copy(o, folder + "\\はじめに.txt", true, "extract through the context-menu key");
+    ui::files_equal(folder + "\\はじめに.txt", g_setup.at(kNested.base) + "\\はじめに.txt",
+                    "file extracted through the context-menu key");
+  }
+  // Shift+F10 in the tree: its pop-up, dismissed with Escape.
+  if (o.click_tree_item(o.item_at("/alpha"))) {
+    ui::type_keys(o.tree(), {VK_SHIFT, VK_F10});
+    if (HWND menu = wait_for_popup()) {
+      PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+      check(ui::wait_until_gone(menu, ui::DEFAULT_TIMEOUT_MS), "Escape left the pop-up open");
+    }
+  }
+  // Ctrl+O: the open dialog.
+  ui::type_keys(o.tree(), {VK_CONTROL, 'O'});
+  if (HWND dialog = ui::wait_for_file_dialog(o.pid(), ui::DEFAULT_TIMEOUT_MS)) ui::dialog_cancel(dialog);
   o.quit();
 }
 
@@ -1552,10 +1639,73 @@ void scenario_copying() {
   o.quit();
 }
 
+// ---------------------------------------------------------------------------
+// Listing time (bench/listing_bench.sh; a measure, not a test)
+// ---------------------------------------------------------------------------
+
+double seconds_since(const LARGE_INTEGER& start) {
+  LARGE_INTEGER now, frequency;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  return double(now.QuadPart - start.QuadPart) / double(frequency.QuadPart);
+}
+
+// Seconds from a double-click on the root's row `name` until the list holds
+// the folder's rows and the status bar names it; then Back to the root.
+double time_visit(Ombrel& o, const std::string& name, long long rows) {
+  const std::string path = "/" + name;
+  LARGE_INTEGER start;
+  QueryPerformanceCounter(&start);
+  if (!o.double_click_row(name)) return -1;
+  // Each question waits for Ombrel's thread, so the answer comes once the
+  // listing is done; then the list is painted as it now stands.
+  bool listed = false;
+  while (!listed && seconds_since(start) < 120) {
+    listed = SendMessageW(o.list(), LVM_GETITEMCOUNT, 0, 0) == rows && o.status(0) == path;
+    if (!listed) Sleep(1);
+  }
+  RedrawWindow(o.list(), nullptr, nullptr, RDW_UPDATENOW);
+  double seconds = seconds_since(start);
+  if (!check(listed, "%s was not listed with its %lld rows", path.c_str(), rows)) return -1;
+  o.toolbar_command(ID_TOOLBAR_BACK);
+  check(wait_until([&] { return o.status(0) == "/"; }, 120000), "Back from %s did not list the root", path.c_str());
+  return seconds;
+}
+
+// Each image holds the folders three (3 files) and many (its other files):
+// the best of three visits of each is printed, with the ratio of many's time
+// to three's.
+void time_listing(const std::vector<std::string>& images) {
+  for (const std::string& file : images) {
+    Image image;
+    if (!load_image_table(g_setup.at(file), &image)) continue;
+    const Entry* three = find_entry(image.root, "three");
+    const Entry* many = find_entry(image.root, "many");
+    if (!check(three && many, "%s has no folders three and many", file.c_str())) continue;
+    Ombrel o;
+    if (!o.start(quoted(g_setup.at(file)))) continue;
+    double best_three = 1e9, best_many = 1e9;
+    for (int round = 0; round < 3; ++round) {
+      best_three = std::min(best_three, time_visit(o, "three", three->children.size()));
+      best_many = std::min(best_many, time_visit(o, "many", many->children.size()));
+    }
+    std::printf("listing %zu rows: %.3f s; 3 rows: %.3f s; ratio %.1f\n", many->children.size(), best_many, best_three,
+                best_many / best_three);
+    std::fflush(stdout);
+    o.quit();
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::vector<std::string> timed_images;
   for (int i = 1; i < argc; ++i) {
+    std::string timed;
+    if (ui::take_argument(i, argc, argv, "--time-listing", &timed)) {
+      timed_images.push_back(timed);
+      continue;
+    }
     if (ui::take_argument(i, argc, argv, "--ombrel", &g_setup.ombrel) ||
         ui::take_argument(i, argc, argv, "--work", &g_setup.work) ||
         ui::take_argument(i, argc, argv, "--exchange", &g_setup.exchange) ||
@@ -1567,15 +1717,21 @@ int main(int argc, char** argv) {
   }
   if (g_setup.ombrel.empty() || g_setup.work.empty()) {
     std::fprintf(stderr,
-                 "usage: ombrel_ui_driver --ombrel EXE --work FOLDER [--exchange FOLDER] [--drive X:] [--only NAME]\n");
+                 "usage: ombrel_ui_driver --ombrel EXE --work FOLDER [--exchange FOLDER] [--drive X:] [--only NAME]\n"
+                 "       ombrel_ui_driver --ombrel EXE --work FOLDER --time-listing IMAGE...\n");
     return 2;
   }
   ui::set_screenshot_exchange(g_setup.exchange);
+  if (!timed_images.empty()) {
+    time_listing(timed_images);
+    return ui::checks_failed() == 0 ? 0 : 1;
+  }
   return ui::run_scenarios({{"browse", scenario_browse},
                             {"open-failure", scenario_open_failure},
                             {"properties", scenario_properties},
                             {"extract", scenario_extract},
                             {"copying", scenario_copying},
+                            {"keys", scenario_keys},
                             {"hostile-name", scenario_hostile_name}},
                            g_setup.only);
 }

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Works Ombrel.exe through its windows with the UI driver, a Windows program of
 # its own (tests/ui/ombrel_driver.cpp), under wine on a private X display: the
-# tree, list and status bar, navigation, open failures, every extraction
-# command through the real folder browser (copies compared with the source
-# trees), the properties dialog of both banner kinds with the banner picture
-# read back from the screen, help and about, and the copy dialog watched
-# while it copies three files of 256 MiB. The images are built here with
+# tree, list and status bar, navigation, open failures and dropped files,
+# every extraction command through the real folder browser (copies compared
+# with the source trees), the pop-up's target, the keys, the properties
+# dialog of both banner kinds with the banner picture read back from the
+# screen, help and about, and the copy dialog watched while it copies three
+# files of 256 MiB. The images are built here with
 # trelvik-cli.exe from trees holding nested, Japanese and empty folders, one
 # banner of each kind and none, and large files (about 0.8 GB of disk for the
 # image and as much for its copies, removed at the end); drive Y: of the
@@ -15,7 +16,7 @@
 # Skips (exit 0) when the 64-bit Windows build tree does not exist; otherwise
 # any mismatch fails. OMBREL_UI_BUILD names another x86_64 build tree;
 # arguments are passed to the driver
-# (--only browse|open-failure|properties|extract|copying|hostile-name).
+# (--only browse|open-failure|properties|extract|copying|keys|hostile-name).
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"

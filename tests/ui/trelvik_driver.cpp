@@ -157,6 +157,22 @@ struct Setup {
 
 Setup g_setup;
 
+// A typed header with the sample apploader and main program, building the
+// tree base into output.
+Values typed_build(const char* game_id, const char* game_name, const char* maker_id, const char* base,
+                   const char* output, bool maximise) {
+  Values v;
+  v.game_id = game_id;
+  v.game_name = game_name;
+  v.maker_id = maker_id;
+  v.apploader = g_setup.at("apploader.img");
+  v.main_program = g_setup.at("main.dol");
+  v.base_directory = g_setup.at(base);
+  v.output = g_setup.at(output);
+  v.maximise = maximise;
+  return v;
+}
+
 // ---------------------------------------------------------------------------
 // One run of Trelvik
 // ---------------------------------------------------------------------------
@@ -525,6 +541,9 @@ HWND check_write_finishes(Session& s, const Values& v, const SYSTEMTIME& before,
   TreeFacts tree;
   walk_tree(v.base_directory, &tree);
   check_progress_finished(progress);
+  // Enter sends button 1: the focus is on it, not on Open before it.
+  check(ui::focus_of_thread(progress) == ui::control(progress, 1), "the focus is not on button 1 after the write (%s)",
+        when);
   check_progress_fixed_texts(progress, v, tree.total_size, when);
   check_log(ui::list_box_lines(ui::control(progress, 1015)), expected_log(v, tree, v.maximise), before, after, true,
             format("log of the finished write (%s)", when).c_str());
@@ -783,6 +802,19 @@ void scenario_walkthrough() {
   ui::folder_browser_ok(browser);
   check_text(control_text(page, 1012), v.base_directory, "base directory chosen in the folder browser");
   ui::screenshot("05-base-directory", {page});
+  // Opened again, the browser starts on the folder in the edit; OK keeps it.
+  if (!ui::click(page, 1013)) return;
+  browser = ui::wait_for_folder_browser(s.pid(), ui::DEFAULT_TIMEOUT_MS);
+  if (!browser) return;
+  HWND folders = ui::control(browser, ui::FOLDER_TREE_ID);
+  auto selected_folder = [&] {
+    HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageW(folders, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    return item ? ui::tree_item_text(s.handle(), folders, item) : std::string();
+  };
+  check(ui::wait_until([&] { return selected_folder() == "base_long"; }, 5000),
+        "the folder browser starts on \"%s\", not on the base directory", cp932_to_utf8(selected_folder()).c_str());
+  ui::folder_browser_ok(browser);
+  check_text(control_text(page, 1012), v.base_directory, "base directory after OK on the browser's first choice");
   if (!s.next(Page::OutputFile)) return;
 
   // Output file: the save dialog and the case-sensitive ".gcm" rule.
@@ -951,18 +983,17 @@ void scenario_leaving() {
     check_number(s.wait_exit(ui::DEFAULT_TIMEOUT_MS), 0, "exit status after the title-bar close of BootFilesPage");
   }
   {
-    // One-character IDs are accepted.
+    // One-character IDs are accepted; the summary shows a long path.
     Session s;
-    Values v;
-    v.game_id = "E";
-    v.game_name = "x";
-    v.maker_id = "1";
-    v.apploader = g_setup.at("apploader.img");
-    v.main_program = g_setup.at("main.dol");
-    v.base_directory = g_setup.at("base_short");
-    v.output = g_setup.at("never_written.gcm");
+    Values v = typed_build("E", "x", "1", "base_short",
+                           "never_written_under_a_name_long_enough_to_run_past_the_summary_list.gcm", true);
     if (!s.start() || !fill_to_summary(s, v)) return;
     check_summary(s.page(), v, "one-character IDs");
+    // The long output path scrolls sideways; the picture shows it.
+    HWND list = ui::control(s.page(), 1006);
+    check(ui::window_style(list) & WS_HSCROLL, "the summary list has no horizontal scroll bar");
+    SendMessageW(list, WM_VSCROLL, SB_BOTTOM, 0);
+    ui::screenshot("07-summary-long-path", {s.page()});
     ui::click(s.page(), 2);
     check(ui::no_message_box_within(s.pid(), 300), "Cancel on the summary page asked a question");
     check_number(s.wait_exit(ui::DEFAULT_TIMEOUT_MS), 0, "exit status after Cancel on the summary page");
@@ -976,15 +1007,7 @@ void scenario_leaving() {
 void scenario_cancel_maximised_write() {
   Session s;
   if (!s.start()) return;
-  Values v;
-  v.game_id = "GMX";
-  v.game_name = "maximised";
-  v.maker_id = "01";
-  v.apploader = g_setup.at("apploader.img");
-  v.main_program = g_setup.at("main.dol");
-  v.base_directory = g_setup.at("base_big");
-  v.output = g_setup.at("maximised.gcm");
-  v.maximise = true;
+  Values v = typed_build("GMX", "maximised", "01", "base_big", "maximised.gcm", true);
   if (!fill_to_summary(s, v)) return;
   check_summary(s.page(), v, "maximised");
 
@@ -1074,6 +1097,39 @@ void scenario_zero_bytes() {
   check_same_as_cli(v, "zero_reference.gcm", "zero-byte tree");
 }
 
+// A game ID of two double-byte characters is cut inside the second: one
+// warning on Next, then the cut bytes survive Back and Next without another
+// and reach the image's game code as they were cut. The write's end is left
+// with Enter, which the focus on button 1 makes Quit.
+void scenario_cut_id() {
+  Session s;
+  if (!s.start() || !s.next(Page::Header)) return;
+  Values v = typed_build("ゲム", "cut", "01", "base_zero", "cut.gcm", false);
+  HWND page = s.page();
+  type_values(page, Page::Header, v);
+  if (!ui::click(page, 1000)) return;
+  ui::answer_message_box(s.pid(), kError, kGameIdTooLong, IDOK, "warning for the game ID ゲム");
+  if (!s.wait_page(Page::BootFiles, page) || !s.back(Page::Header)) return;
+  page = s.page();
+  if (!ui::click(page, 1000) ||
+      !check(ui::no_message_box_within(s.pid(), 500), "the cut game ID warned again after Back and Next") ||
+      !s.wait_page(Page::BootFiles, page))
+    return;
+  for (Page p : {Page::BootFiles, Page::BaseDirectory, Page::OutputFile}) {
+    type_values(s.page(), p, v);
+    if (!s.next(Page(int(p) + 1))) return;
+  }
+  v.game_id = v.game_id.substr(0, 3);
+  SYSTEMTIME before;
+  GetSystemTime(&before);
+  if (!ui::click(s.page(), 1000)) return;
+  HWND progress = check_write_finishes(s, v, before, "cut game ID");
+  if (!progress) return;
+  ui::type_keys(progress, {VK_RETURN});
+  check_number(s.wait_exit(ui::DEFAULT_TIMEOUT_MS), 0, "exit status after Enter at the write's end");
+  check_image_header(v.output, v.game_id + "J", v.maker_id, v.game_name, "cut game ID");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -1105,6 +1161,7 @@ int main(int argc, char** argv) {
                             {"imported-header", scenario_imported_header},
                             {"leaving", scenario_leaving},
                             {"zero-bytes", scenario_zero_bytes},
+                            {"cut-id", scenario_cut_id},
                             {"cancel-maximised", scenario_cancel_maximised_write}},
                            g_setup.only);
 }

@@ -2,7 +2,8 @@
 # Works Trelvik.exe through its windows with the UI driver, a Windows program
 # of its own (tests/ui/trelvik_driver.cpp), under wine on a private X display:
 # every page, message, chooser and the write progress dialog, a build compared
-# byte for byte with trelvik-cli.exe's, and the cancelled maximised write.
+# byte for byte with trelvik-cli.exe's, a game ID cut inside a double-byte
+# character, and the cancelled maximised write.
 # Screenshots of the pages and dialogs land in build/screenshots/trelvik-*.png.
 #
 # Skips (exit 0) when the 64-bit Windows build tree does not exist; otherwise

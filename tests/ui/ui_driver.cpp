@@ -2,11 +2,13 @@
 #include "ui_driver.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace ui {
@@ -296,6 +298,13 @@ bool is_checked(HWND dialog, int id) {
 }
 
 LONG_PTR window_style(HWND window) { return GetWindowLongPtrW(window, GWL_STYLE); }
+
+HWND focus_of_thread(HWND window) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
+}
 
 bool click(HWND dialog, int id) {
   HWND button = control(dialog, id);
@@ -691,6 +700,40 @@ void post_right_click(HWND window, POINT at) {
 }
 
 POINT centre_of(const RECT& rect) { return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
+
+void type_keys(HWND window, std::initializer_list<WORD> keys) {
+  SetForegroundWindow(GetAncestor(window, GA_ROOT));
+  std::vector<INPUT> inputs;
+  for (WORD key : keys) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    inputs.push_back(input);
+  }
+  for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = *key;
+    input.ki.dwFlags = KEYEVENTF_KEYUP;
+    inputs.push_back(input);
+  }
+  SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+bool drop_file(HANDLE process, HWND window, const std::string& path) {
+  std::wstring name = from_cp932(path);
+  // The header, the name and the two NULs that end the list of names.
+  std::vector<char> block(sizeof(DROPFILES) + (name.size() + 2) * sizeof(wchar_t), 0);
+  DROPFILES header = {};
+  header.pFiles = sizeof(DROPFILES);
+  header.fWide = TRUE;
+  std::memcpy(block.data(), &header, sizeof header);
+  std::memcpy(block.data() + sizeof header, name.data(), name.size() * sizeof(wchar_t));
+  void* remote = VirtualAllocEx(process, nullptr, block.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  return check(remote && WriteProcessMemory(process, remote, block.data(), block.size(), nullptr) &&
+                   PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0),
+               "cannot drop %s on the window", cp932_to_utf8(path).c_str());
+}
 
 HWND child_of_class(HWND parent, const wchar_t* class_name) {
   for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))

@@ -13,6 +13,7 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -134,6 +135,8 @@ void set_control_text(HWND dialog, int id, const std::string& cp932);
 bool is_enabled(HWND dialog, int id);
 bool is_checked(HWND dialog, int id);
 LONG_PTR window_style(HWND window);
+// The window with the keyboard focus in the thread of the given window.
+HWND focus_of_thread(HWND window);
 std::wstring class_of(HWND window);
 
 // Posts a click to the control as the mouse would give it. False (and a
@@ -226,6 +229,19 @@ void post_click(HWND window, POINT at);
 void post_double_click(HWND window, POINT at);
 void post_right_click(HWND window, POINT at);
 POINT centre_of(const RECT& rect);
+
+// Keys typed into a window of another process, as the keyboard gives them:
+// the window is brought to the front, then the keys go down in order and come
+// up in reverse, so {VK_MENU, VK_LEFT} is Alt+Left, and the target sees the
+// key states a real keyboard gives (which posted key messages lack).
+void type_keys(HWND window, std::initializer_list<WORD> keys);
+
+// Drops a file on a window of another process as the shell does: a DROPFILES
+// block naming it, written into the target's memory and posted with
+// WM_DROPFILES. The block is left to the target: its DragFinish cannot free
+// memory it did not allocate (wine refuses the handle and goes on), and the
+// block goes with the process.
+bool drop_file(HANDLE process, HWND window, const std::string& path);
 
 // A child of the window by class name (the first one), or null.
 HWND child_of_class(HWND parent, const wchar_t* class_name);

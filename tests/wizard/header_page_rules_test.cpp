@@ -43,6 +43,26 @@ TEST(HeaderFields, DoubleByteCharactersCountTwoBytes) {
   EXPECT_EQ(std::strlen(state.maker_id), 2u);
 }
 
+TEST(HeaderFields, AnEditShowingWhatWasLoadedGivesBackTheLoadedBytes) {
+  // ゲム cut to 3 bytes ends in a lone lead byte, which the edit shows as ・.
+  const std::string cut = std::string("ゲム").substr(0, 3);
+  const std::string shown = "ゲ・";
+  const struct {
+    const char* what;
+    std::string typed, expected;
+  } cases[] = {
+      {"left as loaded", shown, cut},
+      {"typed anew", "ゲム", "ゲム"},
+      {"emptied", "", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(header_edit_text(c.typed, shown, cut), c.expected) << c.what;
+  // Stored again, the kept bytes stay as they were and report no cut.
+  WizardState state;
+  wizard_state_init(&state);
+  EXPECT_FALSE(store_cut_text(header_edit_text(shown, shown, cut), GAME_ID_LIMIT, state.game_id));
+  EXPECT_EQ(std::string(state.game_id), cut);
+}
+
 TEST(HeaderFields, GameNameKeepsSixtyFourBytesAndReachesTheSettingsWhole) {
   WizardState state = filled_state();
   std::string long_name(40, 'x');

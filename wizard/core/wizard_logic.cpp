@@ -19,6 +19,11 @@ bool store_cut_text(const std::string& text, size_t limit, char* field) {
   return text.size() > limit;
 }
 
+std::string header_edit_text(const std::string& typed, const std::string& shown_when_loaded,
+                             const std::string& loaded) {
+  return typed == shown_when_loaded ? loaded : typed;
+}
+
 bool header_page_complete(const WizardState& state) {
   if (state.import_header) return state.import_image_path[0] != '\0';
   return state.game_id[0] != '\0' && state.game_name[0] != '\0' && state.maker_id[0] != '\0';

@@ -35,6 +35,15 @@ bool store_cut_text(const std::string& text, size_t limit, char* field);
 // (a full field has no terminator).
 std::string stored_game_name(const WizardState& state);
 
+// What a header edit gives back on Next or Back: the bytes the page loaded
+// into it while it still shows exactly what it showed then, else the typed
+// text. A double-byte character cut in two does not survive the edit's
+// wide-character round trip (the lone lead byte comes back as another
+// character), so the loaded bytes are kept rather than read back: they stay
+// unchanged and do not warn again.
+std::string header_edit_text(const std::string& typed, const std::string& shown_when_loaded,
+                             const std::string& loaded);
+
 // The Next checks of each page, on the values already stored.
 bool header_page_complete(const WizardState& state);
 bool boot_files_page_complete(const WizardState& state);
