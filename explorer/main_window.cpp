@@ -57,7 +57,6 @@ constexpr int STATUS_SECOND_PART_WIDTH = 175;
 constexpr int MIN_LIST_WIDTH = 120;
 constexpr int MIN_VIEW_HEIGHT = 96;
 
-constexpr int ROW_TEXT_LIMIT = 255;
 constexpr size_t OPEN_PATH_CAPACITY = 260;
 
 HWND g_toolbar;
@@ -649,8 +648,9 @@ std::string list_row_name(int row) {
   }
   size_t index = size_t(item.lParam);
   if (index >= g_row_names.size()) return std::string();
-  // A row shows at most ROW_TEXT_LIMIT characters of its name.
-  return g_row_names[index].substr(0, ROW_TEXT_LIMIT);
+  // The whole name, however long: a name cut short would name another entry
+  // or none.
+  return g_row_names[index];
 }
 
 INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {

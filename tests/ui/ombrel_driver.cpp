@@ -1298,6 +1298,32 @@ void scenario_hostile_name() {
   o.quit();
 }
 
+// The nested image in every container other tools keep discs in: Ombrel
+// opens each, from its command line and through ISO > 開く, and shows exactly
+// what it shows for the plain image.
+void scenario_containers() {
+  Image image;
+  if (!load(kNested, &image)) return;
+  Ombrel o;
+  bool started = false;
+  for (const char* kind : {"rvz", "wia", "gcz", "ciso", "wdf"}) {
+    const std::string file = g_setup.at(std::string("入れ子.") + kind);
+    if (!check(ui::file_exists(file), "the test script made no %s container", kind)) continue;
+    if (!started) {
+      if (!o.start(quoted(file))) return;
+      started = true;
+    } else {
+      o.command(IDM_OPEN);
+      HWND dialog = ui::wait_for_file_dialog(o.pid(), ui::DEFAULT_TIMEOUT_MS);
+      if (!check(dialog && ui::file_dialog_accept(dialog, file), "the open dialog did not take the %s", kind))
+        continue;
+    }
+    check_opened(o, image, kNested, format("with the image in a %s container", kind).c_str());
+    note("opened the %s container: %s", kind, o.status(0).c_str());
+  }
+  if (started) o.quit();
+}
+
 // Reads the screenshot's pixel copy (binary PPM) left by the helper.
 bool read_ppm(const std::string& path, int* width, int* height, std::vector<uint8_t>* rgb) {
   std::vector<uint8_t> bytes;
@@ -1732,6 +1758,7 @@ int main(int argc, char** argv) {
                             {"extract", scenario_extract},
                             {"copying", scenario_copying},
                             {"keys", scenario_keys},
-                            {"hostile-name", scenario_hostile_name}},
+                            {"hostile-name", scenario_hostile_name},
+                            {"containers", scenario_containers}},
                            g_setup.only);
 }

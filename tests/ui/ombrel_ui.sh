@@ -16,7 +16,7 @@
 # Skips (exit 0) when the 64-bit Windows build tree does not exist; otherwise
 # any mismatch fails. OMBREL_UI_BUILD names another x86_64 build tree;
 # arguments are passed to the driver
-# (--only browse|open-failure|properties|extract|copying|keys|hostile-name).
+# (--only browse|open-failure|properties|extract|copying|keys|hostile-name|containers).
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
@@ -130,6 +130,19 @@ make_image FLT "Flat" 01 europe base_flat flat.gcm
 make_image EUR "Euro Files Only" ZZ europe base_euro euro.gcm
 make_image LRG "Large Files" 01 usa base_large large.gcm
 make_image HST "Hostile" 01 usa base_hostile hostile.gcm
+# The nested image in every container other tools write.
+dolphin_tool="$(command -v dolphin-tool || echo /usr/games/dolphin-tool)"
+dolphin_convert() {  # FORMAT OPTIONS...
+  "$dolphin_tool" convert -u "$work/dolphin-user" -i "$work/入れ子.gcm" -o "$work/入れ子.$1" -f "$@" >/dev/null
+}
+dolphin_convert rvz -c zstd -l 5 -b 131072
+dolphin_convert wia -c lzma -l 5 -b 2097152
+dolphin_convert gcz -b 32768
+cp "$work/入れ子.gcm" "$work/padded.gcm"
+truncate -s $((($(stat -c %s "$work/padded.gcm") + 32767) / 32768 * 32768)) "$work/padded.gcm"
+wit copy --quiet --overwrite --ciso "$work/padded.gcm" "$work/入れ子.ciso"
+wit copy --quiet --overwrite --wdf "$work/padded.gcm" "$work/入れ子.wdf"
+rm -f "$work/padded.gcm"
 python3 - "$work/hostile.gcm" <<'EOF'
 import sys
 data = open(sys.argv[1], "rb").read()
