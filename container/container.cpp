@@ -12,8 +12,6 @@
 namespace {
 
 constexpr size_t MAGIC_BYTES = 8;
-constexpr uint32_t WII_DISC_MAGIC = 0x5D1C9EA3u;
-constexpr uint32_t WII_DISC_MAGIC_OFFSET = 0x18u;
 constexpr uint32_t GCZ_MAGIC = 0xB10BC001u;  // stored little-endian
 
 bool plain_locate(Container* c, uint64_t offset, Extent* extent) {
