@@ -2,8 +2,9 @@
 // byte of the plain disc a container holds, computed in one read of it.
 //
 // The disc is read once, on the calling thread, into a small ring of large
-// buffers; two threads hash each buffer, one SHA-1, the other MD5 and CRC32,
-// so the three sums cost about as much time as the slowest of them alone.
+// buffers; two threads hash each buffer, one with SHA-1 and CRC32, the other
+// with MD5, so the three sums take about as long as MD5 alone when two cores
+// are free.
 #pragma once
 
 #include <cstddef>
@@ -20,7 +21,8 @@ struct DiscHashes {
 };
 
 // Bytes hashed so far and the disc's size. Called on the calling thread at
-// least once per read buffer, first with 0 and last with the total.
+// least once per read buffer, first with 0 and, on success, last with the
+// total.
 using HashProgress = std::function<void(uint64_t done, uint64_t total)>;
 
 // Size of each read, and how many reads may be in flight in the ring.
