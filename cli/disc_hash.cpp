@@ -245,7 +245,8 @@ bool hash_disc(Container* c, DiscHashes* out, const HashProgress& progress, std:
     size_t got = 0;
     const bool ok = container_read(c, offset, slot.data.get(), want, &got);
     if (!ok || got != want) {
-      // A plain image can shrink after it was opened: the read comes short.
+      // Below the disc's size a read gives every byte or fails; a short one
+      // is refused all the same, never hashed as a shorter disc.
       read_failure = ok ? "the disc ends at offset " + offset_text(offset + got) + ", short of its " +
                               std::to_string(total) + " bytes"
                         : "cannot read the disc at offset " + offset_text(offset + got) + ": " +
