@@ -32,7 +32,7 @@ constexpr int DISC_HASH_BUFFERS = 4;
 // Reads the whole plain disc of c (container_disc_size bytes) and hashes it.
 // progress may be empty. False with a one-line reason in *error on a failed
 // or short read (naming the offset) or a failure of the digest library;
-// *out is then unspecified.
+// *out is then not to be used.
 bool hash_disc(Container* c, DiscHashes* out, const HashProgress& progress, std::string* error);
 
 // Lower-case hexadecimal of n bytes, as redump lists MD5 and SHA-1.
