@@ -10,11 +10,13 @@
 
 #include "cli/console_progress.h"
 #include "cli/console_text.h"
+#include "cli/disc_hash.h"
 #include "cli/ombrel_banner.h"
 #include "cli/ombrel_extract.h"
 #include "cli/ombrel_options.h"
 #include "cli/ombrel_output.h"
 #include "disc/disc_format.h"
+#include "container/container.h"
 #include "container/disc_identify.h"
 #include "host/host_fs.h"
 #include "reader/reader.h"
@@ -351,21 +353,68 @@ int run_convert() {
   return EXIT_OMBREL_OK;
 }
 
-// Mounts the image, saying what the file is when it is no GameCube disc.
-bool mount_image() {
+// False, after saying so, for a Wii disc, a folder or a FIFO (never
+// opened); what the file is lands in *what.
+bool check_disc_file(DiscFileIdentity* what) {
   const std::string& image = g_options.image;
-  DiscFileIdentity what = identify_disc_file(image.c_str());
+  *what = identify_disc_file(image.c_str());
   const host::PathKind kind = host::path_kind(image.c_str());
-  if (what.kind == DiscFileKind::WiiImage) {
+  if (what->kind == DiscFileKind::WiiImage) {
     print_error(shown(image) + " is a Wii disc; this tool reads GameCube discs");
     return false;
   }
-  // A folder or a FIFO is never opened; the rest is left to the reader,
-  // which has the last word on what it can read.
   if (kind == host::PathKind::Folder || kind == host::PathKind::Other) {
-    print_error(shown(image) + " is not a GameCube disc image: " + what.reason);
+    print_error(shown(image) + " is not a GameCube disc image: " + what->reason);
     return false;
   }
+  return true;
+}
+
+// The checksums of the plain disc. The disc is not mounted: a dump whose
+// file table is damaged still gets its sums, to compare with a good one.
+int run_hash() {
+  const std::string& image = g_options.image;
+  DiscFileIdentity what;
+  if (!check_disc_file(&what)) return EXIT_OMBREL_FAILED;
+  if (what.kind == DiscFileKind::NotADisc) {
+    print_error(shown(image) + " is not a GameCube disc image: " + what.reason);
+    return EXIT_OMBREL_FAILED;
+  }
+  std::string detail;
+  Container* c = container_open(image.c_str(), nullptr, &detail);
+  if (!c) {
+    print_error("cannot read the image " + shown(image) + ": " + detail);
+    return EXIT_OMBREL_FAILED;
+  }
+  const uint64_t size = container_disc_size(c);
+  job_progress_init(&g_progress.job, 0, 0, size, 1, false);
+  g_show_bar = isatty(2) != 0;
+  DiscHashes sums;
+  std::string error;
+  bool ok = hash_disc(c, &sums, [](uint64_t done, uint64_t) {
+    g_progress.job.item_bytes = done;
+    if (g_show_bar && progress_should_redraw(g_progress.job, steady_now_ms())) draw_bar();
+  }, &error);
+  container_close(c);
+  if (g_bar_on_screen) {
+    std::fputs("\n", stderr);
+    g_bar_on_screen = false;
+  }
+  if (!ok) {
+    print_error("cannot hash the image " + shown(image) + ": " + error);
+    return EXIT_OMBREL_FAILED;
+  }
+  return finish_output(g_options.json ? format_disc_hashes_json(image, size, sums)
+                                      : format_disc_hashes(image, size, sums));
+}
+
+// Mounts the image, saying what the file is when it is no GameCube disc.
+bool mount_image() {
+  const std::string& image = g_options.image;
+  DiscFileIdentity what;
+  // The reader has the last word on what it can read.
+  if (!check_disc_file(&what)) return false;
+  const host::PathKind kind = host::path_kind(image.c_str());
   if (IsoMount(image.c_str(), g_options.strict_size ? 0 : 1)) return true;
   std::string text = "cannot read the image " + shown(image) + ": " + reader_error();
   if (what.kind == DiscFileKind::NotADisc && what.container.empty() && kind == host::PathKind::File)
@@ -394,6 +443,7 @@ int main(int argc, char** argv) {
   // Names inside images are code page 932; the path is looked up as such.
   g_options.image_path = image_path_from_host_text(g_options.image_path);
 
+  if (g_options.command == OmbrelCommand::Hash) return run_hash();
   IsoReset();
   if (!mount_image()) {
     IsoReset();
@@ -409,7 +459,7 @@ int main(int argc, char** argv) {
     case OmbrelCommand::Banner: status = run_banner(); break;
     case OmbrelCommand::Unpack: status = run_unpack(); break;
     case OmbrelCommand::Convert: status = run_convert(); break;
-    case OmbrelCommand::Hash: break;
+    case OmbrelCommand::Hash:
     case OmbrelCommand::None: break;
   }
   IsoReset();

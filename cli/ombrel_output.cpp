@@ -434,3 +434,19 @@ std::string format_disc_info_json(const DiscInfo& info) {
   field("banner", banner, true);
   return out + "}\n";
 }
+
+std::string format_disc_hashes(const std::string& image_path, uint64_t disc_size, const DiscHashes& sums) {
+  std::string out;
+  add_line(&out, "Image:", host_path_for_display(image_path));
+  add_line(&out, "Size:", std::to_string(disc_size) + " bytes");
+  add_line(&out, "CRC32:", crc32_hex(sums.crc32));
+  add_line(&out, "MD5:", hex(sums.md5, sizeof sums.md5));
+  add_line(&out, "SHA-1:", hex(sums.sha1, sizeof sums.sha1));
+  return out;
+}
+
+std::string format_disc_hashes_json(const std::string& image_path, uint64_t disc_size, const DiscHashes& sums) {
+  return "{\n  \"image\": " + json_string(host_path_for_display(image_path)) + ",\n  \"size\": " +
+         std::to_string(disc_size) + ",\n  \"crc32\": \"" + crc32_hex(sums.crc32) + "\",\n  \"md5\": \"" +
+         hex(sums.md5, sizeof sums.md5) + "\",\n  \"sha1\": \"" + hex(sums.sha1, sizeof sums.sha1) + "\"\n}\n";
+}

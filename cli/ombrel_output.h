@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/disc_hash.h"
 #include "explorer/core/properties_logic.h"
 #include "reader/reader.h"
 
@@ -115,5 +116,11 @@ std::string format_disc_info(const DiscInfo& info);
 // The same as one JSON object, texts in UTF-8 (a byte that does not decode
 // as its code page is taken as the Latin-1 character of that value).
 std::string format_disc_info_json(const DiscInfo& info);
+// hash's output for the image at image_path (a host path) whose plain disc
+// has disc_size bytes: "Image:", "Size:", "CRC32:", "MD5:" and "SHA-1:"
+// lines, or as one JSON object.
+std::string format_disc_hashes(const std::string& image_path, uint64_t disc_size, const DiscHashes& sums);
+std::string format_disc_hashes_json(const std::string& image_path, uint64_t disc_size, const DiscHashes& sums);
+
 // "Japan", "USA", "Europe" for the bi2 region words 0, 1, 2; else "unknown".
 const char* bi2_region_name(uint32_t region);

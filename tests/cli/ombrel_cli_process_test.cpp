@@ -182,6 +182,43 @@ TEST_F(OmbrelCliProcess, UnpackWritesTheBootAreasAndTheFiles) {
   EXPECT_EQ(ombrel({"unpack", "-o", image_, dest}).status, 0);
 }
 
+// hash reads the disc without mounting it: a dump whose file table points
+// past its end still gets its sums, the same ones md5sum and sha1sum give;
+// a file that is no disc gets none.
+TEST_F(OmbrelCliProcess, HashGivesTheSumsOfEveryByteEvenOfAnUnmountableDump) {
+  ScratchDir dir;
+  const std::string damaged = dir.at("damaged.gcm");
+  std::vector<uint8_t> bytes = test_support::read_file(image_);
+  write_be32(&bytes[0x424], 0x7FFFFF00);
+  test_support::write_file(damaged, bytes);
+  ASSERT_EQ(ombrel({"info", damaged}).status, 1);
+
+  ToolRun text = ombrel({"hash", damaged});
+  ASSERT_EQ(text.status, 0) << text.err;
+  auto first_word = [](const std::string& out) { return out.substr(0, out.find(' ')); };
+  const std::string md5 = first_word(run_program("md5sum", {damaged}).out);
+  const std::string sha1 = first_word(run_program("sha1sum", {damaged}).out);
+  ASSERT_EQ(md5.size(), 32u);
+  EXPECT_TRUE(contains(text.out, "Size:          " + std::to_string(bytes.size()) + " bytes\n")) << text.out;
+  EXPECT_TRUE(contains(text.out, "MD5:           " + md5 + "\n")) << text.out;
+  EXPECT_TRUE(contains(text.out, "SHA-1:         " + sha1 + "\n")) << text.out;
+  const size_t crc_at = text.out.find("CRC32:         ");
+  ASSERT_NE(crc_at, std::string::npos) << text.out;
+  const std::string crc = text.out.substr(crc_at + 15, 8);
+
+  ToolRun json = ombrel({"hash", "--json", damaged});
+  ASSERT_EQ(json.status, 0) << json.err;
+  for (const std::string& field : {"\"size\": " + std::to_string(bytes.size()) + ",", "\"crc32\": \"" + crc + "\"",
+                                   "\"md5\": \"" + md5 + "\"", "\"sha1\": \"" + sha1 + "\""})
+    EXPECT_TRUE(contains(json.out, field)) << field << json.out;
+
+  test_support::write_file(dir.at("notes.gcm"), std::string(5000, 'x'));
+  ToolRun not_disc = ombrel({"hash", dir.at("notes.gcm")});
+  EXPECT_EQ(not_disc.status, 1);
+  EXPECT_EQ(not_disc.out, "");
+  EXPECT_TRUE(contains(not_disc.err, "is not a GameCube disc image: no plausible disc header")) << not_disc.err;
+}
+
 TEST_F(OmbrelCliProcess, InfoDecodesShiftJisAndLeavesUndecodableBytesRaw) {
   ScratchDir dir;
   // A single-record banner: its texts are Shift-JIS (this file's literals are
