@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Fuzzes the reader engine with libFuzzer (clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer) for a bounded time and fails on any finding.
-#   1. compiles tests/fuzz/reader_fuzz.cpp with the reader, and the POSIX host
-#      layer straight from their sources into build/fuzz/reader_fuzz (again
-#      only when a source is newer than the program);
+#   1. compiles tests/fuzz/reader_fuzz.cpp with the reader, the container
+#      layer and the POSIX host layer straight from their sources into
+#      build/fuzz/reader_fuzz (again only when a source is newer than the
+#      program);
 #   2. writes seed images (build/fuzz/seeds): trelvik-cli's images of small
 #      trees, and hand-made tables (tests/fuzz/make_seed_images.py);
 #   3. runs every committed crasher in tests/fuzz/regressions/ once;
@@ -22,12 +23,13 @@ mkdir -p "$out/seeds" "$out/corpus" "$out/artifacts"
 source "$root/tests/fuzz/fuzz_common.sh"
 
 # --- the fuzz target ------------------------------------------------------------
-sources=("$root/tests/fuzz/reader_fuzz.cpp")
+# The reader opens every image through the container layer.
+sources=("$root/tests/fuzz/reader_fuzz.cpp" "$root"/container/*.cpp)
 for f in "$root"/reader/*.cpp "$root"/host/*.cpp; do
   case "$f" in *win32*) ;; *) sources+=("$f") ;; esac
 done
-headers=("$root"/reader/*.h "$root"/host/*.h "$root"/disc/*.h)
-fuzz_compile "$bin" sources headers
+headers=("$root"/reader/*.h "$root"/host/*.h "$root"/disc/*.h "$root"/container/*.h)
+fuzz_compile "$bin" sources headers -lz -lzstd -llzma -lbz2
 
 # --- seed images ------------------------------------------------------------------
 cli="$root/build/native/trelvik-cli"
