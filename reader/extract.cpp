@@ -11,10 +11,15 @@ namespace {
 
 constexpr uint32_t COPY_BLOCK = 4096;
 // Data moves in large transfers; progress is still reported once per block.
-constexpr uint32_t COPY_TRANSFER = 1u << 20;
-static_assert(COPY_TRANSFER % COPY_BLOCK == 0, "transfers hold whole blocks");
+// The kernel copies a megabyte at a time. Through the buffer, transfers of
+// 256 KiB wrote and flushed a 1 GiB disc out of a container in about half
+// the time 1 MiB transfers took (bench/container_bench.sh).
+constexpr uint32_t COPY_DIRECT_TRANSFER = 1u << 20;
+constexpr uint32_t COPY_TRANSFER = 256u << 10;
+static_assert(COPY_TRANSFER % COPY_BLOCK == 0 && COPY_DIRECT_TRANSFER % COPY_BLOCK == 0,
+              "transfers hold whole blocks");
 
-uint8_t g_copy_buffer[COPY_TRANSFER];
+alignas(4096) uint8_t g_copy_buffer[COPY_TRANSFER];
 
 bool require_mounted() {
   if (g_reader.mounted) return true;
@@ -151,13 +156,17 @@ bool IsoCopyRange(const char* destination, uint32_t firstByte, uint32_t length) 
   uint32_t done = 0;    // bytes moved
   uint32_t copied = 0;  // bytes reported, in whole blocks
   while (done < block_bytes) {
-    uint32_t want = block_bytes - done < COPY_TRANSFER ? block_bytes - done : COPY_TRANSFER;
+    const uint32_t transfer = direct ? COPY_DIRECT_TRANSFER : COPY_TRANSFER;
+    uint32_t want = block_bytes - done < transfer ? block_bytes - done : transfer;
     uint32_t moved = 0;
     if (direct) {
       moved = uint32_t(host::file_copy_direct(g_reader.image, out, want));
       position += moved;
-      if (moved < want) direct = false;  // the buffer takes over and tells what failed
+      if (moved < want) direct = false;
     }
+    // The buffer takes what is left, no more than it holds, and tells what
+    // failed.
+    if (want - moved > COPY_TRANSFER) want = moved + COPY_TRANSFER;
     bool read_ok = true;
     if (moved < want) {
       size_t got = 0;
