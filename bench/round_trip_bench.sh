@@ -3,9 +3,10 @@
 # measured against cp -r of the same data on the same disk, in one run:
 #   1. ombrel-cli unpack of the tree's image against cp -r of the tree;
 #   2. trelvik-cli --root of the unpacked disc against cp -r of the tree.
-# Each takes the better of two runs; every timing ends with sync. The image,
-# the tree and the unpacked copy (about 4 GiB) go to build/bench-tmp (or
-# $BENCH_DIR) and are removed at the end.
+# The three take turns for three rounds and each keeps its best time; every
+# timing ends with sync. The image, the tree, its copies and the unpacked
+# trees (about 8 GiB) go to build/bench-tmp (or $BENCH_DIR) and are removed
+# at the end.
 #   bench/round_trip_bench.sh [path/to/ombrel-cli [path/to/trelvik-cli]]
 set -euo pipefail
 
@@ -35,22 +36,24 @@ find "$work/tree" -type f -exec cat {} + >/dev/null
 # shellcheck source=bench/bench_common.sh
 source "$root/bench/bench_common.sh"
 
-best_of_two() {
-  local cleanup="$1" t1 t2
-  shift
-  t1=$(timed "$@"); eval "$cleanup"; sync
-  t2=$(timed "$@"); eval "$cleanup"; sync
-  awk -v a="$t1" -v b="$t2" 'BEGIN { printf "%.3f", (a < b ? a : b) }'
-}
-
 bytes=$(du -sb "$work/tree" | cut -f1)
 echo "tree: $(find "$work/tree" -type f | wc -l) files, $bytes bytes"
-cp_time=$(best_of_two 'rm -rf "$work/copy"' cp -r "$work/tree" "$work/copy")
-unpack_time=$(best_of_two 'rm -rf "$work/unpacked"' "$ombrel" unpack "$work/image.gcm" "$work/unpacked")
-"$ombrel" unpack "$work/image.gcm" "$work/unpacked"
-sync
-rebuild_time=$(best_of_two 'rm -f "$work/rebuilt.gcm"' \
-  "$trelvik" --root "$work/unpacked" --output "$work/rebuilt.gcm" --no-maximise --quiet)
+# The three take turns; copies and unpacked trees stay until the end (see
+# settle and recycled_memory in bench_common.sh).
+cp_time=1e9
+unpack_time=1e9
+rebuild_time=1e9
+settle
+for round in 1 2 3; do
+  recycled_memory "$work"
+  cp_time=$(min_time "$cp_time" "$(timed cp -r "$work/tree" "$work/copy$round")")
+  recycled_memory "$work"
+  unpack_time=$(min_time "$unpack_time" "$(timed "$ombrel" unpack "$work/image.gcm" "$work/unpacked$round")")
+  recycled_memory "$work"
+  rebuild_time=$(min_time "$rebuild_time" "$(timed "$trelvik" --root "$work/unpacked$round" \
+    --output "$work/rebuilt.gcm" --no-maximise --quiet)")
+  rm -f "$work/rebuilt.gcm"
+done
 
 awk -v cp="$cp_time" -v u="$unpack_time" -v b="$rebuild_time" -v bytes="$bytes" 'BEGIN {
   mib = bytes / 1048576
