@@ -54,3 +54,14 @@ fuzz_run() {
   grep -E '^stat::number_of_executed_units|^Done ' "$log" || true
   echo "$name: no findings"
 }
+
+# Prints the path of the native trelvik-cli that writes the seed images,
+# building it first when it is missing.
+fuzz_trelvik_cli() {
+  local cli="$root/build/native/trelvik-cli"
+  if [ ! -x "$cli" ]; then
+    cmake -S "$root" -B "$root/build/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$root/build/native" --target trelvik-cli >/dev/null
+  fi
+  echo "$cli"
+}

@@ -32,11 +32,7 @@ headers=("$root"/container/*.h "$root"/host/*.h "$root"/disc/*.h)
 fuzz_compile "$bin" sources headers -lz -lzstd -llzma -lbz2
 
 # --- seeds from the real writers ----------------------------------------------------
-cli="$root/build/native/trelvik-cli"
-if [ ! -x "$cli" ]; then
-  cmake -S "$root" -B "$root/build/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$root/build/native" --target trelvik-cli >/dev/null
-fi
+cli="$(fuzz_trelvik_cli)"
 dolphin_tool="$(command -v dolphin-tool || echo /usr/games/dolphin-tool)"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT

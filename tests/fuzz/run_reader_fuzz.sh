@@ -32,11 +32,7 @@ headers=("$root"/reader/*.h "$root"/host/*.h "$root"/disc/*.h "$root"/container/
 fuzz_compile "$bin" sources headers -lz -lzstd -llzma -lbz2
 
 # --- seed images ------------------------------------------------------------------
-cli="$root/build/native/trelvik-cli"
-if [ ! -x "$cli" ]; then
-  cmake -S "$root" -B "$root/build/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$root/build/native" --target trelvik-cli >/dev/null
-fi
+cli="$(fuzz_trelvik_cli)"
 trees="$(mktemp -d)"
 trap 'rm -rf "$trees"' EXIT
 
