@@ -114,6 +114,11 @@ bool file_write(File* f, const void* buffer, size_t n);
 // carry on with file_read_some / file_write, which tell a read failure from a
 // write failure. Hosts without such a copy always return 0.
 size_t file_copy_direct(File* in, File* out, size_t n);
+// Asks the host to start writing length bytes of the file from offset to
+// the disk now, without waiting for it, so that data does not pile up in
+// memory for one long flush at the end of a large extraction. Nothing on
+// hosts without such a request.
+void file_start_writeback(File* f, uint64_t offset, uint64_t length);
 // Extends the file with zero bytes from its current length to new_length and
 // leaves the position at the new end. Space is reserved where the host can, so
 // a full disk is reported here and not later.

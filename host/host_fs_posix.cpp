@@ -236,6 +236,18 @@ size_t file_copy_direct(File* in, File* out, size_t n) {
   return done;
 }
 
+void file_start_writeback(File* f, uint64_t offset, uint64_t length) {
+#if defined(__linux__)
+  // Starts the writes only; a failure here changes nothing, as the data is
+  // written back later in any case.
+  (void)sync_file_range(f->fd, off_t(offset), off_t(length), SYNC_FILE_RANGE_WRITE);
+#else
+  (void)f;
+  (void)offset;
+  (void)length;
+#endif
+}
+
 bool file_extend_with_zeros(File* f, uint64_t new_length) {
   uint64_t length = 0;
   if (!file_length(f, &length)) return false;

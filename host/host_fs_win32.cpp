@@ -274,4 +274,8 @@ namespace host {
 // Windows has no copy between two open handles; the caller's buffer does it.
 size_t file_copy_direct(File*, File*, size_t) { return 0; }
 
+// The system's lazy writer already writes a file's data soon after it is
+// written.
+void file_start_writeback(File*, uint64_t, uint64_t) {}
+
 }  // namespace host
