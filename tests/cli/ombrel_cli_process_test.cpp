@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -180,6 +181,57 @@ TEST_F(OmbrelCliProcess, UnpackWritesTheBootAreasAndTheFiles) {
   // A second unpack needs --overwrite.
   EXPECT_EQ(ombrel({"unpack", image_, dest}).status, 1);
   EXPECT_EQ(ombrel({"unpack", "-o", image_, dest}).status, 0);
+}
+
+// A CISO of the bytes: 32 KiB blocks, an all-zero block left out (it reads
+// as zeros), the disc rounded up to whole blocks.
+std::vector<uint8_t> make_ciso(const std::vector<uint8_t>& disc) {
+  const size_t block = 0x8000;
+  std::vector<uint8_t> file(0x8000, 0);
+  std::memcpy(file.data(), "CISO", 4);
+  file[5] = 0x80;  // block size 0x8000, little-endian
+  for (size_t i = 0, at = 0; at < disc.size(); ++i, at += block) {
+    std::vector<uint8_t> piece(disc.begin() + at, disc.begin() + std::min(disc.size(), at + block));
+    piece.resize(block, 0);
+    if (std::all_of(piece.begin(), piece.end(), [](uint8_t b) { return b == 0; })) continue;
+    file[8 + i] = 1;
+    file.insert(file.end(), piece.begin(), piece.end());
+  }
+  return file;
+}
+
+// convert writes the plain disc a container holds, and replaces a file only
+// with --overwrite; hash and ls read the container as they read the image.
+TEST_F(OmbrelCliProcess, ConvertWritesTheContainersPlainDiscAndReplacesOnlyWithOverwrite) {
+  ScratchDir dir;
+  std::vector<uint8_t> plain = test_support::read_file(image_);
+  const std::string ciso = dir.at("game.ciso");
+  test_support::write_file(ciso, make_ciso(plain));
+  plain.resize((plain.size() + 0x7FFF) / 0x8000 * 0x8000, 0);
+  const std::string padded = dir.at("padded.gcm");
+  test_support::write_file(padded, plain);
+
+  const std::string out = dir.at("out.gcm");
+  ToolRun first = ombrel({"convert", ciso, out});
+  ASSERT_EQ(first.status, 0) << first.err;
+  EXPECT_TRUE(test_support::read_file(out) == plain);
+
+  test_support::write_file(out, std::string("keep"));
+  ToolRun again = ombrel({"convert", ciso, out});
+  EXPECT_EQ(again.status, 1);
+  EXPECT_TRUE(contains(again.err, "--overwrite")) << again.err;
+  EXPECT_EQ(read_text(out), "keep");
+  ASSERT_EQ(ombrel({"convert", "--overwrite", ciso, out}).status, 0);
+  EXPECT_TRUE(test_support::read_file(out) == plain);
+
+  ToolRun ciso_sums = ombrel({"hash", ciso});
+  ASSERT_EQ(ciso_sums.status, 0) << ciso_sums.err;
+  const std::string sums = ciso_sums.out.substr(ciso_sums.out.find("\nSize:"));
+  EXPECT_TRUE(contains(sums, "\nMD5:")) << sums;
+  EXPECT_TRUE(contains(ombrel({"hash", padded}).out, sums));
+  ToolRun listing = ombrel({"ls", "-R", ciso});
+  ASSERT_EQ(listing.status, 0) << listing.err;
+  EXPECT_EQ(listing.out, ombrel({"ls", "-R", padded}).out);
 }
 
 // hash reads the disc without mounting it: a dump whose file table points

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # ombrel-cli built for Windows, run under wine on the sample image: its banner
 # (drawn with SetPixel into a memory device context and read back) must be the
-# same PNG as the native tool's canvas, and its extraction (Win32 paths and
-# CreateDirectoryA) must give the sample tree byte for byte.
+# same PNG as the native tool's canvas, its extraction (Win32 paths and
+# CreateDirectoryA) must give the sample tree byte for byte, and its hash
+# (BCrypt) the native tool's sums.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
@@ -33,3 +34,10 @@ echo "banner: the Windows PNG equals the native one"
 "$root/scripts/wine-run" "$exe" extract "$(winpath "$work/sample.gcm")" / "$(winpath "$work/out")"
 diff -r "$work/base" "$work/out"
 echo "extract: the Windows extraction equals the sample tree"
+
+# The sums through BCrypt, the lines after "Image:" as the native tool's.
+"$native/ombrel-cli" hash "$work/sample.gcm" | tail -n +2 >"$work/native-hash.txt"
+"$root/scripts/wine-run" "$exe" hash "$(winpath "$work/sample.gcm")" | tr -d '\r' | tail -n +2 >"$work/windows-hash.txt"
+grep -q '^SHA-1: ' "$work/native-hash.txt"
+diff "$work/native-hash.txt" "$work/windows-hash.txt"
+echo "hash: the Windows sums equal the native ones"

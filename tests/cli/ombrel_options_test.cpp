@@ -47,6 +47,16 @@ TEST(OmbrelOptions, EachCommandTakesItsOperands) {
   OmbrelOptions banner = parsed({"banner", "a.gcm", "b.png"});
   EXPECT_EQ(banner.command, OmbrelCommand::Banner);
   EXPECT_EQ(banner.destination, "b.png");
+
+  OmbrelOptions convert = parsed({"convert", "a.rvz", "a.gcm", "-o"});
+  EXPECT_EQ(convert.command, OmbrelCommand::Convert);
+  EXPECT_EQ(convert.destination, "a.gcm");
+  EXPECT_TRUE(convert.overwrite);
+
+  OmbrelOptions hash = parsed({"hash", "--json", "a.rvz"});
+  EXPECT_EQ(hash.command, OmbrelCommand::Hash);
+  EXPECT_EQ(hash.image, "a.rvz");
+  EXPECT_TRUE(hash.json);
 }
 
 TEST(OmbrelOptions, OptionsMayStandAnywhereAndDoubleDashEndsThem) {
@@ -81,6 +91,8 @@ TEST(OmbrelOptions, WrongCommandLinesAreRefusedWithAReason) {
   EXPECT_NE(refusal({"sys", "a.gcm", "bi2", "out"}).find("unknown system area 'bi2'"),
             std::string::npos);
   EXPECT_NE(refusal({"banner", "", "b.png"}).find("empty operand"), std::string::npos);
+  EXPECT_NE(refusal({"ls", "--json", "a.gcm"}).find("--json applies to info and hash only"), std::string::npos);
+  EXPECT_NE(refusal({"hash", "a.gcm", "b.gcm"}).find("too many"), std::string::npos);
   EXPECT_NE(refusal({"extract", "a.gcm", std::string("/a\0b", 4), "out"}).find("zero byte"),
             std::string::npos);
 }
