@@ -872,6 +872,21 @@ void scenario_browse() {
   std::vector<std::string> expected_filters = {kImageFilter, kAllFiles};
   expected_filters.insert(expected_filters.end(), std::begin(kContainerFilters), std::end(kContainerFilters));
   check_text(joined(filters), joined(expected_filters), "open dialog filters");
+  // A picture of the file type list dropped down (cmb1), to look at.
+  if (HWND types = GetDlgItem(dialog, 0x470)) {
+    SendMessageW(types, CB_SHOWDROPDOWN, TRUE, 0);
+    // The dropped list is a top-level "ComboLBox" window of the dialog's thread.
+    std::vector<HWND> shown = {dialog};
+    HWND list = nullptr;
+    while ((list = FindWindowExW(nullptr, list, L"ComboLBox", nullptr)) != nullptr) {
+      if (IsWindowVisible(list) &&
+          GetWindowThreadProcessId(list, nullptr) == GetWindowThreadProcessId(dialog, nullptr)) {
+        shown.push_back(list);
+      }
+    }
+    ui::screenshot("open-dialog-types", shown);
+    SendMessageW(types, CB_SHOWDROPDOWN, FALSE, 0);
+  }
   ui::file_dialog_accept(dialog, g_setup.at(kSample.file));
   check_opened(o, sample, kSample, "after File > Open");
   // The picture for the documentation, without the last clicked button lit.
