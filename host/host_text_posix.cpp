@@ -78,7 +78,17 @@ static bool convert_kept(iconv_t cd, const std::string& in, std::string* out) {
 
 bool is_host_lead_byte(unsigned char c) { return is_cp932_lead_byte(c); }
 
+// ASCII is itself in code page 932 and in UTF-8; most names on a disc are
+// ASCII, and iconv costs a listing more than everything else per name.
+static bool is_ascii(const std::string& text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 bool utf8_to_cp932(const std::string& utf8, std::string* cp932) {
+  if (is_ascii(utf8)) {
+    *cp932 = utf8;
+    return true;
+  }
   std::string converted;
   if (!convert_kept(to_cp932(), utf8, &converted)) return false;
   // The C library maps a few characters to look-alikes (the yen sign to the
@@ -91,6 +101,10 @@ bool utf8_to_cp932(const std::string& utf8, std::string* cp932) {
 }
 
 bool cp932_to_utf8(const std::string& cp932, std::string* utf8) {
+  if (is_ascii(cp932)) {
+    *utf8 = cp932;
+    return true;
+  }
   return convert_kept(from_cp932(), cp932, utf8);
 }
 
