@@ -5,7 +5,9 @@ an (r, g, b) tuple, (r, g, b, a) where alpha is used, or a palette index.
 Every writer stores rows bottom-up, as the formats want.
 """
 
+import os
 import struct
+import sys
 import zlib
 
 # ---------------------------------------------------------------------------
@@ -323,3 +325,13 @@ def write_png(path, rgb_rows, scale):
     png += chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b"")
     with open(path, "wb") as f:
         f.write(png)
+
+
+def art_output(argv, usage):
+    """The output folder (created) and whether PNG previews are wanted, or
+    None after printing the usage when the command line gives no folder."""
+    if len(argv) < 2 or argv[1].startswith("-"):
+        print(usage.strip(), file=sys.stderr)
+        return None
+    os.makedirs(argv[1], exist_ok=True)
+    return argv[1], "--preview" in argv[2:]

@@ -33,7 +33,7 @@ import os
 import sys
 
 sys.dont_write_bytecode = True  # keep the source tree free of caches
-from art_formats import (icon_image_indexed, mix, on_white, supersample, to_rgba8,  # noqa: E402
+from art_formats import (art_output, icon_image_indexed, mix, on_white, supersample, to_rgba8,  # noqa: E402
                          write_avi_rle8, write_bmp24, write_bmp_indexed, write_icon_file, write_ico,
                          write_png)
 
@@ -591,12 +591,10 @@ def animation_frames():
 
 
 def main(argv):
-    if len(argv) < 2 or argv[1].startswith("-"):
-        print(__doc__.strip(), file=sys.stderr)
+    args = art_output(argv, __doc__)
+    if args is None:
         return 2
-    out = argv[1]
-    preview = "--preview" in argv[2:]
-    os.makedirs(out, exist_ok=True)
+    out, preview = args
 
     tree = tree_strip()
     write_bmp24(os.path.join(out, "tree.bmp"), tree)

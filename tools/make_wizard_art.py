@@ -21,7 +21,7 @@ import os
 import sys
 
 sys.dont_write_bytecode = True  # keep the source tree free of caches
-from art_formats import (mix, on_white, supersample, to_rgba8, write_bmp4, write_bmp24,  # noqa: E402
+from art_formats import (art_output, mix, on_white, supersample, to_rgba8, write_bmp4, write_bmp24,  # noqa: E402
                          write_ico, write_png)
 
 SUBSAMPLES = 4
@@ -270,12 +270,10 @@ def icon_pixels(size):
 
 
 def main(argv):
-    if len(argv) < 2 or argv[1].startswith("-"):
-        print(__doc__.strip(), file=sys.stderr)
+    args = art_output(argv, __doc__)
+    if args is None:
         return 2
-    out = argv[1]
-    preview = "--preview" in argv[2:]
-    os.makedirs(out, exist_ok=True)
+    out, preview = args
 
     welcome = welcome_indices()
     write_bmp4(os.path.join(out, "welcome.bmp"), welcome, WELCOME_PALETTE)
