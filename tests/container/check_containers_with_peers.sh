@@ -6,9 +6,10 @@
 # must read back exactly the image's bytes from each (container_tool
 # compare), and ombrel-cli must give for each what it gives for the plain
 # image: ls -R, extract /, info (but for the image's name), sys (all four
-# areas), banner and hash (for a CISO, whose disc ends with its last block,
-# the plain image followed by zeros up to there). Then an image whose gaps hold the disc's filler, written with our
-# generator, goes through dolphin-tool's RVZ encoder, which stores filler it
+# areas), banner, hash and convert (for a CISO, whose disc ends with its last
+# block, the plain image followed by zeros up to there). Then an image whose
+# gaps hold the disc's filler, written with our generator, goes through
+# dolphin-tool's RVZ encoder, which stores filler it
 # recognises as seeds: the RVZ must come out far smaller than the filler, and
 # read back exactly.
 #
@@ -44,6 +45,8 @@ ombrel_results() {
   "$ombrel" extract "$image" / "$out/files" >"$out/extract.txt" 2>&1
   for area in boot fst apploader dol; do "$ombrel" sys "$image" "$area" "$out/sys" >>"$out/sys.txt" 2>&1; done
   "$ombrel" banner "$image" "$out/banner.png" >"$out/banner.txt" 2>&1
+  "$ombrel" convert "$image" "$out/plain.gcm" >/dev/null 2>&1
+  echo "convert: exit $?" >"$out/convert.txt"
 }
 
 # compare CONTAINER PLAIN LABEL
@@ -67,7 +70,7 @@ compare() {
   rm -rf "$work/results"
   ombrel_results "$1" "$work/results"
   if diff -r "$plain.results" "$work/results" >"$work/results.diff" 2>&1; then
-    echo "ok:   $3 ($(cat "$work/compare.txt"); ombrel-cli's ls -R, extract, info, sys, banner, hash as for the plain image)"
+    echo "ok:   $3 ($(cat "$work/compare.txt"); ombrel-cli's ls -R, extract, info, sys, banner, hash, convert as for the plain image)"
   else
     echo "FAIL: $3: ombrel-cli's results differ from the plain image's:"
     sed 's/^/      /' "$work/results.diff" | head -20
