@@ -838,6 +838,7 @@ void scenario_browse() {
   SetWindowPos(o.main(), nullptr, 0, 0, 150, 120, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   let_it_act(o.main());
   check_layout(o, "at the smallest size");
+  ui::screenshot("main-smallest", {o.main()});
   RECT list_rect;
   GetWindowRect(o.list(), &list_rect);
   check(list_rect.right - list_rect.left >= 100 && list_rect.bottom - list_rect.top >= 80, "the list shrank to %ld x %ld",
