@@ -185,6 +185,13 @@ TEST(PrepareFailure, EachCauseNamesWhatTheBuilderRefused) {
   EXPECT_EQ(prepare_failure_message(BUILD_ERR_ENTER_BASE_DIRECTORY, settings, "").path,
             "C:\\files");
   EXPECT_EQ(prepare_failure_message(BUILD_ERR_ENUMERATE, settings, "").path, "C:\\files");
+  // An output that is an input names that input; inside the base directory, the directory.
+  ShownText clash = prepare_failure_message(BUILD_ERR_OUTPUT_IS_INPUT, settings, settings.main_program_path);
+  EXPECT_EQ(clash.path, "C:\\boot\\main.dol");
+  EXPECT_NE(clash.before.find("メインプログラム"), std::string::npos);
+  EXPECT_EQ(prepare_failure_message(BUILD_ERR_OUTPUT_IS_INPUT, settings, settings.apploader_path).path,
+            "C:\\boot\\apploader.img");
+  EXPECT_EQ(prepare_failure_message(BUILD_ERR_OUTPUT_IS_INPUT, settings, "C:\\files\\out.gcm").path, "C:\\files");
 
   // Every code gives a different text, and each ends with its number.
   std::vector<std::string> texts;
