@@ -6,6 +6,7 @@
 // compressed with the file's method. RVZ adds per group a flag for stored
 // uncompressed data and an optional packing that replaces runs of the
 // disc's pseudo-random filler with their seeds.
+#include <algorithm>
 #include <vector>
 
 #include "container/container_internal.h"
@@ -188,9 +189,16 @@ bool wia_locate(Container* c, uint64_t offset, Extent* extent) {
     }
     return true;
   }
+  // Between areas the disc reads as zeros, but for the disc header's bytes,
+  // which are decoded on their own so that a gap of any size costs no memory.
   const uint64_t start = low > 0 ? areas[low - 1].end : 0;
   const uint64_t end = low < areas.size() ? areas[low].start : c->disc_size;
-  *extent = {start < DISC_HEAD_SIZE ? EXTENT_CODED : EXTENT_ZERO, start, end - start, NO_GROUP};
+  if (offset < DISC_HEAD_SIZE) {
+    *extent = {EXTENT_CODED, start, std::min<uint64_t>(end, DISC_HEAD_SIZE) - start, NO_GROUP};
+  } else {
+    const uint64_t zeros_start = std::max<uint64_t>(start, DISC_HEAD_SIZE);
+    *extent = {EXTENT_ZERO, zeros_start, end - zeros_start, NO_GROUP};
+  }
   return true;
 }
 

@@ -37,7 +37,7 @@ fuzz_run() {
     < <(find "$regression_dir" -type f ! -name '*.md' 2>/dev/null | sort)
   if [ ${#regressions[@]} -gt 0 ]; then
     echo "$name: ${#regressions[@]} regression input(s)"
-    "$bin" -runs=1 "${regressions[@]}"
+    "$bin" -runs=1 -rss_limit_mb=2048 ${fuzz_flags[@]+"${fuzz_flags[@]}"} "${regressions[@]}"
     set -- "$@" "$regression_dir"
   fi
   local seconds="${FUZZ_SECONDS:-60}"

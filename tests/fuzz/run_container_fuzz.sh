@@ -64,6 +64,8 @@ witcopy bzip2.wia --wia=bzip2 --chunk-size 2m
 cp "$image" "$seeds/plain.gcm"
 
 # --- committed crashers, then fuzzing ------------------------------------------------
-flags=("$@")
+# The layer's largest buffers are one block or chunk (at most 32 MiB) and its
+# stored bytes (at most an eighth more): anything far larger is a finding.
+flags=(-malloc_limit_mb=96 "$@")
 fuzz_run "$bin" "$root/tests/fuzz/container-regressions" "$out/container-artifacts" \
   "$out/container-fuzz.log" 300000 flags "$out/container-corpus" "$seeds"
