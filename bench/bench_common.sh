@@ -1,4 +1,32 @@
-# Shared by the benchmark scripts (sourced, not run).
+# Shared by the benchmark scripts (sourced, not run; they set $root first).
+
+# Stops the benchmark when a program it runs is not there.
+#   require_programs PROGRAM...
+require_programs() {
+  local program
+  for program in "$@"; do
+    [ -x "$program" ] || { echo "$(basename "$0" .sh): $program is missing; run scripts/build native" >&2; exit 1; }
+  done
+}
+
+# DIR made anew, and removed when the benchmark ends.
+#   fresh_work_dir DIR
+fresh_work_dir() {
+  rm -rf "$1"
+  mkdir -p "$1"
+  trap "rm -rf '$1'" EXIT
+}
+
+# An image of TREE built by trelvik-cli with the sample apploader and main
+# program; further trelvik-cli options follow.
+#   sample_image TRELVIK GAME_ID GAME_NAME TREE IMAGE [OPTION...]
+sample_image() {
+  local trelvik="$1" id="$2" name="$3" tree="$4" image="$5"
+  shift 5
+  "$trelvik" --game-id "$id" --game-name "$name" --maker-id 01 --region usa \
+    --apploader "$root/samples/apploader.img" --main-program "$root/samples/main.dol" \
+    --base-dir "$tree" --output "$image" --quiet "$@"
+}
 
 # Seconds taken by a command followed by sync, so data really reaches the disk.
 timed() {

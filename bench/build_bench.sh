@@ -16,14 +16,10 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cli="${1:-$root/build/native/trelvik-cli}"
 work="${BENCH_DIR:-$root/build/bench-tmp}"
 
-if [ ! -x "$cli" ]; then
-  echo "build_bench: $cli is missing; build trelvik-cli first" >&2
-  exit 1
-fi
-
-rm -rf "$work"
-mkdir -p "$work"
-trap 'rm -rf "$work"' EXIT
+# shellcheck source=bench/bench_common.sh
+source "$root/bench/bench_common.sh"
+require_programs "$cli"
+fresh_work_dir "$work"
 
 echo "generating trees in $work ..."
 python3 "$root/bench/make_tree.py" "$work/big" 2000 1024
@@ -32,8 +28,6 @@ head -c 8192 /dev/urandom >"$work/apploader.img"
 head -c 2097152 /dev/urandom >"$work/main.dol"
 sync
 
-# shellcheck source=bench/bench_common.sh
-source "$root/bench/bench_common.sh"
 
 # The better of two runs; the cleanup command runs after each.
 best_of_two() {

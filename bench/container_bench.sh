@@ -22,21 +22,14 @@ tool="$root/build/native/tests/container_tool"
 trelvik="${2:-$root/build/native/trelvik-cli}"
 work="${BENCH_DIR:-$root/build/bench-tmp}"
 dolphin_tool="$(command -v dolphin-tool || echo /usr/games/dolphin-tool)"
-for program in "$ombrel" "$tool" "$trelvik" "$dolphin_tool"; do
-  [ -x "$program" ] || { echo "container_bench: $program is missing" >&2; exit 1; }
-done
-
-rm -rf "$work"
-mkdir -p "$work"
-trap 'rm -rf "$work"' EXIT
 # shellcheck source=bench/bench_common.sh
 source "$root/bench/bench_common.sh"
+require_programs "$ombrel" "$tool" "$trelvik" "$dolphin_tool"
+fresh_work_dir "$work"
 
 make_rvz() {
   local name="$1"
-  "$trelvik" --game-id BNC --game-name "Container bench" --maker-id 01 --region usa \
-    --apploader "$root/samples/apploader.img" --main-program "$root/samples/main.dol" \
-    --base-dir "$work/$name" --output "$work/$name.gcm" --no-maximise --quiet
+  sample_image "$trelvik" BNC "Container bench" "$work/$name" "$work/$name.gcm" --no-maximise
   rm -rf "${work:?}/$name"
   "$dolphin_tool" convert -u "$work/user" -i "$work/$name.gcm" -o "$work/$name.rvz" \
     -f rvz -c zstd -l 5 -b 131072 >/dev/null

@@ -28,20 +28,15 @@ if [ -x "$ombrel" ] && "$ombrel" --help 2>&1 | grep -q ' hash '; then
 else
   hasher=("$helper")
 fi
-for program in "${hasher[0]}" "$trelvik"; do
-  [ -x "$program" ] || { echo "hash_bench: $program is missing; run scripts/build native" >&2; exit 1; }
-done
-
-rm -rf "$work"
-mkdir -p "$work"
-trap 'rm -rf "$work"' EXIT
+# shellcheck source=bench/bench_common.sh
+source "$root/bench/bench_common.sh"
+require_programs "${hasher[0]}" "$trelvik"
+fresh_work_dir "$work"
 
 echo "generating a 1 GiB tree and its full-size image in $work ..."
 python3 "$root/bench/make_tree.py" "$work/tree" 2000 1024
 image="$work/image.gcm"
-"$trelvik" --game-id BNH --game-name "Hash bench" --maker-id 01 --region usa \
-  --apploader "$root/samples/apploader.img" --main-program "$root/samples/main.dol" \
-  --base-dir "$work/tree" --output "$image" --quiet
+sample_image "$trelvik" BNH "Hash bench" "$work/tree" "$image"
 rm -rf "$work/tree"
 size=$(stat -c %s "$image")
 [ "$size" -eq 1459978240 ] || { echo "hash_bench: the image has $size bytes, not a full disc's" >&2; exit 1; }

@@ -17,9 +17,9 @@ if [ ! -x "$ombrel" ] || [ ! -x /usr/bin/time ]; then
   echo "list_memory_bench: needs $ombrel and /usr/bin/time (scripts/setup installs it)" >&2
   exit 1
 fi
-rm -rf "$work"
-mkdir -p "$work"
-trap 'rm -rf "$work"' EXIT
+# shellcheck source=bench/bench_common.sh
+source "$root/bench/bench_common.sh"
+fresh_work_dir "$work"
 
 # Peak resident memory in KiB of a command whose output is counted and dropped.
 peak_kib() {

@@ -20,9 +20,9 @@ if [ ! -f "$win64/Makefile" ]; then
   exit 1
 fi
 cmake --build "$win64" --target Ombrel ombrel_ui_driver trelvik-cli -- -j2 >/dev/null
-rm -rf "$work"
-mkdir -p "$work"
-trap 'rm -rf "$work"' EXIT
+# shellcheck source=bench/bench_common.sh
+source "$root/bench/bench_common.sh"
+fresh_work_dir "$work"
 
 winpath() { local p="$1"; printf 'Z:%s' "${p//\//\\}"; }
 

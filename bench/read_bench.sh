@@ -20,25 +20,17 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 ombrel="${1:-$root/build/native/ombrel-cli}"
 trelvik="${2:-$root/build/native/trelvik-cli}"
 work="${BENCH_DIR:-$root/build/bench-tmp}"
-
-for tool in "$ombrel" "$trelvik"; do
-  if [ ! -x "$tool" ]; then
-    echo "read_bench: $tool is missing; build ombrel-cli and trelvik-cli first" >&2
-    exit 1
-  fi
-done
+# shellcheck source=bench/bench_common.sh
+source "$root/bench/bench_common.sh"
+require_programs "$ombrel" "$trelvik"
 have_wit=1
 command -v wit >/dev/null || have_wit=0
 
-rm -rf "$work"
-mkdir -p "$work"
-trap 'rm -rf "$work"' EXIT
+fresh_work_dir "$work"
 
 echo "generating a tree and its image in $work ..."
 python3 "$root/bench/make_tree.py" "$work/tree" 5840 1024 f
-"$trelvik" --game-id BNR --game-name "Read bench" --maker-id 01 --region usa \
-  --apploader "$root/samples/apploader.img" --main-program "$root/samples/main.dol" \
-  --base-dir "$work/tree" --output "$work/image.gcm" --no-maximise --quiet
+sample_image "$trelvik" BNR "Read bench" "$work/tree" "$work/image.gcm" --no-maximise
 sync
 cat "$work/image.gcm" >/dev/null
 find "$work/tree" -type f -exec cat {} + >/dev/null
@@ -52,8 +44,6 @@ if [ "$listed" -ne "$entries" ]; then
   exit 1
 fi
 
-# shellcheck source=bench/bench_common.sh
-source "$root/bench/bench_common.sh"
 
 min() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.4f", (a < b ? a : b) }'; }
 

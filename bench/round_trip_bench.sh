@@ -14,27 +14,18 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 ombrel="${1:-$root/build/native/ombrel-cli}"
 trelvik="${2:-$root/build/native/trelvik-cli}"
 work="${BENCH_DIR:-$root/build/bench-tmp}/round-trip"
-for tool in "$ombrel" "$trelvik"; do
-  if [ ! -x "$tool" ]; then
-    echo "round_trip_bench: $tool is missing; build both tools first" >&2
-    exit 1
-  fi
-done
-rm -rf "$work"
-mkdir -p "$work"
-trap 'rm -rf "$work"' EXIT
+# shellcheck source=bench/bench_common.sh
+source "$root/bench/bench_common.sh"
+require_programs "$ombrel" "$trelvik"
+fresh_work_dir "$work"
 
 echo "generating a tree and its image in $work ..."
 python3 "$root/bench/make_tree.py" "$work/tree" 2000 1024
-"$trelvik" --game-id BRT --game-name "Round trip bench" --maker-id 01 --region usa \
-  --apploader "$root/samples/apploader.img" --main-program "$root/samples/main.dol" \
-  --base-dir "$work/tree" --output "$work/image.gcm" --no-maximise --quiet
+sample_image "$trelvik" BRT "Round trip bench" "$work/tree" "$work/image.gcm" --no-maximise
 sync
 cat "$work/image.gcm" >/dev/null
 find "$work/tree" -type f -exec cat {} + >/dev/null
 
-# shellcheck source=bench/bench_common.sh
-source "$root/bench/bench_common.sh"
 
 bytes=$(du -sb "$work/tree" | cut -f1)
 echo "tree: $(find "$work/tree" -type f | wc -l) files, $bytes bytes"
