@@ -246,11 +246,8 @@ bool hash_disc(Container* c, DiscHashes* out, const HashProgress& progress, std:
     const bool ok = container_read(c, offset, slot.data.get(), want, &got);
     if (!ok || got != want) {
       // Below the disc's size a read gives every byte or fails; a short one
-      // is refused all the same, never hashed as a shorter disc.
-      read_failure = ok ? "the disc ends at offset " + offset_text(offset + got) + ", short of its " +
-                              std::to_string(total) + " bytes"
-                        : "cannot read the disc at offset " + offset_text(offset + got) + ": " +
-                              container_error_detail(c);
+      // is never hashed as a shorter disc.
+      read_failure = "cannot read the disc at offset " + offset_text(offset + got) + ": " + container_error_detail(c);
       break;
     }
     std::lock_guard<std::mutex> lock(ring.mutex);

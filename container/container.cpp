@@ -24,11 +24,9 @@ void plain_release(Container*) {}
 
 const ContainerFormat PLAIN_FORMAT = {plain_locate, nullptr, plain_release};
 
-// Reads a whole coded extent into the cache unless it is there already.
+// Decodes a whole coded extent into the cache (container_read has already
+// served any position the cache holds).
 bool fill_cache(Container* c, const Extent& extent) {
-  if (c->cache_length != 0 && c->cache_start == extent.start && c->cache_length == extent.length) {
-    return true;
-  }
   c->cache_length = 0;
   if (!resize_buffer(c, &c->cache, size_t(extent.length))) return false;
   if (!c->format->decode(c, extent, c->cache.data())) return false;
@@ -54,6 +52,23 @@ bool refuse_wii_disc(Container* c) {
   c->error = CONTAINER_ERR_WII_DISC;
   c->detail = "a Wii disc; this tool reads GameCube discs";
   return false;
+}
+
+bool set_disc_size(Container* c, uint64_t size) {
+  if (size > DISC_IMAGE_SIZE) {
+    return fail(c, CONTAINER_ERR_TOO_LARGE, "a disc of %llu bytes is larger than a GameCube disc",
+                static_cast<unsigned long long>(size));
+  }
+  c->disc_size = size;
+  return true;
+}
+
+bool check_block_size(Container* c, uint32_t size) {
+  if (size == 0) return fail(c, CONTAINER_ERR_DAMAGED, "the block size is 0");
+  if (size > CONTAINER_MAX_BLOCK_SIZE) {
+    return fail(c, CONTAINER_ERR_TOO_LARGE, "blocks of %u bytes are larger than 32 MiB", size);
+  }
+  return true;
 }
 
 bool read_exact(Container* c, uint64_t position, void* buffer, size_t n, const char* what) {
@@ -116,7 +131,9 @@ const char* container_error_text(ContainerError error) {
   return "unknown error";
 }
 
-Container* container_open(const char* path, ContainerError* error, std::string* detail) {
+Container* container_open(const char* path, ContainerError* error, std::string* detail,
+                          ContainerKind* kind) {
+  if (kind) *kind = CONTAINER_PLAIN;
   Container* c = new (std::nothrow) Container;
   if (!c) {
     if (error) *error = CONTAINER_ERR_NO_MEMORY;
@@ -136,7 +153,7 @@ Container* container_open(const char* path, ContainerError* error, std::string* 
       c->detail = "cannot read the file";
     } else {
       // A file too short for any magic word is a (tiny) plain image.
-      if (got < MAGIC_BYTES || !container_kind_from_magic(magic, got, &c->kind)) c->kind = CONTAINER_PLAIN;
+      if (!container_kind_from_magic(magic, got, &c->kind)) c->kind = CONTAINER_PLAIN;
       switch (c->kind) {
         case CONTAINER_CISO: ok = ciso_open(c); break;
         case CONTAINER_GCZ: ok = gcz_open(c); break;
@@ -152,10 +169,11 @@ Container* container_open(const char* path, ContainerError* error, std::string* 
     uint8_t head[WII_DISC_MAGIC_OFFSET + 4] = {};
     size_t got = 0;
     ok = container_read(c, 0, head, sizeof head, &got);
-    if (ok && got == sizeof head && be32(head + WII_DISC_MAGIC_OFFSET) == WII_DISC_MAGIC) {
+    if (ok && got == sizeof head && read_be32(head + WII_DISC_MAGIC_OFFSET) == WII_DISC_MAGIC) {
       ok = refuse_wii_disc(c);
     }
   }
+  if (kind) *kind = c->kind;
   if (!ok) {
     if (error) *error = c->error;
     if (detail) *detail = c->detail;

@@ -42,7 +42,6 @@ enum ContainerError {
   CONTAINER_ERR_WII_DISC,     // a Wii disc
   CONTAINER_ERR_NO_MEMORY,
 };
-constexpr int CONTAINER_ERROR_LAST = CONTAINER_ERR_NO_MEMORY;
 
 // Limits: no block, chunk or group decodes to more than this, so the memory
 // a container holds stays a small multiple of it plus its tables.
@@ -57,8 +56,11 @@ bool container_kind_from_magic(const uint8_t* first_bytes, size_t n, ContainerKi
 
 // Opens the file, recognises its kind and checks its headers and tables.
 // Null on failure, with the code in *error and a text naming the container
-// and what is wrong in *detail (either may be null).
-Container* container_open(const char* path, ContainerError* error, std::string* detail);
+// and what is wrong in *detail. *kind is the kind its first bytes claim,
+// CONTAINER_PLAIN when the file cannot be read, even when opening fails.
+// Any of the three may be null.
+Container* container_open(const char* path, ContainerError* error, std::string* detail,
+                          ContainerKind* kind = nullptr);
 void container_close(Container* c);
 
 ContainerKind container_kind(const Container* c);

@@ -58,10 +58,7 @@ bool ciso_open(Container* c) {
     return false;
   }
   s->block_size = le32(header.data() + 4);
-  if (s->block_size == 0) return fail(c, CONTAINER_ERR_DAMAGED, "the block size is 0");
-  if (s->block_size > CONTAINER_MAX_BLOCK_SIZE) {
-    return fail(c, CONTAINER_ERR_TOO_LARGE, "blocks of %u bytes are larger than 32 MiB", s->block_size);
-  }
+  if (!check_block_size(c, s->block_size)) return false;
   if (!resize_buffer(c, &s->stored_index, CISO_MAP_ENTRIES)) return false;
   uint32_t stored = 0;
   uint64_t end = 0;

@@ -82,19 +82,11 @@ bool gcz_open(Container* c) {
   const uint64_t disc_size = le64(header + 16);
   s->block_size = le32(header + 24);
   const uint32_t blocks = le32(header + 28);
-  if (disc_size > DISC_IMAGE_SIZE) {
-    return fail(c, CONTAINER_ERR_TOO_LARGE, "a disc of %llu bytes is larger than a GameCube disc",
-                static_cast<unsigned long long>(disc_size));
-  }
-  if (s->block_size == 0) return fail(c, CONTAINER_ERR_DAMAGED, "the block size is 0");
-  if (s->block_size > CONTAINER_MAX_BLOCK_SIZE) {
-    return fail(c, CONTAINER_ERR_TOO_LARGE, "blocks of %u bytes are larger than 32 MiB", s->block_size);
-  }
+  if (!set_disc_size(c, disc_size) || !check_block_size(c, s->block_size)) return false;
   if (blocks != round_up_division(disc_size, s->block_size)) {
     return fail(c, CONTAINER_ERR_DAMAGED, "%u blocks of %u bytes do not make a disc of %llu bytes",
                 blocks, s->block_size, static_cast<unsigned long long>(disc_size));
   }
-  c->disc_size = disc_size;
   s->data_start = GCZ_HEADER_SIZE + uint64_t(blocks) * 12;
   if (s->data_start > c->file_size || compressed_size > c->file_size - s->data_start) {
     return fail(c, CONTAINER_ERR_DAMAGED, "its tables and data run past the end of the file");

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "container/container.h"
+#include "disc/disc_format.h"
 #include "host/host_fs.h"
 
 // One run of the plain disc, as the container stores it.
@@ -66,6 +67,13 @@ bool fail(Container* c, ContainerError error, const char* format, ...)
 // Refuses a Wii disc, with the same text whatever holds it.
 bool refuse_wii_disc(Container* c);
 
+// Takes the plain disc's size from a header, refusing one larger than a
+// GameCube disc.
+bool set_disc_size(Container* c, uint64_t size);
+
+// Checks a header's block size: neither 0 nor over CONTAINER_MAX_BLOCK_SIZE.
+bool check_block_size(Container* c, uint32_t size);
+
 // Reads n bytes at a file offset. A range past the end of the file is
 // damage, named by `what` ("group 12 lies past the end of the file").
 bool read_exact(Container* c, uint64_t position, void* buffer, size_t n, const char* what);
@@ -102,15 +110,13 @@ void release_state(Container* c) {
   delete static_cast<State*>(c->state);
 }
 
-// Little- and big-endian fields of the container headers.
+// Little-endian fields of the container headers, and the big-endian ones
+// wider than the disc's own.
 inline uint32_t le32(const uint8_t* p) {
   return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 inline uint64_t le64(const uint8_t* p) { return le32(p) | (uint64_t(le32(p + 4)) << 32); }
-inline uint32_t be32(const uint8_t* p) {
-  return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
-inline uint64_t be64(const uint8_t* p) { return (uint64_t(be32(p)) << 32) | be32(p + 4); }
+inline uint64_t read_be64(const uint8_t* p) { return (uint64_t(read_be32(p)) << 32) | read_be32(p + 4); }
 
 // The most bytes a block or group that decodes to `decoded` bytes may be
 // stored in: no encoder the formats use grows data by more than a few per

@@ -60,24 +60,20 @@ bool wdf_open(Container* c) {
 
   uint8_t header[WDF_HEADER_SIZE];
   if (!read_exact(c, 0, header, sizeof header, "the header")) return false;
-  const uint32_t version = be32(header + 8);
-  const uint32_t compatible = be32(header + 20);
-  const uint64_t disc_size = be64(header + 24);
-  const uint32_t chunk_count = be32(header + 44);
-  const uint64_t table_offset = be64(header + 48);
+  const uint32_t version = read_be32(header + 8);
+  const uint32_t compatible = read_be32(header + 20);
+  const uint64_t disc_size = read_be64(header + 24);
+  const uint32_t chunk_count = read_be32(header + 44);
+  const uint64_t table_offset = read_be64(header + 48);
   if (version == 0) return fail(c, CONTAINER_ERR_DAMAGED, "version 0");
   // Version 2 headers say down to which version they can be read.
   if (version > WDF_NEWEST_VERSION && compatible > WDF_NEWEST_VERSION) {
     return fail(c, CONTAINER_ERR_UNSUPPORTED, "version %u is newer than this tool reads", version);
   }
-  if (disc_size > DISC_IMAGE_SIZE) {
-    return fail(c, CONTAINER_ERR_TOO_LARGE, "a disc of %llu bytes is larger than a GameCube disc",
-                static_cast<unsigned long long>(disc_size));
-  }
+  if (!set_disc_size(c, disc_size)) return false;
   if (chunk_count > WDF_MOST_CHUNKS) {
     return fail(c, CONTAINER_ERR_TOO_LARGE, "the chunk table lists %u chunks", chunk_count);
   }
-  c->disc_size = disc_size;
   const uint32_t entry_size = version == 1 ? WDF1_CHUNK_SIZE : WDF2_CHUNK_SIZE;
   std::vector<uint8_t> table;
   if (!resize_buffer(c, &table, WDF_MAGIC_SIZE + size_t(chunk_count) * entry_size) ||
@@ -91,7 +87,7 @@ bool wdf_open(Container* c) {
   size_t kept = 0;
   for (uint32_t i = 0; i < chunk_count; ++i) {
     const uint8_t* e = table.data() + WDF_MAGIC_SIZE + size_t(i) * entry_size + (entry_size - 24);
-    WdfChunk k = {be64(e), be64(e + 8), be64(e + 16)};
+    WdfChunk k = {read_be64(e), read_be64(e + 8), read_be64(e + 16)};
     if (k.size == 0) continue;
     if (k.disc_offset > disc_size || k.size > disc_size - k.disc_offset) {
       return fail(c, CONTAINER_ERR_DAMAGED, "chunk %u runs past the disc's end", i);

@@ -87,7 +87,7 @@ bool purge_decode(Container* c, const uint8_t* in, size_t in_size, uint8_t* out,
   size_t position = 0, covered = 0;
   while (position < end) {
     if (end - position < PURGE_SEGMENT_HEADER) return method_fail(c, what, "its purge data is cut short");
-    const uint32_t offset = be32(in + position), size = be32(in + position + 4);
+    const uint32_t offset = read_be32(in + position), size = read_be32(in + position + 4);
     position += PURGE_SEGMENT_HEADER;
     if (offset < covered || offset > out_size || size > out_size - offset) {
       return method_fail(c, what, "a purge segment lies outside its place");
@@ -139,7 +139,7 @@ bool rvz_unpack(Container* c, const uint8_t* in, size_t in_size, uint8_t* out, s
   size_t position = 0, done = 0;
   while (position < in_size) {
     if (in_size - position < 4) return method_fail(c, what, "its packed data is cut short");
-    uint32_t size = be32(in + position);
+    uint32_t size = read_be32(in + position);
     position += 4;
     const bool junk = (size & RVZ_JUNK_FLAG) != 0;
     size &= ~RVZ_JUNK_FLAG;
@@ -147,7 +147,7 @@ bool rvz_unpack(Container* c, const uint8_t* in, size_t in_size, uint8_t* out, s
     if (junk) {
       if (in_size - position < JUNK_SEED_BYTES) return method_fail(c, what, "its packed data is cut short");
       uint32_t seed[JUNK_SEED_WORDS];
-      for (size_t i = 0; i < JUNK_SEED_WORDS; ++i) seed[i] = be32(in + position + 4 * i);
+      for (size_t i = 0; i < JUNK_SEED_WORDS; ++i) seed[i] = read_be32(in + position + 4 * i);
       position += JUNK_SEED_BYTES;
       junk_start(&s->junk, seed, disc_offset + done);
       junk_generate(&s->junk, out + done, size);
@@ -250,31 +250,27 @@ bool chunk_size_allowed(bool rvz, uint32_t size) {
 bool check_header(Container* c, const uint8_t* file_header, const uint8_t* disc) {
   WiaState* s = state_of(c);
   const bool rvz = c->kind == CONTAINER_RVZ;
-  const uint32_t compatible = be32(file_header + 8);
-  const uint64_t disc_size = be64(file_header + 0x24);
+  const uint32_t compatible = read_be32(file_header + 8);
+  const uint64_t disc_size = read_be64(file_header + 0x24);
   if (compatible > WIA_READABLE_VERSION) {
     return fail(c, CONTAINER_ERR_UNSUPPORTED, "version %u.%02u is newer than this tool reads",
                 compatible >> 24, (compatible >> 16) & 0xFF);
   }
-  const uint32_t disc_type = be32(disc + DISC_TYPE_AT);
+  const uint32_t disc_type = read_be32(disc + DISC_TYPE_AT);
   if (disc_type == DISC_TYPE_WII) {
     return refuse_wii_disc(c);
   }
   if (disc_type != DISC_TYPE_GAMECUBE) {
     return fail(c, CONTAINER_ERR_UNSUPPORTED, "disc type %u is not a GameCube disc", disc_type);
   }
-  if (disc_size > DISC_IMAGE_SIZE) {
-    return fail(c, CONTAINER_ERR_TOO_LARGE, "a disc of %llu bytes is larger than a GameCube disc",
-                static_cast<unsigned long long>(disc_size));
-  }
-  c->disc_size = disc_size;
-  const uint32_t method = be32(disc + METHOD_AT);
+  if (!set_disc_size(c, disc_size)) return false;
+  const uint32_t method = read_be32(disc + METHOD_AT);
   if (method > METHOD_ZSTD || (rvz && method == METHOD_PURGE) || (!rvz && method == METHOD_ZSTD)) {
     return fail(c, CONTAINER_ERR_UNSUPPORTED, "compression method %u is not one %s uses", method,
                 rvz ? "RVZ" : "WIA");
   }
   s->method = CompressionMethod(method);
-  s->chunk_size = be32(disc + CHUNK_SIZE_AT);
+  s->chunk_size = read_be32(disc + CHUNK_SIZE_AT);
   if (s->chunk_size > CONTAINER_MAX_BLOCK_SIZE) {
     return fail(c, CONTAINER_ERR_TOO_LARGE, "chunks of %u bytes are larger than 32 MiB", s->chunk_size);
   }
@@ -282,7 +278,7 @@ bool check_header(Container* c, const uint8_t* file_header, const uint8_t* disc)
     return fail(c, CONTAINER_ERR_DAMAGED, "chunks of %u bytes are not a size %s allows", s->chunk_size,
                 rvz ? "RVZ" : "WIA");
   }
-  if (be32(disc + PARTITIONS_AT) != 0) {
+  if (read_be32(disc + PARTITIONS_AT) != 0) {
     return fail(c, CONTAINER_ERR_DAMAGED, "a GameCube disc with Wii partition data");
   }
   std::memcpy(s->disc_head, disc + DISC_HEAD_AT, DISC_HEAD_SIZE);
@@ -300,11 +296,11 @@ bool check_header(Container* c, const uint8_t* file_header, const uint8_t* disc)
 bool load_groups(Container* c, const uint8_t* disc) {
   WiaState* s = state_of(c);
   const bool rvz = c->kind == CONTAINER_RVZ;
-  const uint32_t count = be32(disc + GROUP_COUNT_AT);
+  const uint32_t count = read_be32(disc + GROUP_COUNT_AT);
   if (count > MOST_GROUPS) return fail(c, CONTAINER_ERR_TOO_LARGE, "the group table lists %u groups", count);
   const uint32_t entry_size = rvz ? RVZ_GROUP_ENTRY_SIZE : WIA_GROUP_ENTRY_SIZE;
   std::vector<uint8_t> table;
-  if (!load_table(c, be64(disc + GROUP_OFFSET_AT), be32(disc + GROUP_SIZE_AT), size_t(count) * entry_size,
+  if (!load_table(c, read_be64(disc + GROUP_OFFSET_AT), read_be32(disc + GROUP_SIZE_AT), size_t(count) * entry_size,
                   &table, "the group table") ||
       !resize_buffer(c, &s->groups, count)) {
     return false;
@@ -312,11 +308,11 @@ bool load_groups(Container* c, const uint8_t* disc) {
   for (uint32_t i = 0; i < count; ++i) {
     const uint8_t* e = table.data() + size_t(i) * entry_size;
     WiaGroup& g = s->groups[i];
-    g.file_offset = uint64_t(be32(e)) * 4;
-    const uint32_t size_word = be32(e + 4);
+    g.file_offset = uint64_t(read_be32(e)) * 4;
+    const uint32_t size_word = read_be32(e + 4);
     g.compressed = !rvz || (size_word & RVZ_COMPRESSED_FLAG) != 0;
     g.stored_size = rvz ? size_word & ~RVZ_COMPRESSED_FLAG : size_word;
-    g.packed_size = rvz ? be32(e + 8) : 0;
+    g.packed_size = rvz ? read_be32(e + 8) : 0;
     if (g.file_offset > c->file_size || g.stored_size > c->file_size - g.file_offset) {
       return fail(c, CONTAINER_ERR_DAMAGED, "group %u lies past the end of the file", i);
     }
@@ -329,19 +325,19 @@ bool load_groups(Container* c, const uint8_t* disc) {
 
 bool load_areas(Container* c, const uint8_t* disc) {
   WiaState* s = state_of(c);
-  const uint32_t count = be32(disc + RAW_COUNT_AT);
+  const uint32_t count = read_be32(disc + RAW_COUNT_AT);
   if (count > MOST_GROUPS) return fail(c, CONTAINER_ERR_TOO_LARGE, "the raw data table lists %u areas", count);
   std::vector<uint8_t> table;
-  if (!load_table(c, be64(disc + RAW_OFFSET_AT), be32(disc + RAW_SIZE_AT), size_t(count) * RAW_ENTRY_SIZE,
+  if (!load_table(c, read_be64(disc + RAW_OFFSET_AT), read_be32(disc + RAW_SIZE_AT), size_t(count) * RAW_ENTRY_SIZE,
                   &table, "the raw data table")) {
     return false;
   }
   const uint64_t groups = s->groups.size();
   for (uint32_t i = 0; i < count; ++i) {
     const uint8_t* e = table.data() + size_t(i) * RAW_ENTRY_SIZE;
-    const uint64_t offset = be64(e);
-    const uint64_t size = be64(e + 8);
-    const uint32_t first = be32(e + 16), group_count = be32(e + 20);
+    const uint64_t offset = read_be64(e);
+    const uint64_t size = read_be64(e + 8);
+    const uint32_t first = read_be32(e + 16), group_count = read_be32(e + 20);
     if (offset > c->disc_size || size > c->disc_size - offset) {
       return fail(c, CONTAINER_ERR_DAMAGED, "raw data area %u runs past the disc's end", i);
     }
@@ -382,8 +378,8 @@ bool wia_open(Container* c) {
   uint8_t file_header[WIA_FILE_HEADER_SIZE];
   uint8_t disc[WIA_DISC_HEADER_SIZE];
   if (!read_exact(c, 0, file_header, sizeof file_header, "the file header")) return false;
-  if (be32(file_header + 0x0C) < WIA_DISC_HEADER_SIZE) {
-    return fail(c, CONTAINER_ERR_DAMAGED, "the disc header is %u bytes, too short", be32(file_header + 0x0C));
+  if (read_be32(file_header + 0x0C) < WIA_DISC_HEADER_SIZE) {
+    return fail(c, CONTAINER_ERR_DAMAGED, "the disc header is %u bytes, too short", read_be32(file_header + 0x0C));
   }
   return read_exact(c, WIA_FILE_HEADER_SIZE, disc, sizeof disc, "the disc header") &&
          check_header(c, file_header, disc) && load_groups(c, disc) && load_areas(c, disc);

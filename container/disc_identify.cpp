@@ -48,19 +48,11 @@ DiscFileIdentity identify_disc_file(const char* path) {
   }
   ContainerError error = CONTAINER_OK;
   std::string detail;
-  Container* c = container_open(path, &error, &detail);
+  ContainerKind kind = CONTAINER_PLAIN;
+  Container* c = container_open(path, &error, &detail, &kind);
   if (!c) {
     // Which container it claims to be, when its magic word says so.
-    std::string container;
-    host::File* f = host::file_open_read(path);
-    uint8_t magic[8] = {};
-    size_t got = 0;
-    ContainerKind kind = CONTAINER_PLAIN;
-    if (f && host::file_read_some(f, magic, sizeof magic, &got) && container_kind_from_magic(magic, got, &kind) &&
-        kind != CONTAINER_PLAIN) {
-      container = container_kind_name(kind);
-    }
-    if (f) host::file_close(f);
+    const std::string container = kind == CONTAINER_PLAIN ? std::string() : container_kind_name(kind);
     if (error == CONTAINER_ERR_WII_DISC) return {DiscFileKind::WiiImage, container, ""};
     if (error == CONTAINER_ERR_OPEN) return not_a_disc("cannot be opened", container);
     return not_a_disc(detail.empty() ? container_error_text(error) : detail, container);
