@@ -91,18 +91,21 @@ bool reader_read(uint64_t position, void* buffer, size_t n) {
   return container_read(g_reader.disc, position, buffer, n, &got) && got == n;
 }
 
-int reader_read_failure(int plain_code) {
-  switch (container_error(g_reader.disc)) {
+// The reader's code for a container's failure, `otherwise` for a failure of
+// the file itself; the container's own words are kept for the error text.
+static int container_failure(ContainerError error, const std::string& detail, int otherwise) {
+  switch (error) {
     case CONTAINER_ERR_DAMAGED:
-    case CONTAINER_ERR_TOO_LARGE:
-      g_container_detail = container_error_detail(g_reader.disc);
-      return IsoErrContainerDamaged;
-    case CONTAINER_ERR_UNSUPPORTED:
-      g_container_detail = container_error_detail(g_reader.disc);
-      return IsoErrContainerUnsupported;
+    case CONTAINER_ERR_TOO_LARGE: g_container_detail = detail; return IsoErrContainerDamaged;
+    case CONTAINER_ERR_UNSUPPORTED: g_container_detail = detail; return IsoErrContainerUnsupported;
+    case CONTAINER_ERR_WII_DISC: return IsoErrWiiDisc;
     case CONTAINER_ERR_NO_MEMORY: return IsoErrNoMemory;
-    default: return plain_code;
+    default: return otherwise;
   }
+}
+
+int reader_read_failure(int plain_code) {
+  return container_failure(container_error(g_reader.disc), container_error_detail(g_reader.disc), plain_code);
 }
 
 // Reads up to n bytes at position; what is not there stays zero.
@@ -136,15 +139,8 @@ bool IsoMount(const char* imagePath, uint8_t acceptAnySize) {
   std::string detail;
   Container* disc = container_open(imagePath, &opened, &detail);
   if (!disc) {
-    switch (opened) {
-      case CONTAINER_ERR_DAMAGED:
-      case CONTAINER_ERR_TOO_LARGE: g_reader.error = IsoErrContainerDamaged; break;
-      case CONTAINER_ERR_UNSUPPORTED: g_reader.error = IsoErrContainerUnsupported; break;
-      case CONTAINER_ERR_WII_DISC: g_reader.error = IsoErrWiiDisc; break;
-      case CONTAINER_ERR_NO_MEMORY: g_reader.error = IsoErrNoMemory; break;
-      default: g_reader.error = IsoErrOpen; break;
-    }
     g_container_detail = detail;
+    g_reader.error = container_failure(opened, detail, IsoErrOpen);
     return false;
   }
   const uint64_t size = container_disc_size(disc);
@@ -160,11 +156,13 @@ bool IsoMount(const char* imagePath, uint8_t acceptAnySize) {
   g_reader.image_size = size;
   g_reader.has_image_id = container_file_identity(disc, &g_reader.image_id) ? 1 : 0;
 
-  read_zero_filled(0, &g_reader.header, sizeof g_reader.header);
+  // The boot block begins with the disc header.
+  static_assert(sizeof g_reader.header <= sizeof g_reader.boot_block, "the header lies in the boot block");
+  read_zero_filled(0, g_reader.boot_block, sizeof g_reader.boot_block);
+  std::memcpy(&g_reader.header, g_reader.boot_block, sizeof g_reader.header);
   g_reader.main_program_offset = g_reader.header.main_program_offset.get();
   g_reader.fst_offset = g_reader.header.fst_offset.get();
   g_reader.fst_size = g_reader.header.fst_size.get();
-  read_zero_filled(0, g_reader.boot_block, sizeof g_reader.boot_block);
   read_zero_filled(APPLOADER_OFFSET, g_reader.apploader_header, sizeof g_reader.apploader_header);
   if (g_reader.main_program_offset != 0)
     read_zero_filled(g_reader.main_program_offset, g_reader.dol_header, sizeof g_reader.dol_header);
