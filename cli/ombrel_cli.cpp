@@ -3,6 +3,7 @@
 // ombrel_output, ombrel_extract and ombrel_banner.
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -334,6 +335,13 @@ int run_unpack() {
 int run_convert() {
   const std::string& out = g_options.destination;
   const uint64_t size = IsoGetImageSize();
+  // The reader copies ranges of 32-bit lengths; only a plain image of any
+  // size mounts with more.
+  if (size > UINT32_MAX) {
+    print_error("cannot convert " + shown(g_options.image) + ": its " + std::to_string(size) +
+                " bytes are more than 4 GiB; nothing written");
+    return EXIT_OMBREL_FAILED;
+  }
   PlanRequest request = plan_request("");
   ExtractionPlan plan;
   plan_add_target(out, false, uint32_t(size), request, &plan);

@@ -232,6 +232,14 @@ TEST_F(OmbrelCliProcess, ConvertWritesTheContainersPlainDiscAndReplacesOnlyWithO
   ToolRun listing = ombrel({"ls", "-R", ciso});
   ASSERT_EQ(listing.status, 0) << listing.err;
   EXPECT_EQ(listing.out, ombrel({"ls", "-R", padded}).out);
+
+  // A plain image over 4 GiB mounts, but is not cut short by a copy.
+  test_support::fs::resize_file(padded, (uint64_t(1) << 32) + 0x8000);
+  const std::string big_out = dir.at("big.gcm");
+  ToolRun big = ombrel({"convert", padded, big_out});
+  EXPECT_EQ(big.status, 1);
+  EXPECT_TRUE(contains(big.err, "4 GiB")) << big.err;
+  EXPECT_FALSE(test_support::fs::exists(big_out));
 }
 
 // hash reads the disc without mounting it: a dump whose file table points
