@@ -145,12 +145,21 @@ bool open_and_measure(const std::string& path, uint64_t* length, std::string* pr
   return true;
 }
 
-// True when the output names the same file as the header image.
-bool output_is_header_image() {
-  host::FileId output, header;
-  return !g_options.header_from.empty() &&
-         host::path_identity(g_options.output.c_str(), &output) &&
-         host::path_identity(g_options.header_from.c_str(), &header) && output == header;
+// The input that trelvik-cli reads itself (the header image, an unpacked
+// disc's boot.bin, bi2.bin and fst.bin) which the output would replace;
+// empty when there is none. The builder checks its own inputs.
+std::string input_the_output_replaces() {
+  host::FileId output, input;
+  if (!host::path_identity(g_options.output.c_str(), &output)) return "";
+  std::vector<std::string> own = {g_options.header_from};
+  if (!g_options.root.empty()) {
+    const RootFiles root = root_files(g_options.root);
+    own.insert(own.end(), {root.boot_bin, root.bi2, root.fst});
+  }
+  for (const std::string& path : own) {
+    if (!path.empty() && host::path_identity(path.c_str(), &input) && input == output) return path;
+  }
+  return "";
 }
 
 }  // namespace
@@ -171,8 +180,10 @@ int main(int argc, char** argv) {
     g_options.base_dir = ansi.base_dir;
     g_options.output = ansi.output;
     g_options.header_from = ansi.header_from;
+    g_options.root = ansi.root;
   }
 #endif
+  if (!g_options.root.empty()) take_root_paths(&g_options);
   if (g_options.help) {
     std::fputs(trelvik_usage(), stdout);
     return EXIT_BUILD_OK;
@@ -181,15 +192,16 @@ int main(int argc, char** argv) {
   // The inputs are looked at before anything is read or written.
   const bool rebuild = !g_options.root.empty();
   const RootFiles root = root_files(g_options.root);
+  // An unpacked disc without main.dol had none.
+  const bool no_main_program =
+      rebuild && host::path_kind(g_options.main_program.c_str()) == host::PathKind::Missing;
   struct Input {
     const char* what;
     std::string path;
     uint64_t size;
   } inputs[] = {{"the header image", g_options.header_from, 0},
-                {"the apploader", rebuild ? root.apploader : g_options.apploader, 0},
-                {"the main program", g_options.main_program, 0}};
-  if (rebuild && host::path_kind(root.main_program.c_str()) != host::PathKind::Missing)
-    inputs[2].path = root.main_program;
+                {"the apploader", g_options.apploader, 0},
+                {"the main program", no_main_program ? std::string() : g_options.main_program, 0}};
   for (Input& in : inputs) {
     std::string problem;
     if (!in.path.empty() && !open_and_measure(in.path, &in.size, &problem)) {
@@ -198,9 +210,10 @@ int main(int argc, char** argv) {
     }
   }
   const uint64_t apploader_size = inputs[1].size, main_program_size = inputs[2].size;
-  if (output_is_header_image()) {
+  const std::string replaced = input_the_output_replaces();
+  if (!replaced.empty()) {
     print_error("the output '" + host_path_for_display(g_options.output) + "' " +
-                output_clash_text(g_options, g_options.header_from) +
+                output_clash_text(g_options, replaced) +
                 "; nothing was written (choose another output)");
     return EXIT_USAGE;
   }

@@ -7,6 +7,7 @@
 
 #include "builder/source_walk.h"
 #include "cli/console_text.h"
+#include "cli/trelvik_rebuild.h"
 #include "host/host_fs.h"
 #include "host/host_text.h"
 
@@ -309,7 +310,13 @@ bool options_to_build_settings(const TrelvikOptions& options, BuildSettings* set
   WizardState state;
   if (!options_to_wizard_state(options, &state, warnings, error)) return false;
   uint8_t header[DISC_HEADER_SIZE];
-  if (state.import_header && !read_imported_header(state.import_image_path, header)) {
+  // Default mode reads the disc a container holds (and later refuses a file
+  // that is no GameCube disc); the wizard's mode takes the file's first bytes.
+  size_t got = 0;
+  const bool read = !state.import_header ||
+                    (options.disc_magic ? read_disc_start(state.import_image_path, header, sizeof header, &got)
+                                        : read_imported_header(state.import_image_path, header));
+  if (!read) {
     *error = "cannot open the header image " + quoted(options.header_from);
     return false;
   }
@@ -362,8 +369,12 @@ std::string build_error_message(uint16_t code, const TrelvikOptions& options,
                             " cannot be listed, or a symbolic link loops back into the tree";
       break;
     case BUILD_ERR_TABLE_TOO_LARGE:
-      text = "the base directory has too many files and folders (at most 65,535) or too many "
-             "name bytes (at most 65,535) for the disc's file system table";
+      // Default mode writes tables up to the format's own limits.
+      text = options.disc_magic
+                 ? "the base directory's names take more than the 16,777,215 bytes the disc's file "
+                   "system table can address"
+                 : "the base directory has too many files and folders (at most 65,535) or too many "
+                   "name bytes (at most 65,535) for the disc's file system table";
       break;
     case BUILD_ERR_DATA_TOO_LARGE:
       text = "the data does not fit in a disc image: a file of 4 GiB or more, or data "
@@ -403,6 +414,9 @@ std::string output_clash_text(const TrelvikOptions& options, const std::string& 
   if (input == options.apploader) return "is the apploader " + quoted(options.apploader);
   if (input == options.main_program) return "is the main program " + quoted(options.main_program);
   if (input == options.header_from) return "is the header image " + quoted(options.header_from);
+  const RootFiles root = root_files(options.root);
+  if (!options.root.empty() && (input == root.boot_bin || input == root.bi2 || input == root.fst))
+    return "is the unpacked disc's " + quoted(input);
   return "lies inside the base directory " + quoted(options.base_dir);
 }
 

@@ -45,21 +45,6 @@ bool read_whole(const std::string& path, std::vector<uint8_t>* out, std::string*
   return ok;
 }
 
-// The first n bytes of the disc in a file, plain or in a container.
-bool read_disc_start(const std::string& path, uint8_t* out, size_t n) {
-  Container* c = container_open(path.c_str(), nullptr, nullptr);
-  size_t got = 0;
-  bool ok = c && container_read(c, 0, out, n, &got) && got == n;
-  container_close(c);
-  return ok;
-}
-
-// The settings' header fields into the boot block, so both say the same.
-void put_settings_fields(const BuildSettings& settings, uint8_t* boot_bin) {
-  std::memcpy(boot_bin, settings.game_code, sizeof settings.game_code);
-  std::memcpy(boot_bin + 4, settings.maker_code, sizeof settings.maker_code);
-  std::memcpy(boot_bin + offsetof(DiscHeader, game_name), settings.game_name, sizeof settings.game_name);
-}
 
 void set_region_word(uint8_t* bi2, char letter) {
   write_be32(bi2 + BI2_REGION_OFFSET, bi2_region_for_letter(letter));
@@ -67,10 +52,27 @@ void set_region_word(uint8_t* bi2, char letter) {
 
 }  // namespace
 
+bool read_disc_start(const std::string& path, uint8_t* out, size_t n, size_t* got) {
+  std::memset(out, 0, n);
+  *got = 0;
+  ContainerError error = CONTAINER_OK;
+  Container* c = container_open(path.c_str(), &error, nullptr);
+  if (c) container_read(c, 0, out, n, got);
+  container_close(c);
+  return error != CONTAINER_ERR_OPEN;
+}
+
 RootFiles root_files(const std::string& root) {
   const std::string sys = join(root, "sys");
   return {join(sys, "boot.bin"), join(sys, "bi2.bin"), join(sys, "apploader.img"),
           join(sys, "main.dol"), join(sys, "fst.bin"), join(root, "files")};
+}
+
+void take_root_paths(TrelvikOptions* options) {
+  const RootFiles root = root_files(options->root);
+  options->apploader = root.apploader;
+  options->main_program = root.main_program;
+  options->base_dir = root.files;
 }
 
 bool parse_alignment(const std::string& text, uint32_t* alignment) {
@@ -98,19 +100,19 @@ bool default_mode_extras(const TrelvikOptions& options, const BuildSettings& set
       return false;
     }
     uint8_t head[APPLOADER_OFFSET];
-    if (!read_disc_start(options.header_from, head, sizeof head)) {
+    size_t got = 0;
+    if (!read_disc_start(options.header_from, head, sizeof head, &got) || got != sizeof head) {
       *error = "the header image " + quoted(options.header_from) +
                " is shorter than a disc's header and bi2 block (0x2440 bytes)";
       return false;
     }
+    // The game code, maker and name come with the settings, which the
+    // builder writes over the boot block.
     std::memcpy(extras->boot_bin, head, DISC_IDENTITY_SIZE);
-    std::memcpy(extras->boot_bin + offsetof(DiscHeader, game_name), head + offsetof(DiscHeader, game_name),
-                sizeof settings.game_name);
     std::memcpy(extras->bi2, head + BI2_OFFSET, BI2_SIZE);
   } else {
     set_region_word(extras->bi2, settings.game_code[3]);
   }
-  put_settings_fields(settings, extras->boot_bin);
   write_be32(extras->boot_bin + offsetof(DiscHeader, max_fst_size), DEFAULT_MAX_FST_SIZE);
   return true;
 }
@@ -129,12 +131,8 @@ bool root_settings(const TrelvikOptions& options, BuildSettings* settings, Build
   }
   // The settings as the wizard fills them, boot.bin's fields in place of
   // those the options leave out.
-  TrelvikOptions typed = options;
-  typed.apploader = root.apploader;
-  typed.main_program = root.main_program;
-  typed.base_dir = root.files;
   WizardState state;
-  if (!options_to_wizard_state(typed, &state, warnings, error)) return false;
+  if (!options_to_wizard_state(options, &state, warnings, error)) return false;
   fill_build_settings(state, nullptr, settings);
   const uint8_t* boot = extras->boot_bin;
   if (options.game_id.empty()) std::memcpy(settings->game_code, boot, 3);
@@ -144,7 +142,6 @@ bool root_settings(const TrelvikOptions& options, BuildSettings* settings, Build
     std::memcpy(settings->game_name, boot + offsetof(DiscHeader, game_name), sizeof settings->game_name);
   // A new region letter takes its region word with it.
   if (!options.region.empty()) set_region_word(extras->bi2, settings->game_code[3]);
-  put_settings_fields(*settings, extras->boot_bin);
 
   // A disc without a main program (its offset 0) was unpacked without main.dol.
   extras->without_main_program = host::path_kind(root.main_program.c_str()) == host::PathKind::Missing;

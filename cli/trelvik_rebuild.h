@@ -29,8 +29,17 @@ struct RootFiles {
 };
 RootFiles root_files(const std::string& root);
 
+// --root's apploader, main program and base directory into the options,
+// where the other modes have them.
+void take_root_paths(TrelvikOptions* options);
+
 // "4" to "32768" as a power of two; false otherwise.
 bool parse_alignment(const std::string& text, uint32_t* alignment);
+
+// The first n bytes of the disc in a file, plain or in a container (default
+// mode reads --header-from through this): zeros where it gives none, *got
+// the bytes it gave. False only when the file cannot be opened.
+bool read_disc_start(const std::string& path, uint8_t* out, size_t n, size_t* got);
 
 // Default mode without --root: the boot blocks behind settings (already
 // filled from the options), from --header-from when given (bytes 0x00-0x0A,
@@ -39,7 +48,8 @@ bool parse_alignment(const std::string& text, uint32_t* alignment);
 bool default_mode_extras(const TrelvikOptions& options, const BuildSettings& settings,
                          BuildExtras* extras, std::string* error);
 
-// --root: settings and extras from an unpacked disc, the typed header
+// --root (after take_root_paths): settings and extras from an unpacked
+// disc, the typed header
 // options overriding boot.bin's fields (cut and warned about as usual).
 bool root_settings(const TrelvikOptions& options, BuildSettings* settings, BuildExtras* extras,
                    std::vector<std::string>* warnings, std::string* error);

@@ -48,6 +48,11 @@ TEST(BuildErrorMessages, NameThePathsConcerned) {
   EXPECT_NE(build_error_message(BUILD_ERR_OUTPUT_IS_INPUT, o, "", "in/main.dol")
                 .find("the output 'out/disc.gcm' is the main program 'in/main.dol'"),
             std::string::npos);
+  // The table's limits are the format's own in default mode, 16-bit in the wizard's.
+  TrelvikOptions wizard_mode = o;
+  wizard_mode.disc_magic = false;
+  EXPECT_NE(build_error_message(BUILD_ERR_TABLE_TOO_LARGE, o, "").find("16,777,215"), std::string::npos);
+  EXPECT_NE(build_error_message(BUILD_ERR_TABLE_TOO_LARGE, wizard_mode, "").find("65,535"), std::string::npos);
 }
 
 TEST(BuildErrorMessages, FileErrorsQuoteTheLastStepOthersDoNot) {

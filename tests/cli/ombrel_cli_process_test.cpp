@@ -183,30 +183,13 @@ TEST_F(OmbrelCliProcess, UnpackWritesTheBootAreasAndTheFiles) {
   EXPECT_EQ(ombrel({"unpack", "-o", image_, dest}).status, 0);
 }
 
-// A CISO of the bytes: 32 KiB blocks, an all-zero block left out (it reads
-// as zeros), the disc rounded up to whole blocks.
-std::vector<uint8_t> make_ciso(const std::vector<uint8_t>& disc) {
-  const size_t block = 0x8000;
-  std::vector<uint8_t> file(0x8000, 0);
-  std::memcpy(file.data(), "CISO", 4);
-  file[5] = 0x80;  // block size 0x8000, little-endian
-  for (size_t i = 0, at = 0; at < disc.size(); ++i, at += block) {
-    std::vector<uint8_t> piece(disc.begin() + at, disc.begin() + std::min(disc.size(), at + block));
-    piece.resize(block, 0);
-    if (std::all_of(piece.begin(), piece.end(), [](uint8_t b) { return b == 0; })) continue;
-    file[8 + i] = 1;
-    file.insert(file.end(), piece.begin(), piece.end());
-  }
-  return file;
-}
-
 // convert writes the plain disc a container holds, and replaces a file only
 // with --overwrite; hash and ls read the container as they read the image.
 TEST_F(OmbrelCliProcess, ConvertWritesTheContainersPlainDiscAndReplacesOnlyWithOverwrite) {
   ScratchDir dir;
   std::vector<uint8_t> plain = test_support::read_file(image_);
   const std::string ciso = dir.at("game.ciso");
-  test_support::write_file(ciso, make_ciso(plain));
+  test_support::write_file(ciso, test_support::make_ciso(plain));
   plain.resize((plain.size() + 0x7FFF) / 0x8000 * 0x8000, 0);
   const std::string padded = dir.at("padded.gcm");
   test_support::write_file(padded, plain);

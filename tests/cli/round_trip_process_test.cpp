@@ -166,6 +166,16 @@ TEST(RoundTrip, UnpackChangeRebuildKeepsWhatMakesTheDiscAndReachesAFixedPoint) {
   r = trelvik({"--root", dir.at("u2"), "--output", dir.at("again.gcm"), "--no-maximise", "--quiet"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(test_support::read_file(dir.at("again.gcm")), rebuilt);
+
+  // The unpacked disc's own files are never the output; errors name its paths.
+  const std::string boot_bin = dir.at("u2/sys/boot.bin");
+  const std::vector<uint8_t> boot = test_support::read_file(boot_bin);
+  r = trelvik({"--root", dir.at("u2"), "--output", boot_bin, "--no-maximise"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(contains(r.err, "is the unpacked disc's '" + boot_bin + "'")) << r.err;
+  EXPECT_EQ(test_support::read_file(boot_bin), boot);
+  r = trelvik({"--root", dir.at("u2"), "--output", dir.at("u2/files/new.gcm"), "--no-maximise"});
+  EXPECT_TRUE(contains(r.err, "lies inside the base directory '" + dir.at("u2/files") + "'")) << r.err;
 }
 
 }  // namespace

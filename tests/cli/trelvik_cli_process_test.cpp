@@ -140,6 +140,11 @@ TEST(TrelvikCliProcess, DefaultModeWritesTheRegionWordAndCopiesWhatMakesADisc) {
   EXPECT_TRUE(std::equal(source.begin(), source.begin() + DISC_IDENTITY_SIZE, copy.begin()));
   EXPECT_TRUE(std::equal(source.begin() + 0x20, source.begin() + 0x60, copy.begin() + 0x20));
   EXPECT_TRUE(std::equal(source.begin() + BI2_OFFSET, source.begin() + APPLOADER_OFFSET, copy.begin() + BI2_OFFSET));
+  // The same disc in a container gives the same header.
+  test_support::write_file(in.dir.at("source.ciso"), test_support::make_ciso(source));
+  ASSERT_EQ(run_cli(with(in.args(in.dir.at("from-ciso.gcm")), {"--header-from", in.dir.at("source.ciso")})).status, 0);
+  std::vector<uint8_t> from_ciso = test_support::read_file(in.dir.at("from-ciso.gcm"));
+  EXPECT_TRUE(std::equal(copy.begin(), copy.begin() + APPLOADER_OFFSET, from_ciso.begin()));
   // Only a GameCube disc is taken, except in the wizard's own mode.
   test_support::write_file(in.dir.at("notes.txt"), std::string(20000, 'x'));
   CliRun r = run_cli(with(in.args(in.dir.at("copy.gcm")), {"--header-from", in.dir.at("notes.txt")}));

@@ -1,7 +1,9 @@
 #include "support/test_support.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <stdexcept>
 
@@ -60,6 +62,21 @@ std::vector<uint8_t> read_file(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path.string());
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<uint8_t> make_ciso(const std::vector<uint8_t>& disc) {
+  const size_t block = 0x8000;
+  std::vector<uint8_t> file(0x8000, 0);
+  std::memcpy(file.data(), "CISO", 4);
+  file[5] = 0x80;  // block size 0x8000, little-endian
+  for (size_t i = 0, at = 0; at < disc.size(); ++i, at += block) {
+    std::vector<uint8_t> piece(disc.begin() + at, disc.begin() + std::min(disc.size(), at + block));
+    piece.resize(block, 0);
+    if (std::all_of(piece.begin(), piece.end(), [](uint8_t b) { return b == 0; })) continue;
+    file[8 + i] = 1;
+    file.insert(file.end(), piece.begin(), piece.end());
+  }
+  return file;
 }
 
 }  // namespace test_support

@@ -35,4 +35,8 @@ void write_patterned_file(const fs::path& path, size_t n, uint8_t seed);
 std::vector<uint8_t> patterned_bytes(size_t n, uint8_t seed);
 std::vector<uint8_t> read_file(const fs::path& path);
 
+// A CISO of the bytes: 32 KiB blocks, all-zero blocks left out (they read
+// as zeros), the disc rounded up to whole blocks.
+std::vector<uint8_t> make_ciso(const std::vector<uint8_t>& disc);
+
 }  // namespace test_support
