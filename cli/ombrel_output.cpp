@@ -341,7 +341,7 @@ std::string format_disc_info(const DiscInfo& info) {
 
 namespace {
 
-// A JSON string from UTF-8 (or, byte by byte, Latin-1 when it is not UTF-8).
+// A JSON string from UTF-8 (json_text turns anything else into UTF-8 first).
 std::string json_string(const std::string& utf8) {
   std::string out = "\"";
   for (unsigned char c : utf8) {
@@ -376,6 +376,24 @@ std::string json_text(const std::string& bytes, bool (*decode)(const std::string
   return json_string(utf8);
 }
 
+// The bytes themselves when they are well-formed UTF-8.
+bool as_utf8(const std::string& bytes, std::string* utf8) {
+  for (size_t i = 0; i < bytes.size();) {
+    const unsigned char c = bytes[i];
+    const size_t length = c < 0x80 ? 1 : c >= 0xC2 && c < 0xE0 ? 2 : c >= 0xE0 && c < 0xF0 ? 3 : c >= 0xF0 && c < 0xF5 ? 4 : 0;
+    if (length == 0 || length > bytes.size() - i) return false;
+    for (size_t k = 1; k < length; ++k) {
+      if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
+    }
+    i += length;
+  }
+  *utf8 = bytes;
+  return true;
+}
+
+// A host path: on Linux and macOS its bytes, which need not be UTF-8.
+std::string json_path(const std::string& path) { return json_text(host_path_for_display(path), as_utf8); }
+
 std::string json_sjis(const std::string& bytes) { return json_text(bytes, host::cp932_to_utf8); }
 std::string json_1252(const std::string& bytes) { return json_text(bytes, host::cp1252_to_utf8); }
 
@@ -392,7 +410,7 @@ std::string format_disc_info_json(const DiscInfo& info) {
     out += name;
     out += "\": " + value + (last ? "\n" : ",\n");
   };
-  field("image", json_string(host_path_for_display(info.image_path)));
+  field("image", json_path(info.image_path));
   field("image_size", std::to_string(info.image_size));
   field("game_id", json_sjis(info.id6));
   field("game_name", json_sjis(info.game_name));
@@ -446,7 +464,7 @@ std::string format_disc_hashes(const std::string& image_path, uint64_t disc_size
 }
 
 std::string format_disc_hashes_json(const std::string& image_path, uint64_t disc_size, const DiscHashes& sums) {
-  return "{\n  \"image\": " + json_string(host_path_for_display(image_path)) + ",\n  \"size\": " +
+  return "{\n  \"image\": " + json_path(image_path) + ",\n  \"size\": " +
          std::to_string(disc_size) + ",\n  \"crc32\": \"" + crc32_hex(sums.crc32) + "\",\n  \"md5\": \"" +
          hex(sums.md5, sizeof sums.md5) + "\",\n  \"sha1\": \"" + hex(sums.sha1, sizeof sums.sha1) + "\"\n}\n";
 }

@@ -162,8 +162,9 @@ TEST(OmbrelOutput, InfoWithoutBannerEndsAtTheBannerLine) {
   // byte by byte as Latin-1.
   DiscInfo info = sample_info();
   info.game_name = "a\"b\x81";
+  info.image_path = "d\xFF.gcm";  // a host path that is not UTF-8
   std::string json = format_disc_info_json(info);
-  for (const char* field : {"\"game_id\": \"GTRJ01\",\n", "\"game_name\": \"a\\\"b\xC2\x81\",\n",
+  for (const char* field : {"\"image\": \"d\xC3\xBF.gcm\",\n", "\"game_id\": \"GTRJ01\",\n", "\"game_name\": \"a\\\"b\xC2\x81\",\n",
                             "\"audio_streaming\": true,\n", "\"main_program\": null,\n",
                             "\"fst\": {\"offset\": 262144, \"size\": 256, \"max_size\": 16384},\n",
                             "\"banner\": null\n}\n"}) {
