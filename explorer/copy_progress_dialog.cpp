@@ -83,7 +83,7 @@ void report_folder_copy_failure() {
 // The shell's folder browser, starting at the desktop; false on Cancel or
 // a choice that is no file-system folder.
 bool ChooseFolder(std::string* folder) {
-  return ask_folder(nullptr, TEXT_CHOOSE_FOLDER, true, "", FOLDER_PATH_SIZE, folder);
+  return ask_folder(nullptr, TEXT_CHOOSE_FOLDER, "", FOLDER_PATH_SIZE, folder);
 }
 
 void run_selection(const std::string& folder, bool has_row, const std::string& row_name) {

@@ -7,7 +7,6 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -338,7 +337,7 @@ HTREEITEM tree_item_at(POINT screen) {
   TVHITTESTINFO hit = {};
   hit.pt = screen;
   ScreenToClient(g_tree_view, &hit.pt);
-  SendMessageA(g_tree_view, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+  TreeView_HitTest(g_tree_view, &hit);
   return (hit.flags & TVHT_ONITEM) ? hit.hItem : nullptr;
 }
 
@@ -349,11 +348,9 @@ HTREEITEM tree_item_at(POINT screen) {
 void show_popup_menu(HWND window, HWND view, POINT at, HTREEITEM tree_item) {
   HMENU menu = LoadMenuA(instance(), MAKEINTRESOURCEA(IDM_POPUP_MENU));
   if (!menu) return;
-  if (tree_item) {
-    SendMessageA(g_tree_view, TVM_SELECTITEM, TVGN_DROPHILITE, reinterpret_cast<LPARAM>(tree_item));
-  }
+  if (tree_item) TreeView_SelectDropTarget(g_tree_view, tree_item);
   int chosen = TrackPopupMenu(GetSubMenu(menu, 0), TPM_RETURNCMD, at.x, at.y, 0, window, nullptr);
-  if (tree_item) SendMessageA(g_tree_view, TVM_SELECTITEM, TVGN_DROPHILITE, 0);
+  if (tree_item) TreeView_SelectDropTarget(g_tree_view, nullptr);
   DestroyMenu(menu);
   if (chosen) run_copy_dialog(ExtractKind::Selection, view, tree_item);
 }
@@ -377,13 +374,10 @@ void show_popup_for_focus(HWND window) {
   bool found = false;
   if (view == g_tree_view) {
     HTREEITEM selected = tree_selection();
-    // The item goes in where the rectangle comes out.
-    std::memcpy(&item, &selected, sizeof selected);
-    found = selected && SendMessageA(g_tree_view, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&item));
+    found = selected && TreeView_GetItemRect(g_tree_view, selected, &item, TRUE);
   } else {
     int row = list_focused_row();
-    item.left = LVIR_ICON;
-    found = row >= 0 && SendMessageA(g_list_view, LVM_GETITEMRECT, WPARAM(row), reinterpret_cast<LPARAM>(&item));
+    found = row >= 0 && ListView_GetItemRect(g_list_view, row, &item, LVIR_ICON);
   }
   POINT at = found ? POINT{item.left, item.bottom} : POINT{0, 0};
   ClientToScreen(view, &at);

@@ -8,7 +8,6 @@
 
 #include "explorer/explorer_shell.h"
 #include "explorer/resource.h"
-#include "win32/window_text.h"
 #include "reader/reader.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {

@@ -56,10 +56,10 @@ bool ask_file_name(HWND owner, FileDialogMode mode, const std::vector<FileTypeFi
   return true;
 }
 
-bool ask_folder(HWND owner, const std::string& prompt_cp932, bool initialise_com,
-                const std::string& initial, size_t capacity, std::string* folder) {
+bool ask_folder(HWND owner, const std::string& prompt_cp932, const std::string& initial, size_t capacity,
+                std::string* folder) {
   // A second initialisation on a thread is counted and undone the same way.
-  HRESULT com = initialise_com ? CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) : E_FAIL;
+  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   std::wstring prompt = wide_from_cp932(prompt_cp932);
   std::wstring start = wide_from_system(initial);
   BROWSEINFOW browse = {};

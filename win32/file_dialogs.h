@@ -29,12 +29,11 @@ bool ask_file_name(HWND owner, FileDialogMode mode, const std::vector<FileTypeFi
 
 // The shell's folder browser rooted at the desktop, file-system folders only,
 // with a prompt in code page 932, opening with the folder initial (a path in
-// the system code page; "" for none) selected. With initialise_com the
-// browser's COM set-up is made (and undone) around the call, for a thread
-// that has none. False when nothing is chosen or the path does not fit in
-// capacity bytes with its NUL.
-bool ask_folder(HWND owner, const std::string& prompt_cp932, bool initialise_com,
-                const std::string& initial, size_t capacity, std::string* folder);
+// the system code page; "" for none) selected. The browser's COM set-up is
+// made (and undone) around the call. False when nothing is chosen or the
+// path does not fit in capacity bytes with its NUL.
+bool ask_folder(HWND owner, const std::string& prompt_cp932, const std::string& initial, size_t capacity,
+                std::string* folder);
 
 // The first file of a drop (WM_DROPFILES) in the system code page. False
 // when the drop names none, or its path cannot be held in the system code

@@ -34,19 +34,9 @@ std::wstring wide_from_cp932(const std::string& cp932) {
 
 std::wstring wide_from_system(const std::string& text) { return to_wide(CP_ACP, text); }
 
-std::wstring wide_from_code_page(unsigned code_page, const std::string& text) {
-  return to_wide(code_page, text);
-}
-
 std::wstring wide_shown(const ShownText& text) {
   return wide_from_cp932(text.before) + wide_from_system(text.path) + wide_from_cp932(text.after);
 }
-
-std::string cp932_from_wide(const std::wstring& wide) {
-  return from_wide(host::CODE_PAGE_JAPANESE, wide);
-}
-
-std::string system_from_wide(const std::wstring& wide) { return from_wide(CP_ACP, wide); }
 
 void set_window_text_932(HWND window, const std::string& cp932) {
   SetWindowTextW(window, wide_from_cp932(cp932).c_str());
@@ -61,7 +51,7 @@ void set_item_text_932(HWND dialog, int id, const std::string& cp932) {
 }
 
 void set_item_text_in_code_page(HWND dialog, int id, unsigned code_page, const std::string& text) {
-  SetDlgItemTextW(dialog, id, wide_from_code_page(code_page, text).c_str());
+  SetDlgItemTextW(dialog, id, to_wide(code_page, text).c_str());
 }
 
 std::string item_text_932(HWND dialog, int id) {
@@ -69,7 +59,8 @@ std::string item_text_932(HWND dialog, int id) {
   int length = GetWindowTextLengthW(item);
   std::vector<wchar_t> buffer(size_t(length) + 1, L'\0');
   GetWindowTextW(item, buffer.data(), length + 1);
-  return cp932_from_wide(buffer.data());
+  // Characters code page 932 cannot hold become '?'.
+  return from_wide(host::CODE_PAGE_JAPANESE, buffer.data());
 }
 
 std::string item_path(HWND dialog, int id, size_t capacity) {
@@ -121,7 +112,7 @@ LRESULT list_box_add_line(HWND list, const ShownText& line) {
 }
 
 void combo_add_text(HWND combo, unsigned code_page, const std::string& text) {
-  std::wstring wide = wide_from_code_page(code_page, text);
+  std::wstring wide = to_wide(code_page, text);
   SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 

@@ -19,15 +19,8 @@
 
 std::wstring wide_from_cp932(const std::string& cp932);
 std::wstring wide_from_system(const std::string& text);
-// Any other code page (banner texts in Windows-1252, for one).
-std::wstring wide_from_code_page(unsigned code_page, const std::string& text);
 // Each part from its own code page.
 std::wstring wide_shown(const ShownText& text);
-// Characters code page 932 cannot hold become '?'.
-std::string cp932_from_wide(const std::wstring& wide);
-// Into the system code page (host paths), with its default character for
-// those it cannot hold.
-std::string system_from_wide(const std::wstring& wide);
 
 // ---------------------------------------------------------------------------
 // Windows, controls and message boxes

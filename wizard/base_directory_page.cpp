@@ -14,7 +14,7 @@ const char TEXT_BASE_DIRECTORY[] = "ベースディレクトリ:";
 const char TEXT_OPEN[] = "開く(&F)";
 
 void read_fields(HWND page) {
-  store_cut_text(item_path(page, IDC_BASE_DIRECTORY, EDIT_TEXT_LIMIT + 1), EDIT_TEXT_LIMIT, g_wizard.base_directory);
+  store_path_edit(page, IDC_BASE_DIRECTORY, g_wizard.base_directory);
 }
 
 }  // namespace

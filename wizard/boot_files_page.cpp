@@ -15,8 +15,8 @@ const char TEXT_MAIN_PROGRAM[] = "メインプログラム";
 const char TEXT_BROWSE_S[] = "参照(&S)";
 
 void read_fields(HWND page) {
-  store_cut_text(item_path(page, IDC_APPLOADER_PATH, EDIT_TEXT_LIMIT + 1), EDIT_TEXT_LIMIT, g_wizard.apploader_path);
-  store_cut_text(item_path(page, IDC_MAIN_PROGRAM_PATH, EDIT_TEXT_LIMIT + 1), EDIT_TEXT_LIMIT, g_wizard.main_program_path);
+  store_path_edit(page, IDC_APPLOADER_PATH, g_wizard.apploader_path);
+  store_path_edit(page, IDC_MAIN_PROGRAM_PATH, g_wizard.main_program_path);
 }
 
 void browse(HWND page, WizardFile kind, int edit) {

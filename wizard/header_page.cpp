@@ -79,7 +79,7 @@ void read_fields(HWND page) {
   LRESULT region = SendDlgItemMessageA(page, IDC_REGION, CB_GETCURSEL, 0, 0);
   g_wizard.region_index = region == CB_ERR ? 0 : uint16_t(region);
   g_wizard.import_header = IsDlgButtonChecked(page, IDC_IMPORT_HEADER) == BST_CHECKED ? 1 : 0;
-  store_cut_text(item_path(page, IDC_IMPORT_IMAGE_PATH, EDIT_TEXT_LIMIT + 1), EDIT_TEXT_LIMIT, g_wizard.import_image_path);
+  store_path_edit(page, IDC_IMPORT_IMAGE_PATH, g_wizard.import_image_path);
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ const char TEXT_OUTPUT_FILE[] = "出力ファイル:";
 const char TEXT_MAXIMISE[] = "ISOサイズを最大にする";
 
 void read_fields(HWND page) {
-  store_cut_text(item_path(page, IDC_OUTPUT_PATH, EDIT_TEXT_LIMIT + 1), EDIT_TEXT_LIMIT, g_wizard.output_path);
+  store_path_edit(page, IDC_OUTPUT_PATH, g_wizard.output_path);
   g_wizard.maximise_image = IsDlgButtonChecked(page, IDC_MAXIMISE_IMAGE) == BST_CHECKED ? 1 : 0;
 }
 

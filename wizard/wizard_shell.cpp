@@ -240,8 +240,12 @@ std::string choose_wizard_file(HWND page, WizardFile kind) {
   return path;
 }
 
+void store_path_edit(HWND page, int id, char* field) {
+  store_cut_text(item_path(page, id, EDIT_TEXT_LIMIT + 1), EDIT_TEXT_LIMIT, field);
+}
+
 std::string choose_base_directory(HWND page, const std::string& shown) {
   std::string folder;
-  ask_folder(page, PROMPT_BASE_DIRECTORY, false, shown, EDIT_TEXT_LIMIT + 1, &folder);
+  ask_folder(page, PROMPT_BASE_DIRECTORY, shown, EDIT_TEXT_LIMIT + 1, &folder);
   return folder;
 }

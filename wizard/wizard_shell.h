@@ -57,6 +57,10 @@ void open_page(HWND current, INT_PTR end_code, int template_id);
 // are complete, else shows the common "fill in every field" message and stays.
 void next_page_if_complete(HWND page, bool complete, int template_id);
 
+// A path edit's text into a path field of the wizard's state, cut to
+// EDIT_TEXT_LIMIT bytes.
+void store_path_edit(HWND page, int id, char* field);
+
 // A Japanese message box with the caption "エラー", an error icon and OK.
 void show_error(HWND owner, const ShownText& text);
 

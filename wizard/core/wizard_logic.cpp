@@ -243,8 +243,6 @@ size_t cp932_prefix_length(const std::string& text, size_t limit) {
   return i;
 }
 
-const char* const ADDING_FILE_PREFIX = BUILDER_LOG_ADDING_FILE_PREFIX;
-
 }  // namespace
 
 std::string cp932_log_line(int hour, int minute, int second, const std::string& text) {
@@ -256,10 +254,10 @@ std::string cp932_log_line(int hour, int minute, int second, const std::string& 
 }
 
 ShownText log_text_parts(const std::string& text) {
-  size_t prefix = std::strlen(ADDING_FILE_PREFIX);
-  if (text.size() > prefix && text.compare(0, prefix, ADDING_FILE_PREFIX) == 0 &&
+  size_t prefix = std::strlen(BUILDER_LOG_ADDING_FILE_PREFIX);
+  if (text.size() > prefix && text.compare(0, prefix, BUILDER_LOG_ADDING_FILE_PREFIX) == 0 &&
       text.back() == '\'') {
-    return ShownText{ADDING_FILE_PREFIX, text.substr(prefix, text.size() - prefix - 1), "'"};
+    return ShownText{BUILDER_LOG_ADDING_FILE_PREFIX, text.substr(prefix, text.size() - prefix - 1), "'"};
   }
   return japanese_text(text);
 }
