@@ -54,9 +54,13 @@ void builder_set_folder_parent_links(bool enabled) { g_builder.write_folder_pare
 
 void builder_set_boot_blocks(const uint8_t* boot_bin, const uint8_t* bi2) {
   g_builder.use_boot_blocks = boot_bin && bi2;
-  if (!g_builder.use_boot_blocks) return;
-  std::memcpy(g_builder.boot_bin, boot_bin, sizeof g_builder.boot_bin);
-  std::memcpy(g_builder.bi2, bi2, sizeof g_builder.bi2);
+  if (g_builder.use_boot_blocks) {
+    std::memcpy(g_builder.boot_bin, boot_bin, sizeof g_builder.boot_bin);
+    std::memcpy(g_builder.bi2, bi2, sizeof g_builder.bi2);
+  } else {
+    std::memset(g_builder.boot_bin, 0, sizeof g_builder.boot_bin);
+    std::memset(g_builder.bi2, 0, sizeof g_builder.bi2);
+  }
 }
 
 void builder_set_without_main_program(bool enabled) { g_builder.without_main_program = enabled; }

@@ -13,8 +13,6 @@
 struct BuilderState {
   BuildSettings settings;  // the copy taken by builder_prepare
   DiscHeader header;       // being built; all zero after reset
-  uint8_t boot_block[BOOT_BLOCK_SIZE];  // cleared by reset and never filled
-  FstEntry root_entry;
   host::File* output;
   uint64_t output_end;  // bytes written so far; the writer appends in order
 
@@ -30,8 +28,8 @@ struct BuilderState {
   bool write_folder_parent_links;
   // Options for rebuilding an unpacked disc (builder.h).
   bool use_boot_blocks;
-  uint8_t boot_bin[BOOT_BIN_SIZE];
-  uint8_t bi2[BI2_SIZE];
+  uint8_t boot_bin[BOOT_BIN_SIZE];  // zero unless given: the writer takes
+  uint8_t bi2[BI2_SIZE];            // the gap after the header and bi2 from them
   bool without_main_program;
   bool format_limits;
   uint32_t file_alignment;  // 0: 2,048, or the previous table's classes
@@ -83,7 +81,7 @@ bool plan_image_layout(uint64_t apploader_length, uint64_t main_program_length, 
 
 // Fills table (layout.fst_size bytes) with the whole file system table: root
 // entry, entries and names, in the depth-first order of the tree.
-void emit_file_system_table(const ImageLayout& layout, uint8_t* table);
+void emit_file_system_table(uint8_t* table);
 
 // The file nodes in the order their data lies in the image (ascending data
 // offsets), as the last layout placed them.

@@ -12,18 +12,33 @@
 
 static const SourceNode* tree_root() { return &g_builder.root; }
 
-static uint64_t table_size() {
-  uint64_t names_size = 0;
+namespace {
+
+// The table's names: their total size, and the largest name offset an entry
+// takes (the last one's, in table order).
+struct TableNames {
+  uint64_t size = 0, largest_offset = 0;
+};
+
+TableNames table_names() {
+  TableNames names;
   walk_source_nodes(tree_root(), [&](const SourceNode& node) {
-    names_size += std::strlen(node.name) + 1;
+    names.largest_offset = names.size;
+    names.size += std::strlen(node.name) + 1;
     return true;
   });
-  uint64_t entries = uint64_t(g_builder.directory_count) + g_builder.file_count + 1;
-  return entries * FST_ENTRY_SIZE + names_size;
+  return names;
 }
 
+uint64_t table_size(const TableNames& names) {
+  uint64_t entries = uint64_t(g_builder.directory_count) + g_builder.file_count + 1;
+  return entries * FST_ENTRY_SIZE + names.size;
+}
+
+}  // namespace
+
 uint32_t fst_total_size() {
-  uint64_t size = table_size();
+  uint64_t size = table_size(table_names());
   return size > UINT32_MAX ? UINT32_MAX : uint32_t(size);
 }
 
@@ -52,10 +67,6 @@ std::string extension_of(const char* name) {
   std::string ext = dot ? dot + 1 : "";
   for (char& c : ext) c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
   return ext;
-}
-
-uint64_t align_up(uint64_t value, uint32_t alignment) {
-  return (value + alignment - 1) / alignment * alignment;
 }
 
 // The files in table order, each with the alignment the options give it.
@@ -111,27 +122,17 @@ bool place_files(uint64_t start, uint32_t uniform, uint64_t* end) {
   return true;
 }
 
-// The largest name offset any entry takes, in table order.
-uint64_t largest_name_offset() {
-  uint64_t name_offset = 0, largest = 0;
-  walk_source_nodes(tree_root(), [&](const SourceNode& node) {
-    if (name_offset > largest) largest = name_offset;
-    name_offset += std::strlen(node.name) + 1;
-    return true;
-  });
-  return largest;
-}
-
 }  // namespace
 
 bool plan_image_layout(uint64_t apploader_length, uint64_t main_program_length, ImageLayout* layout) {
   const bool main_program = !g_builder.without_main_program;
   uint64_t main_program_offset = main_program ? uint64_t(APPLOADER_OFFSET) + apploader_length : 0;
   uint64_t fst_offset = uint64_t(APPLOADER_OFFSET) + apploader_length + (main_program ? main_program_length : 0);
-  uint64_t fst_size = table_size();
+  const TableNames names = table_names();
+  uint64_t fst_size = table_size(names);
 
   uint64_t entries_after_root = uint64_t(g_builder.directory_count) + g_builder.file_count;
-  if (entries_after_root > most_entries() || largest_name_offset() > largest_name_offset_allowed())
+  if (entries_after_root > most_entries() || names.largest_offset > largest_name_offset_allowed())
     return builder_fail(BUILD_ERR_TABLE_TOO_LARGE);
   uint64_t table_end = fst_offset + fst_size;
   if (table_end > UINT32_MAX) return builder_fail(BUILD_ERR_DATA_TOO_LARGE);
@@ -168,14 +169,13 @@ static void put_entry(uint8_t* table, uint32_t index, const FstEntry& entry) {
   std::memcpy(table + uint64_t(index) * FST_ENTRY_SIZE, &entry, FST_ENTRY_SIZE);
 }
 
-void emit_file_system_table(const ImageLayout&, uint8_t* table) {
+void emit_file_system_table(uint8_t* table) {
   uint32_t count = g_builder.directory_count + g_builder.file_count + 1;
   FstEntry root;
   std::memset(&root, 0, sizeof root);
   root.kind = FST_KIND_DIRECTORY;
   root.third.set(count);
   put_entry(table, 0, root);
-  g_builder.root_entry = root;
 
   uint8_t* names = table + uint64_t(count) * FST_ENTRY_SIZE;
   uint32_t entry_index = 0, name_offset = 0;

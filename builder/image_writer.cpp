@@ -239,20 +239,10 @@ bool builder_write_image(bool maximise) {
   g_builder.output_end = 0;
   if (!write_header()) return builder_fail(BUILD_ERR_WRITE);
   g_builder.output_end = sizeof h;
-  const uint8_t* gap = g_builder.use_boot_blocks ? g_builder.boot_bin + sizeof h : ZEROS;
-  if (!append(gap, BOOT_GAP_SIZE)) return builder_fail(BUILD_ERR_WRITE);
-
+  // The rest of boot.bin and the bi2 block: zeros unless given.
+  if (!append(g_builder.boot_bin + sizeof h, BOOT_GAP_SIZE)) return builder_fail(BUILD_ERR_WRITE);
   log_line("ブートセクタの書き込み中");
-  if (g_builder.use_boot_blocks) {
-    if (!append(g_builder.bi2, sizeof g_builder.bi2)) return builder_fail(BUILD_ERR_WRITE);
-  } else {
-    if (!append(g_builder.boot_block, sizeof g_builder.boot_block)) return builder_fail(BUILD_ERR_WRITE);
-    for (uint32_t left = BOOT_TAIL_SIZE; left > 0;) {
-      uint32_t n = left < FILE_ALIGNMENT ? left : FILE_ALIGNMENT;
-      if (!append(ZEROS, n)) return builder_fail(BUILD_ERR_WRITE);
-      left -= n;
-    }
-  }
+  if (!append(g_builder.bi2, sizeof g_builder.bi2)) return builder_fail(BUILD_ERR_WRITE);
 
   log_line("ゲームローダーの書き込み中");
   if (!copy_file_into_image(s.apploader_path, apploader_length)) return false;
@@ -265,7 +255,7 @@ bool builder_write_image(bool maximise) {
   if (h.max_fst_size.get() < layout.fst_size) h.max_fst_size.set(layout.fst_size);
   uint8_t* table = static_cast<uint8_t*>(builder_alloc(layout.fst_size));
   if (!table) return false;
-  emit_file_system_table(layout, table);
+  emit_file_system_table(table);
 
   log_line("ファイル構造を書き込んでいます");
   bool table_written = append(table, layout.fst_size);

@@ -35,7 +35,7 @@ bool read_exactly(const std::string& path, uint8_t* out, size_t size, std::strin
 bool read_whole(const std::string& path, std::vector<uint8_t>* out, std::string* error) {
   host::File* f = host::file_open_read(path.c_str());
   uint64_t length = 0;
-  bool ok = f && host::file_length(f, &length) && length < (64u << 20);
+  bool ok = f && host::file_length(f, &length) && length <= FST_MAX_READ_SIZE;
   if (ok) {
     out->resize(size_t(length));
     ok = host::file_read(f, out->data(), out->size());

@@ -29,14 +29,8 @@ constexpr uint32_t GAMECUBE_DISC_MAGIC_OFFSET = 0x1Cu;
 constexpr uint32_t WII_DISC_MAGIC = 0x5D1C9EA3u;
 constexpr uint32_t WII_DISC_MAGIC_OFFSET = 0x18u;
 
-// Zero areas between the header and the apploader, as the builder writes
-// them one after the other: a gap at 0x430, a block at 0x440, and a tail from
-// 0x458 up to the apploader.
+// The gap at 0x430 between the header and the bi2 block at 0x440.
 constexpr uint32_t BOOT_GAP_SIZE = 16u;
-constexpr uint32_t BOOT_BLOCK_SIZE = 24u;  // always zero
-constexpr uint32_t BOOT_TAIL_SIZE =
-    APPLOADER_OFFSET - DISC_HEADER_SIZE - BOOT_GAP_SIZE - BOOT_BLOCK_SIZE;  // 8,168
-static_assert(DISC_HEADER_SIZE + BOOT_GAP_SIZE + BOOT_BLOCK_SIZE == 0x458u, "tail at 0x458");
 
 // File system table.
 constexpr uint32_t FST_ENTRY_SIZE = 12u;
@@ -87,10 +81,13 @@ struct BigEndian32 {
 };
 static_assert(sizeof(BigEndian32) == 4, "BigEndian32 must have no padding");
 
-// Rounds up to the next multiple of FILE_ALIGNMENT (unchanged when aligned).
-inline uint64_t align_to_file_boundary(uint64_t v) {
-  return (v + (FILE_ALIGNMENT - 1)) & ~uint64_t(FILE_ALIGNMENT - 1);
+// Rounds up to the next multiple of a power of two (unchanged when aligned).
+inline uint64_t align_up(uint64_t v, uint32_t alignment) {
+  return (v + (alignment - 1)) & ~uint64_t(alignment - 1);
 }
+
+// Rounds up to the next multiple of FILE_ALIGNMENT.
+inline uint64_t align_to_file_boundary(uint64_t v) { return align_up(v, FILE_ALIGNMENT); }
 
 // ---------------------------------------------------------------------------
 // Records
@@ -236,6 +233,7 @@ constexpr uint32_t BI2_REGION_JAPAN = 0;
 constexpr uint32_t BI2_REGION_USA = 1;
 constexpr uint32_t BI2_REGION_EUROPE = 2;
 static_assert(BOOT_BIN_SIZE == BI2_OFFSET, "boot.bin ends where bi2 begins");
+static_assert(DISC_HEADER_SIZE + BOOT_GAP_SIZE == BI2_OFFSET, "the gap after the header ends where bi2 begins");
 
 // The bi2 region word for a region letter: J Japan, E USA, any other Europe.
 inline uint32_t bi2_region_for_letter(char letter) {

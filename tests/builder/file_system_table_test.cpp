@@ -65,7 +65,7 @@ TEST_F(FileSystemTable, WorkedExampleMatchesByteForByte) {
   EXPECT_EQ(fst_total_size(), 64u);
 
   std::vector<uint8_t> table(layout.fst_size);
-  emit_file_system_table(layout, table.data());
+  emit_file_system_table(table.data());
 
   const uint32_t x = 0x2800;  // 0x2440 + 64 rounded up to 2,048
   const uint32_t y = 0x3000;  // x + 5 rounded up
@@ -95,7 +95,7 @@ TEST_F(FileSystemTable, FoldersAtAnyDepthGetZeroSecondWordAndNextPastTheirConten
   ImageLayout layout;
   ASSERT_TRUE(plan_image_layout(32, 32, &layout));
   std::vector<uint8_t> table(layout.fst_size);
-  emit_file_system_table(layout, table.data());
+  emit_file_system_table(table.data());
 
   auto entry = [&](int i) { return std::vector<uint8_t>(table.begin() + i * 12, table.begin() + i * 12 + 12); };
   EXPECT_EQ(read_be32(&table[8]), 8u) << "root counts every entry";
@@ -125,7 +125,7 @@ TEST_F(FileSystemTable, ParentLinksOptionPutsTheEnclosingFolderIndexInFolderEntr
   ImageLayout layout;
   ASSERT_TRUE(plan_image_layout(0, 0, &layout));
   std::vector<uint8_t> table(layout.fst_size);
-  emit_file_system_table(layout, table.data());
+  emit_file_system_table(table.data());
   EXPECT_EQ(read_be32(&table[12 * 1 + 4]), 0u) << "top-level folder: the root";
   EXPECT_EQ(read_be32(&table[12 * 3 + 4]), 1u);
   EXPECT_EQ(read_be32(&table[12 * 4 + 4]), 3u);
@@ -144,7 +144,7 @@ TEST_F(FileSystemTable, TablesPastTheSixteenBitCountersNeedTheFormatsLimits) {
   builder_set_format_limits(true);
   ASSERT_TRUE(plan_image_layout(0, 0, &layout)) << builder_last_error();
   std::vector<uint8_t> table(layout.fst_size);
-  emit_file_system_table(layout, table.data());
+  emit_file_system_table(table.data());
   EXPECT_EQ(read_be32(&table[8]), 70701u);
   EXPECT_EQ(read_be32(&table[12 * 70700]) & 0xFFFFFF, 70699u * 2) << "name offsets past 65,535";
 }
@@ -170,7 +170,7 @@ TEST_F(FileSystemTable, EmptyBaseGivesOnlyTheRootEntry) {
   ASSERT_TRUE(plan_image_layout(0, 0, &layout));
   EXPECT_EQ(layout.fst_size, 12u);
   std::vector<uint8_t> table(layout.fst_size);
-  emit_file_system_table(layout, table.data());
+  emit_file_system_table(table.data());
   EXPECT_EQ(table, entry_bytes(1, 0, 0, 1));
 }
 
@@ -187,7 +187,7 @@ TEST_F(FileSystemTable, DeeplyNestedFoldersAreWalkedWithoutRecursion) {
   ASSERT_TRUE(plan_image_layout(0, 0, &layout));
   EXPECT_EQ(layout.fst_size, (depth + 2) * 12 + (depth + 1) * 2);
   std::vector<uint8_t> table(layout.fst_size);
-  emit_file_system_table(layout, table.data());
+  emit_file_system_table(table.data());
   EXPECT_EQ(read_be32(&table[12 * 1 + 8]), depth + 2) << "the outermost folder ends with the table";
   EXPECT_EQ(read_be32(&table[12 * depth + 8]), depth + 2) << "and so does the innermost";
   EXPECT_EQ(table[12 * (depth + 1)], 0) << "the file is the last entry";
