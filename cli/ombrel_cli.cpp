@@ -304,7 +304,7 @@ int run_unpack() {
   plan_finish(&plan);
   if (!plan_allows(plan) || !prepare_destination(dir)) return EXIT_OMBREL_FAILED;
   for (const std::string& folder : {sys, files}) {
-    if (!host::make_directory(folder.c_str()) && host::path_kind(folder.c_str()) != host::PathKind::Folder) {
+    if (!make_folders(folder)) {
       print_error("cannot create the folder " + shown(folder));
       return EXIT_OMBREL_FAILED;
     }
@@ -419,11 +419,14 @@ int run_hash() {
 // Mounts the image, saying what the file is when it is no GameCube disc.
 bool mount_image() {
   const std::string& image = g_options.image;
-  DiscFileIdentity what;
-  // The reader has the last word on what it can read.
-  if (!check_disc_file(&what)) return false;
   const host::PathKind kind = host::path_kind(image.c_str());
+  DiscFileIdentity what;
+  // A folder or a FIFO is never opened.
+  if (kind == host::PathKind::Folder || kind == host::PathKind::Other) return check_disc_file(&what);
+  // The reader has the last word on what it can read; the file is looked at
+  // only when it cannot.
   if (IsoMount(image.c_str(), g_options.strict_size ? 0 : 1)) return true;
+  if (!check_disc_file(&what)) return false;
   std::string text = "cannot read the image " + shown(image) + ": " + reader_error();
   if (what.kind == DiscFileKind::NotADisc && what.container.empty() && kind == host::PathKind::File)
     text += "; it is not a GameCube disc image: " + what.reason;
