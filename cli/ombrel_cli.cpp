@@ -226,14 +226,7 @@ int run_system() {
   ExtractionPlan plan;
   plan_single_target(target, plan_request(dest), &plan);
   if (!plan_allows(plan) || !prepare_destination(dest)) return EXIT_OMBREL_FAILED;
-  bool ok = false;
-  switch (g_options.area) {
-    case SystemArea::Boot: ok = IsoExtractBootData(target.c_str()); break;
-    case SystemArea::Fst: ok = IsoExtractFst(target.c_str()); break;
-    case SystemArea::Apploader: ok = IsoExtractApploader(target.c_str()); break;
-    case SystemArea::MainProgram: ok = IsoExtractMainProgram(target.c_str()); break;
-  }
-  if (!ok) {
+  if (!extract_system_area(system_area_kind(g_options.area), target)) {
     print_error("cannot write " + shown(target) + ": " + reader_error());
     return EXIT_OMBREL_FAILED;
   }

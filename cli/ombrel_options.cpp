@@ -218,16 +218,18 @@ bool parse_system_area(const std::string& name, SystemArea* area) {
   return false;
 }
 
-const char* system_area_file_name(SystemArea area) {
-  // The names the explorer writes the four areas under.
+ExtractKind system_area_kind(SystemArea area) {
   switch (area) {
-    case SystemArea::Boot: return system_area_file_name(ExtractKind::BootData);
-    case SystemArea::Fst: return system_area_file_name(ExtractKind::FileSystemTable);
-    case SystemArea::Apploader: return system_area_file_name(ExtractKind::Apploader);
-    case SystemArea::MainProgram: return system_area_file_name(ExtractKind::MainProgram);
+    case SystemArea::Boot: return ExtractKind::BootData;
+    case SystemArea::Fst: return ExtractKind::FileSystemTable;
+    case SystemArea::Apploader: return ExtractKind::Apploader;
+    case SystemArea::MainProgram: break;
   }
-  return "";
+  return ExtractKind::MainProgram;
 }
+
+// The names the explorer writes the four areas under.
+const char* system_area_file_name(SystemArea area) { return system_area_file_name(system_area_kind(area)); }
 
 bool canonical_image_path(const std::string& path, std::string* canonical, std::string* error) {
   if (path.empty()) {

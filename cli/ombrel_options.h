@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "explorer/core/extraction_logic.h"
+
 enum class OmbrelCommand { None, Info, List, Extract, System, Banner, Unpack, Convert, Hash };
 
 // The four system areas, in the order the tool lists them.
@@ -41,8 +43,9 @@ bool parse_ombrel_args(const std::vector<std::string>& args, OmbrelOptions* opti
 
 // "boot", "fst", "apploader" or "dol".
 bool parse_system_area(const std::string& name, SystemArea* area);
-// The file a system area is written to: "boot.bin", "fst", "apploader",
-// "default.dol".
+// The explorer's extraction of the area, and the file it is written to:
+// "boot.bin", "fst", "apploader", "default.dol".
+ExtractKind system_area_kind(SystemArea area);
 const char* system_area_file_name(SystemArea area);
 
 // An in-image path as the reader's lookups want it: a leading "/", no empty
