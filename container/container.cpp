@@ -48,6 +48,11 @@ bool fail(Container* c, ContainerError error, const char* format, ...) {
   return false;
 }
 
+bool decoder_fail(Container* c, const Decompressor* d, const char* what, const char* why) {
+  return fail(c, decompressor_out_of_memory(d) ? CONTAINER_ERR_NO_MEMORY : CONTAINER_ERR_DAMAGED, "%s: %s", what,
+              why);
+}
+
 bool refuse_wii_disc(Container* c) {
   c->error = CONTAINER_ERR_WII_DISC;
   c->detail = "a Wii disc; this tool reads GameCube discs";

@@ -2,6 +2,7 @@
 // bit set: the block is stored as it is), one Adler-32 per block of its
 // stored bytes, then the blocks, each zlib-compressed on its own. Every block
 // decompresses to the block size; the last one may hold bytes past the disc.
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -59,7 +60,9 @@ bool gcz_decode(Container* c, const Extent& extent, uint8_t* out) {
   const char* why = "";
   if (!inflate_block(s->decompressor, s->stored.data(), size, out, size_t(extent.length),
                      extent.length < s->block_size, &why)) {
-    return fail(c, CONTAINER_ERR_DAMAGED, "block %u: %s", block, why);
+    char what[32];
+    std::snprintf(what, sizeof what, "block %u", block);
+    return decoder_fail(c, s->decompressor, what, why);
   }
   return true;
 }

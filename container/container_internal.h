@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "container/container.h"
+#include "container/decompress.h"
 #include "disc/disc_format.h"
 #include "host/host_fs.h"
 
@@ -63,6 +64,9 @@ bool fail(Container* c, ContainerError error, const char* format, ...)
     __attribute__((format(printf, 3, 4)))
 #endif
     ;
+
+// A decoder's failure on `what` ("group 12"): out of memory, or damage.
+bool decoder_fail(Container* c, const Decompressor* d, const char* what, const char* why);
 
 // Refuses a Wii disc, with the same text whatever holds it.
 bool refuse_wii_disc(Container* c);

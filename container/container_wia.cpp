@@ -73,8 +73,7 @@ struct WiaState {
 WiaState* state_of(Container* c) { return static_cast<WiaState*>(c->state); }
 
 bool method_fail(Container* c, const char* what, const char* why) {
-  bool memory = std::strncmp(why, "cannot allocate", 15) == 0;
-  return fail(c, memory ? CONTAINER_ERR_NO_MEMORY : CONTAINER_ERR_DAMAGED, "%s: %s", what, why);
+  return fail(c, CONTAINER_ERR_DAMAGED, "%s: %s", what, why);
 }
 
 // PURGE: segments (offset, size, bytes) in ascending order, then a SHA-1 of
@@ -111,7 +110,9 @@ bool decode_stored(Container* c, CompressionMethod method, const uint8_t* in, si
   }
   if (method == METHOD_PURGE) return purge_decode(c, in, in_size, out, out_size, what);
   const char* why = "";
-  if (!decompress(s->decompressor, in, in_size, out, out_size, &why)) return method_fail(c, what, why);
+  if (!decompress(s->decompressor, in, in_size, out, out_size, &why)) {
+    return decoder_fail(c, s->decompressor, what, why);
+  }
   return true;
 }
 
@@ -288,7 +289,7 @@ bool check_header(Container* c, const uint8_t* file_header, const uint8_t* disc)
   const size_t largest_output = std::max<size_t>(s->chunk_size, size_t(MOST_GROUPS) * RAW_ENTRY_SIZE);
   if (!decompressor_setup(s->decompressor, s->method, disc + PROPERTIES_AT, property_count,
                           largest_output, &why)) {
-    return method_fail(c, "the disc header", why);
+    return decoder_fail(c, s->decompressor, "the disc header", why);
   }
   return true;
 }

@@ -26,7 +26,17 @@ struct Decompressor {
   lzma_options_lzma lzma_options = {};
   z_stream zlib = {};
   bool zlib_ready = false;
+  bool out_of_memory = false;  // the last failure's cause
 };
+
+// A failure because memory ran out, not because of the stream.
+static bool memory_failure(Decompressor* d, const char** why, const char* text) {
+  d->out_of_memory = true;
+  *why = text;
+  return false;
+}
+
+bool decompressor_out_of_memory(const Decompressor* d) { return d->out_of_memory; }
 
 Decompressor* decompressor_create() { return new (std::nothrow) Decompressor; }
 
@@ -40,6 +50,7 @@ void decompressor_destroy(Decompressor* d) {
 
 bool decompressor_setup(Decompressor* d, CompressionMethod method, const uint8_t* properties,
                         size_t property_count, size_t largest_output, const char** why) {
+  d->out_of_memory = false;
   d->method = method;
   uint32_t dictionary = 0;
   d->lzma_options = {};
@@ -73,10 +84,7 @@ bool decompressor_setup(Decompressor* d, CompressionMethod method, const uint8_t
     }
     case METHOD_ZSTD:
       if (!d->zstd) d->zstd = ZSTD_createDCtx();
-      if (!d->zstd) {
-        *why = "cannot allocate the Zstandard decoder";
-        return false;
-      }
+      if (!d->zstd) return memory_failure(d, why, "cannot allocate the Zstandard decoder");
       return true;
     default:
       return true;
@@ -94,10 +102,7 @@ static bool lzma_decode(Decompressor* d, const uint8_t* in, size_t in_size, uint
       {d->method == METHOD_LZMA ? LZMA_FILTER_LZMA1 : LZMA_FILTER_LZMA2, &d->lzma_options},
       {LZMA_VLI_UNKNOWN, nullptr}};
   lzma_ret r = lzma_raw_decoder(&d->lzma, filters);
-  if (r == LZMA_MEM_ERROR) {
-    *why = "cannot allocate the LZMA decoder";
-    return false;
-  }
+  if (r == LZMA_MEM_ERROR) return memory_failure(d, why, "cannot allocate the LZMA decoder");
   if (r != LZMA_OK) {
     *why = "its LZMA properties are beyond what liblzma decodes";
     return false;
@@ -132,6 +137,7 @@ static bool lzma_decode(Decompressor* d, const uint8_t* in, size_t in_size, uint
 
 bool decompress(Decompressor* d, const uint8_t* in, size_t in_size, uint8_t* out, size_t out_size,
                 const char** why) {
+  d->out_of_memory = false;
   switch (d->method) {
     case METHOD_BZIP2: {
       if (in_size > UINT_MAX || out_size > UINT_MAX) {
@@ -146,10 +152,7 @@ bool decompress(Decompressor* d, const uint8_t* in, size_t in_size, uint8_t* out
         *why = "it decompresses to more bytes than it should hold";
         return false;
       }
-      if (r == BZ_MEM_ERROR) {
-        *why = "cannot allocate the bzip2 decoder";
-        return false;
-      }
+      if (r == BZ_MEM_ERROR) return memory_failure(d, why, "cannot allocate the bzip2 decoder");
       if (r != BZ_OK) {
         *why = "its bzip2 stream is damaged";
         return false;
@@ -185,11 +188,9 @@ bool decompress(Decompressor* d, const uint8_t* in, size_t in_size, uint8_t* out
 
 bool inflate_block(Decompressor* d, const uint8_t* in, size_t in_size, uint8_t* out,
                    size_t out_size, bool allow_longer, const char** why) {
+  d->out_of_memory = false;
   if (!d->zlib_ready) {
-    if (inflateInit(&d->zlib) != Z_OK) {
-      *why = "cannot allocate the zlib decoder";
-      return false;
-    }
+    if (inflateInit(&d->zlib) != Z_OK) return memory_failure(d, why, "cannot allocate the zlib decoder");
     d->zlib_ready = true;
   } else {
     inflateReset(&d->zlib);
@@ -215,6 +216,7 @@ bool inflate_block(Decompressor* d, const uint8_t* in, size_t in_size, uint8_t* 
     *why = "it decompresses to more bytes than it should hold";
     return false;
   }
-  *why = r == Z_MEM_ERROR ? "cannot allocate the zlib decoder" : "its zlib stream is damaged";
+  if (r == Z_MEM_ERROR) return memory_failure(d, why, "cannot allocate the zlib decoder");
+  *why = "its zlib stream is damaged";
   return false;
 }

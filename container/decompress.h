@@ -36,6 +36,10 @@ bool decompressor_setup(Decompressor* d, CompressionMethod method, const uint8_t
 bool decompress(Decompressor* d, const uint8_t* in, size_t in_size, uint8_t* out, size_t out_size,
                 const char** why);
 
+// Whether the last call failed because memory ran out (not because of the
+// stream or its properties).
+bool decompressor_out_of_memory(const Decompressor* d);
+
 // zlib (GCZ blocks): inflates into out_size bytes. With allow_longer the
 // stream may go on past them (a block cut at the disc's end).
 bool inflate_block(Decompressor* d, const uint8_t* in, size_t in_size, uint8_t* out,
