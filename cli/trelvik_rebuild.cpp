@@ -173,7 +173,7 @@ void add_listed(std::vector<std::string>* lines, const char* what, const std::ve
   constexpr size_t SHOWN = 10;
   for (size_t i = 0; i < paths.size() && i < SHOWN; ++i) lines->push_back(std::string(what) + " " + shown_image_path(paths[i]));
   if (paths.size() > SHOWN) {
-    lines->push_back(std::to_string(paths.size() - SHOWN) + " more " + (what[0] == 'a' ? "added" : "removed"));
+    lines->push_back(std::to_string(paths.size() - SHOWN) + " more " + what);
   }
 }
 
