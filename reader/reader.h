@@ -159,8 +159,9 @@ const char* IsoGetMakerName();
 // Video format text from a product code (its character at index 8).
 const char* IsoVideoFormatText(const char* productCode);
 
-// The image file's size, and its first 0x2440 bytes (the header and the bi2
-// block) as read at mount; zero when unmounted.
+// The size of the disc the image holds (the file's own for a plain image),
+// and its first 0x2440 bytes (the header and the bi2 block) as read at mount;
+// zero when unmounted.
 uint64_t IsoGetImageSize();
 const uint8_t* IsoGetBootBlock();
 // The apploader's 32-byte header (its date, entry point and sizes).
