@@ -158,7 +158,7 @@ prefix="${WINE_RUN_PREFIX:-$root/build/wineprefix}"
 drive_args=()
 if [ -d "$prefix/dosdevices" ]; then
   link="$prefix/dosdevices/y:"
-  if [ ! -e "$link" ] && [ ! -L "$link" ] || [[ "$(readlink "$link" 2>/dev/null)" == /tmp/ombrel-ui.* ]]; then
+  if [ ! -e "$link" ] && [ ! -L "$link" ] || [[ "$(readlink "$link" 2>/dev/null)" == /var/tmp/ombrel-ui.* || "$(readlink "$link" 2>/dev/null)" == /tmp/ombrel-ui.* ]]; then
     mkdir -p "$work/drive"
     ln -sfn "$work/drive" "$link"
     ui_remove_on_exit+=("$link")

@@ -51,7 +51,10 @@ ui_scratch() {
   shots="$root/build/screenshots"
   mkdir -p "$shots"
   rm -f "$shots/$ui_name"-*.png
-  work="$(mktemp -d "/tmp/$ui_name-ui.XXXXXX")"
+  # Not under /tmp: wine's folder browser walks every folder above the one it
+  # pre-selects, and fails to select it now and then while other programs
+  # create and remove entries there. /var/tmp stays quiet.
+  work="$(mktemp -d "/var/tmp/$ui_name-ui.XXXXXX")"
   exchange="$work/exchange"
   ui_helper=""
   ui_remove_on_exit=()
