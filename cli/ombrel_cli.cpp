@@ -223,6 +223,12 @@ int run_system() {
   const std::string& dest = g_options.destination;
   const char* file_name = system_area_file_name(g_options.area);
   std::string target = dest + host::PATH_SEPARATOR + file_name;
+  // An area the disc does not have is refused before anything is made.
+  uint32_t first = 0, length = 0;
+  if (!system_area_span(system_area_kind(g_options.area), &first, &length)) {
+    print_error("cannot write " + shown(target) + ": " + reader_error() + "; nothing written");
+    return EXIT_OMBREL_FAILED;
+  }
   ExtractionPlan plan;
   plan_single_target(target, plan_request(dest), &plan);
   if (!plan_allows(plan) || !prepare_destination(dest)) return EXIT_OMBREL_FAILED;

@@ -157,7 +157,8 @@ void RunExtraction(ExtractKind kind) {
     case ExtractKind::Apploader:
     case ExtractKind::MainProgram: {
       std::string file = folder + system_area_file_name(kind);
-      show_message(system_area_message(extract_system_area(kind, file), file));
+      const bool saved = extract_system_area(kind, file);
+      show_message(system_area_message(saved, file, IsoGetLastError()));
       return;
     }
   }

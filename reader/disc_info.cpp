@@ -94,8 +94,8 @@ IsoAreaRange IsoGetBootArea(int area) {
     case IsoAreaApploader:
       return {"apploader.img", APPLOADER_OFFSET, apploader_length(g_reader.apploader_header), 1};
     case IsoAreaMainDol:
-      return {"main.dol", g_reader.main_program_offset, dol_length(g_reader.dol_header),
-              uint8_t(g_reader.main_program_offset != 0)};
+      if (!reader_has_main_program()) return {"main.dol", 0, 0, 0};
+      return {"main.dol", g_reader.main_program_offset, dol_length(g_reader.dol_header), 1};
     case IsoAreaFst: return {"fst.bin", g_reader.fst_offset, g_reader.fst_size, 1};
   }
   return {"", 0, 0, 0};

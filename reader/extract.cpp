@@ -300,21 +300,67 @@ bool IsoExtractDirectory(const char* imagePath, const char* destinationFolder) {
   return true;
 }
 
-// System areas: ranges cut from the header's offsets, in 32-bit arithmetic.
-// IsoCopyRange refuses them when nothing is mounted.
-bool IsoExtractBootData(const char* destination) {
-  return IsoCopyRange(destination, 0, DISC_HEADER_SIZE);
+namespace {
+
+// A system area's span: cut from the header's offsets, in 32-bit arithmetic,
+// as long as they make sense; else, for the apploader and the main program,
+// the length their own headers give (from_header).
+struct SystemSpan {
+  uint32_t first, length;
+  bool from_header;
+};
+
+bool system_span(int area, SystemSpan* span) {
+  if (!require_mounted()) return false;
+  const uint32_t main_at = g_reader.main_program_offset, fst_at = g_reader.fst_offset;
+  const bool has_main = reader_has_main_program();
+  switch (area) {
+    case IsoSystemBootData: *span = {0, DISC_HEADER_SIZE, false}; return true;
+    case IsoSystemFst: *span = {fst_at, g_reader.fst_size, false}; return true;
+    case IsoSystemApploader:
+      // Up to the main program; without one, what the apploader's header says.
+      *span = has_main ? SystemSpan{APPLOADER_OFFSET, main_at - APPLOADER_OFFSET, false}
+                       : SystemSpan{APPLOADER_OFFSET, IsoGetBootArea(IsoAreaApploader).length, true};
+      return true;
+    case IsoSystemMainProgram:
+      if (has_main && fst_at >= main_at) {
+        *span = {main_at, fst_at - main_at, false};
+        return true;
+      }
+      // With the table before it, what the program's header says; a header
+      // without sections describes no program.
+      *span = {main_at, IsoGetBootArea(IsoAreaMainDol).length, true};
+      if (has_main && span->length != 0) return true;
+      g_reader.error = IsoErrNoMainProgram;
+      return false;
+  }
+  g_reader.error = IsoErrNoFile;
+  return false;
 }
 
-bool IsoExtractFst(const char* destination) {
-  return IsoCopyRange(destination, g_reader.fst_offset, g_reader.fst_size);
+// A span that comes from an area's own header is checked against the image
+// first, so that a header that lies writes nothing.
+bool copy_system_area(int area, const char* destination) {
+  SystemSpan span;
+  if (!system_span(area, &span)) return false;
+  if (span.from_header && uint64_t(span.first) + span.length > g_reader.image_size) {
+    g_reader.error = IsoErrRead;
+    return false;
+  }
+  return IsoCopyRange(destination, span.first, span.length);
 }
 
-bool IsoExtractApploader(const char* destination) {
-  return IsoCopyRange(destination, APPLOADER_OFFSET, g_reader.main_program_offset - APPLOADER_OFFSET);
+}  // namespace
+
+bool IsoGetSystemAreaSpan(int area, uint32_t* firstByte, uint32_t* length) {
+  SystemSpan span;
+  if (!system_span(area, &span)) return false;
+  *firstByte = span.first;
+  *length = span.length;
+  return true;
 }
 
-bool IsoExtractMainProgram(const char* destination) {
-  return IsoCopyRange(destination, g_reader.main_program_offset,
-                      g_reader.fst_offset - g_reader.main_program_offset);
-}
+bool IsoExtractBootData(const char* destination) { return copy_system_area(IsoSystemBootData, destination); }
+bool IsoExtractFst(const char* destination) { return copy_system_area(IsoSystemFst, destination); }
+bool IsoExtractApploader(const char* destination) { return copy_system_area(IsoSystemApploader, destination); }
+bool IsoExtractMainProgram(const char* destination) { return copy_system_area(IsoSystemMainProgram, destination); }

@@ -164,7 +164,7 @@ bool IsoMount(const char* imagePath, uint8_t acceptAnySize) {
   g_reader.fst_offset = g_reader.header.fst_offset.get();
   g_reader.fst_size = g_reader.header.fst_size.get();
   read_zero_filled(APPLOADER_OFFSET, g_reader.apploader_header, sizeof g_reader.apploader_header);
-  if (g_reader.main_program_offset != 0)
+  if (reader_has_main_program())
     read_zero_filled(g_reader.main_program_offset, g_reader.dol_header, sizeof g_reader.dol_header);
 
   if (!build_fst_cache()) {
@@ -217,6 +217,7 @@ const char* IsoErrorTextFor(int code) {
     case IsoErrContainerDamaged: return "ISOのコンテナが壊れています";
     case IsoErrContainerUnsupported: return "このISOのコンテナの形式には対応していません";
     case IsoErrWiiDisc: return "Wiiのディスクです。このツールはゲームキューブのディスクを読みます";
+    case IsoErrNoMainProgram: return "このディスクにはメインプログラムがありません";
     default: return "不明なエラー";
   }
 }

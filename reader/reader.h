@@ -45,8 +45,11 @@ enum IsoError {
   IsoErrContainerDamaged = 19,
   IsoErrContainerUnsupported = 20,
   IsoErrWiiDisc = 21,  // a Wii disc, plain or in a container
+  // The main program was asked for on a disc that has none (its offset 0 or
+  // inside the boot block, or a header that describes no program).
+  IsoErrNoMainProgram = 22,
 };
-constexpr int ISO_ERROR_LAST = IsoErrWiiDisc;
+constexpr int ISO_ERROR_LAST = IsoErrNoMainProgram;
 
 // Host paths are built in buffers of this many bytes (511 characters + NUL).
 constexpr int ISO_HOST_PATH_CAPACITY = 512;
@@ -130,8 +133,21 @@ bool IsoExtractFile(const char* imagePath, const char* destinationFile);
 // name (code 17), whatever the host's rules for telling names apart.
 bool IsoExtractDirectory(const char* imagePath, const char* destinationFolder);
 bool IsoExtractChildren(const FstNode* first, const char* destinationFolder);
+
+// The four system areas, and the span of the image each extraction copies:
+// boot data 0x430 bytes from 0, the table fst_size bytes from fst_offset, the
+// apploader from 0x2440 up to the main program, the main program up to the
+// table. Where the header's offsets give no such span (the main program at 0
+// or inside the boot block, or the table before it, so the length would
+// wrap), the apploader and the main program take the lengths their own
+// headers give, as IsoGetBootArea does. A disc without a main program has no
+// span for it: false with code 22, and its extraction writes nothing.
+enum IsoSystemArea { IsoSystemBootData, IsoSystemFst, IsoSystemApploader, IsoSystemMainProgram };
+bool IsoGetSystemAreaSpan(int area, uint32_t* firstByte, uint32_t* length);
 bool IsoExtractBootData(const char* destination);
 bool IsoExtractFst(const char* destination);
+// A span taken from a header that runs past the image's end is refused with
+// code 11 before anything is written.
 bool IsoExtractApploader(const char* destination);
 bool IsoExtractMainProgram(const char* destination);
 
@@ -172,7 +188,8 @@ enum IsoBootArea {
   IsoAreaBootBin,    // "boot.bin": 0x440 bytes from 0
   IsoAreaBi2,        // "bi2.bin": 0x2000 bytes from 0x440
   IsoAreaApploader,  // "apploader.img": its header, code and trailer, from 0x2440
-  IsoAreaMainDol,    // "main.dol": up to its last section's end; none when its offset is 0
+  IsoAreaMainDol,    // "main.dol": up to its last section's end; none when its offset is 0 or
+                     // inside the boot block
   IsoAreaFst,        // "fst.bin": fst_size bytes from fst_offset
   ISO_BOOT_AREA_COUNT
 };

@@ -52,6 +52,10 @@ struct ReaderState {
 
 extern ReaderState g_reader;
 
+// A disc has a main program when its offset lies past the boot block; 0 (or
+// anything inside the header, bi2 or apploader start) means it has none.
+inline bool reader_has_main_program() { return g_reader.main_program_offset >= APPLOADER_OFFSET; }
+
 // Every heap allocation of the reader: zero-filled; on failure sets
 // IsoErrNoMemory and returns null.
 void* iso_alloc(size_t size);

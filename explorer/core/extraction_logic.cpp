@@ -107,6 +107,18 @@ bool extract_system_area(ExtractKind kind, const std::string& file) {
   return false;
 }
 
+bool system_area_span(ExtractKind kind, uint32_t* first_byte, uint32_t* length) {
+  switch (kind) {
+    case ExtractKind::BootData: return IsoGetSystemAreaSpan(IsoSystemBootData, first_byte, length);
+    case ExtractKind::FileSystemTable: return IsoGetSystemAreaSpan(IsoSystemFst, first_byte, length);
+    case ExtractKind::Apploader: return IsoGetSystemAreaSpan(IsoSystemApploader, first_byte, length);
+    case ExtractKind::MainProgram: return IsoGetSystemAreaSpan(IsoSystemMainProgram, first_byte, length);
+    case ExtractKind::WholeImage:
+    case ExtractKind::Selection: break;
+  }
+  return false;
+}
+
 ExtractionMessage nothing_selected_message() {
   return {japanese_text(TEXT_NOTHING_SELECTED), CAPTION_ERROR, MessageIcon::Error};
 }
@@ -115,7 +127,11 @@ ExtractionMessage reader_error_message(const char* reader_text) {
   return {japanese_text(reader_text ? reader_text : ""), "", MessageIcon::None};
 }
 
-ExtractionMessage system_area_message(bool saved, const std::string& file) {
+ExtractionMessage system_area_message(bool saved, const std::string& file, int reader_code) {
+  if (!saved && reader_code == IsoErrNoMainProgram) {
+    return {japanese_text(std::string(TEXT_SAVE_FAILED) + "\n\n" + IsoErrorTextFor(reader_code)),
+            CAPTION_ERROR, MessageIcon::Error};
+  }
   if (!saved) return {japanese_text(TEXT_SAVE_FAILED), CAPTION_ERROR, MessageIcon::Error};
   return {ShownText{TEXT_SAVED, file, ""}, CAPTION_SUCCESS, MessageIcon::Information};
 }

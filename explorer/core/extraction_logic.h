@@ -3,6 +3,7 @@
 // commands show.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "host/shown_text.h"
@@ -79,6 +80,10 @@ bool extract_selection(const SelectionTarget& target);
 
 // Copies one system area into file; false for a kind that is no system area.
 bool extract_system_area(ExtractKind kind, const std::string& file);
+// The span of the image that extract_system_area copies for kind; false
+// (with the reader's code) when there is none, as for the main program of a
+// disc without one.
+bool system_area_span(ExtractKind kind, uint32_t* first_byte, uint32_t* length);
 
 // ---------------------------------------------------------------------------
 // Messages
@@ -98,8 +103,10 @@ struct ExtractionMessage {
 ExtractionMessage nothing_selected_message();
 // A copy failed: the reader's text for its last error, empty caption, no icon.
 ExtractionMessage reader_error_message(const char* reader_text);
-// The result of a system-area copy into file.
-ExtractionMessage system_area_message(bool saved, const std::string& file);
+// The result of a system-area copy into file. A failure says only that the
+// file cannot be saved, unless the reader's code (reader_code) is that the
+// disc has no main program: its text then follows.
+ExtractionMessage system_area_message(bool saved, const std::string& file, int reader_code = 0);
 
 // The copy dialog's captions while copying, after success and after failure.
 extern const char COPY_CAPTION_COPYING[];

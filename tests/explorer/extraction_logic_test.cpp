@@ -176,6 +176,16 @@ TEST_F(ExplorerExtraction, SystemAreasAreCopiedAndReported) {
   EXPECT_EQ(saved.icon, MessageIcon::Information);
 
   EXPECT_FALSE(extract_system_area(ExtractKind::WholeImage, folder_ + "x"));
+
+  // A disc without a main program has no default.dol, and the message says why.
+  image_.set_be32(0x420, 0);
+  ASSERT_TRUE(fx_.mount(image_));
+  std::string dol = folder_ + system_area_file_name(ExtractKind::MainProgram);
+  EXPECT_FALSE(extract_system_area(ExtractKind::MainProgram, dol));
+  EXPECT_FALSE(fs::exists(dol));
+  ExtractionMessage none = system_area_message(false, dol, IsoGetLastError());
+  EXPECT_EQ(none.text.joined(), std::string("保存できません！\n\n") + IsoErrorTextFor(IsoErrNoMainProgram));
+  EXPECT_EQ(none.caption, "エラー");
   IsoUnmount();
   EXPECT_FALSE(extract_system_area(ExtractKind::Apploader, folder_ + "apploader"));
   ExtractionMessage failed = system_area_message(false, folder_ + "apploader");

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <tuple>
 
 #include "disc/disc_format.h"
 #include "host/host_fs.h"
@@ -154,17 +155,70 @@ TEST_F(ReaderExtract, SystemAreasAreCutFromTheHeaderOffsets) {
   EXPECT_EQ(read_file(dol), std::vector<uint8_t>(b.begin() + main_at, b.begin() + fst_at));
 }
 
-TEST_F(ReaderExtract, AMainProgramBelowTheApploaderCopiesToTheImageEndAndFails) {
-  image_.set_be32(0x420, 0x2000);
-  ASSERT_TRUE(fx_.mount(image_));
-  std::string apploader = out_ + sep() + "apploader";
-  EXPECT_FALSE(IsoExtractApploader(apploader.c_str()));
-  EXPECT_EQ(IsoGetLastError(), IsoErrRead);
-  // What the image held from 0x2440 on is in the file, in whole blocks.
-  std::vector<uint8_t> got = read_file(apploader);
-  size_t available = image_.bytes.size() - APPLOADER_OFFSET;
-  EXPECT_EQ(got.size(), available / 4096 * 4096);
-  EXPECT_TRUE(std::equal(got.begin(), got.end(), image_.bytes.begin() + APPLOADER_OFFSET));
+// Where the header's offsets give no span (no main program, one inside the
+// boot block, the table before it), the apploader and main program take the
+// lengths of their own headers; a disc without a main program refuses it and
+// writes nothing. A sane span keeps the bytes between the areas.
+TEST(ReaderSystemAreas, SpansComeFromTheOffsetsOrElseFromTheAreasOwnHeaders) {
+  enum Program { AtItsPlace, Zero, InBootBlock };
+  struct Case {
+    const char* what;
+    Program program;
+    bool table_first;      // the program lies behind the table
+    bool sections;         // its header describes a section
+    uint32_t code_size;    // the apploader header's code size
+    int apploader;         // expected length, or -code when refused
+    int main_program;      // expected length (-1: up to the table), or -code
+  };
+  const Case cases[] = {
+      {"sane", AtItsPlace, false, true, 0x40, 0x3C0, -1},
+      {"no main program", Zero, false, true, 0x40, 0x80, -IsoErrNoMainProgram},
+      {"inside the boot block", InBootBlock, false, true, 0x40, 0x80, -IsoErrNoMainProgram},
+      {"table first", AtItsPlace, true, true, 0x40, -2, 0x140},
+      {"table first, no sections", AtItsPlace, true, false, 0x40, -2, -IsoErrNoMainProgram},
+      {"apploader header past the end", Zero, false, true, 0x10000000, -IsoErrRead, -IsoErrNoMainProgram},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ReaderFixture fx;
+    RawImage image;
+    image.set_be32(APPLOADER_OFFSET + APPLOADER_CODE_SIZE_OFFSET, c.code_size);
+    image.set_be32(APPLOADER_OFFSET + APPLOADER_TRAILER_SIZE_OFFSET, 0x20);
+    std::vector<uint8_t> program = patterned_bytes(0x140, 7);
+    std::fill(program.begin(), program.begin() + DOL_HEADER_SIZE, 0);
+    write_be32(&program[DOL_OFFSETS_OFFSET], 0x100);
+    write_be32(&program[DOL_SIZES_OFFSET], c.sections ? 0x40 : 0);
+    uint32_t program_at = c.table_first ? 0 : image.add_data(program);
+    image.write_table({file_entry("f", image.add_data(patterned_bytes(100, 1)), 100)});
+    if (c.table_first) program_at = image.add_data(program);
+    image.set_be32(0x420, c.program == Zero ? 0 : c.program == InBootBlock ? 0x2000 : program_at);
+    ASSERT_TRUE(fx.mount(image));
+
+    std::string apploader = fx.scratch.at("apploader"), dol = fx.scratch.at("default.dol");
+    test_support::write_file(apploader, std::string("user's"));
+    test_support::write_file(dol, std::string("user's"));
+    // A table-first apploader runs up to the program: its span is sane.
+    const int apploader_length = c.apploader == -2 ? int(program_at - APPLOADER_OFFSET) : c.apploader;
+    const int program_length = c.main_program == -1 ? int(image.fst_offset() - program_at) : c.main_program;
+    for (auto [extract, file, length, first] :
+         {std::make_tuple(&IsoExtractApploader, apploader, apploader_length, APPLOADER_OFFSET),
+          std::make_tuple(&IsoExtractMainProgram, dol, program_length, program_at)}) {
+      if (length < 0) {
+        EXPECT_FALSE(extract(file.c_str())) << file;
+        EXPECT_EQ(IsoGetLastError(), -length) << file;
+        EXPECT_EQ(read_file(file), std::vector<uint8_t>({'u', 's', 'e', 'r', '\'', 's'})) << file;
+      } else {
+        ASSERT_TRUE(extract(file.c_str())) << file << ": " << IsoGetLastError();
+        EXPECT_EQ(read_file(file), std::vector<uint8_t>(image.bytes.begin() + first,
+                                                        image.bytes.begin() + first + length))
+            << file;
+      }
+    }
+    // The span query agrees with the extraction and with unpack's areas.
+    uint32_t first = 0, length = 0;
+    EXPECT_EQ(IsoGetSystemAreaSpan(IsoSystemMainProgram, &first, &length), program_length >= 0);
+    EXPECT_EQ(IsoGetBootArea(IsoAreaMainDol).present, c.program == AtItsPlace ? 1 : 0);
+  }
 }
 
 TEST_F(ReaderExtract, AFileRunningPastTheImageEndFailsWithAReadError) {
