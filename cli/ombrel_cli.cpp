@@ -42,6 +42,12 @@ void print_error(const std::string& text) {
   std::fprintf(stderr, "ombrel-cli: error: %s\n", text.c_str());
 }
 
+void print_warning(const std::string& text) {
+  if (g_bar_on_screen) std::fputs("\n", stderr);
+  g_bar_on_screen = false;
+  std::fprintf(stderr, "ombrel-cli: warning: %s\n", text.c_str());
+}
+
 // A host path quoted for a message.
 std::string shown(const std::string& path) { return "'" + host_path_for_display(path) + "'"; }
 // An in-image path quoted for a message, its names in UTF-8.
@@ -114,12 +120,29 @@ int fail_output() {
 
 int finish_output(const std::string& text) { return print_out(text) ? EXIT_OMBREL_OK : fail_output(); }
 
+std::string counted(uint64_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// An image that ends before its files do (a cut download) is still read, as
+// far as it goes, with a warning.
+void warn_of_files_past_end() {
+  uint64_t needed = 0;
+  const uint32_t count = IsoCountFilesPastEnd(&needed);
+  if (count == 0) return;
+  print_warning("the image ends at " + std::to_string(IsoGetImageSize()) + " bytes, before " +
+                counted(count, "file", "files") + " of its file table end; it should be at least " +
+                std::to_string(needed) + " bytes (a cut download or copy?)");
+}
+
 int run_info() {
+  warn_of_files_past_end();
   DiscInfo info = read_disc_info();
   return finish_output(g_options.json ? format_disc_info_json(info) : format_disc_info(info));
 }
 
 int run_list() {
+  warn_of_files_past_end();
   const std::string& path = g_options.image_path;
   const FstNode* first = IsoGetRoot()->firstChild;
   if (path != "/") {
@@ -325,6 +348,17 @@ int run_unpack() {
     std::string where = g_last_started.empty() ? "" : " (at " + shown(g_last_started) + ")";
     print_error("cannot unpack the image into " + shown(dir) + ": " + reader_error() + where);
     return EXIT_OMBREL_FAILED;
+  }
+  // Data outside the areas written above (such as a second file system) is
+  // not in DIR, so a rebuild from it would lose it.
+  uint64_t outside = 0;
+  if (!IsoCountOutsideData(&outside)) {
+    print_warning("cannot check the image for data outside its files: " + reader_error());
+  } else if (outside > 0) {
+    print_warning(counted(outside, "byte", "bytes") +
+                  " outside the boot areas, the file table and the files are neither zeros nor "
+                  "the disc's filler; they are not in " + shown(dir) +
+                  ", so a rebuild from it will not contain them");
   }
   return EXIT_OMBREL_OK;
 }

@@ -202,6 +202,25 @@ struct IsoAreaRange {
 IsoAreaRange IsoGetBootArea(int area);
 
 // ---------------------------------------------------------------------------
+// Checks of what the image holds
+// ---------------------------------------------------------------------------
+
+// How many files (of at least one byte) run past the end of the disc the
+// image holds, as in a cut download; *neededSize is then the size the image
+// should have at least, the end of the furthest file (else the disc's size).
+// A CISO records no disc size, so its disc ends with its last stored block
+// and files in the zero blocks after it are not counted. 0 when unmounted.
+uint32_t IsoCountFilesPastEnd(uint64_t* neededSize);
+
+// Counts the bytes of the disc outside the boot areas (as IsoGetBootArea
+// gives them), the file table and the files that are neither zero nor the
+// disc's filler (container/junk.h), which mastered discs hold between files:
+// data that no file of the image carries, such as a second file system.
+// Reads the gaps through the container in large blocks. False when the
+// image cannot be read (its code then set, 15 when unmounted).
+bool IsoCountOutsideData(uint64_t* bytes);
+
+// ---------------------------------------------------------------------------
 // Banner
 // ---------------------------------------------------------------------------
 

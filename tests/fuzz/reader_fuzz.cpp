@@ -343,6 +343,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   ask_queries();
   read_banner();
+  // The checks of what the image holds: the count of files past its end
+  // never exceeds the files, and the outside scan (on discs small enough to
+  // scan quickly) never counts more bytes than the disc has.
+  uint64_t needed = 0;
+  check(IsoCountFilesPastEnd(&needed) <= uint32_t(IsoGetFileCount()), "more files past the end than files");
+  check(needed >= IsoGetImageSize(), "a needed size below the image's");
+  uint64_t outside = 0;
+  if (IsoGetImageSize() <= (64u << 20) && IsoCountOutsideData(&outside))
+    check(outside <= IsoGetImageSize(), "more outside bytes than the disc has");
   extract_everything(s, paths);
 
   IsoUnmount();
