@@ -147,8 +147,8 @@ void builder_set_format_limits(bool enabled);
 // has are dropped. Files it holds keep their order on the disc (ascending old
 // offsets; new files after them, in table order) and the alignment class of
 // their old offset: the largest power of two dividing it, from 4 up to 32 KiB.
-// A new file takes 32 KiB when a kept file of the same extension does, else
-// 2,048. False, and nothing taken, when the bytes are no table. Null turns it
+// A new file takes 32 KiB when every kept file of the same extension, two at
+// least, does (one on such a boundary may be there by chance), else 2,048. False, and nothing taken, when the bytes are no table. Null turns it
 // off.
 bool builder_set_previous_table(const uint8_t* table, size_t size);
 // One alignment for every file (a power of two from 4 to 32,768) instead of

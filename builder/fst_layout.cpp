@@ -3,7 +3,7 @@
 // order, and the files in that same order for the writer.
 #include <algorithm>
 #include <cstring>
-#include <set>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -77,20 +77,31 @@ std::vector<SourceNode*> files_with_alignments() {
     return true;
   });
   const bool previous = have_previous_table();
-  std::set<std::string> streamed;  // extensions of kept files on 32 KiB boundaries
+  // Per extension of the kept files: how many there are, and how many sit on
+  // 32 KiB boundaries. About one file in sixteen does so by chance, so only an
+  // extension whose kept files (two or more) all do marks a need for it.
+  struct Kept {
+    uint32_t files = 0, on_32k = 0;
+  };
+  std::map<std::string, Kept> kept;
   for (SourceNode* node : files) {
     if (g_builder.file_alignment) {
       node->alignment = g_builder.file_alignment;
     } else if (previous && !node->is_new) {
       node->alignment = alignment_class(node->previous_offset);
-      if (node->alignment == MAX_FILE_ALIGNMENT) streamed.insert(extension_of(node->name));
+      Kept& k = kept[extension_of(node->name)];
+      ++k.files;
+      if (node->alignment == MAX_FILE_ALIGNMENT) ++k.on_32k;
     } else {
       node->alignment = FILE_ALIGNMENT;
     }
   }
   if (previous && !g_builder.file_alignment) {
     for (SourceNode* node : files) {
-      if (node->is_new && streamed.count(extension_of(node->name))) node->alignment = MAX_FILE_ALIGNMENT;
+      if (!node->is_new) continue;
+      auto k = kept.find(extension_of(node->name));
+      if (k != kept.end() && k->second.files >= 2 && k->second.on_32k == k->second.files)
+        node->alignment = MAX_FILE_ALIGNMENT;
     }
   }
   return files;

@@ -7,9 +7,11 @@
 
 std::string host_path_for_display(const std::string& path) { return host::host_text_to_utf8(path); }
 
-std::string input_problem_text(host::PathKind kind) {
-  switch (kind) {
-    case host::PathKind::Missing: return "does not exist";
+std::string input_problem_text(const std::string& path) {
+  switch (host::path_kind(path.c_str())) {
+    case host::PathKind::Missing:
+      return host::path_is_link(path.c_str()) ? "is a link to something that does not exist"
+                                              : "does not exist";
     case host::PathKind::Folder: return "is a folder";
     case host::PathKind::Other: return "is not a regular file (a FIFO, socket or device)";
     case host::PathKind::File: break;

@@ -11,6 +11,7 @@
 std::string host_path_for_display(const std::string& path);
 
 // What is wrong with an input that did not open, from what its path names:
-// "does not exist", "is a folder", "is not a regular file (a FIFO, socket or
-// device)" or "cannot be opened".
-std::string input_problem_text(host::PathKind kind);
+// "does not exist", "is a link to something that does not exist", "is a
+// folder", "is not a regular file (a FIFO, socket or device)" or "cannot be
+// opened".
+std::string input_problem_text(const std::string& path);

@@ -137,7 +137,7 @@ void arm_signal_cleanup() { g_remove_on_signal = is_regular_file(g_signal_path) 
 bool open_and_measure(const std::string& path, uint64_t* length, std::string* problem) {
   host::File* f = host::file_open_read(path.c_str());
   if (!f) {
-    *problem = input_problem_text(host::path_kind(path.c_str()));
+    *problem = input_problem_text(path);
     return false;
   }
   if (!host::file_length(f, length)) *length = 0;
@@ -192,9 +192,7 @@ int main(int argc, char** argv) {
   // The inputs are looked at before anything is read or written.
   const bool rebuild = !g_options.root.empty();
   const RootFiles root = root_files(g_options.root);
-  // An unpacked disc without main.dol had none.
-  const bool no_main_program =
-      rebuild && host::path_kind(g_options.main_program.c_str()) == host::PathKind::Missing;
+  const bool no_main_program = rebuild && root_has_no_main_program(root);
   struct Input {
     const char* what;
     std::string path;

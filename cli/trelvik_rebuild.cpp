@@ -22,7 +22,7 @@ std::string join(const std::string& folder, const char* name) {
 bool read_exactly(const std::string& path, uint8_t* out, size_t size, std::string* error) {
   host::File* f = host::file_open_read(path.c_str());
   if (!f) {
-    *error = quoted(path) + " " + input_problem_text(host::path_kind(path.c_str()));
+    *error = quoted(path) + " " + input_problem_text(path);
     return false;
   }
   uint64_t length = 0;
@@ -66,6 +66,11 @@ RootFiles root_files(const std::string& root) {
   const std::string sys = join(root, "sys");
   return {join(sys, "boot.bin"), join(sys, "bi2.bin"), join(sys, "apploader.img"),
           join(sys, "main.dol"), join(sys, "fst.bin"), join(root, "files")};
+}
+
+bool root_has_no_main_program(const RootFiles& root) {
+  const char* path = root.main_program.c_str();
+  return host::path_kind(path) == host::PathKind::Missing && !host::path_is_link(path);
 }
 
 void take_root_paths(TrelvikOptions* options) {
@@ -143,8 +148,7 @@ bool root_settings(const TrelvikOptions& options, BuildSettings* settings, Build
   // A new region letter takes its region word with it.
   if (!options.region.empty()) set_region_word(extras->bi2, settings->game_code[3]);
 
-  // A disc without a main program (its offset 0) was unpacked without main.dol.
-  extras->without_main_program = host::path_kind(root.main_program.c_str()) == host::PathKind::Missing;
+  extras->without_main_program = root_has_no_main_program(root);
   if (host::path_kind(root.fst.c_str()) != host::PathKind::Missing &&
       !read_whole(root.fst, &extras->previous_table, error)) {
     return false;

@@ -28,6 +28,10 @@ struct RootFiles {
   std::string boot_bin, bi2, apploader, main_program, fst, files;
 };
 RootFiles root_files(const std::string& root);
+// A disc without a main program (its offset 0) was unpacked without main.dol:
+// true only when nothing at all is there. A link to nothing is an input that
+// cannot be read, not a missing program.
+bool root_has_no_main_program(const RootFiles& root);
 
 // --root's apploader, main program and base directory into the options,
 // where the other modes have them.

@@ -40,6 +40,9 @@ bool is_directory(const char* path);
 // the tools never read one, as opening it may block or never end.
 enum class PathKind { Missing, File, Folder, Other };
 PathKind path_kind(const char* path);
+// True when the path itself is a symbolic link (on Windows, any reparse
+// point), whether or not what it points at exists.
+bool path_is_link(const char* path);
 
 // Identity of a file or folder: device and inode on POSIX hosts, volume
 // serial number and file index on Windows. Two paths (links, other spellings)

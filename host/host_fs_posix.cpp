@@ -58,6 +58,11 @@ PathKind path_kind(const char* path) {
   return S_ISREG(st.st_mode) ? PathKind::File : PathKind::Other;
 }
 
+bool path_is_link(const char* path) {
+  struct stat st;
+  return lstat(path, &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 static FileId identity_of(const struct stat& st) {
   return FileId{uint64_t(st.st_dev), uint64_t(st.st_ino)};
 }

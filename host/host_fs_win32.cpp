@@ -77,6 +77,11 @@ PathKind path_kind(const char* path) {
   return type == FILE_TYPE_DISK ? PathKind::File : PathKind::Other;
 }
 
+bool path_is_link(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 static bool handle_identity(HANDLE h, FileId* id) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(h, &info)) return false;

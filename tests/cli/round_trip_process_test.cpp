@@ -91,7 +91,7 @@ TEST(RoundTrip, UnpackChangeRebuildKeepsWhatMakesTheDiscAndReachesAFixedPoint) {
                                                "/" + kMusicSjis + "/b.txt", "/" + kMusicSjis + "/new.adx",
                                                "/alpha.dat", "/aaa_new.txt"}));
   // Data in the order of the old offsets, each file on its old alignment
-  // class; a new .adx takes the 32 KiB of the kept one.
+  // class; new files on 2,048 bytes.
   auto at = [&](const std::string& p) { return t.files.at(p).first; };
   const std::string music = "/" + kMusicSjis;
   EXPECT_LT(at("/alpha.dat"), at(music + "/b.txt"));
@@ -105,7 +105,7 @@ TEST(RoundTrip, UnpackChangeRebuildKeepsWhatMakesTheDiscAndReachesAFixedPoint) {
   EXPECT_EQ(at(music + "/track.adx") % 0x8000, 0u);
   EXPECT_EQ(at("/zeta.bin") % 0x8000, 0u);
   EXPECT_EQ(at("/aaa_new.txt") % 0x800, 0u);
-  EXPECT_EQ(at(music + "/new.adx") % 0x8000, 0u);
+  EXPECT_EQ(at(music + "/new.adx") % 0x800, 0u);
   // Every file's bytes where its entry says.
   for (const auto& [path, where] : t.files) {
     const std::string host = path == music + "/b.txt" || path == music + "/track.adx" || path == music + "/new.adx"
@@ -131,6 +131,56 @@ TEST(RoundTrip, UnpackChangeRebuildKeepsWhatMakesTheDiscAndReachesAFixedPoint) {
   EXPECT_EQ(test_support::read_file(boot_bin), boot);
   r = trelvik({"--root", dir.at("u2"), "--output", dir.at("u2/files/new.gcm"), "--no-maximise"});
   EXPECT_TRUE(contains(r.err, "lies inside the base directory '" + dir.at("u2/files") + "'")) << r.err;
+}
+
+// A new file takes 32 KiB only when every kept file of its extension, two at
+// least, lies on such a boundary; one may be there by chance.
+TEST(RoundTrip, NewFilesTake32KibOnlyWhenEveryKeptFileOfTheirKindHasIt) {
+  struct Case {
+    const char* what;
+    std::vector<Entry> kept;
+    uint32_t new_alignment;
+  };
+  const Entry last = {false, "z.bin", 0x20000, 100};  // the new file's place comes after it
+  const Case cases[] = {
+      {"one .adx on 32 KiB", {{false, "a.adx", 0x10000, 5000}, last}, 0x800},
+      {"two .adx on 32 KiB", {{false, "a.adx", 0x10000, 5000}, {false, "b.ADX", 0x18000, 100}, last}, 0x8000},
+      {"one of two .adx on 32 KiB", {{false, "a.adx", 0x10000, 5000}, {false, "b.adx", 0x18800, 100}, last}, 0x800},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchDir dir;
+    test_support::write_file(dir.at("disc.gcm"), make_disc(c.kept));
+    ASSERT_EQ(ombrel({"unpack", dir.at("disc.gcm"), dir.at("u")}).status, 0);
+    test_support::write_file(dir.at("u/files/new.adx"), std::string(1000, 'n'));
+    ToolRun r = trelvik({"--root", dir.at("u"), "--output", dir.at("out.gcm"), "--no-maximise", "--quiet"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Table t = read_table(test_support::read_file(dir.at("out.gcm")));
+    const uint32_t z_end = t.files.at("/z.bin").first + 100;
+    EXPECT_EQ(t.files.at("/new.adx").first, (z_end + c.new_alignment - 1) / c.new_alignment * c.new_alignment);
+  }
+}
+
+// Only a missing sys/main.dol means a disc without a main program; a link to
+// nothing is an error that names it, and nothing is written.
+TEST(RoundTrip, ADanglingMainDolIsAnErrorNotAMissingProgram) {
+  ScratchDir dir;
+  test_support::write_file(dir.at("disc.gcm"), make_disc({{false, "a.bin", 0x8000, 100}}));
+  ASSERT_EQ(ombrel({"unpack", dir.at("disc.gcm"), dir.at("u")}).status, 0);
+  const std::string main_dol = dir.at("u/sys/main.dol");
+  std::filesystem::remove(main_dol);
+  std::filesystem::create_symlink(dir.at("gone.dol"), main_dol);
+  test_support::write_file(dir.at("out.gcm"), std::string("user's image"));
+  ToolRun r = trelvik({"--root", dir.at("u"), "--output", dir.at("out.gcm"), "--no-maximise"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(contains(r.err, "the main program '" + main_dol + "' is a link to something that does not exist"))
+      << r.err;
+  EXPECT_EQ(read_text(dir.at("out.gcm")), "user's image");
+
+  std::filesystem::remove(main_dol);
+  r = trelvik({"--root", dir.at("u"), "--output", dir.at("out.gcm"), "--no-maximise", "--quiet"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(read_be32(&test_support::read_file(dir.at("out.gcm"))[0x420]), 0u) << "no main program";
 }
 
 }  // namespace
