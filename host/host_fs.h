@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace host {
 
@@ -44,6 +45,12 @@ PathKind path_kind(const char* path);
 // point), whether or not what it points at exists.
 bool path_is_link(const char* path);
 
+// What a path is itself, links not followed: a link, dangling or not, is
+// Link (on Windows, any reparse point). Destinations are looked at this way,
+// so that nothing is written through a link inside them.
+enum class EntryKind { Missing, File, Folder, Link, Other };
+EntryKind entry_kind(const char* path);
+
 // Identity of a file or folder: device and inode on POSIX hosts, volume
 // serial number and file index on Windows. Two paths (links, other spellings)
 // name the same file exactly when their identities are equal.
@@ -59,7 +66,8 @@ struct FileId {
 bool path_identity(const char* path, FileId* id);
 
 // True when path (which need not exist) lies inside folder at any depth: its
-// folder, or one of the folders above it, is folder itself.
+// folder, or one of the folders above it, is folder itself. A path that is a
+// link, dangling or not, lies inside too when what it points to does.
 bool path_is_inside_folder(const char* path, const char* folder);
 
 // Tests that the folder can be made the current directory, then restores the
@@ -126,5 +134,54 @@ void file_start_writeback(File* f, uint64_t offset, uint64_t length);
 // leaves the position at the new end. Space is reserved where the host can, so
 // a full disk is reported here and not later.
 bool file_extend_with_zeros(File* f, uint64_t new_length);
+
+// ---------------------------------------------------------------------------
+// Outputs, written whole or not at all
+// ---------------------------------------------------------------------------
+//
+// An output's data goes to a new file beside its target, named
+// ".NAME.XXXXXX.part", and output_commit renames that over the target once it
+// is complete: the target is never seen half-written, and one that is a link
+// is replaced by the file, never written through. A device (such as
+// /dev/full) is written in place. Until its commit or abandon the temporary
+// file is listed where discard_outputs_in_flight finds it, so that an
+// interruption or the end of the program removes it too.
+
+struct Output;
+
+// Starts an output. flush: the data reaches the disk before the rename (a
+// single output); without it the rename alone (each file of a folder
+// extraction, which keeps the extraction's speed). Null when the target is a
+// folder, a FIFO or socket, a file this user may not write, or when the
+// temporary file cannot be created.
+Output* output_begin(const char* target, bool flush);
+// The file to write the output's data to.
+File* output_file(Output* out);
+
+enum class Commit {
+  Done,
+  Failed,  // the temporary file is removed; the target is as it was
+  // Windows: another program holds the target open, so it cannot be
+  // replaced; the finished file stays under its temporary name.
+  KeptAside,
+};
+// Closes the file and puts it in the target's place. For KeptAside,
+// *kept_path names the finished file. The output is released in every case.
+Commit output_commit(Output* out, std::string* kept_path);
+// Closes and removes the temporary file; the target stays as it was. Null is
+// ignored.
+void output_abandon(Output* out);
+
+// Removes the temporary file of every output in flight. Async-signal-safe,
+// for signal handlers; it also runs when the program exits.
+void discard_outputs_in_flight();
+// SIGINT, SIGTERM and SIGHUP (on Windows a console's Ctrl-C, Ctrl-Break and
+// close) then remove the outputs in flight, write the interruption message
+// to stderr and end the process with status 128 + the signal number. A
+// signal ignored when the program started stays ignored. SIGXFSZ is ignored,
+// so that a write past the file size limit fails like a full disk.
+void install_interrupt_cleanup();
+// The message written on an interruption, from now on; null or "" for none.
+void set_interrupt_message(const char* message);
 
 }  // namespace host

@@ -11,6 +11,8 @@ bool measure_file(const char* path, uint64_t* length) {
   return ok;
 }
 
+bool path_is_link(const char* path) { return entry_kind(path) == EntryKind::Link; }
+
 bool file_read(File* f, void* buffer, size_t n) {
   size_t got = 0;
   return file_read_some(f, buffer, n, &got) && got == n;

@@ -1,5 +1,6 @@
 // Files and folders on POSIX hosts: plain descriptors and readdir.
 #include "host/host_fs.h"
+#include "host/file_record.h"
 #include "host/host_text.h"
 
 #include <dirent.h>
@@ -58,9 +59,12 @@ PathKind path_kind(const char* path) {
   return S_ISREG(st.st_mode) ? PathKind::File : PathKind::Other;
 }
 
-bool path_is_link(const char* path) {
+EntryKind entry_kind(const char* path) {
   struct stat st;
-  return lstat(path, &st) == 0 && S_ISLNK(st.st_mode);
+  if (lstat(path, &st) != 0) return errno == ENOENT || errno == ENOTDIR ? EntryKind::Missing : EntryKind::Other;
+  if (S_ISLNK(st.st_mode)) return EntryKind::Link;
+  if (S_ISDIR(st.st_mode)) return EntryKind::Folder;
+  return S_ISREG(st.st_mode) ? EntryKind::File : EntryKind::Other;
 }
 
 static FileId identity_of(const struct stat& st) {
@@ -74,15 +78,16 @@ bool path_identity(const char* path, FileId* id) {
   return true;
 }
 
-bool path_is_inside_folder(const char* path, const char* folder) {
-  FileId wanted;
-  if (!path_identity(folder, &wanted)) return false;
-  // The folder holding path, with every link resolved; then each folder
-  // above it, by cutting the last component.
-  std::string holder(path);
-  size_t slash = holder.find_last_of('/');
-  holder = slash == std::string::npos ? "." : slash == 0 ? "/" : holder.substr(0, slash);
-  char* resolved = realpath(holder.c_str(), nullptr);
+// The folder holding path ("." or "/" when it has no other).
+static std::string holder_of(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// True when the folder holding path, with every link resolved, or one of the
+// folders above it has the identity wanted.
+static bool holder_is_inside(const std::string& path, const FileId& wanted) {
+  char* resolved = realpath(holder_of(path).c_str(), nullptr);
   if (!resolved) return false;
   std::string dir(resolved);
   std::free(resolved);
@@ -90,9 +95,26 @@ bool path_is_inside_folder(const char* path, const char* folder) {
     FileId id;
     if (path_identity(dir.c_str(), &id) && id == wanted) return true;
     if (dir == "/") return false;
-    slash = dir.find_last_of('/');
+    size_t slash = dir.find_last_of('/');
     dir = slash == 0 ? "/" : dir.substr(0, slash);
   }
+}
+
+bool path_is_inside_folder(const char* path, const char* folder) {
+  FileId wanted;
+  if (!path_identity(folder, &wanted)) return false;
+  // The path, then while it is a link what the link names: writing through
+  // it would land there. The hops are bounded as the kernel bounds them.
+  std::string at(path);
+  for (int hops = 0; hops <= 40; ++hops) {
+    if (holder_is_inside(at, wanted)) return true;
+    char target[PATH_MAX];
+    ssize_t n = readlink(at.c_str(), target, sizeof target - 1);
+    if (n <= 0) return false;
+    std::string next(target, size_t(n));
+    at = next[0] == '/' ? next : holder_of(at) + "/" + next;
+  }
+  return false;
 }
 
 bool can_enter_directory(const char* path) {
@@ -116,11 +138,7 @@ bool remove_file(const char* path) { return unlink(path) == 0; }
 
 // ---------------------------------------------------------------------------
 
-struct File {
-  int fd;
-};
-
-static File* wrap(int fd) {
+File* wrap_file(int fd) {
   if (fd < 0) return nullptr;
   File* f = static_cast<File*>(std::malloc(sizeof(File)));
   if (!f) {
@@ -142,7 +160,7 @@ File* file_open_read(const char* path) {
   }
   int flags = fcntl(fd, F_GETFL);
   if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  return wrap(fd);
+  return wrap_file(fd);
 }
 
 File* file_create(const char* path) {
@@ -155,7 +173,7 @@ File* file_create(const char* path) {
   }
   int flags = fcntl(fd, F_GETFL);
   if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  return wrap(fd);
+  return wrap_file(fd);
 }
 
 bool file_identity(File* f, FileId* id) {

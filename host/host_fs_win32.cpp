@@ -1,6 +1,7 @@
 // Files and folders on Windows: the ANSI calls, so paths stay in the system
 // code page as the programs' fields hold them.
 #include "host/host_fs.h"
+#include "host/file_record.h"
 
 #include <windows.h>
 
@@ -77,9 +78,22 @@ PathKind path_kind(const char* path) {
   return type == FILE_TYPE_DISK ? PathKind::File : PathKind::Other;
 }
 
-bool path_is_link(const char* path) {
+EntryKind entry_kind(const char* path) {
   DWORD attributes = GetFileAttributesA(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? EntryKind::Missing
+                                                                          : EntryKind::Other;
+  }
+  // The attributes are the link's own: symbolic links and junctions alike.
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return EntryKind::Link;
+  switch (path_kind(path)) {
+    case PathKind::Missing: return EntryKind::Missing;
+    case PathKind::File: return EntryKind::File;
+    case PathKind::Folder: return EntryKind::Folder;
+    case PathKind::Other: break;
+  }
+  return EntryKind::Other;
 }
 
 static bool handle_identity(HANDLE h, FileId* id) {
@@ -142,11 +156,7 @@ bool remove_file(const char* path) { return DeleteFileA(path) != 0; }
 
 // ---------------------------------------------------------------------------
 
-struct File {
-  HANDLE handle;
-};
-
-static File* wrap(HANDLE h) {
+File* wrap_file(HANDLE h) {
   if (h == INVALID_HANDLE_VALUE) return nullptr;
   File* f = static_cast<File*>(std::malloc(sizeof(File)));
   if (!f) {
@@ -158,7 +168,7 @@ static File* wrap(HANDLE h) {
 }
 
 File* file_open_read(const char* path) {
-  File* f = wrap(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  File* f = wrap_file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   // Only files on a disk: devices and pipes are refused.
   if (f && GetFileType(f->handle) != FILE_TYPE_DISK) {
@@ -169,7 +179,7 @@ File* file_open_read(const char* path) {
 }
 
 File* file_create(const char* path) {
-  File* f = wrap(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+  File* f = wrap_file(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (f && GetFileType(f->handle) == FILE_TYPE_PIPE) {
     file_close(f);

@@ -5,6 +5,12 @@
 #include <algorithm>
 #include <cstring>
 #include <set>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "host/host_fs.h"
 #include "support/test_support.h"
@@ -144,5 +150,132 @@ TEST(HostFiles, ExtendingWithZerosGrowsTheFileAndLeavesThePositionAtTheEnd) {
   EXPECT_TRUE(std::all_of(bytes.begin() + 3, bytes.end() - 1, [](uint8_t b) { return b == 0; }));
   EXPECT_EQ(bytes.back(), 'z');
 }
+
+// Names in a folder, sorted, "." and ".." left out.
+std::vector<std::string> sorted_names(const std::string& folder) {
+  std::set<std::string> names = list_names(folder);
+  names.erase(".");
+  names.erase("..");
+  return std::vector<std::string>(names.begin(), names.end());
+}
+
+std::string text_of(const std::string& path) {
+  std::vector<uint8_t> bytes = test_support::read_file(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// Until its commit an output lies beside its target under a ".NAME.XXXXXX.part"
+// name, and the target keeps its bytes; the commit puts it in the target's
+// place, a new file or a replaced one, with a name cut to fit when it is long.
+TEST(HostOutputs, TheTargetChangesOnlyAtTheCommit) {
+  test_support::ScratchDir dir;
+  for (const std::string& name : {std::string("old.bin"), std::string("new.bin"), std::string(250, 'n')}) {
+    const std::string target = dir.at(name);
+    if (name == "old.bin") test_support::write_file(target, std::string("previous"));
+    for (const char* data : {"fresh", "again"}) {
+      const bool existed = fs::exists(target);
+      const std::string before = existed ? text_of(target) : "";
+      host::Output* out = host::output_begin(target.c_str(), data[0] == 'a');
+      ASSERT_NE(out, nullptr) << name;
+      ASSERT_TRUE(host::file_write(host::output_file(out), data, 5));
+      std::vector<std::string> names = sorted_names(dir.path().string());
+      ASSERT_EQ(names.size(), existed ? 2u : 1u) << name;
+      const std::string& temp = names[0];
+      EXPECT_EQ(temp[0], '.');
+      EXPECT_EQ(temp.substr(temp.size() - 5), ".part");
+      EXPECT_EQ(temp.substr(1, 5), name.substr(0, 5));
+      EXPECT_EQ(existed ? text_of(target) : "", before);
+      EXPECT_EQ(host::output_commit(out, nullptr), host::Commit::Done);
+      EXPECT_EQ(sorted_names(dir.path().string()), std::vector<std::string>{name});
+      EXPECT_EQ(text_of(target), data);
+    }
+    fs::remove(target);
+  }
+}
+
+// Abandoned or discarded (as an interruption does), an output leaves the
+// target as it was and nothing beside it.
+TEST(HostOutputs, AnAbandonedOutputLeavesTheTargetAsItWas) {
+  test_support::ScratchDir dir;
+  const std::string target = dir.at("keep.bin");
+  test_support::write_file(target, std::string("previous"));
+  host::Output* out = host::output_begin(target.c_str(), true);
+  ASSERT_NE(out, nullptr);
+  ASSERT_TRUE(host::file_write(host::output_file(out), "half", 4));
+  host::output_abandon(out);
+  EXPECT_EQ(sorted_names(dir.path().string()), std::vector<std::string>{"keep.bin"});
+
+  out = host::output_begin(target.c_str(), false);
+  ASSERT_NE(out, nullptr);
+  ASSERT_TRUE(host::file_write(host::output_file(out), "half", 4));
+  host::discard_outputs_in_flight();
+  EXPECT_EQ(sorted_names(dir.path().string()), std::vector<std::string>{"keep.bin"});
+  host::output_abandon(out);  // removes nothing more
+  EXPECT_EQ(text_of(target), "previous");
+}
+
+// A device is written in place; a folder is never a target.
+TEST(HostOutputs, DevicesAreWrittenInPlaceAndFoldersRefused) {
+  test_support::ScratchDir dir;
+#ifdef _WIN32
+  const char* device = "NUL";
+#else
+  const char* device = "/dev/null";
+#endif
+  host::Output* out = host::output_begin(device, true);
+  ASSERT_NE(out, nullptr);
+  EXPECT_TRUE(host::file_write(host::output_file(out), "gone", 4));
+  EXPECT_EQ(host::output_commit(out, nullptr), host::Commit::Done);
+  EXPECT_EQ(host::output_begin(dir.path().string().c_str(), true), nullptr);
+  EXPECT_TRUE(sorted_names(dir.path().string()).empty());
+}
+
+#ifdef _WIN32
+// A target another program holds open cannot be replaced: the finished file
+// is kept beside it, named, and the target keeps its bytes.
+TEST(HostOutputs, ATargetHeldOpenKeepsTheFinishedFileAside) {
+  test_support::ScratchDir dir;
+  const std::string target = dir.at("held.gcm");
+  test_support::write_file(target, std::string("previous"));
+  HANDLE held = CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  host::Output* out = host::output_begin(target.c_str(), true);
+  ASSERT_NE(out, nullptr);
+  ASSERT_TRUE(host::file_write(host::output_file(out), "fresh", 5));
+  std::string kept;
+  EXPECT_EQ(host::output_commit(out, &kept), host::Commit::KeptAside);
+  CloseHandle(held);
+  EXPECT_EQ(text_of(target), "previous");
+  EXPECT_EQ(text_of(kept), "fresh");
+  EXPECT_EQ(fs::path(kept).parent_path(), dir.path());
+  host::discard_outputs_in_flight();
+  EXPECT_TRUE(fs::exists(kept)) << "a kept file is no longer in flight";
+}
+#else
+// A link is a target of its own: replaced by the output, never written
+// through, dangling or not; what it points to is never created or changed.
+// It also counts as existing, and as lying where it points.
+TEST(HostOutputs, ALinkIsReplacedNeverWrittenThrough) {
+  test_support::ScratchDir dir;
+  fs::create_directories(dir.path() / "elsewhere");
+  test_support::write_file(dir.at("elsewhere/victim"), std::string("victim"));
+  fs::create_symlink(dir.at("elsewhere/victim"), dir.at("link"));
+  fs::create_symlink(dir.at("elsewhere/new"), dir.at("dangling"));
+  EXPECT_EQ(host::entry_kind(dir.at("dangling").c_str()), host::EntryKind::Link);
+  EXPECT_EQ(host::path_kind(dir.at("dangling").c_str()), host::PathKind::Missing);
+  EXPECT_TRUE(host::path_is_inside_folder(dir.at("dangling").c_str(), dir.at("elsewhere").c_str()));
+  EXPECT_FALSE(host::path_is_inside_folder(dir.at("new").c_str(), dir.at("elsewhere").c_str()));
+  for (const char* name : {"link", "dangling"}) {
+    host::Output* out = host::output_begin(dir.at(name).c_str(), true);
+    ASSERT_NE(out, nullptr) << name;
+    ASSERT_TRUE(host::file_write(host::output_file(out), "fresh", 5));
+    EXPECT_EQ(host::output_commit(out, nullptr), host::Commit::Done);
+    EXPECT_EQ(host::entry_kind(dir.at(name).c_str()), host::EntryKind::File) << name;
+    EXPECT_EQ(text_of(dir.at(name)), "fresh");
+  }
+  EXPECT_EQ(sorted_names(dir.at("elsewhere")), std::vector<std::string>{"victim"});
+  EXPECT_EQ(text_of(dir.at("elsewhere/victim")), "victim");
+}
+#endif
 
 }  // namespace
