@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <set>
+#include <string>
 
 #include "host/host_text.h"
 
@@ -74,6 +75,28 @@ bool refuse_duplicate(const char* path) {
 
 bool g_reuse_folders = false;
 
+// While a folder extraction runs, its files are not flushed one by one,
+// which would cost the extraction most of its speed; single outputs are.
+bool g_batch_outputs = false;
+
+// The finished copy kept under its temporary name when the destination
+// could not be replaced (IsoErrDestinationInUse).
+std::string g_kept_path;
+
+bool commit_output(host::Output* output) {
+  std::string kept;
+  switch (host::output_commit(output, &kept)) {
+    case host::Commit::Done: return true;
+    case host::Commit::KeptAside:
+      g_kept_path = kept;
+      g_reader.error = IsoErrDestinationInUse;
+      return false;
+    case host::Commit::Failed: break;
+  }
+  g_reader.error = IsoErrWrite;
+  return false;
+}
+
 // Reports each whole block between *copied and new_copied.
 void report_blocks(uint32_t* copied, uint32_t new_copied, uint32_t length) {
   while (*copied + COPY_BLOCK <= new_copied) {
@@ -120,6 +143,10 @@ bool IsoIsSafeHostName(const char* imageName) {
 
 void IsoSetReuseFolders(uint8_t enabled) { g_reuse_folders = enabled != 0; }
 
+const char* IsoGetKeptFilePath() {
+  return g_reader.error == IsoErrDestinationInUse ? g_kept_path.c_str() : "";
+}
+
 bool IsoCopyRange(const char* destination, uint32_t firstByte, uint32_t length) {
   if (!require_mounted() || !fits_host_path(destination)) return false;
   // Creating the destination would truncate the image under us.
@@ -129,11 +156,15 @@ bool IsoCopyRange(const char* destination, uint32_t firstByte, uint32_t length) 
     g_reader.error = IsoErrTargetIsImage;
     return false;
   }
-  host::File* out = host::file_create(destination);
-  if (!out) {
+  // The copy goes to a temporary file that replaces the destination only
+  // once complete: a failed or interrupted copy leaves the destination as it
+  // was, and a link there is replaced, never written through.
+  host::Output* output = host::output_begin(destination, !g_batch_outputs);
+  if (!output) {
     g_reader.error = IsoErrCreateFile;
     return false;
   }
+  host::File* out = host::output_file(output);
   host::FileId created;
   if (g_tracking_written && host::file_identity(out, &created)) g_written.insert(created);
   // A plain image is read from its file's position, set once; a container
@@ -146,7 +177,7 @@ bool IsoCopyRange(const char* destination, uint32_t firstByte, uint32_t length) 
     return ok;
   };
   if (g_reader.image && !host::file_seek(g_reader.image, firstByte)) {
-    host::file_close(out);
+    host::output_abandon(output);
     g_reader.error = IsoErrSeek;
     return false;
   }
@@ -187,7 +218,7 @@ bool IsoCopyRange(const char* destination, uint32_t firstByte, uint32_t length) 
       }
       if (keep > 0 && !host::file_write(out, g_copy_buffer, keep)) {
         report_blocks(&copied, done + moved, length);
-        host::file_close(out);
+        host::output_abandon(output);
         g_reader.error = IsoErrWrite;
         return false;
       }
@@ -200,7 +231,7 @@ bool IsoCopyRange(const char* destination, uint32_t firstByte, uint32_t length) 
     }
     report_blocks(&copied, done, length);
     if (!read_ok) {
-      host::file_close(out);
+      host::output_abandon(output);
       g_reader.error = reader_read_failure(IsoErrRead);
       return false;
     }
@@ -209,20 +240,20 @@ bool IsoCopyRange(const char* destination, uint32_t firstByte, uint32_t length) 
     uint32_t rest = length - copied;  // 1 to 4,096 bytes
     size_t got = 0;
     if (!read_some(g_copy_buffer, rest, &got) || got != rest) {
-      host::file_close(out);
+      host::output_abandon(output);
       g_reader.error = reader_read_failure(IsoErrRead);
       return false;
     }
     if (!host::file_write(out, g_copy_buffer, rest)) {
-      host::file_close(out);
+      host::output_abandon(output);
       g_reader.error = IsoErrWrite;
       return false;
     }
     if (g_reader.progress) g_reader.progress(100);
   }
   host::file_start_writeback(out, written_back, length - written_back);
+  if (!commit_output(output)) return false;
   if (g_reader.file_finished) g_reader.file_finished();
-  host::file_close(out);
   g_reader.error = IsoErrNone;
   return true;
 }
@@ -250,9 +281,10 @@ bool extract_children(const FstNode* first, const char* destinationFolder) {
       return false;
     if (node->isDirectory) {
       // An existing folder is a failure here, unless the caller asked to
-      // reuse folders: only the top folder is reused otherwise.
+      // reuse folders: only the top folder is reused otherwise. A link is
+      // never taken for a folder, so nothing is written through it.
       if (!host::make_directory(path) &&
-          !(g_reuse_folders && host::path_kind(path) == host::PathKind::Folder)) {
+          !(g_reuse_folders && host::entry_kind(path) == host::EntryKind::Folder)) {
         g_reader.error = IsoErrMakeDirectory;
         return false;
       }
@@ -272,7 +304,9 @@ bool extract_children(const FstNode* first, const char* destinationFolder) {
 bool IsoExtractChildren(const FstNode* first, const char* destinationFolder) {
   if (!require_mounted()) return false;
   start_tracking();
+  g_batch_outputs = true;
   bool ok = extract_children(first, destinationFolder);
+  g_batch_outputs = false;
   stop_tracking();
   return ok;
 }
@@ -292,8 +326,12 @@ bool IsoExtractDirectory(const char* imagePath, const char* destinationFolder) {
       return false;
     }
     if (!IsoJoinHostPath(destinationFolder, folder->name, path, sizeof path)) return false;
-    // The top folder may exist already; it is then simply used.
-    host::make_directory(path);
+    // The top folder may exist already; it is then simply used, unless it
+    // is a link or no folder at all.
+    if (!host::make_directory(path) && host::entry_kind(path) != host::EntryKind::Folder) {
+      g_reader.error = IsoErrMakeDirectory;
+      return false;
+    }
   }
   if (!IsoExtractChildren(folder->firstChild, path)) return false;
   if (g_reader.operation_finished) g_reader.operation_finished();

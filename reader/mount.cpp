@@ -218,12 +218,19 @@ const char* IsoErrorTextFor(int code) {
     case IsoErrContainerUnsupported: return "このISOのコンテナの形式には対応していません";
     case IsoErrWiiDisc: return "Wiiのディスクです。このツールはゲームキューブのディスクを読みます";
     case IsoErrNoMainProgram: return "このディスクにはメインプログラムがありません";
+    case IsoErrDestinationInUse:
+      return "出力先のﾌｧｲﾙが他のプログラムで使用中のため置き換えられません。"
+             "完成したﾌｧｲﾙは別の名前で残しました";
     default: return "不明なエラー";
   }
 }
 
 const char* IsoGetErrorText() {
   const int code = g_reader.error;
+  if (code == IsoErrDestinationInUse) {
+    g_error_text = std::string(IsoErrorTextFor(code)) + ": " + IsoGetKeptFilePath();
+    return g_error_text.c_str();
+  }
   if ((code != IsoErrContainerDamaged && code != IsoErrContainerUnsupported) || g_container_detail.empty())
     return IsoErrorTextFor(code);
   g_error_text = std::string(IsoErrorTextFor(code)) + " (" + g_container_detail + ")";

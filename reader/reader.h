@@ -48,8 +48,12 @@ enum IsoError {
   // The main program was asked for on a disc that has none (its offset 0 or
   // inside the boot block, or a header that describes no program).
   IsoErrNoMainProgram = 22,
+  // The copy is complete, but another program holds the destination open so
+  // that it cannot be replaced; the copy is kept beside it under another
+  // name (IsoGetKeptFilePath).
+  IsoErrDestinationInUse = 23,
 };
-constexpr int ISO_ERROR_LAST = IsoErrNoMainProgram;
+constexpr int ISO_ERROR_LAST = IsoErrDestinationInUse;
 
 // Host paths are built in buffers of this many bytes (511 characters + NUL).
 constexpr int ISO_HOST_PATH_CAPACITY = 512;
@@ -122,7 +126,11 @@ const char* IsoErrorTextFor(int code);
 
 // Copies length bytes from the image at firstByte into a new host file, in
 // 4,096-byte blocks, reporting progress and fileFinished. A destination that
-// is the mounted image itself is refused (code 18) and never opened.
+// is the mounted image itself is refused (code 18) and never opened. The
+// copy replaces the destination only once it is complete (a link there is
+// replaced, not written through); a copy that fails leaves the destination
+// as it was. Outside folder extractions the copy is flushed to the disk
+// first.
 bool IsoCopyRange(const char* destination, uint32_t firstByte, uint32_t length);
 bool IsoExtractFile(const char* imagePath, const char* destinationFile);
 // "/" extracts the whole file system straight into destinationFolder; another
@@ -159,8 +167,12 @@ bool IsoJoinHostPath(const char* folder, const char* imageName, char* out, size_
 // True when IsoJoinHostPath takes the name.
 bool IsoIsSafeHostName(const char* imageName);
 
+// After code 23: the path of the finished copy kept beside its
+// destination; "" after any other code.
+const char* IsoGetKeptFilePath();
+
 // When set, the folder extractions use a folder that exists already instead
-// of failing with code 9. Cleared by IsoReset.
+// of failing with code 9 (a link is no folder here). Cleared by IsoReset.
 void IsoSetReuseFolders(uint8_t enabled);
 
 // ---------------------------------------------------------------------------

@@ -7,6 +7,12 @@
 #include <map>
 #include <tuple>
 
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include "disc/disc_format.h"
 #include "host/host_fs.h"
 #include "reader/raw_image.h"
@@ -452,5 +458,110 @@ TEST(ReaderExtractGuards, NamesAreWrittenInUtf8AndThePathLimitCountsThem) {
   std::string written = dest + "/" + folder_utf8 + "/" + raw;
   EXPECT_EQ(read_file(written), bytes);
   EXPECT_EQ(fx.events.front(), "start:" + written);
+}
+#endif
+
+namespace {
+
+std::vector<std::string> names_in(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+// A copy goes to a temporary file that replaces the destination only once
+// complete: a copy that fails half-way (a file running past the image's end)
+// leaves an existing destination byte for byte, a missing one missing, and
+// no other file behind.
+TEST(ReaderExtractSafety, AFailedCopyLeavesTheDestinationAsItWas) {
+  ReaderFixture fx;
+  RawImage image;
+  std::vector<uint8_t> data = patterned_bytes(3u << 20, 4);
+  uint32_t at = image.add_data(data);
+  image.write_table({file_entry("good", at, 100), file_entry("cut", at, 4u << 20)});
+  ASSERT_TRUE(fx.mount(image));
+  std::string out = fx.scratch.at("out");
+  fs::create_directory(out);
+  const std::vector<uint8_t> previous = patterned_bytes(5000, 9);
+  test_support::write_file(out + sep() + "cut", previous);
+  for (const char* target : {"cut", "new"}) {
+    EXPECT_FALSE(IsoExtractFile("/cut", (out + sep() + target).c_str())) << target;
+    EXPECT_EQ(IsoGetLastError(), IsoErrRead);
+    EXPECT_EQ(names_in(out), std::vector<std::string>{"cut"}) << target;
+    EXPECT_EQ(read_file(out + sep() + "cut"), previous);
+  }
+  // A folder extraction that stops keeps the files finished before it.
+  EXPECT_FALSE(IsoExtractDirectory("/", out.c_str()));
+  EXPECT_EQ(names_in(out), (std::vector<std::string>{"cut", "good"}));
+  EXPECT_EQ(read_file(out + sep() + "good"), patterned_bytes(100, 4));
+  EXPECT_EQ(read_file(out + sep() + "cut"), previous);
+}
+
+#ifndef _WIN32
+// Links inside the destination are never followed: a link where a file goes
+// is replaced by the file, one where a folder goes is refused even when
+// folders may be reused, and what they point to keeps its bytes.
+TEST(ReaderExtractSafety, NothingIsWrittenThroughALink) {
+  ReaderFixture fx;
+  RawImage image;
+  uint32_t at = image.add_data(patterned_bytes(10, 1));
+  image.write_table({file_entry("f", at, 10), dir_entry("d", 4), file_entry("g", at, 10)});
+  ASSERT_TRUE(fx.mount(image));
+  const std::string out = fx.scratch.at("out"), elsewhere = fx.scratch.at("elsewhere");
+  fs::create_directories(out);
+  fs::create_directories(elsewhere);
+  test_support::write_file(elsewhere + "/victim", std::string("victim"));
+  fs::create_symlink(elsewhere + "/victim", out + "/f");
+  fs::create_directory_symlink(elsewhere, out + "/d");
+  IsoSetReuseFolders(1);
+  EXPECT_FALSE(IsoExtractDirectory("/", out.c_str()));
+  EXPECT_EQ(IsoGetLastError(), IsoErrMakeDirectory);
+  EXPECT_FALSE(fs::is_symlink(out + "/f"));
+  EXPECT_EQ(read_file(out + "/f"), patterned_bytes(10, 1));
+  EXPECT_EQ(names_in(elsewhere), std::vector<std::string>{"victim"});
+  EXPECT_EQ(read_file(elsewhere + "/victim"), std::vector<uint8_t>({'v', 'i', 'c', 't', 'i', 'm'}));
+  // The top folder of a folder extraction is no exception.
+  EXPECT_FALSE(IsoExtractDirectory("/d", out.c_str()));
+  EXPECT_EQ(IsoGetLastError(), IsoErrMakeDirectory);
+  EXPECT_EQ(names_in(elsewhere), std::vector<std::string>{"victim"});
+}
+
+int g_started = 0;
+
+// Interrupts the process at the first progress of the third file, when its
+// temporary file holds data.
+void interrupt_in_third_file(int) {
+  if (g_started == 3) raise(SIGTERM);
+}
+
+// An interrupted folder extraction keeps the files finished before the
+// signal and leaves no cut file: the cleanup removes the one being written.
+TEST(ReaderExtractSafety, AnInterruptedExtractionLeavesNoCutFile) {
+  ReaderFixture fx;
+  RawImage image;
+  std::vector<uint8_t> big = patterned_bytes(1u << 20, 6);
+  uint32_t at = image.add_data(big);
+  image.write_table({file_entry("a", at, 1000), file_entry("b", at, 2000), file_entry("c", at, 1u << 20),
+                     file_entry("d", at, 10)});
+  ASSERT_TRUE(fx.mount(image));
+  const std::string out = fx.scratch.at("out");
+  fs::create_directory(out);
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    host::install_interrupt_cleanup();
+    IsoSetCallbacks([](const char*) { ++g_started; }, interrupt_in_third_file, nullptr, nullptr);
+    IsoExtractDirectory("/", out.c_str());
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+  EXPECT_EQ(names_in(out), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(read_file(out + "/b"), std::vector<uint8_t>(big.begin(), big.begin() + 2000));
 }
 #endif
