@@ -3,6 +3,10 @@
 //
 // One engine state per program. Calling order: builder_reset, builder_prepare,
 // (inspect builder_tree), builder_set_callbacks, builder_write_image once.
+// The image is written to a temporary file beside the output path, which
+// builder_prepare creates and builder_write_image puts in the output's place
+// once the image is complete; a failure or builder_reset removes it, so an
+// existing output stays as it was until then.
 // Operations return a success flag and leave a BuildError in
 // builder_last_error(). The engine shows nothing and has no message texts.
 #pragma once
@@ -57,8 +61,12 @@ enum BuildError : uint16_t {
   // An input, or an entry under the base directory, is neither a regular
   // file nor a folder (a FIFO, socket or device): reading it could block.
   BUILD_ERR_NOT_REGULAR_FILE = 15,
+  // The image is complete, but another program holds the output open so
+  // that it cannot be replaced: the image is kept beside it under the name
+  // builder_last_error_path gives.
+  BUILD_ERR_OUTPUT_IN_USE = 16,
 };
-constexpr uint16_t BUILD_ERROR_LAST = BUILD_ERR_NOT_REGULAR_FILE;
+constexpr uint16_t BUILD_ERROR_LAST = BUILD_ERR_OUTPUT_IN_USE;
 
 // Alignments of file data: the default, and the range the options take.
 constexpr uint32_t MIN_FILE_ALIGNMENT = 4;
@@ -104,11 +112,9 @@ void builder_set_callbacks(BuilderLogFn on_log, BuilderProgressFn on_progress,
 bool builder_write_image(bool maximise);
 uint16_t builder_last_error();
 // The host path the last error is about, for the codes that concern one file
-// or folder (4, 5, 8, 11, 13, 14, 15); "" when the code names none.
+// or folder (4, 5, 8, 11, 13, 14, 15, and 16's kept image); "" when the code
+// names none.
 const char* builder_last_error_path();
-// True when the last builder_prepare created or truncated the output file,
-// so that a front end removes only a file its own run has changed.
-bool builder_output_created();
 
 // The scanned tree: a root node named "root" for the base directory, valid
 // after a successful builder_prepare until the next prepare or reset.

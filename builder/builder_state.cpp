@@ -25,7 +25,7 @@ bool builder_fail_on_path(uint16_t code, const char* path) {
 }
 
 bool builder_reset() {
-  if (g_builder.output) host::file_close(g_builder.output);
+  host::output_abandon(g_builder.output);
   release_source_tree();
   clear_previous_table();
   std::memset(&g_builder, 0, sizeof g_builder);
@@ -46,7 +46,6 @@ uint16_t builder_last_error() { return g_builder.last_error; }
 const char* builder_last_error_path() {
   return g_builder.last_error == BUILD_OK ? "" : g_error_path.c_str();
 }
-bool builder_output_created() { return g_builder.output_created; }
 
 void builder_set_disc_magic(bool enabled) { g_builder.write_disc_magic = enabled; }
 

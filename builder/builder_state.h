@@ -13,7 +13,9 @@
 struct BuilderState {
   BuildSettings settings;  // the copy taken by builder_prepare
   DiscHeader header;       // being built; all zero after reset
-  host::File* output;
+  // The image being written: a temporary file beside the output path until
+  // the write commits it; a reset or a failure discards it.
+  host::Output* output;
   uint64_t output_end;  // bytes written so far; the writer appends in order
 
   BuilderLogFn on_log;
@@ -22,7 +24,6 @@ struct BuilderState {
   BuilderFinishedFn on_finished;
 
   uint16_t last_error;
-  bool output_created;  // the last builder_prepare created or truncated the output
   bool prepared;  // a successful builder_prepare since the last reset or write
   bool write_disc_magic;
   bool write_folder_parent_links;

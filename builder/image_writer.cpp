@@ -1,10 +1,11 @@
 // The image writer: checks the inputs, creates the output, has the base
 // directory scanned, then writes the whole image stage by stage, reporting
-// through the callbacks.
+// through the callbacks, and puts it in the output's place at the end.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <string>
 
 #include "builder/builder_state.h"
 
@@ -34,8 +35,16 @@ static void report_progress(int percent, uint32_t bytes) {
   if (g_builder.on_progress) g_builder.on_progress(percent, bytes);
 }
 
+static host::File* output_file() { return host::output_file(g_builder.output); }
+
+// Removes the unfinished image; an existing output stays as it was.
+static void discard_output() {
+  host::output_abandon(g_builder.output);
+  g_builder.output = nullptr;
+}
+
 static bool append(const void* bytes, size_t n) {
-  if (!host::file_write(g_builder.output, bytes, n)) return false;
+  if (!host::file_write(output_file(), bytes, n)) return false;
   g_builder.output_end += n;
   return true;
 }
@@ -72,9 +81,7 @@ static bool check_output_is_no_input(const BuildSettings& s) {
   return true;
 }
 
-bool builder_prepare(const BuildSettings* settings) {
-  g_builder.prepared = false;
-  g_builder.output_created = false;
+static bool prepare(const BuildSettings* settings) {
   if (!settings) return builder_fail(BUILD_ERR_NO_SETTINGS);
   g_builder.settings = *settings;
   // The path fields are read as strings: make sure each one ends.
@@ -91,19 +98,26 @@ bool builder_prepare(const BuildSettings* settings) {
       !check_output_is_no_input(s))
     return false;
 
-  if (g_builder.output) host::file_close(g_builder.output);
-  g_builder.output = host::file_create(s.output_path);
+  // The image is flushed to the disk before it replaces the output.
+  g_builder.output = host::output_begin(s.output_path, true);
   g_builder.output_end = 0;
   if (!g_builder.output) return builder_fail(BUILD_ERR_CREATE_OUTPUT);
-  g_builder.output_created = true;
 
   if (!scan_base_directory()) return false;
   apply_previous_table();
 
   // Refuse now what the image could not hold, before the caller starts the write.
   ImageLayout layout;
-  if (!plan_image_layout(apploader_length, main_program_length, &layout)) return false;
+  return plan_image_layout(apploader_length, main_program_length, &layout);
+}
 
+bool builder_prepare(const BuildSettings* settings) {
+  g_builder.prepared = false;
+  discard_output();
+  if (!prepare(settings)) {
+    discard_output();
+    return false;
+  }
   g_builder.prepared = true;
   g_builder.last_error = BUILD_OK;
   return true;
@@ -190,7 +204,7 @@ static bool maximise_image_size() {
   while (position + PROGRESS_BLOCK < DISC_IMAGE_SIZE) {
     uint64_t blocks = (DISC_IMAGE_SIZE - position - 1) / PROGRESS_BLOCK;
     if (blocks > EXTEND_STEP / PROGRESS_BLOCK) blocks = EXTEND_STEP / PROGRESS_BLOCK;
-    if (!host::file_extend_with_zeros(g_builder.output, position + blocks * PROGRESS_BLOCK))
+    if (!host::file_extend_with_zeros(output_file(), position + blocks * PROGRESS_BLOCK))
       return builder_fail(BUILD_ERR_WRITE);
     for (uint64_t i = 0; i < blocks; ++i) {
       position += PROGRESS_BLOCK;
@@ -199,7 +213,7 @@ static bool maximise_image_size() {
     g_builder.output_end = position;
   }
   if (position < DISC_IMAGE_SIZE) {
-    if (!host::file_extend_with_zeros(g_builder.output, DISC_IMAGE_SIZE)) return builder_fail(BUILD_ERR_WRITE);
+    if (!host::file_extend_with_zeros(output_file(), DISC_IMAGE_SIZE)) return builder_fail(BUILD_ERR_WRITE);
     g_builder.output_end = DISC_IMAGE_SIZE;
     report_progress(100, DISC_IMAGE_SIZE);
   }
@@ -207,13 +221,24 @@ static bool maximise_image_size() {
 }
 
 static bool write_header() {
-  return host::file_seek(g_builder.output, 0) &&
-         host::file_write(g_builder.output, &g_builder.header, sizeof g_builder.header);
+  return host::file_seek(output_file(), 0) &&
+         host::file_write(output_file(), &g_builder.header, sizeof g_builder.header);
 }
 
-bool builder_write_image(bool maximise) {
-  if (!g_builder.prepared || !g_builder.output) return builder_fail(BUILD_ERR_NOT_PREPARED);
-  g_builder.prepared = false;  // one write per preparation
+// Puts the finished image in the output's place.
+static bool commit_output() {
+  std::string kept;
+  host::Commit result = host::output_commit(g_builder.output, &kept);
+  g_builder.output = nullptr;
+  switch (result) {
+    case host::Commit::Done: return true;
+    case host::Commit::KeptAside: return builder_fail_on_path(BUILD_ERR_OUTPUT_IN_USE, kept.c_str());
+    case host::Commit::Failed: break;
+  }
+  return builder_fail(BUILD_ERR_WRITE);
+}
+
+static bool write_image(bool maximise) {
   const BuildSettings& s = g_builder.settings;
 
   log_line("書き込み開始");
@@ -268,10 +293,16 @@ bool builder_write_image(bool maximise) {
   if (!write_header()) return builder_fail(BUILD_ERR_WRITE);
 
   if (maximise && !maximise_image_size()) return false;
+  return commit_output();
+}
 
-  host::file_close(g_builder.output);
-  g_builder.output = nullptr;
-
+bool builder_write_image(bool maximise) {
+  if (!g_builder.prepared || !g_builder.output) return builder_fail(BUILD_ERR_NOT_PREPARED);
+  g_builder.prepared = false;  // one write per preparation
+  if (!write_image(maximise)) {
+    discard_output();
+    return false;
+  }
   log_line("すべての作業を完了しました");
   if (g_builder.on_finished) g_builder.on_finished();
   g_builder.last_error = BUILD_OK;

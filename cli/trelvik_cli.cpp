@@ -1,11 +1,9 @@
 // trelvik-cli: builds a GameCube disc image from the command line. A thin
 // front end over the builder engine; the logic lives in trelvik_options and
 // console_progress.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -31,12 +29,6 @@ JobProgress g_job;
 bool g_show_bar = false;
 bool g_bar_on_screen = false;
 std::string g_last_log_line;
-
-// What the signal handler needs, prepared before the write starts.
-volatile std::sig_atomic_t g_remove_on_signal = 0;
-char g_signal_path[BUILD_PATH_CAPACITY];
-char g_signal_message[BUILD_PATH_CAPACITY + 128];
-size_t g_signal_message_length = 0;
 
 const int BAR_WIDTH = 30;
 
@@ -94,43 +86,25 @@ void on_finished() {
   }
 }
 
-// Only a regular file is removed: the output may be a device such as /dev/full.
-bool is_regular_file(const char* path) {
-  struct stat st;
-  return stat(path, &st) == 0 && S_ISREG(st.st_mode);
-}
-
-void remove_incomplete_output() {
-  g_remove_on_signal = 0;
-  builder_reset();  // closes the output
-  const char* path = g_options.output.c_str();
-  if (!is_regular_file(path)) return;
-  if (host::remove_file(path)) {
-    std::fprintf(stderr, "trelvik-cli: removed incomplete image '%s'\n", path);
-  } else {
-    std::fprintf(stderr, "trelvik-cli: could not remove incomplete image '%s'\n", path);
+// What a build that stops leaves at the output: the image goes to a
+// temporary file that the builder removes, so an existing image stays as it
+// was. Empty for a device, which is written in place.
+std::string output_left_text() {
+  const std::string shown = "'" + host_path_for_display(g_options.output) + "'";
+  switch (host::entry_kind(g_options.output.c_str())) {
+    case host::EntryKind::Missing: return "no image was written to " + shown;
+    case host::EntryKind::Other: return "";
+    default: return "the previous " + shown + " is left as it was";
   }
 }
 
-extern "C" void on_signal(int sig) {
-  // Async-signal-safe only: unlink, write, _exit.
-  if (g_remove_on_signal) {
-    unlink(g_signal_path);
-    ssize_t ignored = write(2, g_signal_message, g_signal_message_length);
-    (void)ignored;
-  }
-  _exit(128 + sig);
+// Stops a build that has not written its image: the builder removes the
+// unfinished one.
+void discard_build() {
+  builder_reset();
+  const std::string left = output_left_text();
+  if (!left.empty()) std::fprintf(stderr, "trelvik-cli: %s\n", left.c_str());
 }
-
-void prepare_signal_message() {
-  std::snprintf(g_signal_path, sizeof g_signal_path, "%s", g_options.output.c_str());
-  int n = std::snprintf(g_signal_message, sizeof g_signal_message,
-                        "\ntrelvik-cli: interrupted; removed incomplete image '%s'\n",
-                        g_signal_path);
-  g_signal_message_length = n > 0 ? std::min(size_t(n), sizeof g_signal_message - 1) : 0;
-}
-
-void arm_signal_cleanup() { g_remove_on_signal = is_regular_file(g_signal_path) ? 1 : 0; }
 
 // Opens an input once: false, with what is wrong with it, when it cannot be
 // opened; its length, for the progress total, is 0 when it has none.
@@ -233,15 +207,12 @@ int main(int argc, char** argv) {
   }
   for (const std::string& w : warnings) print_note("warning: " + w);
 
-  std::signal(SIGINT, on_signal);
-  std::signal(SIGTERM, on_signal);
-
-  // An output that does not exist yet is ours as soon as the builder creates
-  // it, so an interruption during the scan removes it too; an existing file
-  // is only taken over once the preparation has truncated it.
-  prepare_signal_message();
-  bool output_is_new = access(g_signal_path, F_OK) != 0;
-  if (output_is_new) g_remove_on_signal = 1;
+  // An interruption removes the unfinished image; the output is untouched
+  // until the image is complete.
+  const std::string left = output_left_text();
+  host::set_interrupt_message(left.empty() ? "\ntrelvik-cli: interrupted\n"
+                                           : ("\ntrelvik-cli: interrupted; " + left + "\n").c_str());
+  host::install_interrupt_cleanup();
 
   builder_reset();
   builder_set_disc_magic(g_options.disc_magic);
@@ -259,17 +230,9 @@ int main(int argc, char** argv) {
   if (!builder_prepare(&settings)) {
     uint16_t code = builder_last_error();
     print_error(build_error_message(code, g_options, g_last_log_line, builder_last_error_path()));
-    // Only a file this run created or truncated is removed; until the
-    // builder does so, an existing file is untouched.
-    if (builder_output_created()) {
-      remove_incomplete_output();
-    } else {
-      g_remove_on_signal = 0;
-      builder_reset();
-    }
+    discard_build();
     return EXIT_BUILD_FAILED;
   }
-  arm_signal_cleanup();
   for (const std::string& w : name_form_warnings(builder_tree())) print_note("warning: " + w);
   if (!extras.previous_table.empty()) {
     for (const std::string& line : rebuild_changes(builder_tree())) print_note(line);
@@ -277,7 +240,7 @@ int main(int argc, char** argv) {
   // Content past a full disc is refused in default mode, unless asked for.
   if (g_options.disc_magic && !g_options.allow_oversize && builder_content_end() > DISC_IMAGE_SIZE) {
     print_error(oversize_message(builder_content_end(), builder_content_end_with_alignment(4)));
-    remove_incomplete_output();
+    discard_build();
     return EXIT_BUILD_FAILED;
   }
 
@@ -289,10 +252,10 @@ int main(int argc, char** argv) {
   if (!builder_write_image(g_options.maximise)) {
     uint16_t code = builder_last_error();
     print_error(build_error_message(code, g_options, g_last_log_line, builder_last_error_path()));
-    remove_incomplete_output();
+    // A complete image kept aside is named in the error; nothing else is left.
+    if (code != BUILD_ERR_OUTPUT_IN_USE) discard_build();
     return EXIT_BUILD_FAILED;
   }
-  g_remove_on_signal = 0;
   builder_reset();
   return EXIT_BUILD_OK;
 }

@@ -142,8 +142,10 @@ const char* trelvik_usage() {
       "or after '=' (--region=usa).\n"
       "\n"
       "Exit status: 0 success, 1 the build failed, 2 wrong options or inputs,\n"
-      "130/143 interrupted. A failed or interrupted build removes the incomplete\n"
-      "image and says so.\n"
+      "129/130/143 interrupted. The image is written to a temporary file beside\n"
+      "the output (.NAME.XXXXXX.part), which replaces the output only once the\n"
+      "image is complete: a failed or interrupted build removes it and leaves an\n"
+      "existing output as it was.\n"
       "\n"
       "Builder error codes, as reported:\n"
       "   1  out of memory\n"
@@ -164,7 +166,9 @@ const char* trelvik_usage() {
       "  14  the output is an input (the apploader or main program under another\n"
       "      name, or a file inside the base directory); nothing is written\n"
       "  15  an input or an entry under the base directory is not a regular file\n"
-      "      (a FIFO, socket or device)\n";
+      "      (a FIFO, socket or device)\n"
+      "  16  the image is complete but another program holds the output open; the\n"
+      "      image is kept beside it under the name given\n";
 }
 
 bool parse_trelvik_args(const std::vector<std::string>& args, TrelvikOptions* options,
@@ -402,6 +406,10 @@ std::string build_error_message(uint16_t code, const TrelvikOptions& options,
     case BUILD_ERR_NOT_REGULAR_FILE:
       text = (has_path ? shown_path : std::string("an input")) +
              " is not a regular file (a FIFO, socket or device); only files and folders are read";
+      break;
+    case BUILD_ERR_OUTPUT_IN_USE:
+      text = "the image is complete, but another program holds " + quoted(options.output) +
+             " open so it cannot be replaced; the image was kept as " + shown_path;
       break;
     default:
       text = "the build failed";

@@ -21,10 +21,9 @@ void fill_summary_list(HWND page) {
   for (const ShownText& line : summary_lines(g_wizard)) list_box_add_line(list, line);
 }
 
-// Prepares the builder. On failure the page shows why and stays; an output
-// file that the failed preparation created is closed and removed again.
+// Prepares the builder. On failure the page shows why and stays; the
+// builder has removed its unfinished image, and the output is untouched.
 bool prepare_builder(HWND page) {
-  bool output_existed = GetFileAttributesA(g_build_settings.output_path) != INVALID_FILE_ATTRIBUTES;
   builder_reset();
   HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
   bool prepared = builder_prepare(&g_build_settings);
@@ -33,9 +32,7 @@ bool prepare_builder(HWND page) {
 
   uint16_t code = builder_last_error();
   std::string error_path = builder_last_error_path();
-  bool created = builder_output_created();
   builder_reset();
-  if (created && !output_existed) DeleteFileA(g_build_settings.output_path);
   show_error(page, prepare_failure_message(code, g_build_settings, error_path));
   return false;
 }
@@ -77,6 +74,9 @@ void start_build(HWND page) {
   if (g_wizard.has_long_names &&
       message_box_932(page, QUESTION_LONG_NAMES, CAPTION_WARNING,
                       MB_YESNO | MB_ICONWARNING) != IDYES) {
+    // The reset removes the prepared image before anything was written; an
+    // existing output stays as it was.
+    builder_reset();
     open_page(page, IDC_BACK, IDD_BASE_DIRECTORY_PAGE);
     return;
   }

@@ -79,10 +79,11 @@ void on_finished() {
 
 void run_write() {
   if (builder_write_image(g_wizard.maximise_image != 0)) return;
-  // The dialog stays in its writing state; Cancel then asks and deletes the
-  // incomplete image.
+  // The builder has removed the unfinished image; the dialog stays in its
+  // writing state, and Cancel then asks and quits.
   ShowWindow(g_dialog.window, SW_SHOW);
-  show_error(g_dialog.window, write_failure_message(builder_last_error(), g_dialog.last_log));
+  show_error(g_dialog.window,
+             write_failure_message(builder_last_error(), g_dialog.last_log, builder_last_error_path()));
 }
 
 void quit(HWND window) {
@@ -91,10 +92,9 @@ void quit(HWND window) {
                       MB_YESNO | MB_ICONQUESTION) != IDYES) {
     return;
   }
-  // The builder holds the image open through a native handle: reset closes
-  // it so that it can be deleted.
+  // The reset removes the unfinished image, which has not replaced the
+  // output: an existing output file stays as it was.
   builder_reset();
-  DeleteFileA(g_build_settings.output_path);
   exit_wizard();
 }
 

@@ -3,13 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-#include <chrono>
-#include <csignal>
-#include <thread>
 
 #include <algorithm>
 #include <cstdio>
@@ -292,62 +286,6 @@ TEST(TrelvikCliProcess, FullDiskFailsTheWriteAndLeavesDevicesAlone) {
   struct stat st;
   ASSERT_EQ(stat("/dev/full", &st), 0);
   EXPECT_TRUE(S_ISCHR(st.st_mode));
-}
-
-TEST(TrelvikCliProcess, FailedBuildRemovesTheIncompleteImageAndSaysSo) {
-  Inputs in;
-  const std::string out = in.dir.at("out.gcm");
-  std::vector<std::string> args = in.args(out);
-  args[13] = in.dir.at("no-such-folder");  // --base-dir's value
-  CliRun r = run_cli(args);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(contains(r.output, "[builder error 7]")) << r.output;
-  EXPECT_TRUE(contains(r.output, "removed incomplete image '" + out + "'")) << r.output;
-  EXPECT_FALSE(exists(out));
-}
-
-TEST(TrelvikCliProcess, TerminationDuringTheWriteRemovesTheIncompleteImage) {
-  Inputs in;
-  // A large sparse file keeps the copy busy long enough to be interrupted.
-  {
-    std::FILE* f = std::fopen(in.dir.at("base/sparse.bin").c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    ASSERT_EQ(fseeko(f, (off_t(1) << 30) - 1, SEEK_SET), 0);
-    std::fputc(1, f);
-    std::fclose(f);
-  }
-  const std::string out = in.dir.at("out.gcm");
-  const std::string err = in.dir.at("stderr.txt");
-  std::vector<std::string> args = in.args(out);
-  args.insert(args.begin(), TRELVIK_CLI_PATH);
-  pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(fd, 2);
-    int null_fd = open("/dev/null", O_WRONLY);
-    dup2(null_fd, 1);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(&a[0]);
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  // Wait until the image has grown past its boot files, then stop the tool.
-  struct stat st;
-  for (int i = 0; i < 20000; ++i) {
-    if (stat(out.c_str(), &st) == 0 && st.st_size > (16 << 20)) break;
-    std::this_thread::sleep_for(std::chrono::microseconds(500));
-  }
-  kill(pid, SIGTERM);
-  int raw = 0;
-  ASSERT_EQ(waitpid(pid, &raw, 0), pid);
-  ASSERT_TRUE(WIFEXITED(raw));
-  EXPECT_EQ(WEXITSTATUS(raw), 128 + SIGTERM);
-  EXPECT_FALSE(exists(out));
-  std::vector<uint8_t> message = test_support::read_file(err);
-  EXPECT_TRUE(contains(std::string(message.begin(), message.end()),
-                       "interrupted; removed incomplete image '" + out + "'"));
 }
 
 }  // namespace

@@ -122,6 +122,9 @@ TEST(WriteFailure, MessageNamesTheFileTheLastLogLineWasAbout) {
   EXPECT_NE(read.before.find("読み込み"), std::string::npos);
   EXPECT_EQ(write_failure_message(BUILD_ERR_NOT_PREPARED, "").joined(),
             "ISOの書き込みに失敗しました。\n(エラーコード 12)");
+  // A complete image kept aside is named by the builder's error path.
+  ShownText kept = write_failure_message(BUILD_ERR_OUTPUT_IN_USE, "ファイルの追加 'C:\\a.bin'", "C:\\.out.gcm.x1y2z3.part");
+  EXPECT_EQ(kept.path, "C:\\.out.gcm.x1y2z3.part");
 }
 
 }  // namespace

@@ -278,7 +278,7 @@ bool repaint_due(RepaintGate* gate, uint32_t stage_position, uint32_t overall_po
   return true;
 }
 
-ShownText write_failure_message(uint16_t code, const std::string& last_log) {
+ShownText write_failure_message(uint16_t code, const std::string& last_log, const std::string& error_path) {
   static const char HEADLINE[] = "ISOの書き込みに失敗しました。";
   ShownText file = log_text_parts(last_log);
   const bool names_file = !file.path.empty();
@@ -303,6 +303,11 @@ ShownText write_failure_message(uint16_t code, const std::string& last_log) {
     case BUILD_ERR_SOURCE_CHANGED:
       cause = about_file("' のサイズが書き込み中に変わりました。",
                          "ファイルのサイズが書き込み中に変わりました。");
+      break;
+    case BUILD_ERR_OUTPUT_IN_USE:
+      cause = ShownText{"出力ファイルが他のプログラムで使用中のため置き換えられません。"
+                        "完成したイメージは '",
+                        error_path, "' に保存しました。"};
       break;
     default:
       break;

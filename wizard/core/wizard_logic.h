@@ -133,4 +133,7 @@ bool repaint_due(RepaintGate* gate, uint32_t stage_position, uint32_t overall_po
 
 // The message for a failed builder_write_image. last_log is the last text the
 // builder logged: its adding-file line names the file being copied.
-ShownText write_failure_message(uint16_t code, const std::string& last_log);
+// error_path is builder_last_error_path, which names the complete image kept
+// aside when the output could not be replaced.
+ShownText write_failure_message(uint16_t code, const std::string& last_log,
+                                const std::string& error_path = std::string());
