@@ -81,10 +81,12 @@ bool encode_png_rgb(const std::vector<uint8_t>& rgb, int width, int height, std:
                                 width * 3) != 0;
 }
 
-bool write_host_file(const std::string& path, const std::string& bytes) {
-  host::File* f = host::file_create(path.c_str());
-  if (!f) return false;
-  bool ok = host::file_write(f, bytes.data(), bytes.size());
-  host::file_close(f);
-  return ok;
+bool write_host_file(const std::string& path, const std::string& bytes, std::string* kept_path) {
+  host::Output* out = host::output_begin(path.c_str(), true);
+  if (!out) return false;
+  if (!host::file_write(host::output_file(out), bytes.data(), bytes.size())) {
+    host::output_abandon(out);
+    return false;
+  }
+  return host::output_commit(out, kept_path) == host::Commit::Done;
 }

@@ -15,5 +15,8 @@ bool render_banner_rgb(std::vector<uint8_t>* rgb, std::string* error);
 // PNG bytes of an RGB picture (stb_image_write).
 bool encode_png_rgb(const std::vector<uint8_t>& rgb, int width, int height, std::string* png);
 
-// Writes bytes to a new or truncated host file.
-bool write_host_file(const std::string& path, const std::string& bytes);
+// Writes bytes to a host file, which they replace only once all are written
+// and flushed; a failure leaves the file as it was. When another program
+// holds the file open (Windows), the bytes are kept beside it: *kept_path
+// names that file, and the result is false.
+bool write_host_file(const std::string& path, const std::string& bytes, std::string* kept_path);

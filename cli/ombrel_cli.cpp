@@ -57,7 +57,12 @@ std::string shown_in_image(const std::string& path) {
 
 // The reader's text for its last code, in UTF-8, with the code.
 std::string reader_error() {
-  return system_text_utf8(IsoGetErrorText()) + " (code " + std::to_string(IsoGetLastError()) + ")";
+  const int code = IsoGetLastError();
+  // A kept copy's path is a host path, shown as one.
+  std::string text = code == IsoErrDestinationInUse
+                         ? system_text_utf8(IsoErrorTextFor(code)) + ": " + shown(IsoGetKeptFilePath())
+                         : system_text_utf8(IsoGetErrorText());
+  return text + " (code " + std::to_string(code) + ")";
 }
 
 void draw_bar() {
@@ -287,8 +292,10 @@ int run_banner() {
     print_error("cannot encode the banner as PNG");
     return EXIT_OMBREL_FAILED;
   }
-  if (!write_host_file(g_options.destination, png)) {
-    print_error("cannot write " + shown(g_options.destination));
+  std::string kept;
+  if (!write_host_file(g_options.destination, png, &kept)) {
+    print_error("cannot write " + shown(g_options.destination) +
+                (kept.empty() ? "" : ": another program holds it open; the picture was kept as " + shown(kept)));
     return EXIT_OMBREL_FAILED;
   }
   return EXIT_OMBREL_OK;
@@ -488,6 +495,15 @@ int main(int argc, char** argv) {
   g_options.image_path = image_path_from_host_text(g_options.image_path);
 
   if (g_options.command == OmbrelCommand::Hash) return run_hash();
+  // An interruption of a command that writes removes the file being
+  // written; files finished before it stay, and a file being replaced keeps
+  // its old bytes.
+  const OmbrelCommand c = g_options.command;
+  if (c == OmbrelCommand::Extract || c == OmbrelCommand::System || c == OmbrelCommand::Banner ||
+      c == OmbrelCommand::Unpack || c == OmbrelCommand::Convert) {
+    host::set_interrupt_message("\nombrel-cli: interrupted; the file being written was removed\n");
+    host::install_interrupt_cleanup();
+  }
   IsoReset();
   if (!mount_image()) {
     IsoReset();

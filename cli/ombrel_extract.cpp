@@ -29,10 +29,11 @@ bool stop(ExtractionPlan* plan, PlanStop why, const std::string& where) {
   return false;
 }
 
-// Looks at one existing or missing target; false when the plan stops there.
-bool check_target(const std::string& path, host::PathKind kind, bool folder,
+// Looks at one existing or missing target, a link taken as itself; false
+// when the plan stops there.
+bool check_target(const std::string& path, host::EntryKind kind, bool folder,
                   const PlanRequest& request, ExtractionPlan* plan) {
-  if (kind == host::PathKind::Missing) return true;
+  if (kind == host::EntryKind::Missing) return true;
   host::FileId id;
   if (request.has_image_id && host::path_identity(path.c_str(), &id) && id == request.image_id)
     return stop(plan, PlanStop::TargetIsImage, path);
@@ -41,7 +42,10 @@ bool check_target(const std::string& path, host::PathKind kind, bool folder,
     ++plan->existing_count;
     return true;
   }
-  bool fits = folder ? kind == host::PathKind::Folder : kind == host::PathKind::File;
+  // A file replaces a link; a folder's entries are never written through one.
+  if (folder && kind == host::EntryKind::Link) return stop(plan, PlanStop::LinkInTheWay, path);
+  bool fits = folder ? kind == host::EntryKind::Folder
+                     : kind == host::EntryKind::File || kind == host::EntryKind::Link;
   return fits || stop(plan, PlanStop::WrongKind, path);
 }
 
@@ -123,13 +127,13 @@ void plan_add_entries(const PlanRequest& request, ExtractionPlan* plan) {
       plan->total_bytes += node->size;
       plan->file_sizes.push_back(node->size);
     }
-    host::PathKind kind = level.missing ? host::PathKind::Missing : host::path_kind(joined);
+    host::EntryKind kind = level.missing ? host::EntryKind::Missing : host::entry_kind(joined);
     if (!check_target(joined, kind, node->isDirectory != 0, request, plan)) return;
     if (node->isDirectory && node->firstChild) {
       host = joined;
       image = image_path;
       levels.push_back({node->firstChild, host.size(), image.size(),
-                        kind == host::PathKind::Missing, false, {}});
+                        kind == host::EntryKind::Missing, false, {}});
     }
   }
 }
@@ -141,7 +145,7 @@ void plan_add_target(const std::string& host_path, bool folder, uint32_t size,
     plan->total_bytes += size;
     plan->file_sizes.push_back(size);
   }
-  check_target(host_path, host::path_kind(host_path.c_str()), folder, request, plan);
+  check_target(host_path, host::entry_kind(host_path.c_str()), folder, request, plan);
 }
 
 void plan_finish(ExtractionPlan* plan) {
@@ -179,6 +183,9 @@ std::string plan_stop_message(const ExtractionPlan& plan) {
       break;
     case PlanStop::TargetIsImage:
       text = host_shown(plan.where) + " is the image itself";
+      break;
+    case PlanStop::LinkInTheWay:
+      text = host_shown(plan.where) + " is a link, and links inside the destination are not followed";
       break;
     case PlanStop::WrongKind:
       text = host_shown(plan.where) + (is_folder(plan.where) ? " is a folder" : " is not a folder") +

@@ -29,6 +29,7 @@ enum class PlanStop {
   DuplicateName,  // where: in-image path of an entry an earlier sibling shares its file with
   TargetIsImage,  // where: host path that is the image itself
   WrongKind,      // where: host path of a folder where a file goes, or the reverse
+  LinkInTheWay,   // where: host path of a link where a folder goes
   Exists,         // existing: the first few host paths that exist already
 };
 
@@ -48,7 +49,9 @@ struct PlanRequest {
   std::string image_folder;        // in-image folder holding them ("/" for the root)
   std::string host_folder;
   // Existing files are replaced and existing folders written into; without
-  // it, anything that exists already stops the plan.
+  // it, anything that exists already stops the plan. Links inside
+  // host_folder count as existing, and are replaced by files but never
+  // written through.
   bool overwrite = false;
   bool has_image_id = false;  // the mounted image's identity, never a target
   host::FileId image_id{};
