@@ -169,7 +169,13 @@ std::string text_of(const std::string& path) {
 // place, a new file or a replaced one, with a name cut to fit when it is long.
 TEST(HostOutputs, TheTargetChangesOnlyAtTheCommit) {
   test_support::ScratchDir dir;
-  for (const std::string& name : {std::string("old.bin"), std::string("new.bin"), std::string(250, 'n')}) {
+#ifdef _WIN32
+  // A target path of 259 bytes, the most the ANSI calls take.
+  const size_t long_name = 259 - dir.path().string().size() - 1;
+#else
+  const size_t long_name = 250;
+#endif
+  for (const std::string& name : {std::string("old.bin"), std::string("new.bin"), std::string(long_name, 'n')}) {
     const std::string target = dir.at(name);
     if (name == "old.bin") test_support::write_file(target, std::string("previous"));
     for (const char* data : {"fresh", "again"}) {
@@ -209,8 +215,12 @@ TEST(HostOutputs, AnAbandonedOutputLeavesTheTargetAsItWas) {
   ASSERT_NE(out, nullptr);
   ASSERT_TRUE(host::file_write(host::output_file(out), "half", 4));
   host::discard_outputs_in_flight();
+#ifndef _WIN32
+  // Windows removes a file that is still open once it is closed.
   EXPECT_EQ(sorted_names(dir.path().string()), std::vector<std::string>{"keep.bin"});
-  host::output_abandon(out);  // removes nothing more
+#endif
+  host::output_abandon(out);
+  EXPECT_EQ(sorted_names(dir.path().string()), std::vector<std::string>{"keep.bin"});
   EXPECT_EQ(text_of(target), "previous");
 }
 

@@ -653,6 +653,31 @@ void check_image_header(const std::string& image, const std::string& game_code, 
 
 // Everything a user meets on the way through the pages with a typed header:
 // every text, every check and warning, the three choosers, values surviving
+// An earlier output that a build which does not finish must leave as it was.
+const std::string kPreviousOutput = "an image written before, to be kept as it is";
+
+void write_previous_output(const std::string& path) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  check(f && std::fwrite(kPreviousOutput.data(), 1, kPreviousOutput.size(), f) == kPreviousOutput.size(),
+        "cannot write %s", path.c_str());
+  if (f) std::fclose(f);
+}
+
+// The earlier output keeps its bytes and no unfinished image (".NAME.*.part")
+// is left beside it.
+void check_previous_output_kept(const std::string& path, const char* when) {
+  std::vector<uint8_t> bytes;
+  check(ui::read_whole_file(path, &bytes) && std::string(bytes.begin(), bytes.end()) == kPreviousOutput,
+        "%s: the earlier output changed", when);
+  const size_t slash = path.find_last_of('\\');
+  const std::string pattern = path.substr(0, slash + 1) + "." + path.substr(slash + 1) + ".*.part";
+  WIN32_FIND_DATAA found;
+  HANDLE h = FindFirstFileA(pattern.c_str(), &found);
+  check(h == INVALID_HANDLE_VALUE, "%s: an unfinished image was left: %s", when,
+        h == INVALID_HANDLE_VALUE ? "" : found.cFileName);
+  if (h != INVALID_HANDLE_VALUE) FindClose(h);
+}
+
 // Back and Next, the long-name question answered No then Yes, a complete
 // build compared with trelvik-cli's, the finished dialog and Quit.
 void scenario_walkthrough() {
@@ -852,7 +877,8 @@ void scenario_walkthrough() {
   check_summary(s.page(), v, "after walking back and forward");
 
   // The long-name question: No leads back to the base directory page and
-  // leaves the output created but empty.
+  // leaves an earlier output as it was.
+  write_previous_output(v.output);
   page = s.page();
   if (!ui::click(page, 1000)) return;
   HWND question = ui::wait_for_message_box(s.pid(), kWarning, ui::DEFAULT_TIMEOUT_MS, "long-name question");
@@ -861,8 +887,7 @@ void scenario_walkthrough() {
   ui::answer_message_box(s.pid(), kWarning, kLongNames, IDNO, "long-name question");
   if (!s.wait_page(Page::BaseDirectory, page)) return;
   check_page_values(s.page(), Page::BaseDirectory, v, "after the long-name question");
-  std::vector<uint8_t> bytes;
-  check(ui::read_whole_file(v.output, &bytes) && bytes.empty(), "after No, the output file exists and is empty");
+  check_previous_output_kept(v.output, "after No to the long-name question");
 
   // Forward again, Yes this time: the write runs and finishes.
   if (!s.next(Page::OutputFile) || !s.next(Page::Summary)) return;
@@ -1002,14 +1027,15 @@ void scenario_leaving() {
 }
 
 // During a long maximised write (a 256 MB file before the padding): Cancel,
-// No (the write goes on), Cancel, Yes (the program ends and the unfinished
-// image is deleted).
+// No (the write goes on), Cancel, Yes (the program ends, the unfinished image
+// is deleted, and the earlier output keeps its bytes).
 void scenario_cancel_maximised_write() {
   Session s;
   if (!s.start()) return;
   Values v = typed_build("GMX", "maximised", "01", "base_big", "maximised.gcm", true);
   if (!fill_to_summary(s, v)) return;
   check_summary(s.page(), v, "maximised");
+  write_previous_output(v.output);
 
   SYSTEMTIME before;
   GetSystemTime(&before);
@@ -1062,7 +1088,7 @@ void scenario_cancel_maximised_write() {
   check_progress_writing(progress, "at the second question");
   if (!ui::answer_message_box(s.pid(), kQuestion, kReallyQuit, IDYES, "quit question, answered Yes")) return;
   check_number(s.wait_exit(ui::DEFAULT_TIMEOUT_MS), 0, "exit status after Yes to the quit question");
-  check(!ui::file_exists(v.output), "the unfinished image was not deleted");
+  check_previous_output_kept(v.output, "after Yes to the quit question during the write");
 }
 
 // The header from a whole image header (more than 1,072 bytes) with a base
