@@ -3,7 +3,6 @@
 // console_progress.
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>

@@ -1,6 +1,6 @@
 // Files and folders on POSIX hosts: plain descriptors and readdir.
 #include "host/host_fs.h"
-#include "host/file_record.h"
+#include "host/host_internal.h"
 #include "host/host_text.h"
 
 #include <dirent.h>

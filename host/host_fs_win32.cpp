@@ -1,7 +1,7 @@
 // Files and folders on Windows: the ANSI calls, so paths stay in the system
 // code page as the programs' fields hold them.
 #include "host/host_fs.h"
-#include "host/file_record.h"
+#include "host/host_internal.h"
 
 #include <windows.h>
 

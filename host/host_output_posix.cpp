@@ -14,21 +14,12 @@
 #include <cstring>
 #include <string>
 
-#include "host/file_record.h"
+#include "host/host_internal.h"
 #include "host/host_fs.h"
 
 namespace host {
 
 namespace {
-
-// The temporary files of the outputs in flight, where a signal handler finds
-// them. A slot's path is complete before the slot is marked used.
-constexpr int IN_FLIGHT_SLOTS = 8;
-struct InFlight {
-  volatile sig_atomic_t used;
-  char path[PATH_MAX];
-};
-InFlight g_in_flight[IN_FLIGHT_SLOTS];
 
 const int INTERRUPTIONS[] = {SIGINT, SIGTERM, SIGHUP};
 
@@ -50,28 +41,6 @@ class HoldInterruptions {
   sigset_t previous_;
 };
 
-// A slot for path, or -1 when all are taken (the file is then still removed
-// on failure, only not on an interruption).
-int claim_slot(const std::string& path) {
-  static bool cleanup_at_exit = false;
-  if (!cleanup_at_exit) {
-    std::atexit(discard_outputs_in_flight);
-    cleanup_at_exit = true;
-  }
-  if (path.size() >= sizeof g_in_flight[0].path) return -1;
-  for (int i = 0; i < IN_FLIGHT_SLOTS; ++i) {
-    if (g_in_flight[i].used) continue;
-    std::memcpy(g_in_flight[i].path, path.c_str(), path.size() + 1);
-    g_in_flight[i].used = 1;
-    return i;
-  }
-  return -1;
-}
-
-void release_slot(int slot) {
-  if (slot >= 0) g_in_flight[slot].used = 0;
-}
-
 char g_interrupt_message[1024];
 volatile sig_atomic_t g_interrupt_message_length = 0;
 
@@ -88,21 +57,11 @@ extern "C" void on_interruption(int sig) {
   _exit(128 + sig);
 }
 
-// Six letters or digits, different for each call and each process.
-std::string random_suffix() {
-  static uint64_t counter = 0;
+std::string new_suffix() {
   struct timespec now;
   clock_gettime(CLOCK_REALTIME, &now);
-  uint64_t x = uint64_t(now.tv_nsec) ^ (uint64_t(now.tv_sec) << 30) ^ (uint64_t(getpid()) << 16) ^
-               (++counter * 0x9E3779B97F4A7C15ull);
-  // splitmix64's finaliser spreads every input bit over the result.
-  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-  x ^= x >> 31;
-  static const char LETTERS[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  std::string s;
-  for (int i = 0; i < 6; ++i, x /= 62) s += LETTERS[x % 62];
-  return s;
+  return random_suffix(uint64_t(now.tv_nsec) ^ (uint64_t(now.tv_sec) << 30) ^ (uint64_t(getpid()) << 16),
+                       false);
 }
 
 // The target as an absolute path, so that the rename and the cleanup mean
@@ -128,7 +87,7 @@ std::string temporary_path(const std::string& folder, std::string name) {
     while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
     name.resize(cut);
   }
-  return folder + "." + name + "." + random_suffix() + ".part";
+  return folder + "." + name + "." + new_suffix() + ".part";
 }
 
 // Opens a device to write in place; null unless it still is one once open.
@@ -196,7 +155,7 @@ Output* output_begin(const char* target, bool flush) {
       fd = open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
       if (fd < 0 && errno == EEXIST) continue;
       if (fd < 0) return nullptr;
-      slot = claim_slot(temp);
+      slot = claim_in_flight(temp);
     }
     // A replaced file keeps its permissions.
     if (exists && S_ISREG(st.st_mode)) (void)fchmod(fd, st.st_mode & 0777);
@@ -204,7 +163,7 @@ Output* output_begin(const char* target, bool flush) {
     if (!file) {
       HoldInterruptions hold;
       unlink(temp.c_str());
-      release_slot(slot);
+      release_in_flight(slot);
       return nullptr;
     }
     return new Output{file, flush, slot, absolute, temp, folder};
@@ -232,7 +191,7 @@ Commit output_commit(Output* out, std::string*) {
     HoldInterruptions hold;
     if (ok) ok = rename(out->temp.c_str(), out->target.c_str()) == 0;
     if (!ok) unlink(out->temp.c_str());
-    release_slot(out->slot);
+    release_in_flight(out->slot);
   }
   if (ok && out->flush && !out->temp.empty()) sync_folder(out->folder);
   delete out;
@@ -246,18 +205,12 @@ void output_abandon(Output* out) {
   if (!out->temp.empty()) {
     HoldInterruptions hold;
     unlink(out->temp.c_str());
-    release_slot(out->slot);
+    release_in_flight(out->slot);
   }
   delete out;
 }
 
-void discard_outputs_in_flight() {
-  for (InFlight& slot : g_in_flight) {
-    if (!slot.used) continue;
-    unlink(slot.path);
-    slot.used = 0;
-  }
-}
+void remove_in_flight_file(const char* path) { unlink(path); }
 
 void install_interrupt_cleanup() {
   struct sigaction action;

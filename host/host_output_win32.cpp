@@ -8,42 +8,12 @@
 #include <cstring>
 #include <string>
 
-#include "host/file_record.h"
+#include "host/host_internal.h"
 #include "host/host_fs.h"
 
 namespace host {
 
 namespace {
-
-// The temporary files of the outputs in flight, where the console handler
-// (which runs on a thread of its own) and the exit cleanup find them. A
-// slot's path is complete before the slot is marked used.
-constexpr int IN_FLIGHT_SLOTS = 8;
-struct InFlight {
-  volatile LONG used;
-  char path[MAX_PATH];
-};
-InFlight g_in_flight[IN_FLIGHT_SLOTS];
-
-int claim_slot(const std::string& path) {
-  static bool cleanup_at_exit = false;
-  if (!cleanup_at_exit) {
-    std::atexit(discard_outputs_in_flight);
-    cleanup_at_exit = true;
-  }
-  if (path.size() >= sizeof g_in_flight[0].path) return -1;
-  for (int i = 0; i < IN_FLIGHT_SLOTS; ++i) {
-    if (g_in_flight[i].used) continue;
-    std::memcpy(g_in_flight[i].path, path.c_str(), path.size() + 1);
-    InterlockedExchange(&g_in_flight[i].used, 1);
-    return i;
-  }
-  return -1;
-}
-
-void release_slot(int slot) {
-  if (slot >= 0) InterlockedExchange(&g_in_flight[slot].used, 0);
-}
 
 char g_interrupt_message[1024];
 volatile LONG g_interrupt_message_length = 0;
@@ -64,19 +34,11 @@ BOOL WINAPI on_console_event(DWORD event) {
   return TRUE;
 }
 
-std::string random_suffix() {
-  static ULONG counter = 0;
+std::string new_suffix() {
   LARGE_INTEGER now;
   QueryPerformanceCounter(&now);
-  uint64_t x = uint64_t(now.QuadPart) ^ (uint64_t(GetCurrentProcessId()) << 20) ^
-               (uint64_t(++counter) * 0x9E3779B97F4A7C15ull);
-  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-  x ^= x >> 31;
-  static const char LETTERS[] = "abcdefghijklmnopqrstuvwxyz0123456789";  // names ignore case here
-  std::string s;
-  for (int i = 0; i < 6; ++i, x /= 36) s += LETTERS[x % 36];
-  return s;
+  // Names here ignore case.
+  return random_suffix(uint64_t(now.QuadPart) ^ (uint64_t(GetCurrentProcessId()) << 20), true);
 }
 
 // Where the name begins in a full path: after the last separator that is
@@ -106,7 +68,7 @@ std::string temporary_path(const std::string& folder, const std::string& name) {
     i += step;
     cut = i;
   }
-  return folder + "." + name.substr(0, cut) + "." + random_suffix() + ".part";
+  return folder + "." + name.substr(0, cut) + "." + new_suffix() + ".part";
 }
 
 }  // namespace
@@ -159,11 +121,11 @@ Output* output_begin(const char* target, bool flush) {
       if (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS) continue;
       return nullptr;
     }
-    int slot = claim_slot(temp);
+    int slot = claim_in_flight(temp);
     File* file = wrap_file(h);
     if (!file) {
       DeleteFileA(temp.c_str());
-      release_slot(slot);
+      release_in_flight(slot);
       return nullptr;
     }
     return new Output{file, flush, slot, absolute, temp};
@@ -189,7 +151,7 @@ Commit output_commit(Output* out, std::string* kept_path) {
     }
     if (result == Commit::Failed) DeleteFileA(out->temp.c_str());
     if (result == Commit::KeptAside && kept_path) *kept_path = out->temp;
-    release_slot(out->slot);
+    release_in_flight(out->slot);
   }
   delete out;
   return result;
@@ -201,16 +163,14 @@ void output_abandon(Output* out) {
   std::free(out->file);
   if (!out->temp.empty()) {
     DeleteFileA(out->temp.c_str());
-    release_slot(out->slot);
+    release_in_flight(out->slot);
   }
   delete out;
 }
 
-void discard_outputs_in_flight() {
-  for (InFlight& slot : g_in_flight) {
-    if (InterlockedExchange(&slot.used, 0)) DeleteFileA(slot.path);
-  }
-}
+// Shared for deletion when created, so that this works while it is open; it
+// is gone once the last handle closes.
+void remove_in_flight_file(const char* path) { DeleteFileA(path); }
 
 void install_interrupt_cleanup() { SetConsoleCtrlHandler(on_console_event, TRUE); }
 

@@ -112,11 +112,6 @@ TEST(BuildErrors, AnUnfinishedBuildLeavesTheExistingOutputAsItWas) {
          f.add_file("data.bin", 101, 1);
          return !f.write(false) && f.error == BUILD_ERR_SOURCE_CHANGED;
        }},
-      {"source vanished during the write", [](BuildFixture& f) {
-         if (!f.prepare()) return false;
-         fs::remove(fs::path(f.base) / "data.bin");
-         return !f.write(false) && f.error == BUILD_ERR_OPEN_INPUT;
-       }},
   };
   for (const auto& c : cases) {
     BuildFixture f;

@@ -1,0 +1,45 @@
+// What the host layer's own source files share; nothing outside host/
+// includes it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace host {
+
+// The record behind host::File.
+struct File {
+#ifdef _WIN32
+  HANDLE handle;
+#else
+  int fd;
+#endif
+};
+
+// The record for an open file; null, with the file closed, when it is
+// invalid or the record cannot be allocated.
+#ifdef _WIN32
+File* wrap_file(HANDLE h);
+#else
+File* wrap_file(int fd);
+#endif
+
+// The temporary files of the outputs in flight (host_fs_common.cpp), where
+// an interruption's handler and the cleanup at exit find them. A claim gives
+// the slot to release, or -1 when the list is full: the file is then still
+// removed on a failure, only not on an interruption.
+int claim_in_flight(const std::string& path);
+void release_in_flight(int slot);
+// Removes a file at once, without allocating: async-signal-safe on POSIX.
+void remove_in_flight_file(const char* path);
+
+// Six letters and digits for a temporary file's name, different for each
+// call: seed (a clock and the process id) mixed with a counter. Lower case
+// only where the host's names ignore case.
+std::string random_suffix(uint64_t seed, bool lower_case_only);
+
+}  // namespace host
