@@ -16,13 +16,15 @@ static void free_list(FstNode* first) {
     pending.pop_back();
     if (node->next) pending.push_back(node->next);
     if (node->firstChild) pending.push_back(node->firstChild);
-    std::free(node->name);
     std::free(node);
   }
 }
 
 void release_fst_cache() {
   free_list(g_reader.root.firstChild);
+  std::free(g_reader.name_block);
+  g_reader.name_block = nullptr;
+  g_reader.name_block_size = 0;
   std::free(g_reader.root.name);
   std::memset(&g_reader.root, 0, sizeof g_reader.root);
   g_reader.root.isDirectory = 1;
@@ -39,11 +41,11 @@ struct OpenFolder {
   FstNode* last;     // last entry created in it so far
 };
 
-// The table as read from the image: its entries and the bytes of its names,
-// read with the checks that every entry and name lies inside the image.
+// The table's entries as read from the image, with the check that every
+// entry lies inside it. Its names go to the reader's name block.
 struct TableBytes {
   std::vector<FstEntry> entries;  // entries 1 to N - 1
-  std::vector<uint8_t> names;     // from the name table's start
+  size_t names_end = 0;           // one past the name block's last NUL
 };
 
 bool read_exact(uint64_t position, void* buffer, size_t n) {
@@ -77,17 +79,28 @@ bool read_table(TableBytes* t) {
   t->entries.resize(n - 1);
   if (n > 1 && !read_exact(fst + FST_ENTRY_SIZE, t->entries.data(), t->entries.size() * FST_ENTRY_SIZE))
     return false;
-  // The names are the rest of the table.
-  t->names.resize(size_t(size - uint64_t(n) * FST_ENTRY_SIZE));
-  return t->names.empty() || read_exact(fst + uint64_t(n) * FST_ENTRY_SIZE, t->names.data(), t->names.size());
+  // The names are the rest of the table, kept for the mount: every node's
+  // name points into them, so entries that share a name share its bytes.
+  const size_t names_size = size_t(size - uint64_t(n) * FST_ENTRY_SIZE);
+  if (names_size == 0) return true;
+  g_reader.name_block = static_cast<char*>(iso_alloc(names_size));
+  if (!g_reader.name_block) return false;
+  g_reader.name_block_size = names_size;
+  if (!read_exact(fst + uint64_t(n) * FST_ENTRY_SIZE, g_reader.name_block, names_size)) return false;
+  for (size_t i = names_size; i > 0; --i) {
+    if (g_reader.name_block[i - 1] == '\0') {
+      t->names_end = i;
+      break;
+    }
+  }
+  return true;
 }
 
 // The name at name offset k: it must start inside the names and end with its
-// NUL there. Null when it does not.
-const char* name_at(const TableBytes& t, uint32_t k) {
-  if (k >= t.names.size()) return nullptr;
-  const char* text = reinterpret_cast<const char*>(&t.names[k]);
-  return std::memchr(text, '\0', t.names.size() - k) ? text : nullptr;
+// NUL there, which holds exactly when it starts before the block's last NUL
+// (so each entry is checked without scanning its name). Null when it does not.
+char* name_at(const TableBytes& t, uint32_t k) {
+  return k < t.names_end ? g_reader.name_block + k : nullptr;
 }
 
 }  // namespace
@@ -113,7 +126,7 @@ bool build_fst_cache() {
       continue;
     }
     const FstEntry& entry = entry_at(table, i);
-    const char* name = name_at(table, entry.name_offset());
+    char* name = name_at(table, entry.name_offset());
     // A name without its NUL inside the block would run into other data.
     if (!name) {
       g_reader.error = IsoErrFstCache;
@@ -121,7 +134,7 @@ bool build_fst_cache() {
     }
     FstNode* node = static_cast<FstNode*>(iso_alloc(sizeof(FstNode)));
     if (!node) return false;
-    node->name = iso_strdup(name);
+    node->name = name;
     node->parent = folder.node;
     node->prev = folder.last;
     if (folder.last) {
@@ -130,7 +143,6 @@ bool build_fst_cache() {
       folder.node->firstChild = node;
     }
     folder.last = node;
-    if (!node->name) return false;
 
     if (!entry.is_directory()) {
       node->offset = entry.data_offset();

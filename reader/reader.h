@@ -63,7 +63,7 @@ constexpr int ISO_HOST_PATH_CAPACITY = 512;
 // ---------------------------------------------------------------------------
 
 struct FstNode {
-  char* name;          // NUL-terminated, of any length
+  char* name;          // NUL-terminated, of any length; owned by the reader (entries may share one)
   uint32_t size;       // file length; 0 for a folder
   uint32_t offset;     // image offset of the file's data; 0 for a folder
   uint8_t isDirectory;

@@ -31,6 +31,10 @@ struct ReaderState {
   uint16_t banner_picture[BANNER_PIXEL_COUNT];
 
   FstNode root;
+  // The table's names as read at mount; every node's name but the root's
+  // points into them.
+  char* name_block;
+  size_t name_block_size;
   int file_count;
   int directory_count;
   uint32_t entries_start;        // fst_offset + 12

@@ -269,6 +269,30 @@ TEST(ReaderMount, AnyEntryCountAndNamesOfAnyLengthAreReadWhole) {
   EXPECT_FALSE(IsoFindFile(("/" + std::string(299, 'n')).c_str(), &offset, &size, 1));
 }
 
+// Entries may point at one name, or into the middle of another's: each gets
+// the text from its own offset, and the image mounts again after an unmount.
+TEST(ReaderMount, EntriesSharingNameBytesEachGetTheirName) {
+  ReaderFixture fx;
+  RawImage image;
+  uint32_t data = image.add_data({1, 2, 3});
+  image.write_table({dir_entry("abcdef", 4), file_entry("x", data, 1), file_entry("y", data, 2),
+                     file_entry("z", data, 3)});
+  const uint32_t entries = image.fst_offset() + FST_ENTRY_SIZE;
+  image.set_be32(entries + FST_ENTRY_SIZE, 0);      // x: "abcdef", the folder's own name
+  image.set_be32(entries + 2 * FST_ENTRY_SIZE, 3);  // y: "def", the end of it
+  image.set_be32(entries + 3 * FST_ENTRY_SIZE, 0);  // z: "abcdef", beside the folder
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_TRUE(fx.mount(image)) << IsoGetErrorText();
+    EXPECT_EQ(list_tree(), (std::vector<std::string>{"d /abcdef", "f /abcdef/abcdef 1 " + std::to_string(data),
+                                                     "f /abcdef/def 2 " + std::to_string(data),
+                                                     "f /abcdef 3 " + std::to_string(data)}));
+    uint32_t offset = 0, size = 0;
+    EXPECT_TRUE(IsoFindFile("/abcdef/def", &offset, &size, 1));
+    EXPECT_EQ(size, 2u);
+    IsoUnmount();
+  }
+}
+
 TEST(ReaderMount, ANameOf63BytesAndAnImageShorterThanAHeaderAreHandled) {
   ReaderFixture fx;
   RawImage image;
