@@ -154,8 +154,12 @@ void builder_set_format_limits(bool enabled);
 // offsets; new files after them, in table order) and the alignment class of
 // their old offset: the largest power of two dividing it, from 4 up to 32 KiB.
 // A new file takes 32 KiB when every kept file of the same extension, two at
-// least, does (one on such a boundary may be there by chance), else 2,048. False, and nothing taken, when the bytes are no table. Null turns it
-// off.
+// least, does (one on such a boundary may be there by chance), else 2,048.
+// A file or folder whose host name, each character read as one Latin-1 byte,
+// spells an entry's name (as some tools unpack Shift-JIS names) is that
+// entry when no node has the name itself, and keeps the entry's bytes as its
+// name. False, and nothing taken, when the bytes are no table or memory runs
+// out (then code 1). Null turns it off.
 bool builder_set_previous_table(const uint8_t* table, size_t size);
 // One alignment for every file (a power of two from 4 to 32,768) instead of
 // 2,048 or the previous table's classes; 0 turns it off.
@@ -168,6 +172,7 @@ uint64_t builder_content_end();
 uint64_t builder_content_end_with_alignment(uint32_t alignment);
 // After a successful builder_prepare with a previous table: the in-image
 // paths ("/a/b", names in code page 932) of its entries the tree no longer
-// holds, in table order.
+// holds, in table order. Each path is built when asked for, and stays valid
+// until the next call.
 size_t builder_removed_count();
 const char* builder_removed_path(size_t index);

@@ -96,4 +96,5 @@ bool have_previous_table();
 void clear_previous_table();
 // Puts the scanned tree in the previous table's order and marks each node
 // new or kept with its old offset; records the entries no longer there.
-void apply_previous_table();
+// False when memory runs out (code 1).
+bool apply_previous_table();

@@ -103,8 +103,7 @@ static bool prepare(const BuildSettings* settings) {
   g_builder.output_end = 0;
   if (!g_builder.output) return builder_fail(BUILD_ERR_CREATE_OUTPUT);
 
-  if (!scan_base_directory()) return false;
-  apply_previous_table();
+  if (!scan_base_directory() || !apply_previous_table()) return false;
 
   // Refuse now what the image could not hold, before the caller starts the write.
   ImageLayout layout;

@@ -2,68 +2,175 @@
 // reader checks a table, then used to put the scanned tree in its order and
 // to give each file its old offset, from which the layout takes the file's
 // place on the disc and its alignment.
+//
+// Nothing here holds a full path: the table is kept as it came, with each
+// entry's parent, and the tree is matched to it one folder at a time, each
+// scanned folder's names against the entries directly inside the table
+// folders it matched. Memory stays linear in the table's size however deep
+// it nests or however its entries share names.
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "builder/builder_state.h"
 #include "builder/source_walk.h"
+#include "builder/table_walk.h"
+#include "host/host_text.h"
 
 namespace {
 
-struct PreviousEntry {
-  bool is_directory;
-  uint32_t index;   // table order
-  uint32_t offset;  // a file's data offset
+constexpr uint32_t NOT_KEPT = 0;  // index 0 is the root, which no node takes
+
+struct PreviousTable {
+  uint8_t* bytes;     // the table as given
+  size_t size;
+  uint32_t count;     // N, the root included
+  uint32_t* parent;   // each entry's folder (the root's own slot unused)
+  uint8_t* taken;     // each entry: a node of the scanned tree took it
+  uint32_t* removed;  // entries no node took, in table order
+  size_t removed_count;
 };
 
-// In-image path ("/a/b", code page 932 names) to its entry, and every path
-// in table order for the list of removed entries.
-std::unordered_map<std::string, PreviousEntry> g_entries;
-std::vector<std::string> g_paths;
-std::vector<std::string> g_removed;
+PreviousTable g_table;
 bool g_have_table = false;
+std::string g_removed_path;  // the last path builder_removed_path gave
 
-// Reads a table into entries; false when it cannot be trusted.
-bool parse_table(const uint8_t* table, size_t size, std::unordered_map<std::string, PreviousEntry>* entries,
-                 std::vector<std::string>* paths) {
-  if (!table || size < FST_ENTRY_SIZE) return false;
-  FstEntry root;
-  std::memcpy(&root, table, FST_ENTRY_SIZE);
-  const uint64_t count = root.end_index();
-  // Every entry must lie inside the table; the names follow the entries.
-  if (count == 0 || count * FST_ENTRY_SIZE > size) return false;
-  const char* names = reinterpret_cast<const char*>(table) + count * FST_ENTRY_SIZE;
-  const size_t names_size = size - size_t(count) * FST_ENTRY_SIZE;
+FstEntry entry_at(uint32_t index) {
+  FstEntry e;
+  std::memcpy(&e, g_table.bytes + size_t(index) * FST_ENTRY_SIZE, FST_ENTRY_SIZE);
+  return e;
+}
 
-  struct Open {
-    uint32_t end;
-    size_t path_length;
-  };
-  std::vector<Open> open{{uint32_t(count), 0}};
-  std::string path;
-  for (uint32_t i = 1; i < count; ++i) {
-    while (i >= open.back().end) open.pop_back();
-    FstEntry entry;
-    std::memcpy(&entry, table + size_t(i) * FST_ENTRY_SIZE, FST_ENTRY_SIZE);
-    const uint32_t name_offset = entry.name_offset();
-    // A name must start inside the names and end with its NUL there.
-    if (name_offset >= names_size) return false;
-    const void* nul = std::memchr(names + name_offset, '\0', names_size - name_offset);
-    if (!nul) return false;
-    path.resize(open.back().path_length);
-    path += '/';
-    path.append(names + name_offset, static_cast<const char*>(nul) - (names + name_offset));
-    PreviousEntry e = {entry.is_directory(), i, entry.is_directory() ? 0 : entry.data_offset()};
-    if (entries->emplace(path, e).second) paths->push_back(path);
-    if (e.is_directory) {
-      const uint32_t end = entry.end_index();
-      // A folder holds its own index range, inside its enclosing folder's.
-      if (end <= i || end > open.back().end) return false;
-      open.push_back({end, path.size()});
+const char* name_at(uint32_t index) {
+  return reinterpret_cast<const char*>(g_table.bytes) + size_t(g_table.count) * FST_ENTRY_SIZE +
+         entry_at(index).name_offset();
+}
+
+void release_table(PreviousTable* t) {
+  std::free(t->bytes);
+  std::free(t->parent);
+  std::free(t->taken);
+  std::free(t->removed);
+  *t = PreviousTable();
+}
+
+// The host name of a scanned node: the last part of its host path.
+const char* host_name_of(const SourceNode& node) {
+  const char* separator = std::strrchr(node.full_path, host::PATH_SEPARATOR);
+  return separator ? separator + 1 : node.full_path;
+}
+
+// A scanned node of the folder being matched, and what the table says of it.
+struct Candidate {
+  SourceNode* node;
+  bool decided;                  // its first table entry has been met
+  uint32_t kept;                 // the entry it takes, or NOT_KEPT
+  bool by_latin1;                // matched through its name read as Latin-1
+  std::vector<uint32_t> folders;  // every table folder of its name, for its contents
+};
+
+// A scanned folder whose contents wait to be matched, with the table folders
+// its path names (more than one only when the table repeats a folder).
+struct PendingFolder {
+  SourceNode* folder;
+  std::vector<uint32_t> table_folders;
+};
+
+// Matches the nodes directly in one scanned folder against the entries
+// directly in its table folders, then puts them in order: the kept ones by
+// their old index, then the new ones in the scan's order. The first entry of
+// a name decides (a node of another kind than it is new); a node's name read
+// as Latin-1 counts when no node has the entry's name itself. Subfolders are
+// queued with their table folders.
+bool match_folder(PendingFolder& pending, std::vector<PendingFolder>* queue) {
+  std::vector<Candidate> candidates;
+  SourceNode* folder = pending.folder;
+  for (SourceNode* node = first_source_sibling(folder->first_child); node; node = node->next_sibling)
+    candidates.push_back({node, false, NOT_KEPT, false, {}});
+
+  if (!pending.table_folders.empty() && !candidates.empty()) {
+    std::unordered_map<std::string_view, size_t> by_name, by_latin1;
+    std::vector<std::string> latin1(candidates.size());
+    // A table name longer than every name here matches none, and is not read
+    // further than that.
+    size_t longest = 0;
+    for (size_t k = 0; k < candidates.size(); ++k) {
+      const char* name = candidates[k].node->name;
+      by_name.emplace(name, k);
+      longest = std::max(longest, std::strlen(name));
+      if (host::latin1_bytes_of_host_name(host_name_of(*candidates[k].node), &latin1[k]) && latin1[k] != name) {
+        by_latin1.emplace(latin1[k], k);
+        longest = std::max(longest, latin1[k].size());
+      }
     }
+    for (uint32_t table_folder : pending.table_folders) {
+      const uint32_t end = entry_at(table_folder).end_index();  // the root's is N
+      for (uint32_t j = table_folder + 1; j < end;) {
+        const FstEntry e = entry_at(j);
+        const char* name = name_at(j);
+        const std::string_view key(name, strnlen(name, longest + 1));
+        const size_t* slot = nullptr;
+        bool by_latin1_name = false;
+        if (key.size() <= longest) {
+          auto exact = by_name.find(key);
+          auto read_as_latin1 = by_latin1.find(key);
+          if (exact != by_name.end()) {
+            slot = &exact->second;
+          } else if (read_as_latin1 != by_latin1.end()) {
+            slot = &read_as_latin1->second;
+            by_latin1_name = true;
+          }
+        }
+        if (slot) {
+          Candidate& c = candidates[*slot];
+          if (!c.decided) {
+            c.decided = true;
+            if (e.is_directory() == (c.node->is_directory != 0)) {
+              c.kept = j;
+              c.by_latin1 = by_latin1_name;
+              g_table.taken[j] = 1;
+            }
+          }
+          if (e.is_directory()) c.folders.push_back(j);
+        }
+        j = e.is_directory() ? e.end_index() : j + 1;
+      }
+    }
+  }
+
+  std::vector<Candidate*> order;
+  for (Candidate& c : candidates) {
+    c.node->is_new = c.kept == NOT_KEPT ? 1 : 0;
+    if (c.kept != NOT_KEPT) {
+      c.node->previous_offset = entry_at(c.kept).is_directory() ? 0 : entry_at(c.kept).data_offset();
+      order.push_back(&c);
+    }
+  }
+  std::sort(order.begin(), order.end(), [](const Candidate* a, const Candidate* b) { return a->kept < b->kept; });
+  for (Candidate& c : candidates) {
+    if (c.kept == NOT_KEPT) order.push_back(&c);
+  }
+  SourceNode* previous = nullptr;
+  folder->first_child = order.empty() ? nullptr : order.front()->node;
+  for (Candidate* c : order) {
+    SourceNode* node = c->node;
+    node->prev_sibling = previous;
+    node->next_sibling = nullptr;
+    if (previous) previous->next_sibling = node;
+    previous = node;
+    // A name matched through its Latin-1 reading keeps the table's bytes.
+    if (c->by_latin1) {
+      char* name = builder_strdup(name_at(c->kept));
+      if (!name) return false;
+      std::free(node->name);
+      node->name = name;
+    }
+    if (node->is_directory) queue->push_back({node, std::move(c->folders)});
   }
   return true;
 }
@@ -71,81 +178,79 @@ bool parse_table(const uint8_t* table, size_t size, std::unordered_map<std::stri
 }  // namespace
 
 bool builder_set_previous_table(const uint8_t* table, size_t size) {
-  g_entries.clear();
-  g_paths.clear();
-  g_have_table = false;
+  clear_previous_table();
   if (!table) return true;
-  std::unordered_map<std::string, PreviousEntry> entries;
-  std::vector<std::string> paths;
-  if (!parse_table(table, size, &entries, &paths)) return false;
-  g_entries = std::move(entries);
-  g_paths = std::move(paths);
+  uint32_t count = 0;
+  if (!table_entry_count(table, size, &count)) return false;
+  PreviousTable t = {};
+  t.size = size;
+  t.count = count;
+  t.bytes = static_cast<uint8_t*>(builder_alloc(size));
+  t.parent = t.bytes ? static_cast<uint32_t*>(builder_alloc(size_t(count) * sizeof(uint32_t))) : nullptr;
+  t.taken = t.parent ? static_cast<uint8_t*>(builder_alloc(count)) : nullptr;
+  if (!t.taken) {
+    release_table(&t);
+    return false;  // code 1 recorded
+  }
+  std::memcpy(t.bytes, table, size);
+  const TableWalk walk = walk_table(t.bytes, size, [&](const TableVisit& v) { t.parent[v.index] = v.parent; });
+  if (walk != TableWalk::Ok) {
+    release_table(&t);
+    return walk == TableWalk::NoMemory ? builder_fail(BUILD_ERR_NO_MEMORY) : false;
+  }
+  g_table = t;
   g_have_table = true;
   return true;
 }
 
 void clear_previous_table() {
-  g_entries.clear();
-  g_paths.clear();
-  g_removed.clear();
+  release_table(&g_table);
+  g_removed_path.clear();
+  g_removed_path.shrink_to_fit();
   g_have_table = false;
 }
 
 bool have_previous_table() { return g_have_table; }
 
-size_t builder_removed_count() { return g_removed.size(); }
+size_t builder_removed_count() { return g_table.removed_count; }
 
 const char* builder_removed_path(size_t index) {
-  return index < g_removed.size() ? g_removed[index].c_str() : "";
+  if (index >= g_table.removed_count) return "";
+  try {
+    std::vector<uint32_t> chain;
+    for (uint32_t i = g_table.removed[index]; i != 0; i = g_table.parent[i]) chain.push_back(i);
+    g_removed_path.clear();
+    for (size_t k = chain.size(); k > 0; --k) {
+      g_removed_path += '/';
+      g_removed_path += name_at(chain[k - 1]);
+    }
+  } catch (const std::bad_alloc&) {
+    g_removed_path.clear();
+  }
+  return g_removed_path.c_str();
 }
 
-void apply_previous_table() {
-  g_removed.clear();
-  if (!g_have_table) return;
-  // Each folder's children: the kept ones sorted by their old index, then
-  // the new ones in the scan's order. A folder is put in order before its
-  // contents, so every node is reached once.
-  std::vector<std::pair<SourceNode*, std::string>> folders;
-  folders.push_back({&g_builder.root, std::string()});
-  std::unordered_map<std::string, bool> seen;
-  while (!folders.empty()) {
-    SourceNode* folder = folders.back().first;
-    const std::string folder_path = std::move(folders.back().second);
-    folders.pop_back();
-    std::vector<std::pair<uint32_t, SourceNode*>> kept;
-    std::vector<SourceNode*> added;
-    for (SourceNode* node = first_source_sibling(folder->first_child); node; node = node->next_sibling) {
-      const std::string node_path = folder_path + '/' + node->name;
-      auto found = g_entries.find(node_path);
-      const bool same_kind =
-          found != g_entries.end() && found->second.is_directory == (node->is_directory != 0);
-      node->is_new = same_kind ? 0 : 1;
-      if (same_kind) {
-        node->previous_offset = found->second.offset;
-        kept.push_back({found->second.index, node});
-        seen[node_path] = true;
-      } else {
-        added.push_back(node);
-      }
-      if (node->is_directory) folders.push_back({node, node_path});
+bool apply_previous_table() {
+  std::free(g_table.removed);
+  g_table.removed = nullptr;
+  g_table.removed_count = 0;
+  if (!g_have_table) return true;
+  std::memset(g_table.taken, 0, g_table.count);
+  try {
+    std::vector<PendingFolder> queue;
+    queue.push_back({&g_builder.root, {0}});
+    while (!queue.empty()) {
+      PendingFolder pending = std::move(queue.back());
+      queue.pop_back();
+      if (!match_folder(pending, &queue)) return false;  // code 1 recorded
     }
-    std::sort(kept.begin(), kept.end(),
-              [](const std::pair<uint32_t, SourceNode*>& a, const std::pair<uint32_t, SourceNode*>& b) {
-                return a.first < b.first;
-              });
-    std::vector<SourceNode*> order;
-    for (const auto& k : kept) order.push_back(k.second);
-    order.insert(order.end(), added.begin(), added.end());
-    SourceNode* previous = nullptr;
-    folder->first_child = order.empty() ? nullptr : order.front();
-    for (SourceNode* node : order) {
-      node->prev_sibling = previous;
-      node->next_sibling = nullptr;
-      if (previous) previous->next_sibling = node;
-      previous = node;
-    }
+  } catch (const std::bad_alloc&) {
+    return builder_fail(BUILD_ERR_NO_MEMORY);
   }
-  for (const std::string& path : g_paths) {
-    if (!seen.count(path)) g_removed.push_back(path);
+  g_table.removed = static_cast<uint32_t*>(builder_alloc(size_t(g_table.count) * sizeof(uint32_t)));
+  if (!g_table.removed) return false;
+  for (uint32_t i = 1; i < g_table.count; ++i) {
+    if (!g_table.taken[i]) g_table.removed[g_table.removed_count++] = i;
   }
+  return true;
 }

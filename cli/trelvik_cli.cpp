@@ -223,6 +223,11 @@ int main(int argc, char** argv) {
   builder_set_file_alignment(extras.alignment);
   if (!extras.previous_table.empty() &&
       !builder_set_previous_table(extras.previous_table.data(), extras.previous_table.size())) {
+    if (builder_last_error() == BUILD_ERR_NO_MEMORY) {
+      print_error(build_error_message(BUILD_ERR_NO_MEMORY, g_options, g_last_log_line, ""));
+      builder_reset();
+      return EXIT_BUILD_FAILED;
+    }
     print_error("'" + host_path_for_display(root.fst) + "' is not a file system table");
     return EXIT_USAGE;
   }

@@ -173,18 +173,19 @@ std::string shown_image_path(const std::string& cp932) {
   return "'" + (host::cp932_to_utf8(cp932, &utf8) ? utf8 : cp932) + "'";
 }
 
-void add_listed(std::vector<std::string>* lines, const char* what, const std::vector<std::string>& paths) {
-  constexpr size_t SHOWN = 10;
-  for (size_t i = 0; i < paths.size() && i < SHOWN; ++i) lines->push_back(std::string(what) + " " + shown_image_path(paths[i]));
-  if (paths.size() > SHOWN) {
-    lines->push_back(std::to_string(paths.size() - SHOWN) + " more " + what);
-  }
+constexpr size_t SHOWN = 10;  // paths listed of each kind; the rest are counted
+
+void add_listed(std::vector<std::string>* lines, const char* what, const std::vector<std::string>& paths,
+                size_t count) {
+  for (const std::string& path : paths) lines->push_back(std::string(what) + " " + shown_image_path(path));
+  if (count > paths.size()) lines->push_back(std::to_string(count - paths.size()) + " more " + what);
 }
 
 }  // namespace
 
 std::vector<std::string> rebuild_changes(const SourceNode* root) {
   std::vector<std::string> added, removed;
+  size_t added_count = 0;
   std::vector<size_t> lengths;
   std::string path;
   walk_source_nodes(
@@ -193,16 +194,18 @@ std::vector<std::string> rebuild_changes(const SourceNode* root) {
         lengths.push_back(path.size());
         path += '/';
         path += node.name;
-        if (node.is_new) added.push_back(path);
+        if (node.is_new && added_count++ < SHOWN) added.push_back(path);
         return true;
       },
       [&](const SourceNode&) {
         path.resize(lengths.back());
         lengths.pop_back();
       });
-  for (size_t i = 0; i < builder_removed_count(); ++i) removed.push_back(builder_removed_path(i));
+  // A removed path is built when asked for: only the ones shown are.
+  const size_t removed_count = builder_removed_count();
+  for (size_t i = 0; i < removed_count && i < SHOWN; ++i) removed.push_back(builder_removed_path(i));
   std::vector<std::string> lines;
-  add_listed(&lines, "added", added);
-  add_listed(&lines, "removed", removed);
+  add_listed(&lines, "added", added, added_count);
+  add_listed(&lines, "removed", removed, removed_count);
   return lines;
 }

@@ -49,6 +49,13 @@ bool disc_name_from_host_name(const char* host_name, char* out, size_t capacity,
 // katakana byte becomes three UTF-8 bytes).
 bool host_name_from_disc_name(const char* disc_name, char* out, size_t capacity, bool* converted);
 
+// The bytes a host name spells when each of its characters is read as one
+// Latin-1 byte, as tools that write every byte of a disc name as the
+// character of that number leave names (Shift-JIS 0x83 0x65 as U+0083 "e").
+// False when the name holds a character past U+00FF, or none past U+007F
+// (then its bytes are already its disc name).
+bool latin1_bytes_of_host_name(const std::string& host_name, std::string* bytes);
+
 // A host path or name in UTF-8 for a terminal: on Windows converted from the
 // ANSI code page; on POSIX hosts the bytes are already the terminal's.
 std::string host_text_to_utf8(const std::string& host_text);

@@ -211,6 +211,27 @@ bool host_name_from_disc_name(const char* disc_name, char* out, size_t capacity,
 
 namespace host {
 
+bool latin1_bytes_of_host_name(const std::string& host_name, std::string* bytes) {
+  // Host names are UTF-8: U+0080..U+00FF are the two-byte sequences C2 xx and C3 xx.
+  std::string out;
+  bool beyond_ascii = false;
+  for (size_t i = 0; i < host_name.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(host_name[i]);
+    if (c < 0x80) {
+      out += char(c);
+      continue;
+    }
+    if ((c != 0xC2 && c != 0xC3) || i + 1 == host_name.size()) return false;
+    const unsigned char next = static_cast<unsigned char>(host_name[++i]);
+    if ((next & 0xC0) != 0x80) return false;
+    out += char(((c & 0x03) << 6) | (next & 0x3F));
+    beyond_ascii = true;
+  }
+  if (!beyond_ascii) return false;
+  *bytes = std::move(out);
+  return true;
+}
+
 std::string host_text_to_utf8(const std::string& host_text) { return host_text; }
 
 std::vector<std::string> utf8_arguments(int argc, char** argv) {

@@ -100,6 +100,21 @@ bool host_name_from_disc_name(const char* disc_name, char* out, size_t capacity,
 
 namespace host {
 
+bool latin1_bytes_of_host_name(const std::string& host_name, std::string* bytes) {
+  std::wstring wide;
+  if (!to_wide(CP_ACP, host_name, &wide)) return false;
+  std::string out;
+  bool beyond_ascii = false;
+  for (wchar_t c : wide) {
+    if (c > 0xFF) return false;
+    beyond_ascii = beyond_ascii || c >= 0x80;
+    out += char(c);
+  }
+  if (!beyond_ascii) return false;
+  *bytes = std::move(out);
+  return true;
+}
+
 std::string host_text_to_utf8(const std::string& host_text) {
   std::string utf8;
   return recode(CP_ACP, CODE_PAGE_UTF8, host_text, &utf8) ? utf8 : host_text;

@@ -21,6 +21,8 @@
 #       samples/base with an empty folder added, for each region at content
 #       size and once padded to the full disc size, and each again rebuilt
 #       with trelvik-cli --root from its unpacked copy, and checks them all;
+#       then rebuilds a disc with Japanese names from wit's extraction of it
+#       and compares the bytes;
 #       the tools are $TRELVIK_CLI and $OMBREL_CLI, by default
 #       build/native/trelvik-cli and build/native/ombrel-cli
 #   check_image_with_peers.sh [--base DIR] [--apploader FILE] [--main-program FILE]
@@ -358,6 +360,32 @@ else
     fi
     rm -f "$image"
   done
+
+  # wit extract writes each Shift-JIS name byte of 0x80 or more as a Latin-1
+  # character; trelvik-cli --root takes such a name for its entry, so an
+  # unedited wit folder rebuilds to the image it came from.
+  echo "== wit extract, trelvik-cli --root: Japanese names"
+  japanese="$work/japanese"
+  mkdir -p "$japanese/音楽" "$japanese/ｻｳﾝﾄﾞ"
+  printf 'course\n' >"$japanese/テスト136.szs"
+  head -c 5000 /dev/urandom >"$japanese/音楽/曲.adx"
+  printf 'data\n' >"$japanese/ｻｳﾝﾄﾞ/データ.bin"
+  printf 'text\n' >"$japanese/readme.txt"
+  if "$cli" --game-id TRV --game-name "$expect_name" --maker-id 01 --region japan \
+       --apploader "$apploader" --main-program "$main_program" --base-dir "$japanese" \
+       --output "$work/japanese.gcm" --quiet --no-maximise &&
+     wit extract --pmode none --quiet "$work/japanese.gcm" "$work/wit-extracted" >/dev/null 2>&1 &&
+     "$cli" --root "$work/wit-extracted" --output "$work/japanese-rebuilt.gcm" --no-maximise \
+       >/dev/null 2>"$work/japanese-rebuild.txt"; then
+    if cmp -s "$work/japanese.gcm" "$work/japanese-rebuilt.gcm"; then
+      pass "wit's extraction of a disc with Japanese names rebuilds to the same bytes"
+    else
+      fail "wit's extraction of a disc with Japanese names rebuilds to other bytes:"
+      sed 's/^/      /' "$work/japanese-rebuild.txt"
+    fi
+  else
+    fail "the disc with Japanese names could not be built, extracted by wit and rebuilt"
+  fi
 fi
 
 if [ $failures -ne 0 ]; then
