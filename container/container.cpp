@@ -1,5 +1,5 @@
-// Opening by magic word, the shared read loop over extents with its one-extent
-// cache, error reporting, and plain images.
+// Opening by magic word, the shared read loop over extents with its cache of
+// decoded extents, error reporting, and plain images.
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -7,6 +7,7 @@
 #include <new>
 
 #include "container/container_internal.h"
+#include "container/container_testing.h"
 #include "disc/disc_format.h"
 
 namespace {
@@ -24,15 +25,52 @@ void plain_release(Container*) {}
 
 const ContainerFormat PLAIN_FORMAT = {plain_locate, nullptr, plain_release};
 
+uint64_t g_decodes = 0;  // every decode, for tests
+
+bool decode(Container* c, const Extent& extent, uint8_t* out) {
+  ++g_decodes;
+  return c->format->decode(c, extent, out);
+}
+
+// The cached extent holding a disc offset, or null.
+CachedExtent* cached_extent(Container* c, uint64_t position) {
+  for (CachedExtent& e : c->cache) {
+    if (position >= e.start && position - e.start < e.bytes.size()) {
+      e.last_use = ++c->cache_clock;
+      return &e;
+    }
+  }
+  return nullptr;
+}
+
 // Decodes a whole coded extent into the cache (container_read has already
-// served any position the cache holds).
-bool fill_cache(Container* c, const Extent& extent) {
-  c->cache_length = 0;
-  if (!resize_buffer(c, &c->cache, size_t(extent.length))) return false;
-  if (!c->format->decode(c, extent, c->cache.data())) return false;
-  c->cache_start = extent.start;
-  c->cache_length = extent.length;
-  return true;
+// served any position the cache holds), first dropping the least recently
+// read extents until it fits the cache's bounds. A dropped buffer of the
+// same size is reused.
+CachedExtent* fill_cache(Container* c, const Extent& extent) {
+  const size_t length = size_t(extent.length);
+  CachedExtent slot;
+  try {
+    c->cache.reserve(CONTAINER_CACHE_EXTENTS);
+  } catch (...) {
+    fail(c, CONTAINER_ERR_NO_MEMORY, "cannot allocate its cache");
+    return nullptr;
+  }
+  while (!c->cache.empty() &&
+         (c->cache.size() >= CONTAINER_CACHE_EXTENTS || c->cache_bytes + length > CONTAINER_CACHE_BYTES)) {
+    auto oldest = std::min_element(c->cache.begin(), c->cache.end(), [](const CachedExtent& a, const CachedExtent& b) {
+      return a.last_use < b.last_use;
+    });
+    c->cache_bytes -= oldest->bytes.size();
+    if (oldest->bytes.size() == length) slot.bytes.swap(oldest->bytes);
+    c->cache.erase(oldest);
+  }
+  if (!resize_buffer(c, &slot.bytes, length) || !decode(c, extent, slot.bytes.data())) return nullptr;
+  slot.start = extent.start;
+  slot.last_use = ++c->cache_clock;
+  c->cache_bytes += length;
+  c->cache.push_back(std::move(slot));  // room reserved above
+  return &c->cache.back();
 }
 
 }  // namespace
@@ -217,11 +255,10 @@ bool container_read(Container* c, uint64_t offset, void* buffer, size_t n, size_
   while (done < n) {
     const uint64_t position = offset + done;
     size_t take = 0;
-    if (c->cache_length != 0 && position >= c->cache_start &&
-        position - c->cache_start < c->cache_length) {
-      uint64_t skip = position - c->cache_start;
-      take = size_t(std::min<uint64_t>(n - done, c->cache_length - skip));
-      std::memcpy(out + done, c->cache.data() + skip, take);
+    if (const CachedExtent* cached = cached_extent(c, position)) {
+      uint64_t skip = position - cached->start;
+      take = size_t(std::min<uint64_t>(n - done, cached->bytes.size() - skip));
+      std::memcpy(out + done, cached->bytes.data() + skip, take);
       done += take;
       *got = done;
       continue;
@@ -244,10 +281,11 @@ bool container_read(Container* c, uint64_t offset, void* buffer, size_t n, size_
       case EXTENT_CODED:
         if (skip == 0 && take == extent.length) {
           // A whole extent goes straight into the caller's buffer.
-          if (!c->format->decode(c, extent, out + done)) return false;
+          if (!decode(c, extent, out + done)) return false;
         } else {
-          if (!fill_cache(c, extent)) return false;
-          std::memcpy(out + done, c->cache.data() + skip, take);
+          const CachedExtent* cached = fill_cache(c, extent);
+          if (!cached) return false;
+          std::memcpy(out + done, cached->bytes.data() + skip, take);
         }
         break;
     }
@@ -256,6 +294,8 @@ bool container_read(Container* c, uint64_t offset, void* buffer, size_t n, size_
   }
   return true;
 }
+
+uint64_t container_testing_decode_count() { return g_decodes; }
 
 bool container_file_identity(Container* c, host::FileId* id) {
   return c && c->file && host::file_identity(c->file, id);

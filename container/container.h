@@ -46,6 +46,10 @@ enum ContainerError {
 // Limits: no block, chunk or group decodes to more than this, so the memory
 // a container holds stays a small multiple of it plus its tables.
 constexpr uint32_t CONTAINER_MAX_BLOCK_SIZE = 32u << 20;  // 32 MiB
+// Decoded extents kept for partial reads: four of the largest, or up to 16
+// smaller ones.
+constexpr uint64_t CONTAINER_CACHE_BYTES = 128u << 20;  // 128 MiB
+constexpr size_t CONTAINER_CACHE_EXTENTS = 16;
 
 struct Container;
 

@@ -38,6 +38,13 @@ struct ContainerFormat {
   void (*release)(Container* c);  // frees the kind's state
 };
 
+// A coded extent decoded whole, kept for the partial reads that follow.
+struct CachedExtent {
+  uint64_t start = 0;
+  uint64_t last_use = 0;  // the container's clock at its last read
+  std::vector<uint8_t> bytes;
+};
+
 struct Container {
   ContainerKind kind = CONTAINER_PLAIN;
   const ContainerFormat* format = nullptr;
@@ -48,11 +55,13 @@ struct Container {
   std::string detail;
   void* state = nullptr;  // the kind's own
 
-  // The last coded extent decoded for a partial read: sequential reads that
-  // cut through an extent decode it once.
-  std::vector<uint8_t> cache;
-  uint64_t cache_start = 0;
-  uint64_t cache_length = 0;  // 0 when nothing is cached
+  // The coded extents decoded for partial reads, the least recently read
+  // dropped first: reads that cut through an extent, or that alternate
+  // between a few, decode each once. At most CONTAINER_CACHE_EXTENTS of
+  // them, and CONTAINER_CACHE_BYTES together.
+  std::vector<CachedExtent> cache;
+  uint64_t cache_bytes = 0;
+  uint64_t cache_clock = 0;
 };
 
 // Sets the error and a detail text prefixed with the kind's name ("RVZ: ...");

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "container/container.h"
+#include "container/container_testing.h"
 #include "support/test_support.h"
 #include "tests/container/test_writer.h"
 
@@ -84,6 +85,30 @@ TEST(ContainerRead, EveryKindAndMethodGivesBackThePlainDisc) {
     }
     container_close(c);
   }
+}
+
+// Small reads that go back and forth between as many blocks as the cache
+// holds decode each block once, and give the disc's bytes.
+TEST(ContainerRead, ReadsAlternatingBetweenBlocksDecodeEachOnce) {
+  const Bytes disc = test_writer::sample_disc();
+  test_support::ScratchDir dir;
+  test_support::write_file(dir.at("disc.gcz"), test_writer::write_gcz(disc, 0x4000));
+  Container* c = container_open(dir.at("disc.gcz").c_str(), nullptr, nullptr);
+  ASSERT_NE(c, nullptr);
+  // Blocks 1 to 16: opening has read block 0.
+  ASSERT_GT(disc.size(), (CONTAINER_CACHE_EXTENTS + 1) * 0x4000);
+  const uint64_t decodes_before = container_testing_decode_count();
+  for (size_t round = 0; round < 10; ++round) {
+    for (size_t block = 1; block <= CONTAINER_CACHE_EXTENTS; ++block) {
+      const size_t at = block * 0x4000 + 100 * round + block;
+      uint8_t byte = 0;
+      size_t got = 0;
+      ASSERT_TRUE(container_read(c, at, &byte, 1, &got)) << container_error_detail(c);
+      ASSERT_EQ(byte, disc[at]) << at;
+    }
+  }
+  EXPECT_EQ(container_testing_decode_count() - decodes_before, CONTAINER_CACHE_EXTENTS);
+  container_close(c);
 }
 
 TEST(ContainerRead, TheKindComesFromTheMagicWordNeverTheName) {

@@ -140,16 +140,29 @@ TEST(ContainerRefusals, WiaAndRvz) {
 TEST(ContainerRefusals, Gcz) {
   const Bytes gcz = test_writer::write_gcz(test_writer::sample_disc(), 0x4000);
   const size_t blocks = 21, data = 32 + 12 * blocks;
+  // The last block marked stored and given `extra` more bytes at the file's end.
+  auto last_block_stored_and_longer = [=](size_t extra) -> Damage {
+    return [=](Bytes& b) {
+      le(32 + 8 * (blocks - 1), 8, get_le64(b, 32 + 8 * (blocks - 1)) | (1ull << 63))(b);
+      le(8, 8, get_le64(b, 8) + extra)(b);
+      b.resize(b.size() + extra);
+    };
+  };
   check_rows(gcz, {
       {"100 TB disc", le(16, 8, HUNDRED_TB), CONTAINER_ERR_TOO_LARGE, "GCZ: a disc of 109951162777600"},
       {"block size 0", le(24, 4, 0), CONTAINER_ERR_DAMAGED, "GCZ: the block size is 0"},
       {"64 MiB blocks", le(24, 4, 64u << 20), CONTAINER_ERR_TOO_LARGE, "GCZ: blocks of 67108864"},
+      {"16-byte blocks", le(24, 4, 16), CONTAINER_ERR_UNSUPPORTED, "GCZ: blocks of 16 bytes are smaller"},
       {"block count", le(28, 4, 5), CONTAINER_ERR_DAMAGED, "GCZ: 5 blocks of 16384 bytes do not make"},
       {"data past the end", le(8, 8, 1ull << 40), CONTAINER_ERR_DAMAGED, "GCZ: its tables and data run past"},
       {"blocks out of order", le(32 + 8 * 2, 8, 0x7000000), CONTAINER_ERR_DAMAGED, "GCZ: block 2 lies past"},
       {"stored block too short",
        [](Bytes& b) { le(32 + 8 * 2, 8, get_le64(b, 32 + 8) - (1ull << 63) + 0x10)(b); },
        CONTAINER_ERR_DAMAGED, "GCZ: block 1 has a stored size"},
+      {"stored block of 33 MiB", last_block_stored_and_longer(33u << 20), CONTAINER_ERR_TOO_LARGE,
+       "GCZ: block 20 is stored in 3460"},
+      {"stored block past its block size", last_block_stored_and_longer(0x20000), CONTAINER_ERR_DAMAGED,
+       "GCZ: block 20 has a stored size of 13"},
       {"checksum", le(32 + 8 * blocks, 4, 1), CONTAINER_ERR_DAMAGED, "GCZ: block 0 fails its checksum"},
       {"damaged stream", [=](Bytes& b) { b[data + 1] ^= 0xFF; }, CONTAINER_ERR_DAMAGED, "GCZ: block 0"},
       {"cut short", cut_to(data + 100), CONTAINER_ERR_DAMAGED, "GCZ: its tables and data run past"},
