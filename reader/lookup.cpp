@@ -15,12 +15,13 @@ char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') :
 bool name_matches(const char* name, const char* begin, const char* end, bool ignore_case) {
   size_t length = size_t(end - begin);
   if (length == 0) return false;  // an empty component matches no node
-  if (std::strlen(name) != length) return false;
+  // Never reads a name further than the component is long: entries may
+  // share one long name, and a lookup costs no more than the path given.
   for (size_t i = 0; i < length; ++i) {
     char a = name[i], b = begin[i];
-    if (ignore_case ? ascii_lower(a) != ascii_lower(b) : a != b) return false;
+    if (a == '\0' || (ignore_case ? ascii_lower(a) != ascii_lower(b) : a != b)) return false;
   }
-  return true;
+  return name[length] == '\0';
 }
 
 bool kind_fits(const FstNode* node, Want want) {
@@ -44,7 +45,7 @@ const FstNode* walk(const char* path, Want inner_want, bool inner_ignore_case, W
     const bool ignore_case = last ? last_ignore_case : inner_ignore_case;
     const FstNode* match = nullptr;
     for (const FstNode* node = level; node; node = node->next) {
-      if (name_matches(node->name, component, end, ignore_case) && kind_fits(node, want)) {
+      if (kind_fits(node, want) && name_matches(node->name, component, end, ignore_case)) {
         match = node;
         break;
       }

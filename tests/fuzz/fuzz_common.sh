@@ -25,7 +25,8 @@ fuzz_compile() {
 
 # Runs every committed crasher in REGRESSIONS once, then fuzzes for
 # FUZZ_SECONDS (default 60) from the corpus folders, findings going to
-# ARTIFACTS and libFuzzer's output to LOG; exits 1 on any finding.
+# ARTIFACTS and libFuzzer's output to LOG; exits 1 on any finding. An input
+# that takes more than $fuzz_rss_limit_mb MB (default 2048) is a finding.
 #   fuzz_run BIN REGRESSIONS ARTIFACTS LOG MAX_LEN FLAGS_ARRAY CORPUS...
 fuzz_run() {
   local bin="$1" regression_dir="$2" artifacts="$3" log="$4" max_len="$5" name status=0 f
@@ -37,12 +38,12 @@ fuzz_run() {
     < <(find "$regression_dir" -type f ! -name '*.md' 2>/dev/null | sort)
   if [ ${#regressions[@]} -gt 0 ]; then
     echo "$name: ${#regressions[@]} regression input(s)"
-    "$bin" -runs=1 -rss_limit_mb=2048 ${fuzz_flags[@]+"${fuzz_flags[@]}"} "${regressions[@]}"
+    "$bin" -runs=1 -rss_limit_mb="${fuzz_rss_limit_mb:-2048}" ${fuzz_flags[@]+"${fuzz_flags[@]}"} "${regressions[@]}"
     set -- "$@" "$regression_dir"
   fi
   local seconds="${FUZZ_SECONDS:-60}"
   echo "$name: fuzzing for $seconds s (libFuzzer's output: $log)"
-  "$bin" -max_total_time="$seconds" -max_len="$max_len" -timeout=20 -rss_limit_mb=2048 \
+  "$bin" -max_total_time="$seconds" -max_len="$max_len" -timeout=20 -rss_limit_mb="${fuzz_rss_limit_mb:-2048}" \
     -print_final_stats=1 -artifact_prefix="$artifacts/" ${fuzz_flags[@]+"${fuzz_flags[@]}"} "$@" \
     >"$log" 2>&1 || status=$?
   if [ "$status" -ne 0 ]; then

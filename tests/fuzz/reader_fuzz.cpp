@@ -113,6 +113,7 @@ void look_up(const std::string& path) {
 // exercise the lookups without holding every full path of a deep tree.
 constexpr size_t LOOKED_UP_PATHS = 500;
 constexpr size_t KEPT_PATHS = 8;
+constexpr size_t LONGEST_BUILT_PATH = 16384;  // nor paths longer than this (deep or long names)
 
 // Walks the tree without recursion, checking every link and looking paths
 // up as it goes; returns the first few in-image paths.
@@ -126,8 +127,10 @@ std::vector<std::string> walk_tree() {
   struct Level {
     const FstNode* folder;
     std::string path;
+    bool built;  // path is the folder's whole path
   };
-  std::vector<Level> pending{{root, ""}};
+  std::vector<Level> pending{{root, "", true}};
+  const char* last_name = nullptr;
   while (!pending.empty()) {
     Level level = pending.back();
     pending.pop_back();
@@ -135,21 +138,27 @@ std::vector<std::string> walk_tree() {
     for (const FstNode* node = level.folder->firstChild; node; node = node->next) {
       check(++visited < g_image_size / FST_ENTRY_SIZE + 1, "more nodes than the table can hold (a cycle?)");
       check(node->name != nullptr, "a node without a name");
-      touch(node->name, std::strlen(node->name) + 1);
-      check(std::strlen(node->name) < g_image_size, "a name longer than the image");
+      // Entries may share a name's bytes: each is read once, so a table of
+      // shared long names costs the walk no more than the reader.
+      if (node->name != last_name) {
+        touch(node->name, std::strlen(node->name) + 1);
+        check(std::strlen(node->name) < g_image_size, "a name longer than the image");
+        last_name = node->name;
+      }
       check(node->prev == prev, "prev does not lead to the previous sibling");
       check(node->parent == level.folder, "parent is not the containing folder");
       check(node->isDirectory <= 1, "isDirectory is neither 0 nor 1");
       // Past the paths looked up, none is built: a deep tree's full paths
       // would take memory and time growing with the square of its depth.
-      const bool wanted = visited <= LOOKED_UP_PATHS || kept.size() < KEPT_PATHS;
+      const bool wanted = (visited <= LOOKED_UP_PATHS || kept.size() < KEPT_PATHS) && level.built &&
+                          level.path.size() + strnlen(node->name, LONGEST_BUILT_PATH) < LONGEST_BUILT_PATH;
       std::string path = wanted ? level.path + "/" + node->name : std::string();
-      if (visited <= LOOKED_UP_PATHS) look_up(path);
-      if (kept.size() < KEPT_PATHS) kept.push_back(path);
+      if (wanted && visited <= LOOKED_UP_PATHS) look_up(path);
+      if (wanted && kept.size() < KEPT_PATHS) kept.push_back(path);
       if (node->isDirectory) {
         ++folders;
         check(node->size == 0 && node->offset == 0, "a folder with a size or an offset");
-        if (node->firstChild) pending.push_back({node, path});
+        if (node->firstChild) pending.push_back({node, path, wanted});
       } else {
         ++files;
         check(node->firstChild == nullptr, "a file with children");
