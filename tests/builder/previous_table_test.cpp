@@ -100,7 +100,9 @@ TEST(PreviousTable, OrderNewEntriesAndRemovedPathsHoldThroughADeepTable) {
     builder_testing_fail_allocations_after(allowed);
     done = prepare_with(f, table);
     builder_testing_fail_allocations_after(-1);
-    if (!done) ASSERT_EQ(builder_last_error(), BUILD_ERR_NO_MEMORY) << allowed;
+    if (!done) {
+      ASSERT_EQ(builder_last_error(), BUILD_ERR_NO_MEMORY) << allowed;
+    }
   }
   EXPECT_TRUE(done);
   EXPECT_EQ(builder_removed_count(), 2u + depth);
