@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "container/container_formats.h"
 #include "container/container_internal.h"
 #include "container/container_testing.h"
 #include "disc/disc_format.h"
@@ -13,7 +14,6 @@
 namespace {
 
 constexpr size_t MAGIC_BYTES = 8;
-constexpr uint32_t GCZ_MAGIC = 0xB10BC001u;  // stored little-endian
 
 bool plain_locate(Container* c, uint64_t offset, Extent* extent) {
   (void)offset;
@@ -170,6 +170,11 @@ const char* container_error_text(ContainerError error) {
     case CONTAINER_ERR_TOO_LARGE: return "the disc image is too large";
     case CONTAINER_ERR_WII_DISC: return "a Wii disc";
     case CONTAINER_ERR_NO_MEMORY: return "cannot allocate memory";
+    case CONTAINER_ERR_CREATE: return "cannot create the output file";
+    case CONTAINER_ERR_WRITE: return "cannot write the output file";
+    case CONTAINER_ERR_SAME_FILE: return "the output is the input file";
+    case CONTAINER_ERR_OPTION: return "an option does not suit the output format";
+    case CONTAINER_ERR_KEPT_ASIDE: return "the output is held open by another program";
   }
   return "unknown error";
 }

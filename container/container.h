@@ -41,6 +41,12 @@ enum ContainerError {
   CONTAINER_ERR_TOO_LARGE,    // a disc, block or table beyond the limits below
   CONTAINER_ERR_WII_DISC,     // a Wii disc
   CONTAINER_ERR_NO_MEMORY,
+  // Writing (container_writer.h):
+  CONTAINER_ERR_CREATE,      // the output file cannot be created
+  CONTAINER_ERR_WRITE,       // the host reported a write error (a full disk)
+  CONTAINER_ERR_SAME_FILE,   // the output would replace the input it is made from
+  CONTAINER_ERR_OPTION,      // a format, method, level or size the output's kind does not take
+  CONTAINER_ERR_KEPT_ASIDE,  // Windows: another program holds the output open
 };
 
 // Limits: no block, chunk or group decodes to more than this, so the memory

@@ -4,14 +4,12 @@
 // its last stored block, never past the full size of a GameCube disc.
 #include <vector>
 
+#include "container/container_formats.h"
 #include "container/container_internal.h"
 #include "disc/disc_format.h"
 
 namespace {
 
-constexpr uint32_t CISO_HEADER_SIZE = 0x8000u;
-constexpr uint32_t CISO_MAP_OFFSET = 8u;
-constexpr uint32_t CISO_MAP_ENTRIES = CISO_HEADER_SIZE - CISO_MAP_OFFSET;
 constexpr uint32_t CISO_ABSENT = 0xFFFFFFFFu;
 
 struct CisoState {

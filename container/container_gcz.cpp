@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "container/container_formats.h"
 #include "container/container_internal.h"
 #include "container/decompress.h"
 #include "disc/disc_format.h"
@@ -14,8 +15,6 @@
 
 namespace {
 
-constexpr uint32_t GCZ_HEADER_SIZE = 32u;
-constexpr uint64_t GCZ_STORED_FLAG = 0x8000000000000000ull;
 // Smaller blocks only grow the tables: at 512 bytes a full disc's take 34 MB
 // (12 bytes a block), the most a GCZ may cost.
 constexpr uint32_t GCZ_MIN_BLOCK_SIZE = 512u;
@@ -117,7 +116,7 @@ bool gcz_open(Container* c) {
     return fail(c, CONTAINER_ERR_DAMAGED, "%u blocks of %u bytes do not make a disc of %llu bytes",
                 blocks, s->block_size, static_cast<unsigned long long>(disc_size));
   }
-  s->data_start = GCZ_HEADER_SIZE + uint64_t(blocks) * 12;
+  s->data_start = GCZ_HEADER_SIZE + uint64_t(blocks) * GCZ_TABLE_ENTRY_SIZE;
   if (s->data_start > c->file_size || compressed_size > c->file_size - s->data_start) {
     return fail(c, CONTAINER_ERR_DAMAGED, "its tables and data run past the end of the file");
   }

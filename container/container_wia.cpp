@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "container/container_formats.h"
 #include "container/container_internal.h"
 #include "container/decompress.h"
 #include "container/junk.h"
@@ -16,30 +17,6 @@
 
 namespace {
 
-constexpr uint32_t WIA_FILE_HEADER_SIZE = 0x48u;
-constexpr uint32_t WIA_DISC_HEADER_SIZE = 0xDCu;
-// Layout of the disc header (wia_disc_t), from its start.
-constexpr size_t DISC_TYPE_AT = 0x00, METHOD_AT = 0x04, CHUNK_SIZE_AT = 0x0C, DISC_HEAD_AT = 0x10;
-constexpr size_t PARTITIONS_AT = 0x90, RAW_COUNT_AT = 0xB4, RAW_OFFSET_AT = 0xB8, RAW_SIZE_AT = 0xC0;
-constexpr size_t GROUP_COUNT_AT = 0xC4, GROUP_OFFSET_AT = 0xC8, GROUP_SIZE_AT = 0xD0;
-constexpr size_t PROPERTY_COUNT_AT = 0xD4, PROPERTIES_AT = 0xD5, MOST_PROPERTIES = 7;
-
-constexpr uint32_t WIA_READABLE_VERSION = 0x01000000u;  // 1.00
-constexpr uint32_t DISC_TYPE_GAMECUBE = 1u;
-constexpr uint32_t DISC_TYPE_WII = 2u;
-constexpr uint32_t DISC_HEAD_SIZE = 0x80u;
-constexpr uint32_t RAW_ENTRY_SIZE = 24u;
-constexpr uint32_t WIA_GROUP_ENTRY_SIZE = 8u;
-constexpr uint32_t RVZ_GROUP_ENTRY_SIZE = 12u;
-constexpr uint32_t WIA_CHUNK_MULTIPLE = 2u << 20;
-constexpr uint32_t RVZ_SMALLEST_CHUNK = 32u << 10;
-// Raw data areas begin at multiples of this; the first one says 0x80 but
-// holds the disc from 0.
-constexpr uint32_t RAW_DATA_ALIGNMENT = 0x8000u;
-constexpr uint32_t RVZ_COMPRESSED_FLAG = 0x80000000u;
-constexpr uint32_t RVZ_JUNK_FLAG = 0x80000000u;
-constexpr uint32_t PURGE_HASH_SIZE = 20u;
-constexpr uint32_t PURGE_SEGMENT_HEADER = 8u;
 // More groups or areas than a full disc in the smallest chunks is damage.
 constexpr uint32_t MOST_GROUPS = DISC_IMAGE_SIZE / RVZ_SMALLEST_CHUNK + 1;
 constexpr uint32_t NO_GROUP = 0xFFFFFFFFu;
@@ -251,8 +228,8 @@ bool chunk_size_allowed(bool rvz, uint32_t size) {
 bool check_header(Container* c, const uint8_t* file_header, const uint8_t* disc) {
   WiaState* s = state_of(c);
   const bool rvz = c->kind == CONTAINER_RVZ;
-  const uint32_t compatible = read_be32(file_header + 8);
-  const uint64_t disc_size = read_be64(file_header + 0x24);
+  const uint32_t compatible = read_be32(file_header + HEAD_COMPATIBLE_AT);
+  const uint64_t disc_size = read_be64(file_header + HEAD_DISC_SIZE_AT);
   if (compatible > WIA_READABLE_VERSION) {
     return fail(c, CONTAINER_ERR_UNSUPPORTED, "version %u.%02u is newer than this tool reads",
                 compatible >> 24, (compatible >> 16) & 0xFF);
@@ -379,8 +356,8 @@ bool wia_open(Container* c) {
   uint8_t file_header[WIA_FILE_HEADER_SIZE];
   uint8_t disc[WIA_DISC_HEADER_SIZE];
   if (!read_exact(c, 0, file_header, sizeof file_header, "the file header")) return false;
-  if (read_be32(file_header + 0x0C) < WIA_DISC_HEADER_SIZE) {
-    return fail(c, CONTAINER_ERR_DAMAGED, "the disc header is %u bytes, too short", read_be32(file_header + 0x0C));
+  if (read_be32(file_header + HEAD_DISC_HEADER_SIZE_AT) < WIA_DISC_HEADER_SIZE) {
+    return fail(c, CONTAINER_ERR_DAMAGED, "the disc header is %u bytes, too short", read_be32(file_header + HEAD_DISC_HEADER_SIZE_AT));
   }
   return read_exact(c, WIA_FILE_HEADER_SIZE, disc, sizeof disc, "the disc header") &&
          check_header(c, file_header, disc) && load_groups(c, disc) && load_areas(c, disc);

@@ -30,10 +30,6 @@ void for_each_file(Visit visit) {
 constexpr uint32_t SCAN_BLOCK = 32 * JUNK_SECTOR_SIZE;  // 1 MiB
 static_assert(SCAN_BLOCK % JUNK_SECTOR_SIZE == 0, "blocks hold whole filler sectors");
 
-struct Span {
-  uint64_t start, end;
-};
-
 // Bytes of data[0, n) that are neither zero nor the filler the disc holds at
 // offset. A piece that is all zero needs no filler generated.
 uint64_t count_foreign_bytes(const uint8_t* data, size_t n, uint64_t offset, uint8_t* junk) {
@@ -73,22 +69,38 @@ uint32_t IsoCountFilesPastEnd(uint64_t* neededSize) {
   return count;
 }
 
-bool IsoCountOutsideData(uint64_t* bytes) {
-  *bytes = 0;
+bool IsoListUsedSpans(std::vector<IsoSpan>* spans) {
+  spans->clear();
   if (!g_reader.mounted) {
     g_reader.error = IsoErrNotMounted;
     return false;
   }
-  const uint64_t disc_end = g_reader.image_size;
-  // Everything a rebuild carries over: the boot areas as unpacked, the table
-  // and the files.
-  std::vector<Span> used;
+  std::vector<IsoSpan> used;
   for (int area = 0; area < ISO_BOOT_AREA_COUNT; ++area) {
     IsoAreaRange range = IsoGetBootArea(area);
-    if (range.present) used.push_back({range.offset, uint64_t(range.offset) + range.length});
+    if (range.present && range.length != 0) used.push_back({range.offset, uint64_t(range.offset) + range.length});
   }
-  for_each_file([&](const FstNode& file) { used.push_back({file.offset, uint64_t(file.offset) + file.size}); });
-  std::sort(used.begin(), used.end(), [](const Span& a, const Span& b) { return a.start < b.start; });
+  for_each_file([&](const FstNode& file) {
+    if (file.size != 0) used.push_back({file.offset, uint64_t(file.offset) + file.size});
+  });
+  std::sort(used.begin(), used.end(), [](const IsoSpan& a, const IsoSpan& b) { return a.start < b.start; });
+  for (const IsoSpan& span : used) {
+    if (!spans->empty() && span.start <= spans->back().end) {
+      spans->back().end = std::max(spans->back().end, span.end);
+    } else {
+      spans->push_back(span);
+    }
+  }
+  return true;
+}
+
+bool IsoCountOutsideData(uint64_t* bytes) {
+  *bytes = 0;
+  // Everything a rebuild carries over: the boot areas as unpacked, the table
+  // and the files.
+  std::vector<IsoSpan> used;
+  if (!IsoListUsedSpans(&used)) return false;
+  const uint64_t disc_end = g_reader.image_size;
 
   std::vector<uint8_t> block(SCAN_BLOCK), junk(JUNK_SECTOR_SIZE);
   uint64_t position = 0;  // everything before it is used or counted
@@ -107,7 +119,7 @@ bool IsoCountOutsideData(uint64_t* bytes) {
     }
     return true;
   };
-  for (const Span& span : used) {
+  for (const IsoSpan& span : used) {
     if (span.start > position && !scan_gap(position, span.start)) return false;
     position = std::max(position, span.end);
   }

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 // ---------------------------------------------------------------------------
 // Error codes
@@ -231,6 +232,18 @@ uint32_t IsoCountFilesPastEnd(uint64_t* neededSize);
 // Reads the gaps through the container in large blocks. False when the
 // image cannot be read (its code then set, 15 when unmounted).
 bool IsoCountOutsideData(uint64_t* bytes);
+
+// A span of the disc, [start, end).
+struct IsoSpan {
+  uint64_t start;
+  uint64_t end;
+};
+// The spans of the disc that something uses: the boot areas (as
+// IsoGetBootArea gives them), the file table and every file of at least one
+// byte, sorted and merged where they touch or overlap. What lies outside
+// them is what a scrubbed copy leaves out. False when no image is mounted
+// (code 15).
+bool IsoListUsedSpans(std::vector<IsoSpan>* spans);
 
 // ---------------------------------------------------------------------------
 // Banner

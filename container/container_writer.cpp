@@ -1,0 +1,543 @@
+// The writers' shared part: options, the output file, the chunking of the
+// caller's bytes, the worker pool that encodes chunks in parallel while the
+// caller's thread writes them out in disc order, and plain images.
+#include "container/container_writer.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <system_error>
+
+#include "container/compress.h"
+#include "container/container_internal.h"
+#include "container/writer_internal.h"
+#include "disc/disc_format.h"
+
+namespace {
+
+constexpr uint32_t PLAIN_PIECE = 1u << 20;
+constexpr uint32_t GCZ_SMALLEST_BLOCK = 4u << 10;
+constexpr uint32_t RVZ_LARGEST_CHUNK = 2u << 20;
+
+// --- plain images: the chunks go out as they are -------------------------------
+
+bool plain_begin(ContainerWriter* w) {
+  w->chunk_size = PLAIN_PIECE;
+  w->threads = 0;
+  return true;
+}
+
+bool plain_encode(ContainerWriter*, unsigned, WriterJob*) { return true; }
+
+bool plain_emit(ContainerWriter* w, WriterJob* job) { return writer_put(w, job->in.data(), job->in.size()); }
+
+bool plain_end(ContainerWriter*) { return true; }
+
+void plain_release(ContainerWriter*) {}
+
+const WriterFormat PLAIN_WRITER = {plain_begin, plain_encode, plain_emit, plain_end, plain_release};
+
+// --- options -------------------------------------------------------------------
+
+bool is_power_of_two(uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
+
+bool option_fail(ContainerError* error, std::string* detail, ContainerError code, ContainerKind kind,
+                 const char* format, ...)
+#if defined(__MINGW32__)
+    __attribute__((format(gnu_printf, 5, 6)))
+#elif defined(__GNUC__)
+    __attribute__((format(printf, 5, 6)))
+#endif
+    ;
+
+bool option_fail(ContainerError* error, std::string* detail, ContainerError code, ContainerKind kind,
+                 const char* format, ...) {
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  if (error) *error = code;
+  if (detail) *detail = std::string(container_kind_name(kind)) + ": " + text;
+  return false;
+}
+
+const char* method_name(CompressionMethod method) {
+  switch (method) {
+    case METHOD_NONE: return "none";
+    case METHOD_PURGE: return "purge";
+    case METHOD_BZIP2: return "bzip2";
+    case METHOD_LZMA: return "LZMA";
+    case METHOD_LZMA2: return "LZMA2";
+    case METHOD_ZSTD: return "Zstandard";
+  }
+  return "an unknown method";
+}
+
+// --- the worker pool -------------------------------------------------------------
+
+void encode_job(ContainerWriter* w, unsigned worker, WriterJob* job) {
+  job->error = CONTAINER_OK;
+  job->why.clear();
+  try {
+    if (!w->format->encode(w, worker, job) && job->error == CONTAINER_OK) job->error = CONTAINER_ERR_NO_MEMORY;
+  } catch (...) {
+    job->error = CONTAINER_ERR_NO_MEMORY;
+    job->why = "cannot allocate memory to encode a chunk";
+  }
+}
+
+// Writes out a finished job, or reports its encoding's failure.
+bool emit_job(ContainerWriter* w, WriterJob* job) {
+  if (job->error != CONTAINER_OK) {
+    return writer_fail(w, job->error, "the chunk at byte %llu: %s",
+                       static_cast<unsigned long long>(job->disc_offset), job->why.c_str());
+  }
+  try {
+    return w->format->emit(w, job);
+  } catch (...) {
+    return writer_fail(w, CONTAINER_ERR_NO_MEMORY, "cannot allocate memory for its tables");
+  }
+}
+
+void worker_main(ContainerWriter* w, unsigned index) {
+  WriterPool& pool = w->pool;
+  std::unique_lock<std::mutex> hold(pool.lock);
+  for (;;) {
+    pool.work_ready.wait(hold, [&] { return pool.stopping || !pool.queue.empty(); });
+    if (pool.stopping) return;
+    WriterJob* job = pool.queue.front();
+    pool.queue.pop_front();
+    job->state = WriterJob::WORKING;
+    hold.unlock();
+    encode_job(w, index, job);
+    hold.lock();
+    job->state = WriterJob::DONE;
+    pool.job_done.notify_all();
+  }
+}
+
+// Starts the workers and their jobs: one job per worker and two more, one
+// being filled and one finished or waiting. Without any worker thread the
+// chunks are encoded on the caller's thread.
+bool start_pool(ContainerWriter* w) {
+  if (w->threads == 0) return true;
+  WriterPool& pool = w->pool;
+  try {
+    for (unsigned i = 0; i < w->threads + 2; ++i) pool.jobs.push_back(std::make_unique<WriterJob>());
+  } catch (...) {
+    return writer_fail(w, CONTAINER_ERR_NO_MEMORY, "cannot allocate its chunks");
+  }
+  for (unsigned i = 0; i < w->threads; ++i) {
+    try {
+      pool.threads.emplace_back(worker_main, w, i);
+    } catch (...) {
+      break;  // as many as the host gives
+    }
+  }
+  if (pool.threads.empty()) {
+    pool.jobs.clear();
+    w->threads = 0;
+  }
+  return true;
+}
+
+void stop_pool(ContainerWriter* w) {
+  WriterPool& pool = w->pool;
+  {
+    std::lock_guard<std::mutex> hold(pool.lock);
+    pool.stopping = true;
+  }
+  pool.work_ready.notify_all();
+  for (std::thread& t : pool.threads) t.join();
+  pool.threads.clear();
+}
+
+// Writes out, in order, every job whose turn has come and that is done.
+bool emit_ready(ContainerWriter* w) {
+  WriterPool& pool = w->pool;
+  for (;;) {
+    WriterJob* next = nullptr;
+    {
+      std::lock_guard<std::mutex> hold(pool.lock);
+      for (auto& job : pool.jobs) {
+        if (job->state == WriterJob::DONE && job->sequence == pool.next_emit) next = job.get();
+      }
+    }
+    if (!next) return true;
+    const bool ok = emit_job(w, next);
+    {
+      std::lock_guard<std::mutex> hold(pool.lock);
+      next->state = WriterJob::FREE;
+      ++pool.next_emit;
+    }
+    if (!ok) return false;
+  }
+}
+
+// A free job to fill, writing out finished ones while waiting for it.
+WriterJob* acquire_job(ContainerWriter* w) {
+  if (w->threads == 0) return &w->inline_job;
+  WriterPool& pool = w->pool;
+  for (;;) {
+    if (!emit_ready(w)) return nullptr;
+    std::unique_lock<std::mutex> hold(pool.lock);
+    for (auto& job : pool.jobs) {
+      if (job->state == WriterJob::FREE) {
+        job->state = WriterJob::FILLING;
+        return job.get();
+      }
+    }
+    pool.job_done.wait(hold, [&] {
+      for (auto& job : pool.jobs) {
+        if (job->state == WriterJob::DONE && job->sequence == pool.next_emit) return true;
+      }
+      return false;
+    });
+  }
+}
+
+bool submit_job(ContainerWriter* w, WriterJob* job) {
+  if (w->threads == 0) {
+    encode_job(w, 0, job);
+    return emit_job(w, job);
+  }
+  WriterPool& pool = w->pool;
+  {
+    std::lock_guard<std::mutex> hold(pool.lock);
+    job->sequence = pool.next_sequence++;
+    job->state = WriterJob::QUEUED;
+    pool.queue.push_back(job);
+  }
+  pool.work_ready.notify_one();
+  return true;
+}
+
+// Waits for every submitted job and writes it out.
+bool drain_pool(ContainerWriter* w) {
+  if (w->threads == 0) return true;
+  WriterPool& pool = w->pool;
+  for (;;) {
+    if (!emit_ready(w)) return false;
+    std::unique_lock<std::mutex> hold(pool.lock);
+    if (pool.next_emit == pool.next_sequence) return true;
+    pool.job_done.wait(hold, [&] {
+      for (auto& job : pool.jobs) {
+        if (job->state == WriterJob::DONE && job->sequence == pool.next_emit) return true;
+      }
+      return false;
+    });
+  }
+}
+
+void release_writer(ContainerWriter* w) {
+  stop_pool(w);
+  if (w->format) w->format->release(w);
+  host::output_abandon(w->output);
+  delete w;
+}
+
+void hand_over(const ContainerWriter* w, ContainerError* error, std::string* detail) {
+  if (error) *error = w->error;
+  if (detail) *detail = w->detail;
+}
+
+}  // namespace
+
+// --- shared helpers ------------------------------------------------------------------
+
+bool writer_fail(ContainerWriter* w, ContainerError error, const char* format, ...) {
+  if (w->error != CONTAINER_OK) return false;
+  char text[320];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  w->error = error;
+  w->detail = std::string(container_kind_name(w->options.kind)) + ": " + text;
+  return false;
+}
+
+bool writer_put(ContainerWriter* w, const void* data, size_t n) {
+  if (n != 0 && !host::file_write(w->file, data, n)) {
+    return writer_fail(w, CONTAINER_ERR_WRITE, "cannot write %zu bytes at byte %llu of the file (is the disk full?)",
+                       n, static_cast<unsigned long long>(w->file_end));
+  }
+  w->file_end += n;
+  return true;
+}
+
+bool writer_pad(ContainerWriter* w, uint32_t alignment) {
+  static const uint8_t zeros[64] = {};
+  uint64_t n = align_up(w->file_end, alignment) - w->file_end;
+  while (n > 0) {
+    size_t take = size_t(std::min<uint64_t>(n, sizeof zeros));
+    if (!writer_put(w, zeros, take)) return false;
+    n -= take;
+  }
+  return true;
+}
+
+bool writer_put_at(ContainerWriter* w, uint64_t position, const void* data, size_t n) {
+  if (!host::file_seek(w->file, position) || !host::file_write(w->file, data, n) ||
+      !host::file_seek(w->file, w->file_end)) {
+    return writer_fail(w, CONTAINER_ERR_WRITE, "cannot write its header");
+  }
+  return true;
+}
+
+unsigned writer_worker_count(const ContainerWriter* w) {
+  if (w->options.threads != 0) return w->options.threads;
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : cores;
+}
+
+bool all_bytes_are(const uint8_t* data, size_t n, uint8_t value) {
+  // Eight bytes at a time where it can.
+  uint64_t pattern;
+  std::memset(&pattern, value, sizeof pattern);
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t v;
+    std::memcpy(&v, data + i, 8);
+    if (v != pattern) return false;
+  }
+  for (; i < n; ++i) {
+    if (data[i] != value) return false;
+  }
+  return true;
+}
+
+// --- options -------------------------------------------------------------------------
+
+ContainerWriteOptions container_write_defaults(ContainerKind kind) {
+  ContainerWriteOptions o;
+  o.kind = kind;
+  switch (kind) {
+    case CONTAINER_RVZ:
+      o.method = METHOD_ZSTD, o.level = 5, o.block_size = 128u << 10;
+      break;
+    case CONTAINER_WIA:
+      o.method = METHOD_LZMA2, o.level = 5, o.block_size = WIA_CHUNK_MULTIPLE;
+      break;
+    case CONTAINER_GCZ:
+      o.method = METHOD_NONE, o.level = 9, o.block_size = 32u << 10;
+      break;
+    case CONTAINER_CISO:
+      o.method = METHOD_NONE, o.level = 0, o.block_size = 2u << 20;
+      break;
+    default:
+      o.method = METHOD_NONE, o.level = 0, o.block_size = 0;
+      break;
+  }
+  return o;
+}
+
+bool container_write_check(const ContainerWriteOptions& o, uint64_t disc_size, ContainerError* error,
+                           std::string* detail) {
+  const ContainerKind kind = o.kind;
+  const uint32_t size = o.block_size;
+  auto refuse = [&](const char* text) { return option_fail(error, detail, CONTAINER_ERR_OPTION, kind, "%s", text); };
+  if (kind == CONTAINER_WDF) return refuse("WDF images are read, not written");
+  if (kind != CONTAINER_PLAIN && disc_size > DISC_IMAGE_SIZE) {
+    return option_fail(error, detail, CONTAINER_ERR_TOO_LARGE, kind, "a disc of %llu bytes is larger than a GameCube disc",
+                       static_cast<unsigned long long>(disc_size));
+  }
+  if (o.scrub && kind != CONTAINER_CISO) return refuse("only a CISO is scrubbed");
+  const bool compressing = kind == CONTAINER_RVZ || kind == CONTAINER_WIA;
+  if (!compressing && o.method != METHOD_NONE) {
+    return option_fail(error, detail, CONTAINER_ERR_OPTION, kind, "takes no compression method (%s given)",
+                       method_name(o.method));
+  }
+  if (kind == CONTAINER_RVZ && (o.method == METHOD_PURGE || o.method > METHOD_ZSTD)) {
+    return refuse("compresses with zstd, bzip2, LZMA, LZMA2 or none");
+  }
+  if (kind == CONTAINER_WIA && o.method >= METHOD_ZSTD) {
+    return refuse("compresses with purge, bzip2, LZMA, LZMA2 or none");
+  }
+  int lowest = 0, highest = 0;
+  if (compressing) compression_levels(o.method, &lowest, &highest);
+  if (kind == CONTAINER_GCZ) lowest = 1, highest = 9;
+  if (o.level < lowest || o.level > highest) {
+    if (lowest == highest) {
+      return option_fail(error, detail, CONTAINER_ERR_OPTION, kind, "takes no compression level with %s",
+                         compressing ? method_name(o.method) : "this format");
+    }
+    return option_fail(error, detail, CONTAINER_ERR_OPTION, kind, "level %d is outside %d to %d", o.level, lowest,
+                       highest);
+  }
+  switch (kind) {
+    case CONTAINER_RVZ:
+      if (!is_power_of_two(size) || size < RVZ_SMALLEST_CHUNK || size > RVZ_LARGEST_CHUNK) {
+        return option_fail(error, detail, CONTAINER_ERR_OPTION, kind,
+                           "chunks of %u bytes: RVZ takes a power of two from 32 KiB to 2 MiB", size);
+      }
+      break;
+    case CONTAINER_WIA:
+      if (size == 0 || size % WIA_CHUNK_MULTIPLE != 0 || size > CONTAINER_MAX_BLOCK_SIZE) {
+        return option_fail(error, detail, CONTAINER_ERR_OPTION, kind,
+                           "chunks of %u bytes: WIA takes a multiple of 2 MiB up to 32 MiB", size);
+      }
+      break;
+    case CONTAINER_GCZ:
+      if (!is_power_of_two(size) || size < GCZ_SMALLEST_BLOCK || size > CONTAINER_MAX_BLOCK_SIZE) {
+        return option_fail(error, detail, CONTAINER_ERR_OPTION, kind,
+                           "blocks of %u bytes: GCZ takes a power of two from 4 KiB to 32 MiB", size);
+      }
+      break;
+    case CONTAINER_CISO:
+      if (size == 0 || size % RAW_DATA_ALIGNMENT != 0 || size > CONTAINER_MAX_BLOCK_SIZE) {
+        return option_fail(error, detail, CONTAINER_ERR_OPTION, kind,
+                           "blocks of %u bytes: CISO takes a multiple of 32 KiB up to 32 MiB", size);
+      }
+      if (round_up_division(disc_size, size) > CISO_MAP_ENTRIES) {
+        return option_fail(error, detail, CONTAINER_ERR_OPTION, kind,
+                           "blocks of %u bytes: a disc of %llu bytes needs more than the %u blocks a CISO lists",
+                           size, static_cast<unsigned long long>(disc_size), CISO_MAP_ENTRIES);
+      }
+      break;
+    default:
+      if (size != 0) return refuse("a plain image has no blocks");
+      break;
+  }
+  if (error) *error = CONTAINER_OK;
+  if (detail) detail->clear();
+  return true;
+}
+
+// --- the writer ----------------------------------------------------------------------
+
+ContainerWriter* container_writer_open(const char* path, uint64_t disc_size, const ContainerWriteOptions& options,
+                                       const host::FileId* input, ContainerError* error, std::string* detail) {
+  if (!container_write_check(options, disc_size, error, detail)) return nullptr;
+  ContainerWriter* w = new (std::nothrow) ContainerWriter;
+  if (!w) {
+    option_fail(error, detail, CONTAINER_ERR_NO_MEMORY, options.kind, "cannot allocate its state");
+    return nullptr;
+  }
+  bool ok = true;
+  try {
+    w->options = options;
+  } catch (...) {
+    ok = writer_fail(w, CONTAINER_ERR_NO_MEMORY, "cannot allocate its state");
+  }
+  w->disc_size = disc_size;
+  switch (options.kind) {
+    case CONTAINER_RVZ:
+    case CONTAINER_WIA: w->format = &WIA_WRITER; break;
+    case CONTAINER_GCZ: w->format = &GCZ_WRITER; break;
+    case CONTAINER_CISO: w->format = &CISO_WRITER; break;
+    default: w->format = &PLAIN_WRITER; break;
+  }
+  host::FileId target;
+  if (ok && input && host::path_identity(path, &target) && target == *input) {
+    ok = writer_fail(w, CONTAINER_ERR_SAME_FILE, "the output would replace the image it is made from");
+  }
+  if (ok) {
+    w->output = host::output_begin(path, true);
+    if (!w->output) {
+      ok = writer_fail(w, CONTAINER_ERR_CREATE,
+                       "cannot create the file (a missing or read-only folder, or not a regular file)");
+    }
+  }
+  if (ok) {
+    w->file = host::output_file(w->output);
+    try {
+      ok = w->format->begin(w) && start_pool(w);
+    } catch (...) {
+      ok = writer_fail(w, CONTAINER_ERR_NO_MEMORY, "cannot allocate its state");
+    }
+  }
+  if (!ok) {
+    hand_over(w, error, detail);
+    release_writer(w);
+    return nullptr;
+  }
+  hand_over(w, error, detail);
+  return w;
+}
+
+bool container_writer_write(ContainerWriter* w, const void* data, size_t n) {
+  if (w->error != CONTAINER_OK) return false;
+  if (n > w->disc_size - w->received) {
+    return writer_fail(w, CONTAINER_ERR_WRITE, "given more than the disc's %llu bytes",
+                       static_cast<unsigned long long>(w->disc_size));
+  }
+  const uint8_t* p = static_cast<const uint8_t*>(data);
+  while (n > 0) {
+    if (!w->filling) {
+      WriterJob* job = acquire_job(w);
+      if (!job) return false;
+      job->disc_offset = w->received;
+      job->filled = 0;
+      try {
+        job->in.resize(size_t(std::min<uint64_t>(w->chunk_size, w->disc_size - w->received)));
+      } catch (...) {
+        return writer_fail(w, CONTAINER_ERR_NO_MEMORY, "cannot allocate a chunk");
+      }
+      w->filling = job;
+    }
+    WriterJob* job = w->filling;
+    const size_t take = std::min(n, job->in.size() - job->filled);
+    std::memcpy(job->in.data() + job->filled, p, take);
+    if (w->received < DISC_HEAD_SIZE) {
+      const size_t head = std::min<size_t>(take, DISC_HEAD_SIZE - size_t(w->received));
+      std::memcpy(w->disc_head + w->received, p, head);
+      const uint64_t magic_end = WII_DISC_MAGIC_OFFSET + 4;
+      if (w->received < magic_end && w->received + head >= magic_end &&
+          read_be32(w->disc_head + WII_DISC_MAGIC_OFFSET) == WII_DISC_MAGIC) {
+        w->error = CONTAINER_ERR_WII_DISC;
+        w->detail = "a Wii disc; this tool writes GameCube discs";
+        return false;
+      }
+    }
+    job->filled += take;
+    w->received += take;
+    p += take;
+    n -= take;
+    if (job->filled == job->in.size()) {
+      w->filling = nullptr;
+      if (!submit_job(w, job)) return false;
+    }
+  }
+  return true;
+}
+
+bool container_writer_finish(ContainerWriter* w, ContainerError* error, std::string* detail) {
+  bool ok = w->error == CONTAINER_OK;
+  if (ok && w->received != w->disc_size) {
+    ok = writer_fail(w, CONTAINER_ERR_WRITE, "the disc ended after %llu of its %llu bytes",
+                     static_cast<unsigned long long>(w->received), static_cast<unsigned long long>(w->disc_size));
+  }
+  if (ok) ok = drain_pool(w);
+  stop_pool(w);
+  if (ok) {
+    try {
+      ok = w->format->end(w);
+    } catch (...) {
+      ok = writer_fail(w, CONTAINER_ERR_NO_MEMORY, "cannot allocate memory for its tables");
+    }
+  }
+  if (ok) {
+    std::string kept;
+    const host::Commit commit = host::output_commit(w->output, &kept);
+    w->output = nullptr;
+    if (commit == host::Commit::Failed) {
+      ok = writer_fail(w, CONTAINER_ERR_WRITE, "cannot write the finished file or put it in place");
+    } else if (commit == host::Commit::KeptAside) {
+      ok = writer_fail(w, CONTAINER_ERR_KEPT_ASIDE, "the finished file was kept as %s", kept.c_str());
+    }
+  }
+  hand_over(w, error, detail);
+  release_writer(w);
+  return ok;
+}
+
+void container_writer_abandon(ContainerWriter* w) {
+  if (w) release_writer(w);
+}
+
+ContainerError container_writer_error(const ContainerWriter* w) { return w->error; }
+const char* container_writer_error_detail(const ContainerWriter* w) { return w->detail.c_str(); }
