@@ -200,8 +200,8 @@ bool wia_begin(ContainerWriter* w) {
   w->chunk_size = w->options.block_size;
   w->threads = writer_worker_count(w);
   if (s->method != METHOD_NONE && s->method != METHOD_PURGE) {
-    // One more for the tables, encoded after the workers are done.
-    for (unsigned i = 0; i <= w->threads; ++i) {
+    // The first also encodes the tables, once the workers are done.
+    for (unsigned i = 0; i < std::max(w->threads, 1u); ++i) {
       s->encoders.push_back(compressor_create(s->method, w->options.level, w->chunk_size));
       if (!s->encoders.back()) return writer_fail(w, CONTAINER_ERR_NO_MEMORY, "cannot allocate its encoders");
     }
@@ -272,7 +272,7 @@ bool put_table(ContainerWriter* w, const std::vector<uint8_t>& table, uint64_t* 
   WiaWriterState* s = state_of(w);
   std::vector<uint8_t> out;
   const char* why = "";
-  Compressor* encoder = s->encoders.empty() ? nullptr : s->encoders.back();
+  Compressor* encoder = s->encoders.empty() ? nullptr : s->encoders[0];
   if (!encode_with_method(s, encoder, table.data(), table.size(), &out, &why)) {
     return writer_fail(w, CONTAINER_ERR_NO_MEMORY, "its tables: %s", why);
   }
