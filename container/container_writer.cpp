@@ -155,6 +155,15 @@ void stop_pool(ContainerWriter* w) {
   pool.threads.clear();
 }
 
+// The finished job whose turn it is to be written out, or null; called with
+// the pool's lock held.
+WriterJob* next_done(WriterPool& pool) {
+  for (auto& job : pool.jobs) {
+    if (job->state == WriterJob::DONE && job->sequence == pool.next_emit) return job.get();
+  }
+  return nullptr;
+}
+
 // Writes out, in order, every job whose turn has come and that is done.
 bool emit_ready(ContainerWriter* w) {
   WriterPool& pool = w->pool;
@@ -162,9 +171,7 @@ bool emit_ready(ContainerWriter* w) {
     WriterJob* next = nullptr;
     {
       std::lock_guard<std::mutex> hold(pool.lock);
-      for (auto& job : pool.jobs) {
-        if (job->state == WriterJob::DONE && job->sequence == pool.next_emit) next = job.get();
-      }
+      next = next_done(pool);
     }
     if (!next) return true;
     const bool ok = emit_job(w, next);
@@ -190,12 +197,7 @@ WriterJob* acquire_job(ContainerWriter* w) {
         return job.get();
       }
     }
-    pool.job_done.wait(hold, [&] {
-      for (auto& job : pool.jobs) {
-        if (job->state == WriterJob::DONE && job->sequence == pool.next_emit) return true;
-      }
-      return false;
-    });
+    pool.job_done.wait(hold, [&] { return next_done(pool) != nullptr; });
   }
 }
 
@@ -223,12 +225,7 @@ bool drain_pool(ContainerWriter* w) {
     if (!emit_ready(w)) return false;
     std::unique_lock<std::mutex> hold(pool.lock);
     if (pool.next_emit == pool.next_sequence) return true;
-    pool.job_done.wait(hold, [&] {
-      for (auto& job : pool.jobs) {
-        if (job->state == WriterJob::DONE && job->sequence == pool.next_emit) return true;
-      }
-      return false;
-    });
+    pool.job_done.wait(hold, [&] { return next_done(pool) != nullptr; });
   }
 }
 

@@ -18,22 +18,8 @@
 set -u
 
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-tool="$repo/build/native/tests/container_tool"
-cli="$repo/build/native/trelvik-cli"
-ombrel="$repo/build/native/ombrel-cli"
-
-command -v wit >/dev/null 2>&1 || { echo "skipped: wit not installed"; exit 0; }
-dolphin_tool="$(command -v dolphin-tool || true)"
-[ -n "$dolphin_tool" ] || [ ! -x /usr/games/dolphin-tool ] || dolphin_tool=/usr/games/dolphin-tool
-[ -n "$dolphin_tool" ] || { echo "skipped: dolphin-tool not installed"; exit 0; }
-for program in "$tool" "$cli" "$ombrel"; do
-  [ -x "$program" ] || { echo "FAIL: $program is missing; build it first (scripts/build native)"; exit 1; }
-done
-
-failures=0
-checked=0
-work="$(mktemp -d "${TMPDIR:-/tmp}/container-peers.XXXXXX")"
-trap 'rm -rf "$work"' EXIT
+# shellcheck source=tests/container/peers_common.sh
+source "$repo/tests/container/peers_common.sh"
 
 # What ombrel-cli gives for IMAGE, in folder OUT: each command's output.
 ombrel_results() {
@@ -78,14 +64,8 @@ compare() {
   fi
 }
 
-# The sample tree with an incompressible file, so that writers also store
-# blocks uncompressed.
-cp -a "$repo/samples/base" "$work/base"
-head -c 300000 /dev/urandom >"$work/base/noise.bin"
 image="$work/image.gcm"
-"$cli" --game-id CTN --game-name "Container check" --maker-id 01 --region usa \
-  --apploader "$repo/samples/apploader.img" --main-program "$repo/samples/main.dol" \
-  --base-dir "$work/base" --output "$image" --no-maximise --quiet || { echo "FAIL: trelvik-cli"; exit 1; }
+sample_image "$image" "Container check"
 # wit's WIA writer takes only images of whole 32 KiB sectors.
 padded="$work/padded.gcm"
 cp "$image" "$padded"

@@ -19,22 +19,8 @@
 set -u
 
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-tool="$repo/build/native/tests/container_tool"
-cli="$repo/build/native/trelvik-cli"
-ombrel="$repo/build/native/ombrel-cli"
-
-command -v wit >/dev/null 2>&1 || { echo "skipped: wit not installed"; exit 0; }
-dolphin_tool="$(command -v dolphin-tool || true)"
-[ -n "$dolphin_tool" ] || [ ! -x /usr/games/dolphin-tool ] || dolphin_tool=/usr/games/dolphin-tool
-[ -n "$dolphin_tool" ] || { echo "skipped: dolphin-tool not installed"; exit 0; }
-for program in "$tool" "$cli" "$ombrel"; do
-  [ -x "$program" ] || { echo "FAIL: $program is missing; build it first (scripts/build native)"; exit 1; }
-done
-
-failures=0
-checked=0
-work="$(mktemp -d "${TMPDIR:-/tmp}/writer-peers.XXXXXX")"
-trap 'rm -rf "$work"' EXIT
+# shellcheck source=tests/container/peers_common.sh
+source "$repo/tests/container/peers_common.sh"
 
 fail() {
   echo "FAIL: $1"
@@ -120,14 +106,8 @@ write() {
   fi
 }
 
-# The sample tree with an incompressible file, so that writers also store
-# chunks as they are.
-cp -a "$repo/samples/base" "$work/base"
-head -c 300000 /dev/urandom >"$work/base/noise.bin"
 image="$work/image.gcm"
-"$cli" --game-id CTN --game-name "Writer check" --maker-id 01 --region usa \
-  --apploader "$repo/samples/apploader.img" --main-program "$repo/samples/main.dol" \
-  --base-dir "$work/base" --output "$image" --no-maximise --quiet || { echo "FAIL: trelvik-cli"; exit 1; }
+sample_image "$image" "Writer check"
 junk="$work/junk.gcm"
 cp "$image" "$junk"
 "$tool" junk "$junk" 4194304 >/dev/null || { echo "FAIL: container_tool junk"; exit 1; }
