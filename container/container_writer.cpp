@@ -20,6 +20,7 @@ namespace {
 constexpr uint32_t PLAIN_PIECE = 1u << 20;
 constexpr uint32_t GCZ_SMALLEST_BLOCK = 4u << 10;
 constexpr uint32_t RVZ_LARGEST_CHUNK = 2u << 20;
+constexpr unsigned MOST_WORKERS = 64;
 
 // --- plain images: the chunks go out as they are -------------------------------
 
@@ -286,9 +287,9 @@ bool writer_put_at(ContainerWriter* w, uint64_t position, const void* data, size
 }
 
 unsigned writer_worker_count(const ContainerWriter* w) {
-  if (w->options.threads != 0) return w->options.threads;
-  const unsigned cores = std::thread::hardware_concurrency();
-  return cores == 0 ? 1 : cores;
+  unsigned count = w->options.threads != 0 ? w->options.threads : std::thread::hardware_concurrency();
+  // Each worker keeps a chunk or two in memory.
+  return std::max(1u, std::min(count, MOST_WORKERS));
 }
 
 bool all_bytes_are(const uint8_t* data, size_t n, uint8_t value) {

@@ -51,7 +51,7 @@ struct ContainerWriteOptions {
   // well as the all-zero blocks every CISO leaves out.
   bool scrub = false;
   std::vector<ContainerRange> used;
-  // Worker threads for the compressing kinds; 0: one per core.
+  // Worker threads for the compressing kinds (at most 64); 0: one per core.
   unsigned threads = 0;
 };
 
