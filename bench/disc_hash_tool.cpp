@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "cli/disc_hash.h"
+#include "container/disc_hash.h"
 #include "container/container.h"
 
 int main(int argc, char** argv) {

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // The record a front end fills and builder_prepare copies. Field order and
 // widths are fixed: the wizard fills it byte for byte.
@@ -65,8 +66,14 @@ enum BuildError : uint16_t {
   // that it cannot be replaced: the image is kept beside it under the name
   // builder_last_error_path gives.
   BUILD_ERR_OUTPUT_IN_USE = 16,
+  // A file of an unpacked disc has not its fixed size (sys/boot.bin 0x440
+  // bytes, sys/bi2.bin 0x2000).
+  BUILD_ERR_UNPACKED_FILE_SIZE = 17,
+  // An unpacked disc's sys/fst.bin is no file system table a reader would
+  // take.
+  BUILD_ERR_NOT_A_TABLE = 18,
 };
-constexpr uint16_t BUILD_ERROR_LAST = BUILD_ERR_OUTPUT_IN_USE;
+constexpr uint16_t BUILD_ERROR_LAST = BUILD_ERR_NOT_A_TABLE;
 
 // Alignments of file data: the default, and the range the options take.
 constexpr uint32_t MIN_FILE_ALIGNMENT = 4;
@@ -161,6 +168,33 @@ void builder_set_format_limits(bool enabled);
 // name. False, and nothing taken, when the bytes are no table or memory runs
 // out (then code 1). Null turns it off.
 bool builder_set_previous_table(const uint8_t* table, size_t size);
+// The bi2 block's region word for a region letter (J Japan, E USA, any
+// other Europe), written into the boot blocks set: a new region letter takes
+// its word with it.
+void builder_set_bi2_region(char region_letter);
+
+// A disc unpacked into a folder, as ombrel-cli unpack and other disc tools
+// lay it out (disc_format.h names its parts): the paths of its parts, and
+// whether it is a disc without a main program, which only a missing
+// sys/main.dol means (a link to nothing is a main program that cannot be
+// read).
+struct UnpackedDisc {
+  std::string boot_bin, bi2, apploader, main_program, fst, files;
+  bool without_main_program;
+};
+UnpackedDisc unpacked_disc(const std::string& folder);
+// Takes the disc unpacked in folder as the one being rebuilt: sys/boot.bin
+// and sys/bi2.bin as the boot blocks (their header fields into settings'
+// game code, maker code and game name), sys/fst.bin, when there is one, as
+// the previous table, and without a main program when it has none; settings'
+// apploader, main program and base directory paths name sys/apploader.img,
+// sys/main.dol and files. False, with builder_last_error_path naming the
+// file, for code 4 (boot.bin or bi2.bin cannot be opened), 17 (one of them
+// has another size), 7 (no folder files), 5 (fst.bin cannot be read), 18
+// (fst.bin is no table), 11 (a path does not fit settings) or 1; nothing is
+// taken then.
+bool builder_set_unpacked_disc(const char* folder, BuildSettings* settings);
+
 // One alignment for every file (a power of two from 4 to 32,768) instead of
 // 2,048 or the previous table's classes; 0 turns it off.
 void builder_set_file_alignment(uint32_t alignment);

@@ -62,6 +62,10 @@ void builder_set_boot_blocks(const uint8_t* boot_bin, const uint8_t* bi2) {
   }
 }
 
+void builder_set_bi2_region(char region_letter) {
+  write_be32(g_builder.bi2 + BI2_REGION_OFFSET, bi2_region_for_letter(region_letter));
+}
+
 void builder_set_without_main_program(bool enabled) { g_builder.without_main_program = enabled; }
 
 void builder_set_format_limits(bool enabled) { g_builder.format_limits = enabled; }

@@ -94,6 +94,9 @@ const std::vector<const SourceNode*>& files_in_data_order();
 
 bool have_previous_table();
 void clear_previous_table();
+// Takes size bytes from builder_alloc as the previous table, freeing them
+// when they are no table (false, no code) or memory runs out (code 1).
+bool adopt_previous_table(uint8_t* bytes, size_t size);
 // Puts the scanned tree in the previous table's order and marks each node
 // new or kept with its old offset; records the entries no longer there.
 // False when memory runs out (code 1).

@@ -1,7 +1,7 @@
-// The file system table of the disc being rebuilt: read once, checked as the
-// reader checks a table, then used to put the scanned tree in its order and
-// to give each file its old offset, from which the layout takes the file's
-// place on the disc and its alignment.
+// The file system table of the disc being rebuilt: read once, checked by the
+// table walk the reader's mount uses too (disc/table_walk.h), then used to
+// put the scanned tree in its order and to give each file its old offset,
+// from which the layout takes the file's place on the disc and its alignment.
 //
 // Nothing here holds a full path: the table is kept as it came, with each
 // entry's parent, and the tree is matched to it one folder at a time, each
@@ -19,7 +19,7 @@
 
 #include "builder/builder_state.h"
 #include "builder/source_walk.h"
-#include "builder/table_walk.h"
+#include "disc/table_walk.h"
 #include "host/host_text.h"
 
 namespace {
@@ -182,18 +182,31 @@ bool builder_set_previous_table(const uint8_t* table, size_t size) {
   if (!table) return true;
   uint32_t count = 0;
   if (!table_entry_count(table, size, &count)) return false;
+  uint8_t* bytes = static_cast<uint8_t*>(builder_alloc(size));
+  if (!bytes) return false;  // code 1 recorded
+  std::memcpy(bytes, table, size);
+  return adopt_previous_table(bytes, size);
+}
+
+bool adopt_previous_table(uint8_t* bytes, size_t size) {
+  clear_previous_table();
   PreviousTable t = {};
+  t.bytes = bytes;
   t.size = size;
-  t.count = count;
-  t.bytes = static_cast<uint8_t*>(builder_alloc(size));
-  t.parent = t.bytes ? static_cast<uint32_t*>(builder_alloc(size_t(count) * sizeof(uint32_t))) : nullptr;
-  t.taken = t.parent ? static_cast<uint8_t*>(builder_alloc(count)) : nullptr;
+  if (!table_entry_count(bytes, size, &t.count)) {
+    release_table(&t);
+    return false;
+  }
+  t.parent = static_cast<uint32_t*>(builder_alloc(size_t(t.count) * sizeof(uint32_t)));
+  t.taken = t.parent ? static_cast<uint8_t*>(builder_alloc(t.count)) : nullptr;
   if (!t.taken) {
     release_table(&t);
     return false;  // code 1 recorded
   }
-  std::memcpy(t.bytes, table, size);
-  const TableWalk walk = walk_table(t.bytes, size, [&](const TableVisit& v) { t.parent[v.index] = v.parent; });
+  const TableWalk walk = walk_table(t.bytes, size, [&](const TableVisit& v) {
+    t.parent[v.index] = v.parent;
+    return true;
+  });
   if (walk != TableWalk::Ok) {
     release_table(&t);
     return walk == TableWalk::NoMemory ? builder_fail(BUILD_ERR_NO_MEMORY) : false;

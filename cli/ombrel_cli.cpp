@@ -11,7 +11,7 @@
 
 #include "cli/console_progress.h"
 #include "cli/console_text.h"
-#include "cli/disc_hash.h"
+#include "container/disc_hash.h"
 #include "cli/ombrel_banner.h"
 #include "cli/ombrel_extract.h"
 #include "cli/ombrel_options.h"
@@ -151,7 +151,7 @@ int run_list() {
   const std::string& path = g_options.image_path;
   const FstNode* first = IsoGetRoot()->firstChild;
   if (path != "/") {
-    const FstNode* node = find_entry(path);
+    const FstNode* node = IsoFindEntry(path.c_str());
     if (!node) {
       print_error(shown_in_image(path) + " is neither a folder nor a file in the image");
       return EXIT_OMBREL_FAILED;
@@ -175,24 +175,23 @@ bool prepare_destination(const std::string& folder) {
       print_error("the destination " + shown(folder) + " is not a folder");
       return false;
   }
-  if (!make_folders(folder)) {
+  if (!host::make_folders(folder.c_str())) {
     print_error("cannot create the destination folder " + shown(folder));
     return false;
   }
   return true;
 }
 
-PlanRequest plan_request(const std::string& host_folder) {
-  PlanRequest request;
-  request.host_folder = host_folder;
-  request.overwrite = g_options.overwrite;
-  request.has_image_id = host::path_identity(g_options.image.c_str(), &request.image_id);
-  return request;
+// A plan that replaces what exists only when asked to.
+IsoExtractionPlan start_plan() {
+  IsoExtractionPlan plan;
+  IsoPlanStart(&plan, g_options.overwrite ? 1 : 0);
+  return plan;
 }
 
 // Stops with the plan's message when it found something in the way.
-bool plan_allows(const ExtractionPlan& plan) {
-  if (plan.stop == PlanStop::None) return true;
+bool plan_allows(const IsoExtractionPlan& plan) {
+  if (plan.stop == IsoPlanGo) return true;
   print_error(plan_stop_message(plan));
   return false;
 }
@@ -202,28 +201,19 @@ int run_extract() {
   const std::string& dest = g_options.destination;
   const FstNode* folder = path == "/" ? IsoGetRoot() : IsoFindDirectory(path.c_str(), 0);
   uint32_t offset = 0, size = 0;
-  bool is_file = !folder && IsoFindFile(path.c_str(), &offset, &size, 1);
-  if (!folder && !is_file) {
+  if (!folder && !IsoFindFile(path.c_str(), &offset, &size, 1)) {
     print_error(shown_in_image(path) + " is neither a folder nor a file in the image");
     return EXIT_OMBREL_FAILED;
   }
 
   // Everything that will be written, looked at before anything is.
-  PlanRequest request = plan_request(dest);
-  std::string name = last_path_component(path);
-  FstNode file_node{};  // the file as the plan sees it: its name matched exactly
-  file_node.name = &name[0];
-  file_node.size = size;
-  if (path == "/") {
-    request.first = folder->firstChild;
+  IsoExtractionPlan plan = start_plan();
+  if (folder) {
+    IsoPlanDirectory(&plan, path.c_str(), dest.c_str());
   } else {
-    request.first = folder ? folder : &file_node;
-    request.single = true;
-    request.image_folder = path.substr(0, path.size() - name.size() - 1);
+    IsoPlanFile(&plan, path.c_str(), dest.c_str());
   }
-  if (request.image_folder.empty()) request.image_folder = "/";
-  ExtractionPlan plan;
-  plan_extraction(request, &plan);
+  IsoPlanFinish(&plan);
   if (!plan_allows(plan) || !prepare_destination(dest)) return EXIT_OMBREL_FAILED;
 
   extraction_progress_init(&g_progress, plan);
@@ -234,8 +224,9 @@ int run_extract() {
   if (folder) {
     ok = IsoExtractDirectory(path.c_str(), dest.c_str());
   } else {
-    std::string target = join_host_path(dest, name);
-    ok = !target.empty() && IsoExtractFile(path.c_str(), target.c_str());
+    char target[ISO_HOST_PATH_CAPACITY];
+    ok = IsoJoinHostPath(dest.c_str(), last_path_component(path).c_str(), target, sizeof target) &&
+         IsoExtractFile(path.c_str(), target);
   }
   IsoSetCallbacks(nullptr, nullptr, nullptr, nullptr);
   if (!ok) {
@@ -257,8 +248,9 @@ int run_system() {
     print_error("cannot write " + shown(target) + ": " + reader_error() + "; nothing written");
     return EXIT_OMBREL_FAILED;
   }
-  ExtractionPlan plan;
-  plan_single_target(target, plan_request(dest), &plan);
+  IsoExtractionPlan plan = start_plan();
+  IsoPlanTarget(&plan, target.c_str(), 0, 0);
+  IsoPlanFinish(&plan);
   if (!plan_allows(plan) || !prepare_destination(dest)) return EXIT_OMBREL_FAILED;
   if (!extract_system_area(system_area_kind(g_options.area), target)) {
     print_error("cannot write " + shown(target) + ": " + reader_error());
@@ -274,11 +266,10 @@ int run_banner() {
     return EXIT_OMBREL_FAILED;
   }
   // The picture replaces what OUT.png names, unless that is the image.
-  PlanRequest request = plan_request("");
-  request.overwrite = true;
-  ExtractionPlan plan;
-  plan_single_target(g_options.destination, request, &plan);
-  if (plan.stop == PlanStop::TargetIsImage) {
+  IsoExtractionPlan plan;
+  IsoPlanStart(&plan, 1);
+  IsoPlanTarget(&plan, g_options.destination.c_str(), 0, 0);
+  if (plan.stop == IsoPlanTargetIsImage) {
     print_error(shown(g_options.destination) + " is the image itself; nothing written");
     return EXIT_OMBREL_FAILED;
   }
@@ -306,50 +297,16 @@ int run_banner() {
 // written, as for extract.
 int run_unpack() {
   const std::string& dir = g_options.destination;
-  const std::string sys = dir + host::PATH_SEPARATOR + "sys";
-  const std::string files = dir + host::PATH_SEPARATOR + "files";
-  std::vector<IsoAreaRange> areas;
-  for (int area = 0; area < ISO_BOOT_AREA_COUNT; ++area) {
-    IsoAreaRange range = IsoGetBootArea(area);
-    if (!range.present) continue;
-    if (uint64_t(range.offset) + range.length > IsoGetImageSize()) {
-      print_error(std::string("the image's ") + range.file_name + " (" + std::to_string(range.length) +
-                  " bytes from offset " + std::to_string(range.offset) +
-                  ") runs past its end; nothing written");
-      return EXIT_OMBREL_FAILED;
-    }
-    areas.push_back(range);
-  }
-
-  PlanRequest request = plan_request(files);
-  request.first = IsoGetRoot()->firstChild;
-  request.image_folder = "/";
-  ExtractionPlan plan;
-  plan_add_target(sys, true, 0, request, &plan);
-  for (const IsoAreaRange& range : areas)
-    plan_add_target(sys + host::PATH_SEPARATOR + range.file_name, false, range.length, request, &plan);
-  plan_add_target(files, true, 0, request, &plan);
-  plan_add_entries(request, &plan);
-  plan_finish(&plan);
+  IsoExtractionPlan plan = start_plan();
+  IsoPlanUnpack(&plan, dir.c_str());
+  IsoPlanFinish(&plan);
   if (!plan_allows(plan) || !prepare_destination(dir)) return EXIT_OMBREL_FAILED;
-  for (const std::string& folder : {sys, files}) {
-    if (!make_folders(folder)) {
-      print_error("cannot create the folder " + shown(folder));
-      return EXIT_OMBREL_FAILED;
-    }
-  }
 
   extraction_progress_init(&g_progress, plan);
   g_show_bar = isatty(2) != 0;
   IsoSetCallbacks(on_file_started, on_progress, on_file_finished, on_operation_finished);
   IsoSetReuseFolders(g_options.overwrite ? 1 : 0);
-  bool ok = true;
-  for (const IsoAreaRange& range : areas) {
-    std::string target = sys + host::PATH_SEPARATOR + range.file_name;
-    on_file_started(target.c_str());  // the reader reports no start for a plain range
-    if (!(ok = IsoCopyRange(target.c_str(), range.offset, range.length))) break;
-  }
-  if (ok) ok = IsoExtractDirectory("/", files.c_str());
+  const bool ok = IsoUnpack(dir.c_str());
   IsoSetCallbacks(nullptr, nullptr, nullptr, nullptr);
   if (!ok) {
     std::string where = g_last_started.empty() ? "" : " (at " + shown(g_last_started) + ")";
@@ -382,10 +339,9 @@ int run_convert() {
                 " bytes are more than 4 GiB; nothing written");
     return EXIT_OMBREL_FAILED;
   }
-  PlanRequest request = plan_request("");
-  ExtractionPlan plan;
-  plan_add_target(out, false, uint32_t(size), request, &plan);
-  plan_finish(&plan);
+  IsoExtractionPlan plan = start_plan();
+  IsoPlanTarget(&plan, out.c_str(), 0, uint32_t(size));
+  IsoPlanFinish(&plan);
   if (!plan_allows(plan)) return EXIT_OMBREL_FAILED;
   extraction_progress_init(&g_progress, plan);
   g_show_bar = isatty(2) != 0;

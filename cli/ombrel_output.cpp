@@ -8,6 +8,7 @@
 #include "cli/ombrel_options.h"
 #include "disc/disc_format.h"
 #include "host/host_text.h"
+#include "reader/fst_walk.h"
 
 // ---------------------------------------------------------------------------
 // Texts
@@ -113,50 +114,22 @@ std::string entry_line(const FstNode& node, const std::string& image_path) {
 
 void walk_entries(const FstNode* first,
                   const std::function<void(const FstNode&, const std::string&)>& visit) {
-  // prefixes[d] is the length of the path of the folder holding depth d.
-  std::vector<size_t> prefixes(1, 0);
+  // lengths.back() is the length of the path of the folder being walked.
+  std::vector<size_t> lengths(1, 0);
   std::string path;
-  const FstNode* node = first;
-  while (node) {
-    path.resize(prefixes.back());
-    if (!path.empty()) path += '/';
-    path += node->name ? node->name : "";
-    visit(*node, path);
-    if (node->isDirectory && node->firstChild) {
-      prefixes.push_back(path.size());
-      node = node->firstChild;
-      continue;
-    }
-    // Next sibling, or the next sibling of the nearest folder above that has
-    // one; the depth count keeps the walk inside the starting list.
-    for (;;) {
-      if (node->next) {
-        node = node->next;
-        break;
-      }
-      if (prefixes.size() == 1) {
-        node = nullptr;
-        break;
-      }
-      prefixes.pop_back();
-      node = node->parent;
-    }
-  }
-}
-
-const FstNode* find_entry(const std::string& canonical_path) {
-  if (canonical_path.size() < 2 || canonical_path[0] != '/') return nullptr;
-  if (const FstNode* folder = IsoFindDirectory(canonical_path.c_str(), 0)) return folder;
-  size_t slash = canonical_path.rfind('/');
-  std::string parent_path = canonical_path.substr(0, slash);
-  std::string name = canonical_path.substr(slash + 1);
-  const FstNode* parent =
-      parent_path.empty() ? IsoGetRoot() : IsoFindDirectory(parent_path.c_str(), 0);
-  if (!parent) return nullptr;
-  for (const FstNode* node = parent->firstChild; node; node = node->next) {
-    if (!node->isDirectory && node->name && name == node->name) return node;
-  }
-  return nullptr;
+  walk_fst_nodes(
+      first, false,
+      [&](const FstNode& node) {
+        path.resize(lengths.back());
+        if (!path.empty()) path += '/';
+        path += node.name ? node.name : "";
+        visit(node, path);
+        if (node.isDirectory) lengths.push_back(path.size());
+        return true;
+      },
+      [&lengths](const FstNode& node) {
+        if (node.isDirectory) lengths.pop_back();
+      });
 }
 
 bool write_entries(const FstNode* first_child, const std::string& folder_path, bool recursive,

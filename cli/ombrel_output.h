@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/disc_hash.h"
+#include "container/disc_hash.h"
 #include "explorer/core/properties_logic.h"
 #include "reader/reader.h"
 
@@ -47,16 +47,10 @@ std::string entry_line(const FstNode& node, const std::string& image_path);
 
 // Visits the sibling list starting at first and, depth first in table order,
 // everything below it: a folder before its contents. relative_path is the
-// node's names from the list's level down, joined by "/". Iterative, so a deep
-// tree cannot exhaust the stack.
+// node's names from the list's level down, joined by "/".
 void walk_entries(const FstNode* first,
                   const std::function<void(const FstNode& node, const std::string& relative_path)>&
                       visit);
-
-// The entry at a canonical in-image path other than "/": a folder matched as
-// the explorer matches it (every component exactly), else a file whose
-// folders and name all match exactly. Null when there is none.
-const FstNode* find_entry(const std::string& canonical_path);
 
 // The lines of a folder's entries (its first child given), or of its whole
 // subtree when recursive, handed to emit one at a time; stops with false when

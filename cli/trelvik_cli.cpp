@@ -126,7 +126,7 @@ std::string input_the_output_replaces() {
   if (!host::path_identity(g_options.output.c_str(), &output)) return "";
   std::vector<std::string> own = {g_options.header_from};
   if (!g_options.root.empty()) {
-    const RootFiles root = root_files(g_options.root);
+    const UnpackedDisc root = unpacked_disc(g_options.root);
     own.insert(own.end(), {root.boot_bin, root.bi2, root.fst});
   }
   for (const std::string& path : own) {
@@ -164,8 +164,7 @@ int main(int argc, char** argv) {
 
   // The inputs are looked at before anything is read or written.
   const bool rebuild = !g_options.root.empty();
-  const RootFiles root = root_files(g_options.root);
-  const bool no_main_program = rebuild && root_has_no_main_program(root);
+  const bool no_main_program = rebuild && unpacked_disc(g_options.root).without_main_program;
   struct Input {
     const char* what;
     std::string path;
@@ -192,7 +191,8 @@ int main(int argc, char** argv) {
   BuildSettings settings;
   BuildExtras extras;
   std::vector<std::string> warnings;
-  bool filled = rebuild ? root_settings(g_options, &settings, &extras, &warnings, &error)
+  builder_reset();
+  bool filled = rebuild ? root_settings(g_options, &settings, &warnings, &error)
                         : options_to_build_settings(g_options, &settings, &warnings, &error) &&
                               (!g_options.disc_magic ||
                                default_mode_extras(g_options, settings, &extras, &error));
@@ -202,7 +202,9 @@ int main(int argc, char** argv) {
   }
   if (!filled) {
     print_error(error);
-    return EXIT_USAGE;
+    const bool out_of_memory = builder_last_error() == BUILD_ERR_NO_MEMORY;
+    builder_reset();
+    return out_of_memory ? EXIT_BUILD_FAILED : EXIT_USAGE;
   }
   for (const std::string& w : warnings) print_note("warning: " + w);
 
@@ -213,24 +215,12 @@ int main(int argc, char** argv) {
                                            : ("\ntrelvik-cli: interrupted; " + left + "\n").c_str());
   host::install_interrupt_cleanup();
 
-  builder_reset();
   builder_set_disc_magic(g_options.disc_magic);
   builder_set_folder_parent_links(g_options.disc_magic);
   builder_set_format_limits(g_options.disc_magic);
-  builder_set_boot_blocks(extras.boot_blocks ? extras.boot_bin : nullptr,
-                          extras.boot_blocks ? extras.bi2 : nullptr);
-  builder_set_without_main_program(extras.without_main_program);
+  // --root's boot blocks came with the unpacked disc.
+  if (!rebuild && extras.boot_blocks) builder_set_boot_blocks(extras.boot_bin, extras.bi2);
   builder_set_file_alignment(extras.alignment);
-  if (!extras.previous_table.empty() &&
-      !builder_set_previous_table(extras.previous_table.data(), extras.previous_table.size())) {
-    if (builder_last_error() == BUILD_ERR_NO_MEMORY) {
-      print_error(build_error_message(BUILD_ERR_NO_MEMORY, g_options, g_last_log_line, ""));
-      builder_reset();
-      return EXIT_BUILD_FAILED;
-    }
-    print_error("'" + host_path_for_display(root.fst) + "' is not a file system table");
-    return EXIT_USAGE;
-  }
   if (!builder_prepare(&settings)) {
     uint16_t code = builder_last_error();
     print_error(build_error_message(code, g_options, g_last_log_line, builder_last_error_path()));
@@ -238,7 +228,7 @@ int main(int argc, char** argv) {
     return EXIT_BUILD_FAILED;
   }
   for (const std::string& w : name_form_warnings(builder_tree())) print_note("warning: " + w);
-  if (!extras.previous_table.empty()) {
+  if (rebuild) {
     for (const std::string& line : rebuild_changes(builder_tree())) print_note(line);
   }
   // Content past a full disc is refused in default mode, unless asked for.

@@ -168,7 +168,9 @@ const char* trelvik_usage() {
       "  15  an input or an entry under the base directory is not a regular file\n"
       "      (a FIFO, socket or device)\n"
       "  16  the image is complete but another program holds the output open; the\n"
-      "      image is kept beside it under the name given\n";
+      "      image is kept beside it under the name given\n"
+      "  17  --root: sys/boot.bin or sys/bi2.bin has not its size\n"
+      "  18  --root: sys/fst.bin is not a file system table\n";
 }
 
 bool parse_trelvik_args(const std::vector<std::string>& args, TrelvikOptions* options,
@@ -411,6 +413,12 @@ std::string build_error_message(uint16_t code, const TrelvikOptions& options,
       text = "the image is complete, but another program holds " + quoted(options.output) +
              " open so it cannot be replaced; the image was kept as " + shown_path;
       break;
+    case BUILD_ERR_UNPACKED_FILE_SIZE:
+      text = "the unpacked disc's " + shown_path + " has not the size of its part of the disc";
+      break;
+    case BUILD_ERR_NOT_A_TABLE:
+      text = "the unpacked disc's " + shown_path + " is not a file system table";
+      break;
     default:
       text = "the build failed";
       break;
@@ -420,11 +428,26 @@ std::string build_error_message(uint16_t code, const TrelvikOptions& options,
   return text;
 }
 
+std::string unpacked_disc_message(uint16_t code, const std::string& path, const TrelvikOptions& options) {
+  const std::string shown = quoted(host_path_for_display(path));
+  switch (code) {
+    case BUILD_ERR_OPEN_INPUT: return shown + " " + input_problem_text(path);
+    case BUILD_ERR_UNPACKED_FILE_SIZE: {
+      const size_t size = path == unpacked_disc(options.root).boot_bin ? BOOT_BIN_SIZE : BI2_SIZE;
+      return shown + " must hold exactly " + std::to_string(size) + " bytes";
+    }
+    case BUILD_ERR_ENTER_BASE_DIRECTORY: return "the unpacked disc has no folder " + shown;
+    case BUILD_ERR_READ: return "cannot read " + shown;
+    case BUILD_ERR_NOT_A_TABLE: return shown + " is not a file system table";
+  }
+  return build_error_message(code, options, "", path);
+}
+
 std::string output_clash_text(const TrelvikOptions& options, const std::string& input) {
   if (input == options.apploader) return "is the apploader " + quoted(options.apploader);
   if (input == options.main_program) return "is the main program " + quoted(options.main_program);
   if (input == options.header_from) return "is the header image " + quoted(options.header_from);
-  const RootFiles root = root_files(options.root);
+  const UnpackedDisc root = unpacked_disc(options.root);
   if (!options.root.empty() && (input == root.boot_bin || input == root.bi2 || input == root.fst))
     return "is the unpacked disc's " + quoted(input);
   return "lies inside the base directory " + quoted(options.base_dir);

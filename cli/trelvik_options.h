@@ -75,6 +75,10 @@ std::vector<std::string> name_form_warnings(const SourceNode* root);
 std::string build_error_message(uint16_t code, const TrelvikOptions& options,
                                 const std::string& last_step, const std::string& error_path = "");
 
+// What is wrong with the unpacked disc of --root, from the code and path of
+// builder_set_unpacked_disc.
+std::string unpacked_disc_message(uint16_t code, const std::string& path, const TrelvikOptions& options);
+
 // How the output clashes with the input at path (one of the options' paths,
 // as the builder or the header check names it): "is the apploader '...'",
 // "is the main program '...'", "is the header image '...'", or, for any

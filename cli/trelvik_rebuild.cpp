@@ -14,38 +14,6 @@ namespace {
 
 std::string quoted(const std::string& path) { return "'" + host_path_for_display(path) + "'"; }
 
-std::string join(const std::string& folder, const char* name) {
-  return folder + host::PATH_SEPARATOR + name;
-}
-
-// Reads a whole file that must have exactly size bytes.
-bool read_exactly(const std::string& path, uint8_t* out, size_t size, std::string* error) {
-  host::File* f = host::file_open_read(path.c_str());
-  if (!f) {
-    *error = quoted(path) + " " + input_problem_text(path);
-    return false;
-  }
-  uint64_t length = 0;
-  bool ok = host::file_length(f, &length) && length == size && host::file_read(f, out, size);
-  host::file_close(f);
-  if (!ok) *error = quoted(path) + " must hold exactly " + std::to_string(size) + " bytes";
-  return ok;
-}
-
-bool read_whole(const std::string& path, std::vector<uint8_t>* out, std::string* error) {
-  host::File* f = host::file_open_read(path.c_str());
-  uint64_t length = 0;
-  bool ok = f && host::file_length(f, &length) && length <= FST_MAX_READ_SIZE;
-  if (ok) {
-    out->resize(size_t(length));
-    ok = host::file_read(f, out->data(), out->size());
-  }
-  if (f) host::file_close(f);
-  if (!ok) *error = "cannot read " + quoted(path);
-  return ok;
-}
-
-
 void set_region_word(uint8_t* bi2, char letter) {
   write_be32(bi2 + BI2_REGION_OFFSET, bi2_region_for_letter(letter));
 }
@@ -62,19 +30,8 @@ bool read_disc_start(const std::string& path, uint8_t* out, size_t n, size_t* go
   return error != CONTAINER_ERR_OPEN;
 }
 
-RootFiles root_files(const std::string& root) {
-  const std::string sys = join(root, "sys");
-  return {join(sys, "boot.bin"), join(sys, "bi2.bin"), join(sys, "apploader.img"),
-          join(sys, "main.dol"), join(sys, "fst.bin"), join(root, "files")};
-}
-
-bool root_has_no_main_program(const RootFiles& root) {
-  const char* path = root.main_program.c_str();
-  return host::path_kind(path) == host::PathKind::Missing && !host::path_is_link(path);
-}
-
 void take_root_paths(TrelvikOptions* options) {
-  const RootFiles root = root_files(options->root);
+  const UnpackedDisc root = unpacked_disc(options->root);
   options->apploader = root.apploader;
   options->main_program = root.main_program;
   options->base_dir = root.files;
@@ -122,16 +79,11 @@ bool default_mode_extras(const TrelvikOptions& options, const BuildSettings& set
   return true;
 }
 
-bool root_settings(const TrelvikOptions& options, BuildSettings* settings, BuildExtras* extras,
-                   std::vector<std::string>* warnings, std::string* error) {
-  const RootFiles root = root_files(options.root);
-  extras->boot_blocks = true;
-  if (!read_exactly(root.boot_bin, extras->boot_bin, sizeof extras->boot_bin, error) ||
-      !read_exactly(root.bi2, extras->bi2, sizeof extras->bi2, error)) {
-    return false;
-  }
-  if (host::path_kind(root.files.c_str()) != host::PathKind::Folder) {
-    *error = "the unpacked disc has no folder " + quoted(root.files);
+bool root_settings(const TrelvikOptions& options, BuildSettings* settings, std::vector<std::string>* warnings,
+                   std::string* error) {
+  BuildSettings disc = {};
+  if (!builder_set_unpacked_disc(options.root.c_str(), &disc)) {
+    *error = unpacked_disc_message(builder_last_error(), builder_last_error_path(), options);
     return false;
   }
   // The settings as the wizard fills them, boot.bin's fields in place of
@@ -139,19 +91,13 @@ bool root_settings(const TrelvikOptions& options, BuildSettings* settings, Build
   WizardState state;
   if (!options_to_wizard_state(options, &state, warnings, error)) return false;
   fill_build_settings(state, nullptr, settings);
-  const uint8_t* boot = extras->boot_bin;
-  if (options.game_id.empty()) std::memcpy(settings->game_code, boot, 3);
-  if (options.region.empty()) settings->game_code[3] = char(boot[3]);
-  if (options.maker_id.empty()) std::memcpy(settings->maker_code, boot + 4, 2);
-  if (options.game_name.empty())
-    std::memcpy(settings->game_name, boot + offsetof(DiscHeader, game_name), sizeof settings->game_name);
-  // A new region letter takes its region word with it.
-  if (!options.region.empty()) set_region_word(extras->bi2, settings->game_code[3]);
-
-  extras->without_main_program = root_has_no_main_program(root);
-  if (host::path_kind(root.fst.c_str()) != host::PathKind::Missing &&
-      !read_whole(root.fst, &extras->previous_table, error)) {
-    return false;
+  if (options.game_id.empty()) std::memcpy(settings->game_code, disc.game_code, 3);
+  if (options.maker_id.empty()) std::memcpy(settings->maker_code, disc.maker_code, sizeof disc.maker_code);
+  if (options.game_name.empty()) std::memcpy(settings->game_name, disc.game_name, sizeof disc.game_name);
+  if (options.region.empty()) {
+    settings->game_code[3] = disc.game_code[3];
+  } else {
+    builder_set_bi2_region(settings->game_code[3]);
   }
   return true;
 }

@@ -2,8 +2,8 @@
 // wizard's settings: the header and bi2 block written in full (the region
 // word following the region letter, or what --header-from copies of another
 // disc), the format's own table limits, one alignment for all files; and,
-// with --root, the rebuild of a disc unpacked by ombrel-cli unpack (or wit):
-// its boot areas from DIR/sys, its files from DIR/files, in its old order.
+// with --root, the rebuild of a disc unpacked by ombrel-cli unpack (or wit),
+// which the builder takes (builder_set_unpacked_disc).
 #pragma once
 
 #include <cstdint>
@@ -18,20 +18,8 @@ struct BuildExtras {
   bool boot_blocks = false;  // write boot_bin and bi2 (builder_set_boot_blocks)
   uint8_t boot_bin[BOOT_BIN_SIZE] = {};
   uint8_t bi2[BI2_SIZE] = {};
-  bool without_main_program = false;
-  std::vector<uint8_t> previous_table;  // an unpacked disc's fst.bin; empty: none
-  uint32_t alignment = 0;               // --align; 0: the builder's default
+  uint32_t alignment = 0;  // --align; 0: the builder's default
 };
-
-// The files of an unpacked disc below its folder.
-struct RootFiles {
-  std::string boot_bin, bi2, apploader, main_program, fst, files;
-};
-RootFiles root_files(const std::string& root);
-// A disc without a main program (its offset 0) was unpacked without main.dol:
-// true only when nothing at all is there. A link to nothing is an input that
-// cannot be read, not a missing program.
-bool root_has_no_main_program(const RootFiles& root);
 
 // --root's apploader, main program and base directory into the options,
 // where the other modes have them.
@@ -52,11 +40,13 @@ bool read_disc_start(const std::string& path, uint8_t* out, size_t n, size_t* go
 bool default_mode_extras(const TrelvikOptions& options, const BuildSettings& settings,
                          BuildExtras* extras, std::string* error);
 
-// --root (after take_root_paths): settings and extras from an unpacked
-// disc, the typed header
-// options overriding boot.bin's fields (cut and warned about as usual).
-bool root_settings(const TrelvikOptions& options, BuildSettings* settings, BuildExtras* extras,
-                   std::vector<std::string>* warnings, std::string* error);
+// --root (after take_root_paths and builder_reset): the unpacked disc taken
+// by the builder, and the settings as the wizard fills them, the typed
+// header options overriding boot.bin's fields (cut and warned about as
+// usual). False with the error line; when memory ran out the builder's code
+// is 1.
+bool root_settings(const TrelvikOptions& options, BuildSettings* settings, std::vector<std::string>* warnings,
+                   std::string* error);
 
 // The refusal of an image that would not fit on a disc: by how much, and
 // whether --align 4 would make it fit (end_with_4 is where it would end).

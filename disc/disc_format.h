@@ -242,6 +242,17 @@ inline uint32_t bi2_region_for_letter(char letter) {
                                        : BI2_REGION_EUROPE;
 }
 
+// A disc unpacked into a folder, as other disc tools lay it out: the boot
+// areas in sys/ (the header and bi2 block, the apploader, the main program
+// and the file system table, each as its own file), the file system in files/.
+constexpr char UNPACKED_SYS_FOLDER[] = "sys";
+constexpr char UNPACKED_FILES_FOLDER[] = "files";
+constexpr char UNPACKED_BOOT_BIN[] = "boot.bin";  // BOOT_BIN_SIZE bytes from 0
+constexpr char UNPACKED_BI2[] = "bi2.bin";        // BI2_SIZE bytes from BI2_OFFSET
+constexpr char UNPACKED_APPLOADER[] = "apploader.img";
+constexpr char UNPACKED_MAIN_DOL[] = "main.dol";  // missing for a disc without a main program
+constexpr char UNPACKED_FST[] = "fst.bin";
+
 // The apploader's header, at its start: a "YYYY/MM/DD" date in 16 bytes, the
 // entry point, the code's size and the trailer's size. Other tools take the
 // apploader to be the header, the code and the trailer, counted in 32 bits.

@@ -75,6 +75,9 @@ bool path_is_inside_folder(const char* path, const char* folder);
 bool can_enter_directory(const char* path);
 
 bool make_directory(const char* path);  // fails when it exists already
+// Creates a folder and any missing folders above it. False when one of them
+// exists as something else or cannot be made.
+bool make_folders(const char* path);
 
 // True when a name, in the form this host's file functions take it (UTF-8 on
 // POSIX hosts, the ANSI code page on Windows), names an entry directly

@@ -7,22 +7,17 @@
 #include <vector>
 
 #include "container/junk.h"
+#include "reader/fst_walk.h"
 
 namespace {
 
-// Calls visit for every file node of the cached tree, depth first; iterative,
-// so a deep tree cannot exhaust the stack.
+// Calls visit for every file node of the cached tree.
 template <typename Visit>
 void for_each_file(Visit visit) {
-  std::vector<const FstNode*> pending;
-  if (g_reader.root.firstChild) pending.push_back(g_reader.root.firstChild);
-  while (!pending.empty()) {
-    const FstNode* node = pending.back();
-    pending.pop_back();
-    if (node->next) pending.push_back(node->next);
-    if (node->firstChild) pending.push_back(node->firstChild);
-    if (!node->isDirectory) visit(*node);
-  }
+  walk_fst_nodes(g_reader.root.firstChild, false, [&visit](const FstNode& node) {
+    if (!node.isDirectory) visit(node);
+    return true;
+  });
 }
 
 // Gaps are read in blocks of this size, each a whole number of the filler's

@@ -89,14 +89,14 @@ const uint8_t* IsoGetApploaderHeader() { return g_reader.apploader_header; }
 
 IsoAreaRange IsoGetBootArea(int area) {
   switch (area) {
-    case IsoAreaBootBin: return {"boot.bin", 0, BOOT_BIN_SIZE, 1};
-    case IsoAreaBi2: return {"bi2.bin", BI2_OFFSET, BI2_SIZE, 1};
+    case IsoAreaBootBin: return {UNPACKED_BOOT_BIN, 0, BOOT_BIN_SIZE, 1};
+    case IsoAreaBi2: return {UNPACKED_BI2, BI2_OFFSET, BI2_SIZE, 1};
     case IsoAreaApploader:
-      return {"apploader.img", APPLOADER_OFFSET, apploader_length(g_reader.apploader_header), 1};
+      return {UNPACKED_APPLOADER, APPLOADER_OFFSET, apploader_length(g_reader.apploader_header), 1};
     case IsoAreaMainDol:
-      if (!reader_has_main_program()) return {"main.dol", 0, 0, 0};
-      return {"main.dol", g_reader.main_program_offset, dol_length(g_reader.dol_header), 1};
-    case IsoAreaFst: return {"fst.bin", g_reader.fst_offset, g_reader.fst_size, 1};
+      if (!reader_has_main_program()) return {UNPACKED_MAIN_DOL, 0, 0, 0};
+      return {UNPACKED_MAIN_DOL, g_reader.main_program_offset, dol_length(g_reader.dol_header), 1};
+    case IsoAreaFst: return {UNPACKED_FST, g_reader.fst_offset, g_reader.fst_size, 1};
   }
   return {"", 0, 0, 0};
 }

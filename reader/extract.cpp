@@ -28,56 +28,38 @@ alignas(4096) uint8_t g_copy_buffer[COPY_TRANSFER];
 // tree out of an RVZ then took about 30% less time to extract and sync).
 constexpr uint32_t WRITEBACK_SPAN = 8u << 20;
 
-bool require_mounted() {
-  if (g_reader.mounted) return true;
-  g_reader.error = IsoErrNotMounted;
-  return false;
-}
-
-bool fits_host_path(const char* path) {
-  if (std::strlen(path) < size_t(ISO_HOST_PATH_CAPACITY)) return true;
-  g_reader.error = IsoErrPathTooLong;
-  return false;
-}
-
-// What the running folder extraction has written, by identity, so that a
-// second entry whose host name leads to the same file (equal bytes, or names
-// the host does not tell apart) is refused instead of replacing the first.
+// What the running folder extraction has written, by identity.
 bool g_tracking_written = false;
 std::set<host::FileId> g_written;
+// While a folder extraction runs, its files are not flushed one by one,
+// which would cost the extraction most of its speed; single outputs are.
+bool g_batch_outputs = false;
 
-void start_tracking() {
+}  // namespace
+
+void reader_begin_folder_extraction() {
   g_written.clear();
   g_tracking_written = true;
+  g_batch_outputs = true;
 }
 
-void stop_tracking() {
+void reader_end_folder_extraction() {
+  g_batch_outputs = false;
   g_tracking_written = false;
   g_written.clear();
 }
 
-void remember_written(const char* path) {
+void reader_remember_written(const char* path) {
   host::FileId id;
   if (g_tracking_written && host::path_identity(path, &id)) g_written.insert(id);
 }
 
-// True when path names something this extraction wrote already.
-bool written_before(const char* path) {
+bool reader_written_before(const char* path) {
   host::FileId id;
   return g_tracking_written && host::path_identity(path, &id) && g_written.count(id) != 0;
 }
 
-bool refuse_duplicate(const char* path) {
-  if (!written_before(path)) return false;
-  g_reader.error = IsoErrDuplicateName;
-  return true;
-}
-
-bool g_reuse_folders = false;
-
-// While a folder extraction runs, its files are not flushed one by one,
-// which would cost the extraction most of its speed; single outputs are.
-bool g_batch_outputs = false;
+namespace {
 
 // The finished copy kept under its temporary name when the destination
 // could not be replaced (IsoErrDestinationInUse).
@@ -140,8 +122,6 @@ bool IsoIsSafeHostName(const char* imageName) {
   g_reader.error = saved;
   return safe || code == IsoErrPathTooLong;
 }
-
-void IsoSetReuseFolders(uint8_t enabled) { g_reuse_folders = enabled != 0; }
 
 const char* IsoGetKeptFilePath() {
   return g_reader.error == IsoErrDestinationInUse ? g_kept_path.c_str() : "";
@@ -268,72 +248,6 @@ bool IsoExtractFile(const char* imagePath, const char* destinationFile) {
   if (!fits_host_path(destinationFile)) return false;
   if (g_reader.file_started) g_reader.file_started(destinationFile);
   if (!IsoCopyRange(destinationFile, offset, size)) return false;
-  if (g_reader.operation_finished) g_reader.operation_finished();
-  return true;
-}
-
-namespace {
-
-bool extract_children(const FstNode* first, const char* destinationFolder) {
-  char path[ISO_HOST_PATH_CAPACITY];
-  for (const FstNode* node = first; node; node = node->next) {
-    if (!IsoJoinHostPath(destinationFolder, node->name, path, sizeof path) || refuse_duplicate(path))
-      return false;
-    if (node->isDirectory) {
-      // An existing folder is a failure here, unless the caller asked to
-      // reuse folders: only the top folder is reused otherwise. A link is
-      // never taken for a folder, so nothing is written through it.
-      if (!host::make_directory(path) &&
-          !(g_reuse_folders && host::entry_kind(path) == host::EntryKind::Folder)) {
-        g_reader.error = IsoErrMakeDirectory;
-        return false;
-      }
-      remember_written(path);
-    } else {
-      if (g_reader.file_started) g_reader.file_started(path);
-      if (!IsoCopyRange(path, node->offset, node->size)) return false;
-    }
-    // Depth is bounded: each level lengthens the path, which is limited.
-    if (node->firstChild && !extract_children(node->firstChild, path)) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
-bool IsoExtractChildren(const FstNode* first, const char* destinationFolder) {
-  if (!require_mounted()) return false;
-  start_tracking();
-  g_batch_outputs = true;
-  bool ok = extract_children(first, destinationFolder);
-  g_batch_outputs = false;
-  stop_tracking();
-  return ok;
-}
-
-bool IsoExtractDirectory(const char* imagePath, const char* destinationFolder) {
-  if (!require_mounted() || !fits_host_path(destinationFolder)) return false;
-  char path[ISO_HOST_PATH_CAPACITY];
-  const FstNode* folder;
-  if (std::strlen(imagePath) == 1) {
-    // "/" is the root: its entries go straight into the destination.
-    folder = &g_reader.root;
-    std::strcpy(path, destinationFolder);
-  } else {
-    folder = IsoFindDirectory(imagePath, 0);
-    if (!folder) {
-      g_reader.error = IsoErrNoDirectory;
-      return false;
-    }
-    if (!IsoJoinHostPath(destinationFolder, folder->name, path, sizeof path)) return false;
-    // The top folder may exist already; it is then simply used, unless it
-    // is a link or no folder at all.
-    if (!host::make_directory(path) && host::entry_kind(path) != host::EntryKind::Folder) {
-      g_reader.error = IsoErrMakeDirectory;
-      return false;
-    }
-  }
-  if (!IsoExtractChildren(folder->firstChild, path)) return false;
   if (g_reader.operation_finished) g_reader.operation_finished();
   return true;
 }

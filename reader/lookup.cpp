@@ -58,10 +58,14 @@ const FstNode* walk(const char* path, Want inner_want, bool inner_ignore_case, W
 
 }  // namespace
 
-bool IsoFindFile(const char* path, uint32_t* offset, uint32_t* size, uint8_t matchMode) {
+const FstNode* reader_find_file(const char* path, uint8_t matchMode) {
   // Mode 0: folders exact, the file name ignoring case; mode 1 the opposite.
   const bool folders_ignore_case = matchMode != 0;
-  const FstNode* node = walk(path, Want::Any, folders_ignore_case, Want::File, !folders_ignore_case);
+  return walk(path, Want::Any, folders_ignore_case, Want::File, !folders_ignore_case);
+}
+
+bool IsoFindFile(const char* path, uint32_t* offset, uint32_t* size, uint8_t matchMode) {
+  const FstNode* node = reader_find_file(path, matchMode);
   if (!node) return false;
   *offset = node->offset;
   *size = node->size;
@@ -71,5 +75,13 @@ bool IsoFindFile(const char* path, uint32_t* offset, uint32_t* size, uint8_t mat
 FstNode* IsoFindDirectory(const char* path, uint8_t ignoreCase) {
   const FstNode* node =
       walk(path, Want::Directory, ignoreCase != 0, Want::Directory, ignoreCase != 0);
+  return const_cast<FstNode*>(node);
+}
+
+FstNode* IsoFindEntry(const char* path) {
+  if (!path || path[0] != '/') return nullptr;
+  // A folder first; else a file in folders matched the same way.
+  const FstNode* node = walk(path, Want::Directory, false, Want::Directory, false);
+  if (!node) node = walk(path, Want::Directory, false, Want::File, false);
   return const_cast<FstNode*>(node);
 }

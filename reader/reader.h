@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // ---------------------------------------------------------------------------
@@ -113,6 +114,9 @@ int IsoGetDirectoryCount();
 bool IsoFindFile(const char* path, uint32_t* offset, uint32_t* size, uint8_t matchMode);
 // Every component must be a folder; null when not found.
 FstNode* IsoFindDirectory(const char* path, uint8_t ignoreCase);
+// A folder or a file, every component matched exactly; the folder when the
+// path names both. Null when not found.
+FstNode* IsoFindEntry(const char* path);
 
 int IsoGetLastError();
 // Text for the current code, in code page 932: the constant one, followed for
@@ -143,6 +147,13 @@ bool IsoExtractFile(const char* imagePath, const char* destinationFile);
 bool IsoExtractDirectory(const char* imagePath, const char* destinationFolder);
 bool IsoExtractChildren(const FstNode* first, const char* destinationFolder);
 
+// The disc as other disc tools unpack it: the boot areas (IsoGetBootArea)
+// into folder/sys, the whole file system into folder/files, as
+// IsoExtractDirectory("/") writes it. Folders that exist already are used
+// (a link is no folder here). An area that runs past the image's end is
+// refused with code 11 before anything is written.
+bool IsoUnpack(const char* folder);
+
 // The four system areas, and the span of the image each extraction copies:
 // boot data 0x430 bytes from 0, the table fst_size bytes from fst_offset, the
 // apploader from 0x2440 up to the main program, the main program up to the
@@ -167,6 +178,59 @@ bool IsoExtractMainProgram(const char* destination);
 bool IsoJoinHostPath(const char* folder, const char* imageName, char* out, size_t capacity);
 // True when IsoJoinHostPath takes the name.
 bool IsoIsSafeHostName(const char* imageName);
+
+// ---------------------------------------------------------------------------
+// Extraction plans
+// ---------------------------------------------------------------------------
+//
+// A dry run of an extraction: the same walk over the same entries, each host
+// path made by IsoJoinHostPath and each duplicate found by the same rule,
+// writing nothing. It totals the files in the order the extraction copies
+// them and stops at the first entry the extraction would refuse, or whose
+// destination is in the way. A plan may take several steps, for an
+// extraction of several pieces; after a stop they add nothing.
+
+enum IsoPlanStop {
+  IsoPlanGo = 0,
+  IsoPlanUnsafeName,     // where: in-image path of an entry whose name cannot be a file name here
+  IsoPlanPathTooLong,    // where: in-image path whose host path would not fit
+  IsoPlanDuplicateName,  // where: in-image path of an entry an earlier one shares its file with
+  IsoPlanTargetIsImage,  // where: host path that is the mounted image
+  IsoPlanWrongKind,      // where: host path of a folder where a file goes, or the reverse
+  IsoPlanLinkInTheWay,   // where: host path of a link where a folder goes
+  IsoPlanExists,         // existing: the first few host paths that exist already
+  IsoPlanAreaPastEnd,    // area: the boot area (IsoBootArea) that runs past the image's end
+};
+constexpr size_t ISO_PLAN_SHOWN_EXISTING = 3;
+
+struct IsoExtractionPlan {
+  // Existing files are replaced and existing folders written into; without
+  // it anything that exists already stops the plan at IsoPlanFinish. Links
+  // count as existing: a file replaces one, a folder never goes through one.
+  uint8_t overwrite;
+  uint64_t totalBytes;
+  std::vector<uint32_t> fileSizes;  // in copy order
+  int stop;                         // IsoPlanStop
+  std::string where;
+  int area;
+  std::vector<std::string> existing;  // at most ISO_PLAN_SHOWN_EXISTING
+  size_t existingCount;
+};
+
+void IsoPlanStart(IsoExtractionPlan* plan, uint8_t overwrite);
+// The dry runs of IsoExtractChildren, IsoExtractDirectory and IsoUnpack.
+void IsoPlanChildren(IsoExtractionPlan* plan, const FstNode* first, const char* destinationFolder);
+void IsoPlanDirectory(IsoExtractionPlan* plan, const char* imagePath, const char* destinationFolder);
+void IsoPlanUnpack(IsoExtractionPlan* plan, const char* folder);
+// The file IsoExtractFile finds at imagePath, written into destinationFolder
+// under its name.
+void IsoPlanFile(IsoExtractionPlan* plan, const char* imagePath, const char* destinationFolder);
+// A destination that is no entry of the image (a system area's file, a
+// whole disc), checked the same way; a file's size counts into the totals.
+void IsoPlanTarget(IsoExtractionPlan* plan, const char* destination, uint8_t isFolder, uint32_t size);
+// Stops the plan with IsoPlanExists when anything exists that overwrite
+// does not allow.
+void IsoPlanFinish(IsoExtractionPlan* plan);
 
 // After code 23: the path of the finished copy kept beside its
 // destination; "" after any other code.

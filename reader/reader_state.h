@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 struct ReaderState {
   uint8_t mounted;
@@ -77,3 +78,30 @@ int reader_read_failure(int plain_code);
 // be trusted (code 6) or on a failed allocation (code 1).
 bool build_fst_cache();
 void release_fst_cache();
+
+// Extraction needs an image; code 15 without one.
+inline bool require_mounted() {
+  if (g_reader.mounted) return true;
+  g_reader.error = IsoErrNotMounted;
+  return false;
+}
+
+// A host path fits the reader's buffers; code 14 when it does not.
+inline bool fits_host_path(const char* path) {
+  if (std::strlen(path) < size_t(ISO_HOST_PATH_CAPACITY)) return true;
+  g_reader.error = IsoErrPathTooLong;
+  return false;
+}
+
+// A folder extraction (extract_tree.cpp) over the copies (extract.cpp): while
+// it runs, its files are not flushed one by one, and what it writes is
+// remembered by identity, so that a second entry whose host name leads to the
+// same file (equal bytes, or names the host does not tell apart) is refused
+// instead of replacing the first.
+void reader_begin_folder_extraction();
+void reader_end_folder_extraction();
+void reader_remember_written(const char* path);
+bool reader_written_before(const char* path);
+
+// The file IsoFindFile finds (lookup.cpp); null when there is none.
+const FstNode* reader_find_file(const char* path, uint8_t matchMode);

@@ -1,10 +1,10 @@
 // Window-free rules of the main window.
 #include "explorer/core/explorer_logic.h"
 
-#include <algorithm>
-#include <cstddef>
 #include <cstdio>
 #include <cstring>
+
+#include "reader/fst_walk.h"
 
 namespace {
 
@@ -51,23 +51,20 @@ std::string join_tree_path(const std::vector<std::string>& names_below_root) {
 std::vector<TreeFolder> tree_folders(const FstNode* root) {
   std::vector<TreeFolder> folders;
   if (!root) return folders;
-  // Pending folders on a stack, pushed back to front so the first sibling
-  // comes out first; no recursion, however deep the image nests.
-  std::vector<TreeFolder> pending;
-  auto push_children = [&pending](const FstNode* folder, int index) {
-    size_t mark = pending.size();
-    for (const FstNode* child = folder->firstChild; child; child = child->next) {
-      if (child->isDirectory) pending.push_back({child, index});
-    }
-    std::reverse(pending.begin() + std::ptrdiff_t(mark), pending.end());
-  };
-  push_children(root, -1);
-  while (!pending.empty()) {
-    TreeFolder next = pending.back();
-    pending.pop_back();
-    folders.push_back(next);
-    push_children(next.node, int(folders.size()) - 1);
-  }
+  // The list index of each folder the walk is in; -1 stands for the root.
+  std::vector<int> open(1, -1);
+  walk_fst_nodes(
+      root->firstChild, false,
+      [&](const FstNode& node) {
+        if (node.isDirectory) {
+          folders.push_back({&node, open.back()});
+          open.push_back(int(folders.size()) - 1);
+        }
+        return true;
+      },
+      [&open](const FstNode& node) {
+        if (node.isDirectory) open.pop_back();
+      });
   return folders;
 }
 

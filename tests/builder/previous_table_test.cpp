@@ -12,6 +12,7 @@
 #include "builder/builder_testing.h"
 #include "disc/disc_format.h"
 #include "host/host_fs.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -113,6 +114,67 @@ TEST(PreviousTable, OrderNewEntriesAndRemovedPathsHoldThroughADeepTable) {
   write_be32(&broken[FST_ENTRY_SIZE * 2 + 8], 1);  // "dir" ends before itself
   EXPECT_FALSE(builder_set_previous_table(broken.data(), broken.size()));
   EXPECT_EQ(builder_last_error(), BUILD_OK);
+}
+
+// A previous table passes the one table check the reader's mount makes: a
+// table the reader refuses is refused as bytes and as an unpacked disc's
+// fst.bin (code 18, naming it). The unpacked disc's other parts report
+// their own codes and paths.
+TEST(PreviousTable, TablesTheReaderRefusesAreRefusedAndAnUnpackedDiscNamesWhatIsWrong) {
+  test_support::ScratchDir dir;
+  const std::string sep(1, host::PATH_SEPARATOR);
+  const std::string sys = dir.at("u") + sep + "sys", files = dir.at("u") + sep + "files";
+  const std::string fst = sys + sep + "fst.bin", bi2 = sys + sep + "bi2.bin";
+  test_support::write_file(sys + sep + "boot.bin", std::vector<uint8_t>(BOOT_BIN_SIZE, 0));
+  test_support::write_file(bi2, std::vector<uint8_t>(BI2_SIZE, 0));
+  test_support::fs::create_directories(files);
+  const std::vector<uint8_t> good = make_table({{true, "d", 0, 3}, {false, "a", 0x8000, 1}});
+  auto take = [&](const std::vector<uint8_t>& table) {
+    test_support::write_file(fst, table);
+    builder_reset();
+    BuildSettings settings = {};
+    return builder_set_unpacked_disc(dir.at("u").c_str(), &settings);
+  };
+  ASSERT_TRUE(take(good)) << builder_last_error();
+
+  struct Case {
+    const char* what;
+    void (*change)(std::vector<uint8_t>*);
+  };
+  const Case cases[] = {
+      {"no entries at all", [](std::vector<uint8_t>* t) { write_be32(&(*t)[8], 0); }},
+      {"more entries than its size holds", [](std::vector<uint8_t>* t) { write_be32(&(*t)[8], 100); }},
+      {"larger than the readers' bound", [](std::vector<uint8_t>* t) { t->resize(FST_MAX_READ_SIZE + 1); }},
+      {"a folder ending at its own index", [](std::vector<uint8_t>* t) { write_be32(&(*t)[20], 1); }},
+      {"a folder ending past the table", [](std::vector<uint8_t>* t) { write_be32(&(*t)[20], 4); }},
+      {"a name offset outside the names", [](std::vector<uint8_t>* t) { write_be32(&(*t)[24], 0x100); }},
+      {"a folder kind byte of 2", [](std::vector<uint8_t>* t) { (*t)[12] = 2; }},
+      {"a name without its NUL", [](std::vector<uint8_t>* t) { t->pop_back(); }},
+      {"shorter than the root entry", [](std::vector<uint8_t>* t) { t->resize(FST_ENTRY_SIZE - 1); }},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> table = good;
+    c.change(&table);
+    builder_reset();
+    EXPECT_FALSE(builder_set_previous_table(table.data(), table.size())) << c.what;
+    EXPECT_FALSE(take(table)) << c.what;
+    EXPECT_EQ(builder_last_error(), BUILD_ERR_NOT_A_TABLE) << c.what;
+    EXPECT_EQ(builder_last_error_path(), fst) << c.what;
+  }
+
+  test_support::write_file(bi2, std::vector<uint8_t>(BI2_SIZE - 1, 0));
+  EXPECT_FALSE(take(good));
+  EXPECT_EQ(builder_last_error(), BUILD_ERR_UNPACKED_FILE_SIZE);
+  EXPECT_EQ(builder_last_error_path(), bi2);
+  test_support::fs::remove(bi2);
+  EXPECT_FALSE(take(good));
+  EXPECT_EQ(builder_last_error(), BUILD_ERR_OPEN_INPUT);
+  EXPECT_EQ(builder_last_error_path(), bi2);
+  test_support::write_file(bi2, std::vector<uint8_t>(BI2_SIZE, 0));
+  test_support::fs::remove(files);
+  EXPECT_FALSE(take(good));
+  EXPECT_EQ(builder_last_error(), BUILD_ERR_ENTER_BASE_DIRECTORY);
+  EXPECT_EQ(builder_last_error_path(), files);
 }
 
 #ifndef _WIN32

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "cli/ombrel_output.h"
-#include "cli/ombrel_test_tree.h"
+#include "support/node_tree.h"
 
 namespace {
 
-using ombrel_test::Tree;
+using test_support::Tree;
 
 // UTF-8 forms of the counts text's katakana: "ﾃﾞｨﾚｸﾄﾘ", "、", "ﾌｧｲﾙ".
 const std::string kDirectoriesUtf8 =

@@ -280,6 +280,12 @@ void extract_everything(const Scratch& s, const std::vector<std::string>& paths)
   std::error_code ec;
   fs::create_directory(s.out, ec);
   g_started.clear();
+  // The dry run first: it writes nothing, and counts no more files than exist.
+  IsoExtractionPlan plan;
+  IsoPlanStart(&plan, 1);
+  IsoPlanUnpack(&plan, s.out.c_str());
+  check(plan.fileSizes.size() <= size_t(IsoGetFileCount()) + ISO_BOOT_AREA_COUNT, "the plan counts too many files");
+  check(list_folder(s.out).empty(), "the plan wrote something");
   IsoSetCallbacks(on_file_started, nullptr, nullptr, nullptr);
   IsoExtractDirectory("/", s.out.c_str());
   IsoSetCallbacks(nullptr, nullptr, nullptr, nullptr);

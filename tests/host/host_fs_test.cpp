@@ -91,6 +91,20 @@ TEST(HostFolders, MakingAFolderThatExistsFails) {
   EXPECT_FALSE(a == c);
 }
 
+TEST(HostFolders, MissingFoldersAreCreatedWithTheirParents) {
+  test_support::ScratchDir dir;
+  const std::string deep = dir.at("a/b/c");
+  EXPECT_TRUE(host::make_folders(deep.c_str()));
+  EXPECT_EQ(host::path_kind(deep.c_str()), host::PathKind::Folder);
+  EXPECT_TRUE(host::make_folders(deep.c_str()));  // already there
+  EXPECT_TRUE(host::make_folders(dir.at("a/b/d/").c_str()));
+  EXPECT_EQ(host::path_kind(dir.at("a/b/d").c_str()), host::PathKind::Folder);
+
+  test_support::write_file(dir.at("file"), std::string("x"));
+  EXPECT_FALSE(host::make_folders(dir.at("file").c_str()));
+  EXPECT_FALSE(host::make_folders(dir.at("file/below").c_str()));
+}
+
 TEST(HostFiles, CreateWriteSeekAndReadBack) {
   test_support::ScratchDir dir;
   std::string path = dir.at("data.bin");

@@ -1,5 +1,5 @@
 // One read of the disc feeding two hashing threads through a ring of buffers.
-#include "cli/disc_hash.h"
+#include "container/disc_hash.h"
 
 #include <zlib.h>
 

@@ -1,5 +1,5 @@
-// Hand-made FstNode trees for ombrel-cli's tests, linked as the reader links
-// its cached tree.
+// Hand-made FstNode trees for tests of what walks the reader's tree, linked
+// as the reader links its cached tree.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,7 @@
 
 #include "reader/reader.h"
 
-namespace ombrel_test {
+namespace test_support {
 
 // A tree of FstNode records linked as the reader links them.
 class Tree {
@@ -43,4 +43,4 @@ class Tree {
   std::deque<std::string> names_;
 };
 
-}  // namespace ombrel_test
+}  // namespace test_support

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/disc_hash.h"
+#include "container/disc_hash.h"
 #include "container/container.h"
 #include "support/test_support.h"
 #include "tests/container/test_writer.h"
