@@ -95,6 +95,7 @@ TEST(ReaderPlan, PlanNamesTheFirstUnsafeOrDuplicateEntry) {
     EXPECT_EQ(plan.stop, c.stop) << c.where;
     EXPECT_EQ(plan.where, c.where);
   }
+#ifndef _WIN32
   // Each name joins the host folder in the host's form: UTF-8 here, its
   // bytes when it is no Shift-JIS.
   char path[ISO_HOST_PATH_CAPACITY];
@@ -103,6 +104,7 @@ TEST(ReaderPlan, PlanNamesTheFirstUnsafeOrDuplicateEntry) {
   EXPECT_EQ(std::string(path), "out" + sep + "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF");
   ASSERT_TRUE(IsoJoinHostPath("out", "x\x81", path, sizeof path));
   EXPECT_EQ(std::string(path), "out" + sep + "x\x81");
+#endif
 }
 
 // The dry run of the mounted image's extractions stops where they would
