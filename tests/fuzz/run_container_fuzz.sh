@@ -24,7 +24,11 @@ mkdir -p "$seeds" "$out/container-corpus" "$out/container-artifacts"
 source "$root/tests/fuzz/fuzz_common.sh"
 
 # --- the fuzz target ------------------------------------------------------------
-sources=("$root/tests/fuzz/container_fuzz.cpp" "$root"/container/*.cpp)
+sources=("$root/tests/fuzz/container_fuzz.cpp")
+# The disc checksums (disc_hash.cpp) are a library of their own, not read here.
+for f in "$root"/container/*.cpp; do
+  case "$f" in */disc_hash.cpp) ;; *) sources+=("$f") ;; esac
+done
 for f in "$root"/host/*.cpp; do
   case "$f" in *win32*) ;; *) sources+=("$f") ;; esac
 done
