@@ -123,10 +123,12 @@ bool file_read_some(File* f, void* buffer, size_t n, size_t* got);
 // Writes exactly n bytes; false on a short write or an error.
 bool file_write(File* f, const void* buffer, size_t n);
 // Copies up to n bytes from in's position to out's position inside the
-// host's kernel where it can (both positions advance by what was copied).
-// Returns the count copied; fewer than n (0 included) means the caller should
-// carry on with file_read_some / file_write, which tell a read failure from a
-// write failure. Hosts without such a copy always return 0.
+// host's kernel where it can and where that is faster than a buffer: on
+// Linux, when both positions lie at the same place within a page (both
+// positions advance by what was copied). Returns the count copied; fewer
+// than n (0 included) means the caller should carry on with file_read_some /
+// file_write, which tell a read failure from a write failure. Hosts without
+// such a copy always return 0.
 size_t file_copy_direct(File* in, File* out, size_t n);
 // Asks the host to start writing length bytes of the file from offset to
 // the disk now, without waiting for it, so that data does not pile up in

@@ -245,6 +245,11 @@ bool file_write(File* f, const void* buffer, size_t n) {
 size_t file_copy_direct(File* in, File* out, size_t n) {
   size_t done = 0;
 #if defined(__linux__)
+  // The kernel moves whole pages when both positions lie at the same place
+  // within a page; otherwise its copy took about a quarter longer than
+  // reading and writing through a buffer (ext4), so the caller does that.
+  const off_t from = lseek(in->fd, 0, SEEK_CUR), to = lseek(out->fd, 0, SEEK_CUR);
+  if (from < 0 || to < 0 || (from - to) % sysconf(_SC_PAGESIZE) != 0) return 0;
   while (done < n) {
     ssize_t c = copy_file_range(in->fd, nullptr, out->fd, nullptr, n - done, 0);
     if (c < 0 && errno == EINTR) continue;
