@@ -47,6 +47,8 @@ enum ContainerError {
   CONTAINER_ERR_SAME_FILE,   // the output would replace the input it is made from
   CONTAINER_ERR_OPTION,      // a format, method, level or size the output's kind does not take
   CONTAINER_ERR_KEPT_ASIDE,  // Windows: another program holds the output open
+  // Reading and copying:
+  CONTAINER_ERR_SEEK,        // the file cannot be positioned
 };
 
 // Limits: no block, chunk or group decodes to more than this, so the memory
@@ -91,9 +93,20 @@ const char* container_error_detail(const Container* c);
 // A short constant text for a code.
 const char* container_error_text(ContainerError error);
 
-// The open file of a plain image, null for every other kind: the reader
-// copies plain images inside the kernel. Owned by the container.
-host::File* container_plain_file(Container* c);
+// Copies n bytes of the plain disc from offset to out, at out's position;
+// *copied tells how many reached it. Data the container stores as it is (a
+// plain image, the stored blocks of CISO and WDF, WIA's and RVZ's stored
+// groups) is copied inside the host's kernel where it can; zeros and coded
+// data go through a buffer the container keeps. The range moves in units of
+// `unit` bytes (1 to CONTAINER_COPY_BUFFER) counted from offset: a unit that
+// cannot be read whole is not written, so a copy that fails or meets the
+// disc's end writes whole units only (the last unit of the range may be
+// shorter). A range running past the disc's end is a short copy, as for a
+// read: true, with *copied < n. False on an error: CONTAINER_ERR_WRITE when
+// out cannot be written, else a read's code.
+constexpr uint32_t CONTAINER_COPY_BUFFER = 256u << 10;
+bool container_copy(Container* c, uint64_t offset, uint64_t n, host::File* out, uint32_t unit,
+                    uint64_t* copied);
 // The identity of the file the container reads (host::FileId), so that no
 // extraction writes over it. False when it cannot be asked.
 bool container_file_identity(Container* c, host::FileId* id);

@@ -62,6 +62,11 @@ struct Container {
   std::vector<CachedExtent> cache;
   uint64_t cache_bytes = 0;
   uint64_t cache_clock = 0;
+
+  // container_copy's buffer, made at the first copy: CONTAINER_COPY_BUFFER
+  // bytes from the first page boundary inside it.
+  std::vector<uint8_t> copy_space;
+  uint64_t kernel_copied = 0;  // bytes container_copy moved inside the kernel, for tests
 };
 
 // Sets the error and a detail text prefixed with the kind's name ("RVZ: ...");

@@ -2,6 +2,7 @@
 // which reports progress per 4,096-byte block.
 #include "reader/reader_state.h"
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 #include <string>
@@ -12,15 +13,8 @@ namespace {
 
 constexpr uint32_t COPY_BLOCK = 4096;
 // Data moves in large transfers; progress is still reported once per block.
-// The kernel copies a megabyte at a time. Through the buffer, transfers of
-// 256 KiB wrote and flushed a 1 GiB disc out of a container in about half
-// the time 1 MiB transfers took (bench/container_bench.sh).
-constexpr uint32_t COPY_DIRECT_TRANSFER = 1u << 20;
-constexpr uint32_t COPY_TRANSFER = 256u << 10;
-static_assert(COPY_TRANSFER % COPY_BLOCK == 0 && COPY_DIRECT_TRANSFER % COPY_BLOCK == 0,
-              "transfers hold whole blocks");
-
-alignas(4096) uint8_t g_copy_buffer[COPY_TRANSFER];
+constexpr uint32_t COPY_TRANSFER = 1u << 20;
+static_assert(COPY_TRANSFER % COPY_BLOCK == 0, "transfers hold whole blocks");
 
 // Written data is handed to the disk in spans of this size and at the end of
 // each file, so that an extraction's writes go on while it reads and creates
@@ -87,6 +81,16 @@ void report_blocks(uint32_t* copied, uint32_t new_copied, uint32_t length) {
   }
 }
 
+// The code of a copy that failed or came short: a write, positioning in the
+// image, or a read (the container's own code, where it has one).
+int copy_failure() {
+  switch (container_error(g_reader.disc)) {
+    case CONTAINER_ERR_WRITE: return IsoErrWrite;
+    case CONTAINER_ERR_SEEK: return IsoErrSeek;
+    default: return reader_read_failure(IsoErrRead);
+  }
+}
+
 }  // namespace
 
 bool IsoJoinHostPath(const char* folder, const char* imageName, char* out, size_t capacity) {
@@ -147,90 +151,34 @@ bool IsoCopyRange(const char* destination, uint32_t firstByte, uint32_t length) 
   host::File* out = host::output_file(output);
   host::FileId created;
   if (g_tracking_written && host::file_identity(out, &created)) g_written.insert(created);
-  // A plain image is read from its file's position, set once; a container
-  // from an offset of its disc.
-  uint64_t position = firstByte;
-  auto read_some = [&position](void* buffer, size_t n, size_t* got) {
-    bool ok = g_reader.image ? host::file_read_some(g_reader.image, buffer, n, got)
-                             : container_read(g_reader.disc, position, buffer, n, got);
-    position += *got;
-    return ok;
-  };
-  if (g_reader.image && !host::file_seek(g_reader.image, firstByte)) {
-    host::output_abandon(output);
-    g_reader.error = IsoErrSeek;
-    return false;
-  }
   // Whole blocks while more than one block remains: they are
   // (length - 1) / 4,096 blocks, followed by a final part of 1 to 4,096 bytes.
   // Each block reports copied / (length / 100), not clamped, so 4,097 bytes
-  // report 102.
+  // report 102; the final part reports 100. The container writes whole
+  // blocks only, so a block that cannot be read whole is not written.
   const uint32_t block_bytes = length > COPY_BLOCK ? (length - 1) / COPY_BLOCK * COPY_BLOCK : 0;
-  // Inside the image the kernel may copy for us; a range running past its
-  // end goes through the buffer, so that exactly the whole blocks read are
-  // written.
-  bool direct = g_reader.image && uint64_t(firstByte) + block_bytes <= g_reader.image_size;
-  uint32_t done = 0;    // bytes moved
-  uint32_t copied = 0;  // bytes reported, in whole blocks
+  uint32_t done = 0;          // bytes copied
+  uint32_t reported = 0;      // bytes reported, in whole blocks
   uint32_t written_back = 0;  // bytes handed to file_start_writeback
-  while (done < block_bytes) {
-    const uint32_t transfer = direct ? COPY_DIRECT_TRANSFER : COPY_TRANSFER;
-    uint32_t want = block_bytes - done < transfer ? block_bytes - done : transfer;
-    uint32_t moved = 0;
-    if (direct) {
-      moved = uint32_t(host::file_copy_direct(g_reader.image, out, want));
-      position += moved;
-      if (moved < want) direct = false;
-    }
-    // The buffer takes what is left, no more than it holds, and tells what
-    // failed.
-    if (want - moved > COPY_TRANSFER) want = moved + COPY_TRANSFER;
-    bool read_ok = true;
-    if (moved < want) {
-      size_t got = 0;
-      read_ok = read_some(g_copy_buffer, want - moved, &got) && got == want - moved;
-      uint32_t keep = uint32_t(got);
-      if (!read_ok) {
-        // Of a short read only whole blocks are written, as a block that
-        // cannot be read whole is not written at all.
-        uint32_t whole_end = (done + moved + keep) / COPY_BLOCK * COPY_BLOCK;
-        keep = whole_end > done + moved ? whole_end - (done + moved) : 0;
-      }
-      if (keep > 0 && !host::file_write(out, g_copy_buffer, keep)) {
-        report_blocks(&copied, done + moved, length);
-        host::output_abandon(output);
-        g_reader.error = IsoErrWrite;
-        return false;
-      }
-      moved += keep;
-    }
-    done += moved;
-    if (done - written_back >= WRITEBACK_SPAN) {
+  bool ok = true;
+  while (ok && done < length) {
+    const uint32_t want = done < block_bytes ? std::min(block_bytes - done, COPY_TRANSFER) : length - done;
+    uint64_t moved = 0;
+    ok = container_copy(g_reader.disc, uint64_t(firstByte) + done, want, out, COPY_BLOCK, &moved) &&
+         moved == want;
+    done += uint32_t(moved);
+    if (done <= block_bytes && done - written_back >= WRITEBACK_SPAN) {
       host::file_start_writeback(out, written_back, done - written_back);
       written_back = done;
     }
-    report_blocks(&copied, done, length);
-    if (!read_ok) {
-      host::output_abandon(output);
-      g_reader.error = reader_read_failure(IsoErrRead);
-      return false;
-    }
+    report_blocks(&reported, std::min(done, block_bytes), length);
   }
-  if (copied < length) {
-    uint32_t rest = length - copied;  // 1 to 4,096 bytes
-    size_t got = 0;
-    if (!read_some(g_copy_buffer, rest, &got) || got != rest) {
-      host::output_abandon(output);
-      g_reader.error = reader_read_failure(IsoErrRead);
-      return false;
-    }
-    if (!host::file_write(out, g_copy_buffer, rest)) {
-      host::output_abandon(output);
-      g_reader.error = IsoErrWrite;
-      return false;
-    }
-    if (g_reader.progress) g_reader.progress(100);
+  if (!ok) {
+    host::output_abandon(output);
+    g_reader.error = copy_failure();
+    return false;
   }
+  if (length > block_bytes && g_reader.progress) g_reader.progress(100);
   host::file_start_writeback(out, written_back, length - written_back);
   if (!commit_output(output)) return false;
   if (g_reader.file_finished) g_reader.file_finished();

@@ -33,9 +33,8 @@ char* iso_strdup(const char* text) {
 // Clears everything an unmount clears; the callbacks stay.
 static void clear_image_state() {
   release_fst_cache();
-  container_close(g_reader.disc);  // also closes the plain image's file
+  container_close(g_reader.disc);
   g_reader.disc = nullptr;
-  g_reader.image = nullptr;
   g_reader.has_image_id = 0;
   std::free(g_reader.image_path);
   g_reader.image_path = nullptr;
@@ -152,7 +151,6 @@ bool IsoMount(const char* imagePath, uint8_t acceptAnySize) {
   }
   clear_image_state();
   g_reader.disc = disc;
-  g_reader.image = container_plain_file(disc);
   g_reader.image_size = size;
   g_reader.has_image_id = container_file_identity(disc, &g_reader.image_id) ? 1 : 0;
 

@@ -12,8 +12,7 @@
 
 struct ReaderState {
   uint8_t mounted;
-  Container* disc;    // the image file, plain or a container, read as the plain disc
-  host::File* image;  // the same file when it is a plain image (copies go through the kernel), else null
+  Container* disc;  // the image file, plain or a container, read and copied as the plain disc
   host::FileId image_id;  // the image file's identity, so nothing writes over it
   uint8_t has_image_id;
   char* image_path;

@@ -265,7 +265,7 @@ Bytes write_gcz(const Bytes& disc, uint32_t block_size) {
   return file;
 }
 
-Bytes write_wdf(const Bytes& disc, uint32_t version) {
+Bytes write_wdf(const Bytes& disc, uint32_t version, uint32_t align) {
   Bytes file(56, 0), table;
   table.insert(table.end(), {'W', 'I', 'I', 1, 'D', 'I', 'S', 'C'});
   uint32_t chunks = 0;
@@ -278,6 +278,7 @@ Bytes write_wdf(const Bytes& disc, uint32_t version) {
       start += 0x8000;
       continue;
     }
+    file.resize((file.size() + align - 1) / align * align, 0);
     Bytes entry(version == 1 ? 28 : 24, 0);
     put_be64(entry, entry.size() - 24, start);
     put_be64(entry, entry.size() - 16, file.size());

@@ -38,8 +38,9 @@ Written write_wia(const Bytes& disc, const WiaOptions& options);
 Bytes write_ciso(const Bytes& disc, uint32_t block_size);
 // Every other block is stored as it is, the others compressed.
 Bytes write_gcz(const Bytes& disc, uint32_t block_size);
-// One chunk per run of non-zero 32 KiB pieces.
-Bytes write_wdf(const Bytes& disc, uint32_t version);
+// One chunk per run of non-zero 32 KiB pieces, each starting at a multiple
+// of align in the file (as wit --align-wdf does).
+Bytes write_wdf(const Bytes& disc, uint32_t version, uint32_t align = 1);
 
 // A small GameCube disc: header with game code "GTSE01", random data, a zero
 // area, a stretch of the disc's filler starting inside a sector, and text.

@@ -3,6 +3,7 @@
 // stops the copy with its own code and words.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -70,7 +71,13 @@ TEST(ReaderContainers, EveryContainerReadsAsThePlainImage) {
     ASSERT_TRUE(fx.mount_path(fx.scratch.at("broken.gcz"))) << IsoGetErrorText();
     const std::string out = fx.scratch.at("broken" + std::to_string(spoiled));
     fs::create_directory(out);
+    fx.record_callbacks();
     EXPECT_FALSE(IsoExtractDirectory("/", out.c_str())) << spoiled;
+    // Progress for the whole blocks before the spoiled one: a.bin begins
+    // with block 4, and a GCZ block holds four of the copy's blocks.
+    EXPECT_EQ(std::count_if(fx.events.begin(), fx.events.end(),
+                            [](const std::string& e) { return e.rfind("p:", 0) == 0; }),
+              (spoiled - 4) * 4);
     EXPECT_EQ(IsoGetLastError(), IsoErrContainerDamaged) << spoiled;
     EXPECT_NE(std::string(IsoGetErrorText()).find("(GCZ: block " + std::to_string(spoiled)), std::string::npos)
         << IsoGetErrorText();
