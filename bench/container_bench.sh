@@ -8,12 +8,18 @@
 # benchmark's tree (incompressible contents, so most groups are stored as
 # they are) and a tree of text files (about 10:1, every group decompressed).
 # Extraction from the plain image is timed too: it shows what creating the
-# tree's files and writing them costs without any container.
-# The four take turns for five rounds, each after recycled_memory
+# tree's files and writing them costs without any container. So is
+# extraction from the CISO and the WDF wit makes of the image (stored data,
+# copied like a plain image's), against the plain image's (target: ratio
+# about 1). With BASELINE_OMBREL set to another ombrel-cli (an earlier
+# build), that one's extractions from the plain image, the CISO and the WDF
+# are timed in the same rounds, and the ratios of this build's times to its
+# times are printed.
+# The commands take turns for five rounds, each after recycled_memory
 # (bench_common.sh), and each keeps its best time; every timing ends with
-# `sync`. Temporary files (about 17 GiB) go to
+# `sync`. Temporary files (about 16 GiB) go to
 # build/bench-tmp (or $BENCH_DIR) and are removed at the end.
-#   bench/container_bench.sh [path/to/ombrel-cli [path/to/trelvik-cli]]
+#   [BASELINE_OMBREL=path] bench/container_bench.sh [path/to/ombrel-cli [path/to/trelvik-cli]]
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -24,7 +30,9 @@ work="${BENCH_DIR:-$root/build/bench-tmp}"
 dolphin_tool="$(command -v dolphin-tool || echo /usr/games/dolphin-tool)"
 # shellcheck source=bench/bench_common.sh
 source "$root/bench/bench_common.sh"
-require_programs "$ombrel" "$tool" "$trelvik" "$dolphin_tool"
+baseline="${BASELINE_OMBREL:-}"
+require_programs "$ombrel" "$tool" "$trelvik" "$dolphin_tool" ${baseline:+"$baseline"}
+command -v wit >/dev/null || { echo "container_bench: wit is missing; run scripts/setup" >&2; exit 1; }
 fresh_work_dir "$work"
 
 make_rvz() {
@@ -35,6 +43,10 @@ make_rvz() {
     -f rvz -c zstd -l 5 -b 131072 >/dev/null
   echo "$name: image $(stat -c %s "$work/$name.gcm") bytes, RVZ $(stat -c %s "$work/$name.rvz") bytes"
   "$tool" compare "$work/$name.rvz" "$work/$name.gcm" >/dev/null
+  wit copy --quiet --ciso "$work/$name.gcm" "$work/$name.ciso"
+  wit copy --quiet --wdf "$work/$name.gcm" "$work/$name.wdf"
+  "$tool" compare "$work/$name.ciso" "$work/$name.gcm" >/dev/null
+  "$tool" compare "$work/$name.wdf" "$work/$name.gcm" >/dev/null
 }
 
 echo "generating two trees, their images and RVZ files in $work ..."
@@ -53,31 +65,57 @@ EOF
 make_rvz random
 make_rvz text
 
-# Extractions go to fresh folders that stay until the tree's rounds are over
-# (see settle in bench_common.sh).
+# Extractions go to fresh folders that stay until the round is over, then
+# are deleted, with a pause after the deletion (see settle in
+# bench_common.sh).
+declare -A best
+extract_into() {  # PROGRAM FILE_EXTENSION LABEL ROUND
+  recycled_memory "$work"
+  local t
+  t=$(timed "$1" extract "$work/$name.$2" / "$work/out-$3$4")
+  best[$3]=$(min_time "${best[$3]}" "$t")
+}
 for name in random text; do
-  extract=1e9
-  convert=1e9
-  theirs=1e9
-  settle
-  plain=1e9
+  best=([rvz]=1e9 [plain]=1e9 [ciso]=1e9 [wdf]=1e9 [convert]=1e9 [theirs]=1e9
+        [base_plain]=1e9 [base_ciso]=1e9 [base_wdf]=1e9)
   for round in 1 2 3 4 5; do
+    rm -rf "$work"/out-*
+    settle
+    extract_into "$ombrel" rvz rvz "$round"
+    extract_into "$ombrel" gcm plain "$round"
+    extract_into "$ombrel" ciso ciso "$round"
+    extract_into "$ombrel" wdf wdf "$round"
+    if [ -n "$baseline" ]; then
+      extract_into "$baseline" gcm base_plain "$round"
+      extract_into "$baseline" ciso base_ciso "$round"
+      extract_into "$baseline" wdf base_wdf "$round"
+    fi
     recycled_memory "$work"
-    extract=$(min_time "$extract" "$(timed "$ombrel" extract "$work/$name.rvz" / "$work/out$round")")
-    recycled_memory "$work"
-    plain=$(min_time "$plain" "$(timed "$ombrel" extract "$work/$name.gcm" / "$work/plain$round")")
-    recycled_memory "$work"
-    convert=$(min_time "$convert" "$(timed "$ombrel" convert "$work/$name.rvz" "$work/out.iso")")
+    best[convert]=$(min_time "${best[convert]}" "$(timed "$ombrel" convert "$work/$name.rvz" "$work/out.iso")")
     rm -f "$work/out.iso"
     recycled_memory "$work"
-    theirs=$(min_time "$theirs" "$(timed "$dolphin_tool" convert -u "$work/user" -i "$work/$name.rvz" \
-      -o "$work/out.iso" -f iso)")
+    best[theirs]=$(min_time "${best[theirs]}" "$(timed "$dolphin_tool" convert -u "$work/user" \
+      -i "$work/$name.rvz" -o "$work/out.iso" -f iso)")
     rm -f "$work/out.iso"
   done
-  rm -rf "$work"/out? "$work"/plain?
-  awk -v n="$name" -v e="$extract" -v c="$convert" -v b="$theirs" -v p="$plain" 'BEGIN {
+  # The extractions are checked once, outside the timings.
+  for kind in plain ciso wdf; do
+    diff -rq "$work/out-rvz5" "$work/out-${kind}5" >/dev/null ||
+      { echo "container_bench: the $kind extraction differs from the RVZ's" >&2; exit 1; }
+  done
+  rm -rf "$work"/out-*
+  awk -v n="$name" -v e="${best[rvz]}" -v c="${best[convert]}" -v b="${best[theirs]}" -v p="${best[plain]}" \
+      -v ci="${best[ciso]}" -v wd="${best[wdf]}" 'BEGIN {
     printf "%s: dolphin-tool convert -f iso %.2f s; ombrel-cli extract / %.2f s, ratio %.3f (target <= 1); ombrel-cli convert %.2f s, ratio %.3f\n",
       n, b, e, e / b, c, c / b
     printf "%s: for comparison, ombrel-cli extract / of the plain image (kernel copy) %.2f s, ratio %.3f\n",
-      n, p, p / b }'
+      n, p, p / b
+    printf "%s: extract / of the CISO %.2f s and of the WDF %.2f s, ratios to the plain image %.3f and %.3f (target about 1)\n",
+      n, ci, wd, ci / p, wd / p }'
+  if [ -n "$baseline" ]; then
+    awk -v n="$name" -v p="${best[plain]}" -v ci="${best[ciso]}" -v wd="${best[wdf]}" \
+        -v bp="${best[base_plain]}" -v bc="${best[base_ciso]}" -v bw="${best[base_wdf]}" 'BEGIN {
+      printf "%s: against BASELINE_OMBREL: plain %.2f s (baseline %.2f s, ratio %.3f), CISO %.2f s (%.2f s, %.3f), WDF %.2f s (%.2f s, %.3f)\n",
+        n, p, bp, p / bp, ci, bc, ci / bc, wd, bw, wd / bw }'
+  fi
 done
