@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
-# Fuzzes the container layer with libFuzzer (clang, AddressSanitizer and
-# UndefinedBehaviorSanitizer) for a bounded time and fails on any finding.
+# Runs the container layer's libFuzzer target (clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer) on its regression inputs and seeds, and fails
+# on any finding:
 #   1. compiles tests/fuzz/container_fuzz.cpp with the container layer and the
 #      POSIX host layer into build/fuzz/container_fuzz (again only when a
 #      source is newer than the program);
 #   2. writes seeds (build/fuzz/container-seeds): a small image trelvik-cli
 #      builds, converted by dolphin-tool (RVZ and WIA in every method it
 #      writes, GCZ) and wit (CISO, WDF 1 and 2, WIA with purge and bzip2);
-#   3. runs every committed crasher in tests/fuzz/container-regressions/ once;
-#   4. fuzzes for FUZZ_SECONDS (default 60) seconds; new inputs collect in
-#      build/fuzz/container-corpus, findings in build/fuzz/container-artifacts/.
+#   3. runs every committed crasher in tests/fuzz/container-regressions/ and
+#      every seed once;
+#   4. with FUZZ_SECONDS above 0 (scripts/fuzz sets it; the test command
+#      does not), fuzzes for that long; new inputs collect in
+#      build/fuzz/container-corpus, findings in
+#      build/fuzz/container-artifacts/.
 # A finding worth keeping goes into tests/fuzz/container-regressions/ under a
 # name that says what it broke.
 #   tests/fuzz/run_container_fuzz.sh [extra libFuzzer flags...]
@@ -19,6 +23,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 out="$root/build/fuzz"
 bin="$out/container_fuzz"
 seeds="$out/container-seeds"
+rm -rf "$seeds"
 mkdir -p "$seeds" "$out/container-corpus" "$out/container-artifacts"
 # shellcheck source=tests/fuzz/fuzz_common.sh
 source "$root/tests/fuzz/fuzz_common.sh"
@@ -42,7 +47,7 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/tree/folder"
 printf 'seed file\n' >"$work/tree/a.txt"
-head -c 3000 /dev/urandom >"$work/tree/folder/noise.bin"
+fuzz_noise 3000 "$work/tree/folder/noise.bin"
 image="$work/seed.gcm"
 "$cli" --game-id FZC --game-name "Container seed" --maker-id 01 --region usa \
   --apploader "$root/samples/apploader.img" --main-program "$root/samples/main.dol" \
@@ -71,5 +76,5 @@ cp "$image" "$seeds/plain.gcm"
 # The layer's largest buffers are one block or chunk (at most 32 MiB) and its
 # stored bytes (at most an eighth more): anything far larger is a finding.
 flags=(-malloc_limit_mb=96 "$@")
-fuzz_run "$bin" "$root/tests/fuzz/container-regressions" "$out/container-artifacts" \
-  "$out/container-fuzz.log" 300000 flags "$out/container-corpus" "$seeds"
+fuzz_run "$bin" "$root/tests/fuzz/container-regressions" "$seeds" "$out/container-corpus" \
+  "$out/container-artifacts" "$out/container-fuzz.log" 300000 flags

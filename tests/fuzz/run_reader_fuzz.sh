@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# Fuzzes the reader engine with libFuzzer (clang, AddressSanitizer and
-# UndefinedBehaviorSanitizer) for a bounded time and fails on any finding.
+# Runs the reader engine's libFuzzer target (clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer) on its regression inputs and seeds, and fails
+# on any finding:
 #   1. compiles tests/fuzz/reader_fuzz.cpp with the reader, the container
 #      layer and the POSIX host layer straight from their sources into
 #      build/fuzz/reader_fuzz (again only when a source is newer than the
 #      program);
-#   2. writes seed images (build/fuzz/seeds): trelvik-cli's images of small
-#      trees, and hand-made tables (tests/fuzz/make_seed_images.py);
-#   3. runs every committed crasher in tests/fuzz/regressions/ once;
-#   4. fuzzes for FUZZ_SECONDS (default 60) seconds; new inputs collect in
+#   2. writes seed images (build/fuzz/seeds), the same every run: trelvik-cli's
+#      images of small trees, and hand-made tables
+#      (tests/fuzz/make_seed_images.py);
+#   3. runs every committed crasher in tests/fuzz/regressions/ and every seed
+#      once;
+#   4. with FUZZ_SECONDS above 0 (scripts/fuzz sets it; the test command
+#      does not), fuzzes for that long; new inputs collect in
 #      build/fuzz/corpus, findings in build/fuzz/artifacts/.
 # A finding worth keeping goes into tests/fuzz/regressions/ under a name that
 # says what it broke.
@@ -18,6 +22,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 out="$root/build/fuzz"
 bin="$out/reader_fuzz"
+rm -rf "$out/seeds"
 mkdir -p "$out/seeds" "$out/corpus" "$out/artifacts"
 # shellcheck source=tests/fuzz/fuzz_common.sh
 source "$root/tests/fuzz/fuzz_common.sh"
@@ -44,7 +49,7 @@ cp -r "$root/samples/base" "$trees/sample"
 mkdir -p "$trees/sample/empty_folder"
 mkdir -p "$trees/one" && printf 'only file\n' >"$trees/one/only.txt"
 mkdir -p "$trees/nested/a/b/c/d" "$trees/nested/a/empty" "$trees/nested/B"
-head -c 5000 /dev/urandom >"$trees/nested/a/b/c/d/deep.bin"
+fuzz_noise 5000 "$trees/nested/a/b/c/d/deep.bin"
 printf 'x' >"$trees/nested/B/x"
 : >"$trees/nested/zero"
 # A single-record banner (6,496 bytes) with Shift-JIS texts.
@@ -84,5 +89,5 @@ python3 "$root/tests/fuzz/make_seed_images.py" "$out/seeds"
 # entries share one 64 KiB name took 1 GB when each entry had its own copy.
 fuzz_rss_limit_mb=768
 flags=("$@")
-fuzz_run "$bin" "$root/tests/fuzz/regressions" "$out/artifacts" "$out/fuzz.log" 200000 flags \
-  "$out/corpus" "$out/seeds"
+fuzz_run "$bin" "$root/tests/fuzz/regressions" "$out/seeds" "$out/corpus" "$out/artifacts" "$out/fuzz.log" \
+  200000 flags

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The Windows programs ship alone: every DLL they import must come with
-# Windows itself. Checks the released 32-bit programs, the 64-bit ones and the
-# engine suite of both trees, which links every compression and digest library.
+# Windows itself. Checks both programs and both command-line tools of the
+# 32-bit release build and of the 64-bit build, and the 64-bit build's engine
+# suite, which links every compression and digest library (ombrel-cli.exe
+# does too, in both trees).
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
@@ -11,7 +13,9 @@ status=0
 for tree in win32:i686 win64:x86_64; do
   dir="$root/build/${tree%%:*}"
   objdump="${tree#*:}-w64-mingw32-objdump"
-  for exe in "$dir/Trelvik.exe" "$dir/Ombrel.exe" "$dir/tests/engine_tests.exe"; do
+  exes=("$dir/Trelvik.exe" "$dir/Ombrel.exe" "$dir/trelvik-cli.exe" "$dir/ombrel-cli.exe")
+  [ "${tree%%:*}" = win32 ] || exes+=("$dir/tests/engine_tests.exe")
+  for exe in "${exes[@]}"; do
     if [ ! -f "$exe" ]; then
       echo "system_dlls_only: $exe is missing; run scripts/build first" >&2
       exit 1
