@@ -3,10 +3,12 @@
 //
 // One engine state per program. Calling order: builder_reset, builder_prepare,
 // (inspect builder_tree), builder_set_callbacks, builder_write_image once.
-// The image is written to a temporary file beside the output path, which
-// builder_prepare creates and builder_write_image puts in the output's place
+// The image is written in disc order, header first, to a temporary file
+// beside the output path that builder_write_image puts in the output's place
 // once the image is complete; a failure or builder_reset removes it, so an
-// existing output stays as it was until then.
+// existing output stays as it was until then. A plain image's temporary file
+// is created by builder_prepare; a container's by builder_write_image, once
+// the disc's size is known.
 // Operations return a success flag and leave a BuildError in
 // builder_last_error(). The engine shows nothing and has no message texts.
 #pragma once
@@ -14,6 +16,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "container/container_writer.h"
 
 // The record a front end fills and builder_prepare copies. Field order and
 // widths are fixed: the wizard fills it byte for byte.
@@ -72,8 +76,12 @@ enum BuildError : uint16_t {
   // An unpacked disc's sys/fst.bin is no file system table a reader would
   // take.
   BUILD_ERR_NOT_A_TABLE = 18,
+  // The output's container does not take its settings or this image: an
+  // option its kind refuses, an image larger than a GameCube disc, or boot
+  // blocks marked as a Wii disc. builder_last_error_detail says which.
+  BUILD_ERR_OUTPUT_FORMAT = 19,
 };
-constexpr uint16_t BUILD_ERROR_LAST = BUILD_ERR_NOT_A_TABLE;
+constexpr uint16_t BUILD_ERROR_LAST = BUILD_ERR_OUTPUT_FORMAT;
 
 // Alignments of file data: the default, and the range the options take.
 constexpr uint32_t MIN_FILE_ALIGNMENT = 4;
@@ -122,6 +130,22 @@ uint16_t builder_last_error();
 // or folder (4, 5, 8, 11, 13, 14, 15, and 16's kept image); "" when the code
 // names none.
 const char* builder_last_error_path();
+// The container writer's own text for an error it reported (naming the kind
+// and what went wrong, in English), for codes 1, 2, 6, 16 and 19 of a
+// container output; "" for every other error.
+const char* builder_last_error_detail();
+
+// The kind of file the image is written as: a plain image after
+// builder_reset (as the wizard writes), or any container container_writer.h
+// writes, with that writer's settings. A container is written straight from
+// the build, with no plain image in between and only a few chunks in memory;
+// a maximised image's padding goes into it as zeros, which cost almost
+// nothing. A scrubbed CISO keeps everything the build writes (`used` is
+// ignored: outside its content an image holds only zeros, which every CISO
+// leaves out). False with code 19 when the options do not suit their kind;
+// builder_prepare checks them again against the laid-out image. Set before
+// builder_prepare: a preparation made before it is undone.
+bool builder_set_output_format(const ContainerWriteOptions& options);
 
 // The scanned tree: a root node named "root" for the base directory, valid
 // after a successful builder_prepare until the next prepare or reset.

@@ -9,28 +9,35 @@
 #include "builder/builder_testing.h"
 
 BuilderState g_builder;
-// Kept apart from the state, which a reset clears with memset.
+// The last error's path and writer text, kept apart from the state, which
+// a reset replaces with a fresh one.
 static std::string g_error_path;
+static std::string g_error_detail;
 
-bool builder_fail(uint16_t code) {
-  g_builder.last_error = code;
-  g_error_path.clear();
-  return false;
-}
+bool builder_fail(uint16_t code) { return builder_fail_on_path(code, nullptr); }
 
 bool builder_fail_on_path(uint16_t code, const char* path) {
   g_builder.last_error = code;
   g_error_path = path ? path : "";
+  g_error_detail.clear();
+  return false;
+}
+
+bool builder_fail_with_detail(uint16_t code, const std::string& detail, const char* path) {
+  builder_fail_on_path(code, path);
+  g_error_detail = detail;
   return false;
 }
 
 bool builder_reset() {
   host::output_abandon(g_builder.output);
+  container_writer_abandon(g_builder.container);
   release_source_tree();
   clear_previous_table();
-  std::memset(&g_builder, 0, sizeof g_builder);
+  g_builder = BuilderState();
   g_builder.last_error = BUILD_OK;
   g_error_path.clear();
+  g_error_detail.clear();
   return true;
 }
 
@@ -45,6 +52,28 @@ void builder_set_callbacks(BuilderLogFn on_log, BuilderProgressFn on_progress,
 uint16_t builder_last_error() { return g_builder.last_error; }
 const char* builder_last_error_path() {
   return g_builder.last_error == BUILD_OK ? "" : g_error_path.c_str();
+}
+const char* builder_last_error_detail() {
+  return g_builder.last_error == BUILD_OK ? "" : g_error_detail.c_str();
+}
+
+bool builder_set_output_format(const ContainerWriteOptions& options) {
+  ContainerError error = CONTAINER_OK;
+  std::string detail;
+  // The disc's size is known after the layout; builder_prepare checks it.
+  if (!container_write_check(options, 0, &error, &detail))
+    return builder_fail_with_detail(BUILD_ERR_OUTPUT_FORMAT, detail);
+  // A preparation made for another kind no longer holds.
+  host::output_abandon(g_builder.output);
+  g_builder.output = nullptr;
+  g_builder.prepared = false;
+  try {
+    g_builder.output_format = options;
+    g_builder.output_format.used.clear();
+  } catch (...) {
+    return builder_fail(BUILD_ERR_NO_MEMORY);
+  }
+  return true;
 }
 
 void builder_set_disc_magic(bool enabled) { g_builder.write_disc_magic = enabled; }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "builder/builder.h"
@@ -16,6 +17,12 @@ struct BuilderState {
   // The image being written: a temporary file beside the output path until
   // the write commits it; a reset or a failure discards it.
   host::Output* output;
+  // The output's kind and its writer's settings; a plain image unless
+  // builder_set_output_format says otherwise.
+  ContainerWriteOptions output_format = container_write_defaults(CONTAINER_PLAIN);
+  // A container output's writer, from the start of the write until it is
+  // finished or abandoned; the plain image goes to `output` instead.
+  ContainerWriter* container;
   uint64_t output_end;  // bytes written so far; the writer appends in order
 
   BuilderLogFn on_log;
@@ -48,6 +55,9 @@ extern BuilderState g_builder;
 bool builder_fail(uint16_t code);
 // Records code as the last error, with the host path it is about; false.
 bool builder_fail_on_path(uint16_t code, const char* path);
+// Records code as the last error, with the container writer's text about it
+// and the host path it is about (null for none); false.
+bool builder_fail_with_detail(uint16_t code, const std::string& detail, const char* path = nullptr);
 
 // Every allocation of the engine goes through here: a failure records code 1.
 void* builder_alloc(size_t size);

@@ -1,6 +1,9 @@
 // The image writer: checks the inputs, creates the output, has the base
-// directory scanned, then writes the whole image stage by stage, reporting
-// through the callbacks, and puts it in the output's place at the end.
+// directory scanned, then writes the whole image stage by stage in disc
+// order, reporting through the callbacks, and puts it in the output's place
+// at the end. The layout is known before the first byte goes out, so the
+// header is written first with its final values and nothing is written
+// twice: a container writer takes the image as it comes.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,17 +38,61 @@ static void report_progress(int percent, uint32_t bytes) {
   if (g_builder.on_progress) g_builder.on_progress(percent, bytes);
 }
 
+static bool writes_container() { return g_builder.output_format.kind != CONTAINER_PLAIN; }
+
 static host::File* output_file() { return host::output_file(g_builder.output); }
 
 // Removes the unfinished image; an existing output stays as it was.
 static void discard_output() {
   host::output_abandon(g_builder.output);
   g_builder.output = nullptr;
+  container_writer_abandon(g_builder.container);
+  g_builder.container = nullptr;
 }
 
+// The builder's code for an error of the container writer.
+static uint16_t code_for(ContainerError error) {
+  switch (error) {
+    case CONTAINER_ERR_NO_MEMORY: return BUILD_ERR_NO_MEMORY;
+    case CONTAINER_ERR_CREATE: return BUILD_ERR_CREATE_OUTPUT;
+    case CONTAINER_ERR_KEPT_ASIDE: return BUILD_ERR_OUTPUT_IN_USE;
+    case CONTAINER_ERR_OPTION:
+    case CONTAINER_ERR_TOO_LARGE:
+    case CONTAINER_ERR_WII_DISC: return BUILD_ERR_OUTPUT_FORMAT;
+    default: return BUILD_ERR_WRITE;
+  }
+}
+
+static bool writer_failed(ContainerError error, const std::string& detail) {
+  return builder_fail_with_detail(code_for(error), detail);
+}
+
+// Appends n bytes at the image's end; false with the error recorded.
 static bool append(const void* bytes, size_t n) {
-  if (!host::file_write(output_file(), bytes, n)) return false;
+  if (g_builder.container) {
+    if (!container_writer_write(g_builder.container, bytes, n))
+      return writer_failed(container_writer_error(g_builder.container),
+                           container_writer_error_detail(g_builder.container));
+  } else if (!host::file_write(output_file(), bytes, n)) {
+    return builder_fail(BUILD_ERR_WRITE);
+  }
   g_builder.output_end += n;
+  return true;
+}
+
+// Zeros from the image's end up to end: a plain image is extended (sparse
+// where the host can), a container is given them.
+static bool append_zeros_to(uint64_t end) {
+  if (!g_builder.container) {
+    if (!host::file_extend_with_zeros(output_file(), end)) return builder_fail(BUILD_ERR_WRITE);
+    g_builder.output_end = end;
+    return true;
+  }
+  static const uint8_t zeros[64u << 10] = {};
+  while (g_builder.output_end < end) {
+    uint64_t n = end - g_builder.output_end;
+    if (!append(zeros, size_t(n < sizeof zeros ? n : sizeof zeros))) return false;
+  }
   return true;
 }
 
@@ -98,16 +145,24 @@ static bool prepare(const BuildSettings* settings) {
       !check_output_is_no_input(s))
     return false;
 
-  // The image is flushed to the disk before it replaces the output.
-  g_builder.output = host::output_begin(s.output_path, true);
+  // The image is flushed to the disk before it replaces the output. A
+  // container's writer needs the disc's size, known at the write: here its
+  // output is only tried, so that a path it cannot create fails before the scan.
+  g_builder.output = host::output_begin(s.output_path, !writes_container());
   g_builder.output_end = 0;
   if (!g_builder.output) return builder_fail(BUILD_ERR_CREATE_OUTPUT);
+  if (writes_container()) discard_output();
 
   if (!scan_base_directory() || !apply_previous_table()) return false;
 
   // Refuse now what the image could not hold, before the caller starts the write.
   ImageLayout layout;
-  return plan_image_layout(apploader_length, main_program_length, &layout);
+  if (!plan_image_layout(apploader_length, main_program_length, &layout)) return false;
+  ContainerError error = CONTAINER_OK;
+  std::string detail;
+  if (writes_container() && !container_write_check(g_builder.output_format, g_builder.content_end, &error, &detail))
+    return writer_failed(error, detail);
+  return true;
 }
 
 bool builder_prepare(const BuildSettings* settings) {
@@ -160,7 +215,7 @@ static bool copy_file_into_image(const char* path, uint64_t expected_length) {
     }
     if (!append(g_copy_buffer, n)) {
       host::file_close(in);
-      return builder_fail(BUILD_ERR_WRITE);
+      return false;
     }
     done += n;
     while (reported < full_blocks && uint64_t(reported + 1) * PROGRESS_BLOCK <= done) {
@@ -181,7 +236,7 @@ static bool copy_file_into_image(const char* path, uint64_t expected_length) {
 static bool pad_to(uint64_t offset) {
   while (g_builder.output_end < offset) {
     uint64_t gap = offset - g_builder.output_end;
-    if (!append(ZEROS, size_t(gap < sizeof ZEROS ? gap : sizeof ZEROS))) return builder_fail(BUILD_ERR_WRITE);
+    if (!append(ZEROS, size_t(gap < sizeof ZEROS ? gap : sizeof ZEROS))) return false;
   }
   return true;
 }
@@ -203,29 +258,45 @@ static bool maximise_image_size() {
   while (position + PROGRESS_BLOCK < DISC_IMAGE_SIZE) {
     uint64_t blocks = (DISC_IMAGE_SIZE - position - 1) / PROGRESS_BLOCK;
     if (blocks > EXTEND_STEP / PROGRESS_BLOCK) blocks = EXTEND_STEP / PROGRESS_BLOCK;
-    if (!host::file_extend_with_zeros(output_file(), position + blocks * PROGRESS_BLOCK))
-      return builder_fail(BUILD_ERR_WRITE);
+    if (!append_zeros_to(position + blocks * PROGRESS_BLOCK)) return false;
     for (uint64_t i = 0; i < blocks; ++i) {
       position += PROGRESS_BLOCK;
       report_progress(int(position / DISC_PERCENT_DIVISOR), uint32_t(position));
     }
-    g_builder.output_end = position;
   }
   if (position < DISC_IMAGE_SIZE) {
-    if (!host::file_extend_with_zeros(output_file(), DISC_IMAGE_SIZE)) return builder_fail(BUILD_ERR_WRITE);
-    g_builder.output_end = DISC_IMAGE_SIZE;
+    if (!append_zeros_to(DISC_IMAGE_SIZE)) return false;
     report_progress(100, DISC_IMAGE_SIZE);
   }
   return true;
 }
 
-static bool write_header() {
-  return host::file_seek(output_file(), 0) &&
-         host::file_write(output_file(), &g_builder.header, sizeof g_builder.header);
+// Starts the container for an image of disc_size bytes.
+static bool open_container(uint64_t disc_size) {
+  ContainerWriteOptions& options = g_builder.output_format;
+  // Everything the build writes is in use; beyond it there are only zeros.
+  try {
+    options.used.assign(1, ContainerRange{0, g_builder.content_end});
+  } catch (...) {
+    return builder_fail(BUILD_ERR_NO_MEMORY);
+  }
+  ContainerError error = CONTAINER_OK;
+  std::string detail;
+  g_builder.container =
+      container_writer_open(g_builder.settings.output_path, disc_size, options, nullptr, &error, &detail);
+  return g_builder.container || writer_failed(error, detail);
 }
 
 // Puts the finished image in the output's place.
 static bool commit_output() {
+  if (g_builder.container) {
+    ContainerWriter* w = g_builder.container;
+    g_builder.container = nullptr;
+    ContainerError error = CONTAINER_OK;
+    std::string detail, kept;
+    if (container_writer_finish(w, &error, &detail, &kept)) return true;
+    return builder_fail_with_detail(code_for(error), detail, kept.empty() ? nullptr : kept.c_str());
+  }
   std::string kept;
   host::Commit result = host::output_commit(g_builder.output, &kept);
   g_builder.output = nullptr;
@@ -248,7 +319,7 @@ static bool write_image(bool maximise) {
   if (!plan_image_layout(apploader_length, main_program_length, &layout)) return false;
 
   // The header: the given boot block's bytes or zeros, then the settings'
-  // fields and the layout's.
+  // fields and the layout's, the table's size included.
   DiscHeader& h = g_builder.header;
   if (g_builder.use_boot_blocks) std::memcpy(&h, g_builder.boot_bin, sizeof h);
   std::memcpy(h.game_code, s.game_code, sizeof h.game_code);
@@ -258,15 +329,19 @@ static bool write_image(bool maximise) {
   if (!g_builder.use_boot_blocks) h.max_fst_size.set(s.max_fst_size);
   h.main_program_offset.set(layout.main_program_offset);
   h.fst_offset.set(layout.fst_offset);
-  h.fst_size.set(0);
+  h.fst_size.set(layout.fst_size);
+  if (h.max_fst_size.get() < layout.fst_size) h.max_fst_size.set(layout.fst_size);
 
+  if (writes_container()) {
+    const uint64_t end = g_builder.content_end;
+    if (!open_container(maximise && end < DISC_IMAGE_SIZE ? DISC_IMAGE_SIZE : end)) return false;
+  }
   g_builder.output_end = 0;
-  if (!write_header()) return builder_fail(BUILD_ERR_WRITE);
-  g_builder.output_end = sizeof h;
+  if (!append(&h, sizeof h)) return false;
   // The rest of boot.bin and the bi2 block: zeros unless given.
-  if (!append(g_builder.boot_bin + sizeof h, BOOT_GAP_SIZE)) return builder_fail(BUILD_ERR_WRITE);
+  if (!append(g_builder.boot_bin + sizeof h, BOOT_GAP_SIZE)) return false;
   log_line("ブートセクタの書き込み中");
-  if (!append(g_builder.bi2, sizeof g_builder.bi2)) return builder_fail(BUILD_ERR_WRITE);
+  if (!append(g_builder.bi2, sizeof g_builder.bi2)) return false;
 
   log_line("ゲームローダーの書き込み中");
   if (!copy_file_into_image(s.apploader_path, apploader_length)) return false;
@@ -275,8 +350,6 @@ static bool write_image(bool maximise) {
     return false;
 
   log_line("ファイル構造のキャッシュ中");
-  h.fst_size.set(layout.fst_size);
-  if (h.max_fst_size.get() < layout.fst_size) h.max_fst_size.set(layout.fst_size);
   uint8_t* table = static_cast<uint8_t*>(builder_alloc(layout.fst_size));
   if (!table) return false;
   emit_file_system_table(table);
@@ -284,19 +357,19 @@ static bool write_image(bool maximise) {
   log_line("ファイル構造を書き込んでいます");
   bool table_written = append(table, layout.fst_size);
   std::free(table);
-  if (!table_written) return builder_fail(BUILD_ERR_WRITE);
+  if (!table_written) return false;
 
   if (!copy_disc_files()) return false;
 
   log_line("ファイルの書込み完了");
-  if (!write_header()) return builder_fail(BUILD_ERR_WRITE);
 
   if (maximise && !maximise_image_size()) return false;
   return commit_output();
 }
 
 bool builder_write_image(bool maximise) {
-  if (!g_builder.prepared || !g_builder.output) return builder_fail(BUILD_ERR_NOT_PREPARED);
+  if (!g_builder.prepared || (!writes_container() && !g_builder.output))
+    return builder_fail(BUILD_ERR_NOT_PREPARED);
   g_builder.prepared = false;  // one write per preparation
   if (!write_image(maximise)) {
     discard_output();

@@ -170,7 +170,8 @@ const char* trelvik_usage() {
       "  16  the image is complete but another program holds the output open; the\n"
       "      image is kept beside it under the name given\n"
       "  17  --root: sys/boot.bin or sys/bi2.bin has not its size\n"
-      "  18  --root: sys/fst.bin is not a file system table\n";
+      "  18  --root: sys/fst.bin is not a file system table\n"
+      "  19  the output's container does not take its settings or this image\n";
 }
 
 bool parse_trelvik_args(const std::vector<std::string>& args, TrelvikOptions* options,
@@ -418,6 +419,10 @@ std::string build_error_message(uint16_t code, const TrelvikOptions& options,
       break;
     case BUILD_ERR_NOT_A_TABLE:
       text = "the unpacked disc's " + shown_path + " is not a file system table";
+      break;
+    case BUILD_ERR_OUTPUT_FORMAT:
+      text = "the output's container does not take its settings or this image (larger than "
+             "a GameCube disc, or a Wii disc's boot blocks); nothing was written";
       break;
     default:
       text = "the build failed";

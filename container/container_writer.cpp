@@ -503,7 +503,8 @@ bool container_writer_write(ContainerWriter* w, const void* data, size_t n) {
   return true;
 }
 
-bool container_writer_finish(ContainerWriter* w, ContainerError* error, std::string* detail) {
+bool container_writer_finish(ContainerWriter* w, ContainerError* error, std::string* detail,
+                             std::string* kept_path) {
   bool ok = w->error == CONTAINER_OK;
   if (ok && w->received != w->disc_size) {
     ok = writer_fail(w, CONTAINER_ERR_WRITE, "the disc ended after %llu of its %llu bytes",
@@ -526,6 +527,7 @@ bool container_writer_finish(ContainerWriter* w, ContainerError* error, std::str
       ok = writer_fail(w, CONTAINER_ERR_WRITE, "cannot write the finished file or put it in place");
     } else if (commit == host::Commit::KeptAside) {
       ok = writer_fail(w, CONTAINER_ERR_KEPT_ASIDE, "the finished file was kept as %s", kept.c_str());
+      if (kept_path) *kept_path = kept;
     }
   }
   hand_over(w, error, detail);

@@ -85,8 +85,10 @@ bool container_writer_write(ContainerWriter* w, const void* data, size_t n);
 // the file in the target's place. The writer is released in every case.
 // False on a failure, with the code and detail in *error and *detail; the
 // target is then as it was, except for CONTAINER_ERR_KEPT_ASIDE, where the
-// finished file stays under the temporary name the detail gives.
-bool container_writer_finish(ContainerWriter* w, ContainerError* error, std::string* detail);
+// finished file stays under the temporary name the detail gives, and
+// *kept_path too when given.
+bool container_writer_finish(ContainerWriter* w, ContainerError* error, std::string* detail,
+                             std::string* kept_path = nullptr);
 
 // Stops the workers, removes the temporary file and releases the writer.
 // Null is ignored.

@@ -62,8 +62,9 @@ void BuildFixture::set_main_program(size_t size) { test_support::write_patterned
 
 bool BuildFixture::prepare() {
   builder_reset();
-  bool ok = builder_prepare(&settings);
+  bool ok = builder_set_output_format(output_format) && builder_prepare(&settings);
   error = builder_last_error();
+  error_detail = builder_last_error_detail();
   return ok;
 }
 
@@ -73,6 +74,7 @@ bool BuildFixture::write(bool maximise) {
   builder_set_callbacks(record_log, record_progress, record_file_done, record_finished);
   bool ok = builder_write_image(maximise);
   error = builder_last_error();
+  error_detail = builder_last_error_detail();
   if (!ok) builder_reset();  // releases the output so the test may read it
   return ok;
 }

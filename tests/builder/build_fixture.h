@@ -27,6 +27,8 @@ class BuildFixture {
   std::string main_program;
   std::string output;
   BuildSettings settings;
+  // Applied by prepare() after the reset: a plain image unless changed.
+  ContainerWriteOptions output_format = container_write_defaults(CONTAINER_PLAIN);
 
   // Writes a file under the base folder (folders made as needed).
   void add_file(const std::string& relative, size_t size, uint8_t seed = 1);
@@ -43,6 +45,7 @@ class BuildFixture {
   std::vector<uint8_t> image() const;
   std::vector<BuildEvent> events;
   uint16_t error = 0;  // builder_last_error() after the last prepare or write
+  std::string error_detail;  // and builder_last_error_detail()
   // Progress events between two file-done events, for one item.
   std::vector<std::pair<int, uint32_t>> progress_of_item(size_t item) const;
   std::vector<std::string> log_lines() const;
