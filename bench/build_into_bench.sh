@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Building straight into an RVZ (Zstandard level 5, 128 KiB chunks, the
+# writer's defaults) against building the plain image and converting it with
+# `dolphin-tool convert` to the same settings, as users did before, measured
+# in the same run (target: the direct build faster than the pair). Both
+# sides build the same tree with the same engine (build_into_tool), once
+# maximised, as trelvik-cli builds by default, and once not; the direct
+# build's RVZ must hold the plain image byte for byte.
+# The machine's load is printed before each round: the ratios mean something
+# only with both cores free. Each command runs three times, taking turns,
+# after recycled_memory (bench_common.sh), and keeps its best time; every
+# timing ends with `sync`. Temporary files (about 2 GiB) go to
+# build/bench-tmp (or $BENCH_DIR) and are removed at the end.
+#   bench/build_into_bench.sh [path/to/build_into_tool [path/to/container_tool]]
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+tool="${1:-$root/build/native/tests/build_into_tool}"
+compare="${2:-$root/build/native/tests/container_tool}"
+work="${BENCH_DIR:-$root/build/bench-tmp}"
+dolphin_tool="$(command -v dolphin-tool || echo /usr/games/dolphin-tool)"
+# shellcheck source=bench/bench_common.sh
+source "$root/bench/bench_common.sh"
+require_programs "$tool" "$compare" "$dolphin_tool"
+fresh_work_dir "$work"
+
+echo "generating a tree in $work ..."
+python3 - "$work/tree" <<'PY'
+import os, sys
+root = sys.argv[1]
+for i in range(48):
+    folder = os.path.join(root, "d%02d" % (i % 8))
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "f%03d.txt" % i), "w") as f:
+        f.writelines("line %d of file %d: the quick brown fox jumps over the lazy dog %x\n" % (n, i, n * 2654435761 % 65536)
+                     for n in range(52000))
+os.makedirs(os.path.join(root, "bin"))
+for i in range(12):
+    with open(os.path.join(root, "bin", "r%02d.bin" % i), "wb") as f:
+        f.write(os.urandom(8 << 20))
+PY
+inputs=("$root/samples/apploader.img" "$root/samples/main.dol" "$work/tree")
+
+# The plain build followed by dolphin-tool's conversion.
+build_then_convert() {
+  "$tool" "${inputs[@]}" "$work/plain.gcm" plain "$@"
+  "$dolphin_tool" convert -u "$work/user" -i "$work/plain.gcm" -o "$work/theirs.rvz" -f rvz -c zstd -l 5 -b 131072
+}
+
+for mode in maximised unmaximised; do
+  extra=()
+  [ "$mode" = unmaximised ] && extra=(--no-maximise)
+  direct=1e9
+  pair=1e9
+  for round in 1 2 3; do
+    echo "$mode, round $round: load average $(cut -d' ' -f1-3 /proc/loadavg)"
+    recycled_memory "$work"
+    direct=$(min_time "$direct" "$(timed "$tool" "${inputs[@]}" "$work/ours.rvz" rvz "${extra[@]}")")
+    recycled_memory "$work"
+    pair=$(min_time "$pair" "$(timed build_then_convert "${extra[@]}")")
+  done
+  "$compare" compare "$work/ours.rvz" "$work/plain.gcm" >/dev/null
+  awk -v m="$mode" -v d="$direct" -v p="$pair" -v os="$(stat -c %s "$work/ours.rvz")" \
+    -v ts="$(stat -c %s "$work/theirs.rvz")" 'BEGIN {
+    printf "%s: plain build + dolphin-tool convert %.2f s, build into RVZ %.2f s, ratio %.3f (target < 1)\n", m, p, d, d / p
+    printf "%s: RVZ sizes: ours %d bytes, dolphin-tool %d bytes\n", m, os, ts }'
+  rm -f "$work/ours.rvz" "$work/theirs.rvz" "$work/plain.gcm"
+done
