@@ -31,7 +31,7 @@ bool builder_fail_with_detail(uint16_t code, const std::string& detail, const ch
 
 bool builder_reset() {
   host::output_abandon(g_builder.output);
-  container_writer_abandon(g_builder.container);
+  if (g_builder.container_output) g_builder.container_output->abandon();
   release_source_tree();
   clear_previous_table();
   g_builder = BuilderState();
@@ -55,25 +55,6 @@ const char* builder_last_error_path() {
 }
 const char* builder_last_error_detail() {
   return g_builder.last_error == BUILD_OK ? "" : g_error_detail.c_str();
-}
-
-bool builder_set_output_format(const ContainerWriteOptions& options) {
-  ContainerError error = CONTAINER_OK;
-  std::string detail;
-  // The disc's size is known after the layout; builder_prepare checks it.
-  if (!container_write_check(options, 0, &error, &detail))
-    return builder_fail_with_detail(BUILD_ERR_OUTPUT_FORMAT, detail);
-  // A preparation made for another kind no longer holds.
-  host::output_abandon(g_builder.output);
-  g_builder.output = nullptr;
-  g_builder.prepared = false;
-  try {
-    g_builder.output_format = options;
-    g_builder.output_format.used.clear();
-  } catch (...) {
-    return builder_fail(BUILD_ERR_NO_MEMORY);
-  }
-  return true;
 }
 
 void builder_set_disc_magic(bool enabled) { g_builder.write_disc_magic = enabled; }

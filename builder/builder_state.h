@@ -17,11 +17,12 @@ struct BuilderState {
   // The image being written: a temporary file beside the output path until
   // the write commits it; a reset or a failure discards it.
   host::Output* output;
-  // The output's kind and its writer's settings; a plain image unless
-  // builder_set_output_format says otherwise.
-  ContainerWriteOptions output_format = container_write_defaults(CONTAINER_PLAIN);
-  // A container output's writer, from the start of the write until it is
-  // finished or abandoned; the plain image goes to `output` instead.
+  // A container output (builder_set_output_format): its operations, null
+  // for a plain image; its writer's settings; and its writer, from the start
+  // of the write until it is finished or abandoned. The plain image goes to
+  // `output` instead.
+  const struct ContainerOutput* container_output;
+  ContainerWriteOptions output_format;
   ContainerWriter* container;
   uint64_t output_end;  // bytes written so far; the writer appends in order
 
@@ -58,6 +59,23 @@ bool builder_fail_on_path(uint16_t code, const char* path);
 // Records code as the last error, with the container writer's text about it
 // and the host path it is about (null for none); false.
 bool builder_fail_with_detail(uint16_t code, const std::string& detail, const char* path = nullptr);
+
+// The builder's side of the container writers (container_output.cpp),
+// reached only through the operations builder_set_output_format installs,
+// so that a program writing plain images only (the wizard) carries neither
+// the writers nor their compressors. Each returns false with the error
+// recorded.
+struct ContainerOutput {
+  // Whether the writer takes its settings for an image of disc_size bytes.
+  bool (*check)(uint64_t disc_size);
+  // Starts the writer at the output path for an image of disc_size bytes.
+  bool (*open)(uint64_t disc_size);
+  bool (*write)(const void* data, size_t n);
+  // Finishes the container and puts it in the output's place.
+  bool (*finish)();
+  // Removes an unfinished container; nothing when none is open.
+  void (*abandon)();
+};
 
 // Every allocation of the engine goes through here: a failure records code 1.
 void* builder_alloc(size_t size);

@@ -38,7 +38,7 @@ static void report_progress(int percent, uint32_t bytes) {
   if (g_builder.on_progress) g_builder.on_progress(percent, bytes);
 }
 
-static bool writes_container() { return g_builder.output_format.kind != CONTAINER_PLAIN; }
+static const ContainerOutput* container() { return g_builder.container_output; }
 
 static host::File* output_file() { return host::output_file(g_builder.output); }
 
@@ -46,33 +46,13 @@ static host::File* output_file() { return host::output_file(g_builder.output); }
 static void discard_output() {
   host::output_abandon(g_builder.output);
   g_builder.output = nullptr;
-  container_writer_abandon(g_builder.container);
-  g_builder.container = nullptr;
-}
-
-// The builder's code for an error of the container writer.
-static uint16_t code_for(ContainerError error) {
-  switch (error) {
-    case CONTAINER_ERR_NO_MEMORY: return BUILD_ERR_NO_MEMORY;
-    case CONTAINER_ERR_CREATE: return BUILD_ERR_CREATE_OUTPUT;
-    case CONTAINER_ERR_KEPT_ASIDE: return BUILD_ERR_OUTPUT_IN_USE;
-    case CONTAINER_ERR_OPTION:
-    case CONTAINER_ERR_TOO_LARGE:
-    case CONTAINER_ERR_WII_DISC: return BUILD_ERR_OUTPUT_FORMAT;
-    default: return BUILD_ERR_WRITE;
-  }
-}
-
-static bool writer_failed(ContainerError error, const std::string& detail) {
-  return builder_fail_with_detail(code_for(error), detail);
+  if (container()) container()->abandon();
 }
 
 // Appends n bytes at the image's end; false with the error recorded.
 static bool append(const void* bytes, size_t n) {
-  if (g_builder.container) {
-    if (!container_writer_write(g_builder.container, bytes, n))
-      return writer_failed(container_writer_error(g_builder.container),
-                           container_writer_error_detail(g_builder.container));
+  if (container()) {
+    if (!container()->write(bytes, n)) return false;
   } else if (!host::file_write(output_file(), bytes, n)) {
     return builder_fail(BUILD_ERR_WRITE);
   }
@@ -83,7 +63,7 @@ static bool append(const void* bytes, size_t n) {
 // Zeros from the image's end up to end: a plain image is extended (sparse
 // where the host can), a container is given them.
 static bool append_zeros_to(uint64_t end) {
-  if (!g_builder.container) {
+  if (!container()) {
     if (!host::file_extend_with_zeros(output_file(), end)) return builder_fail(BUILD_ERR_WRITE);
     g_builder.output_end = end;
     return true;
@@ -148,21 +128,17 @@ static bool prepare(const BuildSettings* settings) {
   // The image is flushed to the disk before it replaces the output. A
   // container's writer needs the disc's size, known at the write: here its
   // output is only tried, so that a path it cannot create fails before the scan.
-  g_builder.output = host::output_begin(s.output_path, !writes_container());
+  g_builder.output = host::output_begin(s.output_path, !container());
   g_builder.output_end = 0;
   if (!g_builder.output) return builder_fail(BUILD_ERR_CREATE_OUTPUT);
-  if (writes_container()) discard_output();
+  if (container()) discard_output();
 
   if (!scan_base_directory() || !apply_previous_table()) return false;
 
   // Refuse now what the image could not hold, before the caller starts the write.
   ImageLayout layout;
-  if (!plan_image_layout(apploader_length, main_program_length, &layout)) return false;
-  ContainerError error = CONTAINER_OK;
-  std::string detail;
-  if (writes_container() && !container_write_check(g_builder.output_format, g_builder.content_end, &error, &detail))
-    return writer_failed(error, detail);
-  return true;
+  return plan_image_layout(apploader_length, main_program_length, &layout) &&
+         (!container() || container()->check(g_builder.content_end));
 }
 
 bool builder_prepare(const BuildSettings* settings) {
@@ -271,32 +247,9 @@ static bool maximise_image_size() {
   return true;
 }
 
-// Starts the container for an image of disc_size bytes.
-static bool open_container(uint64_t disc_size) {
-  ContainerWriteOptions& options = g_builder.output_format;
-  // Everything the build writes is in use; beyond it there are only zeros.
-  try {
-    options.used.assign(1, ContainerRange{0, g_builder.content_end});
-  } catch (...) {
-    return builder_fail(BUILD_ERR_NO_MEMORY);
-  }
-  ContainerError error = CONTAINER_OK;
-  std::string detail;
-  g_builder.container =
-      container_writer_open(g_builder.settings.output_path, disc_size, options, nullptr, &error, &detail);
-  return g_builder.container || writer_failed(error, detail);
-}
-
 // Puts the finished image in the output's place.
 static bool commit_output() {
-  if (g_builder.container) {
-    ContainerWriter* w = g_builder.container;
-    g_builder.container = nullptr;
-    ContainerError error = CONTAINER_OK;
-    std::string detail, kept;
-    if (container_writer_finish(w, &error, &detail, &kept)) return true;
-    return builder_fail_with_detail(code_for(error), detail, kept.empty() ? nullptr : kept.c_str());
-  }
+  if (container()) return container()->finish();
   std::string kept;
   host::Commit result = host::output_commit(g_builder.output, &kept);
   g_builder.output = nullptr;
@@ -332,9 +285,9 @@ static bool write_image(bool maximise) {
   h.fst_size.set(layout.fst_size);
   if (h.max_fst_size.get() < layout.fst_size) h.max_fst_size.set(layout.fst_size);
 
-  if (writes_container()) {
+  if (container()) {
     const uint64_t end = g_builder.content_end;
-    if (!open_container(maximise && end < DISC_IMAGE_SIZE ? DISC_IMAGE_SIZE : end)) return false;
+    if (!container()->open(maximise && end < DISC_IMAGE_SIZE ? DISC_IMAGE_SIZE : end)) return false;
   }
   g_builder.output_end = 0;
   if (!append(&h, sizeof h)) return false;
@@ -368,7 +321,7 @@ static bool write_image(bool maximise) {
 }
 
 bool builder_write_image(bool maximise) {
-  if (!g_builder.prepared || (!writes_container() && !g_builder.output))
+  if (!g_builder.prepared || (!container() && !g_builder.output))
     return builder_fail(BUILD_ERR_NOT_PREPARED);
   g_builder.prepared = false;  // one write per preparation
   if (!write_image(maximise)) {
