@@ -196,6 +196,14 @@ bool builder_set_previous_table(const uint8_t* table, size_t size);
 // other Europe), written into the boot blocks set: a new region letter takes
 // its word with it.
 void builder_set_bi2_region(char region_letter);
+// The boot blocks of a new disc in the form other disc tools check:
+// zeros but for the header's max_fst_size (the default table limit) and
+// the bi2 region word of region_letter; or, given another disc's first
+// 0x2440 bytes (other_disc), that disc's identity bytes (0x00-0x0A: game
+// code, maker, disc number, revision, streaming) and its whole bi2 block.
+// The settings' fields and the layout go over them as with
+// builder_set_boot_blocks.
+void builder_set_new_disc_boot_blocks(const uint8_t* other_disc, char region_letter);
 
 // A disc unpacked into a folder, as ombrel-cli unpack and other disc tools
 // lay it out (disc_format.h names its parts): the paths of its parts, and

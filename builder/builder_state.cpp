@@ -1,6 +1,7 @@
 // The builder engine's one state: its reset, options, callbacks and last
 // error with the path it is about, and the allocator every part of the engine
 // allocates through (with its test hook).
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -74,6 +75,19 @@ void builder_set_boot_blocks(const uint8_t* boot_bin, const uint8_t* bi2) {
 
 void builder_set_bi2_region(char region_letter) {
   write_be32(g_builder.bi2 + BI2_REGION_OFFSET, bi2_region_for_letter(region_letter));
+}
+
+void builder_set_new_disc_boot_blocks(const uint8_t* other_disc, char region_letter) {
+  static const uint8_t no_bi2[BI2_SIZE] = {};
+  uint8_t boot_bin[BOOT_BIN_SIZE] = {};
+  // The game code, maker and name come with the settings, written over
+  // these; the rest of what makes the other disc itself is kept.
+  if (other_disc) std::memcpy(boot_bin, other_disc, DISC_IDENTITY_SIZE);
+  write_be32(boot_bin + offsetof(DiscHeader, max_fst_size), DEFAULT_MAX_FST_SIZE);
+  builder_set_boot_blocks(boot_bin, other_disc ? other_disc + BI2_OFFSET : no_bi2);
+  // Written in place: g++ 12 at -O3 drops this word when it is stored in a
+  // local bi2 block that builder_set_boot_blocks then copies.
+  if (!other_disc) builder_set_bi2_region(region_letter);
 }
 
 void builder_set_without_main_program(bool enabled) { g_builder.without_main_program = enabled; }

@@ -189,14 +189,14 @@ int main(int argc, char** argv) {
   }
 
   BuildSettings settings;
-  BuildExtras extras;
+  // The header image's first bytes in default mode, for the boot blocks.
+  uint8_t other_disc[APPLOADER_OFFSET];
+  uint32_t alignment = 0;
   std::vector<std::string> warnings;
   builder_reset();
   bool filled = rebuild ? root_settings(g_options, &settings, &warnings, &error)
-                        : options_to_build_settings(g_options, &settings, &warnings, &error) &&
-                              (!g_options.disc_magic ||
-                               default_mode_extras(g_options, settings, &extras, &error));
-  if (filled && !g_options.align.empty() && !parse_alignment(g_options.align, &extras.alignment)) {
+                        : options_to_build_settings(g_options, &settings, &warnings, &error, other_disc);
+  if (filled && !g_options.align.empty() && !parse_alignment(g_options.align, &alignment)) {
     error = "--align takes a power of two from 4 to 32768, not '" + g_options.align + "'";
     filled = false;
   }
@@ -219,8 +219,11 @@ int main(int argc, char** argv) {
   builder_set_folder_parent_links(g_options.disc_magic);
   builder_set_format_limits(g_options.disc_magic);
   // --root's boot blocks came with the unpacked disc.
-  if (!rebuild && extras.boot_blocks) builder_set_boot_blocks(extras.boot_bin, extras.bi2);
-  builder_set_file_alignment(extras.alignment);
+  if (!rebuild && g_options.disc_magic) {
+    builder_set_new_disc_boot_blocks(g_options.header_from.empty() ? nullptr : other_disc,
+                                     settings.game_code[3]);
+  }
+  builder_set_file_alignment(alignment);
   if (!builder_prepare(&settings)) {
     uint16_t code = builder_last_error();
     print_error(build_error_message(code, g_options, g_last_log_line, builder_last_error_path()));

@@ -10,6 +10,7 @@
 #include "cli/trelvik_rebuild.h"
 #include "host/host_fs.h"
 #include "host/host_text.h"
+#include "wizard/core/header_image.h"
 
 namespace {
 
@@ -314,22 +315,50 @@ bool options_to_wizard_state(const TrelvikOptions& options, WizardState* state,
   return true;
 }
 
+namespace {
+
+// Why the header image gives no header, after its quoted path.
+std::string header_image_problem(const HeaderImageResult& result) {
+  switch (result.fault) {
+    case HeaderImageFault::None: break;
+    case HeaderImageFault::CannotOpen: break;
+    case HeaderImageFault::DamagedContainer: return "cannot be read: " + result.detail;
+    case HeaderImageFault::WiiDisc: return "is not a GameCube disc image: a Wii disc";
+    case HeaderImageFault::NotAGameCubeDisc: return "is not a GameCube disc image: " + result.detail;
+    case HeaderImageFault::TooShort: return "is shorter than a disc's header and bi2 block (0x2440 bytes)";
+  }
+  return "";
+}
+
+}  // namespace
+
 bool options_to_build_settings(const TrelvikOptions& options, BuildSettings* settings,
-                               std::vector<std::string>* warnings, std::string* error) {
+                               std::vector<std::string>* warnings, std::string* error, uint8_t* other_disc) {
   WizardState state;
   if (!options_to_wizard_state(options, &state, warnings, error)) return false;
-  uint8_t header[DISC_HEADER_SIZE];
-  // Default mode reads the disc a container holds (and later refuses a file
-  // that is no GameCube disc); the wizard's mode takes the file's first bytes.
-  size_t got = 0;
-  const bool read = !state.import_header ||
-                    (options.disc_magic ? read_disc_start(state.import_image_path, header, sizeof header, &got)
-                                        : read_imported_header(state.import_image_path, header));
-  if (!read) {
-    *error = "cannot open the header image " + quoted(options.header_from);
+  // Both modes read the disc a container holds; default mode takes more of
+  // it, so only from a GameCube disc, while the wizard's mode takes any
+  // other file's first bytes.
+  uint8_t head[APPLOADER_OFFSET] = {};
+  HeaderImageResult read;
+  if (state.import_header) {
+    if (options.disc_magic) {
+      read = read_header_disc(state.import_image_path, head);
+    } else {
+      read_imported_header(state.import_image_path, head, &read);
+    }
+  }
+  const std::string shown = quoted(host_path_for_display(options.header_from));
+  if (read.fault == HeaderImageFault::CannotOpen) {
+    *error = "cannot open the header image " + shown;
     return false;
   }
-  fill_build_settings(state, state.import_header ? header : nullptr, settings);
+  if (read.fault != HeaderImageFault::None) {
+    *error = "the header image " + shown + " " + header_image_problem(read);
+    return false;
+  }
+  fill_build_settings(state, state.import_header ? head : nullptr, settings);
+  if (other_disc && state.import_header) std::memcpy(other_disc, head, sizeof head);
   return true;
 }
 

@@ -57,10 +57,14 @@ bool options_to_wizard_state(const TrelvikOptions& options, WizardState* state,
                              std::vector<std::string>* warnings, std::string* error);
 
 // The whole filling: the wizard state, then the imported header when
-// --header-from is given, then fill_build_settings. False when the options are
-// wrong or the header image cannot be opened.
+// --header-from is given, then fill_build_settings. Default mode takes the
+// header image's first 0x2440 bytes (read_header_disc), into other_disc when
+// given (for builder_set_new_disc_boot_blocks); --no-disc-magic its header as
+// the wizard does. False when the options are wrong or the header image
+// gives no header.
 bool options_to_build_settings(const TrelvikOptions& options, BuildSettings* settings,
-                               std::vector<std::string>* warnings, std::string* error);
+                               std::vector<std::string>* warnings, std::string* error,
+                               uint8_t* other_disc = nullptr);
 
 // Warnings for names that have no code page 932 form and went into the image
 // as their host bytes: other programs show them garbled. Names are shown by

@@ -1,34 +1,12 @@
-// Default mode's boot blocks and the rebuild of an unpacked disc.
+// Default mode's alignment and the rebuild of an unpacked disc.
 #include "cli/trelvik_rebuild.h"
 
 #include <cstring>
 
 #include "builder/source_walk.h"
 #include "cli/console_text.h"
-#include "container/container.h"
-#include "container/disc_identify.h"
 #include "host/host_fs.h"
 #include "host/host_text.h"
-
-namespace {
-
-std::string quoted(const std::string& path) { return "'" + host_path_for_display(path) + "'"; }
-
-void set_region_word(uint8_t* bi2, char letter) {
-  write_be32(bi2 + BI2_REGION_OFFSET, bi2_region_for_letter(letter));
-}
-
-}  // namespace
-
-bool read_disc_start(const std::string& path, uint8_t* out, size_t n, size_t* got) {
-  std::memset(out, 0, n);
-  *got = 0;
-  ContainerError error = CONTAINER_OK;
-  Container* c = container_open(path.c_str(), &error, nullptr);
-  if (c) container_read(c, 0, out, n, got);
-  container_close(c);
-  return error != CONTAINER_ERR_OPEN;
-}
 
 void take_root_paths(TrelvikOptions* options) {
   const UnpackedDisc root = unpacked_disc(options->root);
@@ -43,39 +21,6 @@ bool parse_alignment(const std::string& text, uint32_t* alignment) {
   unsigned long value = std::stoul(text);
   if (value < MIN_FILE_ALIGNMENT || value > MAX_FILE_ALIGNMENT || (value & (value - 1)) != 0) return false;
   *alignment = uint32_t(value);
-  return true;
-}
-
-bool default_mode_extras(const TrelvikOptions& options, const BuildSettings& settings,
-                         BuildExtras* extras, std::string* error) {
-  extras->boot_blocks = true;
-  std::memset(extras->boot_bin, 0, sizeof extras->boot_bin);
-  std::memset(extras->bi2, 0, sizeof extras->bi2);
-  if (!options.header_from.empty()) {
-    // What makes a disc that disc, from a GameCube disc only, plain or in a
-    // container.
-    DiscFileIdentity what = identify_disc_file(options.header_from.c_str());
-    if (what.kind != DiscFileKind::GameCubeImage) {
-      *error = "the header image " + quoted(options.header_from) + " is not a GameCube disc image" +
-               (what.kind == DiscFileKind::WiiImage ? std::string(": a Wii disc")
-                                                    : std::string(": ") + what.reason);
-      return false;
-    }
-    uint8_t head[APPLOADER_OFFSET];
-    size_t got = 0;
-    if (!read_disc_start(options.header_from, head, sizeof head, &got) || got != sizeof head) {
-      *error = "the header image " + quoted(options.header_from) +
-               " is shorter than a disc's header and bi2 block (0x2440 bytes)";
-      return false;
-    }
-    // The game code, maker and name come with the settings, which the
-    // builder writes over the boot block.
-    std::memcpy(extras->boot_bin, head, DISC_IDENTITY_SIZE);
-    std::memcpy(extras->bi2, head + BI2_OFFSET, BI2_SIZE);
-  } else {
-    set_region_word(extras->bi2, settings.game_code[3]);
-  }
-  write_be32(extras->boot_bin + offsetof(DiscHeader, max_fst_size), DEFAULT_MAX_FST_SIZE);
   return true;
 }
 

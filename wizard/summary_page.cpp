@@ -7,6 +7,7 @@
 #include "wizard/wizard_pages.h"
 #include "wizard/wizard_shell.h"
 #include "wizard/wizard_texts.h"
+#include "wizard/core/header_image.h"
 
 namespace {
 
@@ -54,6 +55,8 @@ void start_build(HWND page) {
     show_error(page, output_clash_message("ヘッダーのイメージ", g_wizard.import_image_path));
     return;
   }
+  // The disc inside a container gives the header; a container that cannot
+  // be read, or holds a Wii disc, is an image that cannot be opened.
   uint8_t header[DISC_HEADER_SIZE];
   if (g_wizard.import_header && !read_imported_header(g_wizard.import_image_path, header)) {
     show_error(page, ShownText{"", g_wizard.import_image_path, FORMAT_CANNOT_OPEN_AFTER});

@@ -152,6 +152,7 @@ TEST(SettingsFilling, HeaderImageReplacesTypedFieldsWhichAreThenOptional) {
 
   TrelvikOptions o = typed_options();
   o.header_from = dir.at("src.gcm");
+  o.disc_magic = false;  // the wizard's mode takes any file; default mode a disc only
   Filled f = fill(o);
   ASSERT_TRUE(f.ok) << f.error;
   EXPECT_EQ(field(f.settings.game_code, 4), "GIMP");

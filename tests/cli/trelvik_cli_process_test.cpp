@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "container/test_writer.h"
 #include "disc/disc_format.h"
 #include "support/test_support.h"
 #include "tool_run.h"
@@ -146,6 +147,27 @@ TEST(TrelvikCliProcess, DefaultModeWritesTheRegionWordAndCopiesWhatMakesADisc) {
   EXPECT_TRUE(contains(r.output, "is not a GameCube disc image: no plausible disc header")) << r.output;
   r = run_cli(with(in.args(in.dir.at("copy.gcm")), {"--header-from", in.dir.at("notes.txt"), "--no-disc-magic"}));
   EXPECT_EQ(r.status, 0) << r.output;
+  // The wizard's mode reads the disc inside a container as well (never the
+  // container's own bytes): the image equals the one from the plain disc,
+  // and a container that gives no disc is refused in both modes.
+  const test_writer::Bytes rvz = test_writer::write_wia(source, {}).file;
+  test_support::write_file(in.dir.at("source.rvz"), rvz);
+  test_support::write_file(in.dir.at("cut.rvz"), test_writer::Bytes(rvz.begin(), rvz.begin() + 200));
+  for (const char* from : {"source.gcm", "source.rvz"}) {
+    r = run_cli(with(in.args(in.dir.at(std::string(from) + ".out")),
+                     {"--header-from", in.dir.at(from), "--no-disc-magic"}));
+    ASSERT_EQ(r.status, 0) << r.output;
+  }
+  std::vector<uint8_t> from_rvz = test_support::read_file(in.dir.at("source.rvz.out"));
+  EXPECT_EQ(std::string(from_rvz.begin(), from_rvz.begin() + 6), "SRCP08");
+  EXPECT_TRUE(from_rvz == test_support::read_file(in.dir.at("source.gcm.out")));
+  for (bool magic : {true, false}) {
+    std::vector<std::string> args = with(in.args(in.dir.at("copy.gcm")), {"--header-from", in.dir.at("cut.rvz")});
+    if (!magic) args.push_back("--no-disc-magic");
+    r = run_cli(args);
+    EXPECT_EQ(r.status, 2) << r.output;
+    EXPECT_TRUE(contains(r.output, "cut.rvz' cannot be read: RVZ: ")) << r.output;
+  }
 }
 
 // Content past a full disc is refused before anything is written to it,

@@ -8,7 +8,8 @@
 //                     [--exchange FOLDER] [--only NAME]
 //
 // FOLDER holds the inputs the test script prepared (apploader.img, main.dol,
-// base_long\, base_short\, short_header.bin); the images are written there.
+// base_long\, base_short\, short_header.bin, header.rvz, damaged.rvz); the
+// images are written there.
 // For the run, the open recorder (open_recorder.cpp) is the program the shell
 // opens .gcm files with, so the Open button's effect can be seen; the
 // association is removed again at the end.
@@ -938,17 +939,21 @@ void scenario_imported_header() {
   if (!fill_to_summary(s, v)) return;
   check_summary(s.page(), v, "header from an image");
 
-  // An image that cannot be opened: message, back to the header page.
-  HWND page = s.page();
-  if (!ui::click(page, 1000)) return;
-  ui::answer_message_box(s.pid(), kError, format(kCannotOpen, v.import_path.c_str()), IDOK, "import image cannot be opened");
-  if (!s.wait_page(Page::Header, page)) return;
-  check_page_values(s.page(), Page::Header, v, "back after a missing import image");
-  v.import_path = g_setup.at("short_header.bin");
-  if (!fill_to_summary(s, v)) return;
+  // An image that cannot be opened, then a container that gives no disc (its
+  // own bytes are no header): message, back to the header page.
+  for (const char* next : {"damaged.rvz", "short_header.bin"}) {
+    HWND page = s.page();
+    if (!ui::click(page, 1000)) return;
+    const std::string what = format("import image %s cannot be opened", cp932_to_utf8(v.import_path).c_str());
+    ui::answer_message_box(s.pid(), kError, format(kCannotOpen, v.import_path.c_str()), IDOK, what.c_str());
+    if (!s.wait_page(Page::Header, page)) return;
+    check_page_values(s.page(), Page::Header, v, format("back after: %s", what.c_str()).c_str());
+    v.import_path = g_setup.at(next);
+    if (!fill_to_summary(s, v)) return;
+  }
 
   // A missing apploader: a message, the page stays, no write starts.
-  page = s.page();
+  HWND page = s.page();
   if (!ui::click(page, 1000)) return;
   HWND box = ui::wait_for_message_box(s.pid(), kError, ui::DEFAULT_TIMEOUT_MS, "message for a missing apploader");
   if (box) {
@@ -1091,15 +1096,16 @@ void scenario_cancel_maximised_write() {
   check_previous_output_kept(v.output, "after Yes to the quit question during the write");
 }
 
-// The header from a whole image header (more than 1,072 bytes) with a base
-// directory whose files hold no bytes at all: the size reads 0.00 Mb, the
-// overall bar has nothing to divide by, and the write still completes.
+// The header from a disc in an RVZ container (the disc's fields, never the
+// container's bytes) with a base directory whose files hold no bytes at
+// all: the size reads 0.00 Mb, the overall bar has nothing to divide by, and
+// the write still completes.
 void scenario_zero_bytes() {
   Session s;
   if (!s.start()) return;
   Values v;
   v.import_header = true;
-  v.import_path = g_setup.at("full_header.gcm");
+  v.import_path = g_setup.at("header.rvz");
   v.game_name = "zero bytes";
   v.apploader = g_setup.at("apploader.img");
   v.main_program = g_setup.at("main.dol");
@@ -1119,7 +1125,7 @@ void scenario_zero_bytes() {
   note("overall bar after a zero-byte tree: %d", bar_position(progress, 1041));
   ui::click(progress, 1);
   check_number(s.wait_exit(ui::DEFAULT_TIMEOUT_MS), 0, "exit status after Quit");
-  check_image_header(v.output, "GFHJ", "8P", "FULL HEADER IMAGE", "header from a whole image header");
+  check_image_header(v.output, "GRVJ", "8P", "HEADER FROM RVZ", "header from a disc in an RVZ container");
   check_same_as_cli(v, "zero_reference.gcm", "zero-byte tree");
 }
 

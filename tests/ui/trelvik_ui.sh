@@ -2,7 +2,8 @@
 # Works Trelvik.exe through its windows with the UI driver, a Windows program
 # of its own (tests/ui/trelvik_driver.cpp), under wine on a private X display:
 # every page, message, chooser and the write progress dialog, a build compared
-# byte for byte with trelvik-cli.exe's, a game ID cut inside a double-byte
+# byte for byte with trelvik-cli.exe's, headers taken from a short file and
+# from the disc in an RVZ container, a game ID cut inside a double-byte
 # character, and the cancelled maximised write.
 # Screenshots of the pages and dialogs land in build/screenshots/trelvik-*.png.
 #
@@ -50,15 +51,21 @@ truncate -s 256M "$work/base_big/big.bin"
   printf 'SHORT HEADER NAME...'
 } >"$work/short_header.bin"
 
-# A whole header followed by bytes that are not header fields: only the game
-# code, maker code and game name may be taken from it.
+# A small GameCube disc in an RVZ container, made by dolphin-tool: the header
+# is the disc's (game code, maker, magic word, name), never the container's
+# own first bytes. The same file cut short is a damaged container.
 {
-  printf 'GFHJ8P'
-  head -c 26 /dev/zero
-  printf 'FULL HEADER IMAGE'
-  head -c 47 /dev/zero
-  head -c 2000 /dev/zero | tr '\0' '\252'
-} >"$work/full_header.gcm"
+  printf 'GRVJ8P'
+  head -c 22 /dev/zero
+  printf '\xc2\x33\x9f\x3d'
+  printf 'HEADER FROM RVZ'
+  head -c $((0x10000 - 0x20 - 15)) /dev/zero
+  head -c 100000 /dev/zero | tr '\0' '\252'
+} >"$work/rvz_disc.gcm"
+dolphin_tool="$(command -v dolphin-tool || echo /usr/games/dolphin-tool)"
+"$dolphin_tool" convert -u "$work/dolphin-user" -i "$work/rvz_disc.gcm" -o "$work/header.rvz" \
+  -f rvz -c zstd -l 5 -b 131072 >/dev/null
+head -c 200 "$work/header.rvz" >"$work/damaged.rvz"
 
 # --- run ------------------------------------------------------------------------------
 ui_start_screenshots

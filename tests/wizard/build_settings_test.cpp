@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "container/test_writer.h"
 #include "support/test_support.h"
 #include "wizard/filled_state.h"
+#include "wizard/core/header_image.h"
 #include "wizard/core/wizard_state.h"
 
 namespace {
@@ -152,6 +154,51 @@ TEST(ReadImportedHeader, MissingFileFailsWithZeroedHeader) {
   std::memset(header, 0xEE, sizeof(header));
   EXPECT_FALSE(read_imported_header(dir.at("absent.gcm").c_str(), header));
   for (size_t i = 0; i < DISC_HEADER_SIZE; ++i) ASSERT_EQ(header[i], 0) << "at " << i;
+}
+
+// A container's own bytes are never the header: the disc inside it is, and
+// a container that gives none is refused as an image that cannot be opened.
+// Any other file, a plain Wii disc included, is taken as it is. Default mode
+// also refuses what is no GameCube disc, and a disc shorter than the boot
+// blocks it copies.
+TEST(ReadImportedHeader, ContainersGiveTheDiscTheyHold) {
+  ScratchDir dir;
+  const test_writer::Bytes disc = test_writer::sample_disc();
+  const test_writer::Bytes rvz = test_writer::write_wia(disc, {}).file;
+  test_support::write_file(dir.at("disc.rvz"), rvz);
+  test_support::write_file(dir.at("cut.rvz"), test_writer::Bytes(rvz.begin(), rvz.begin() + 200));
+  test_writer::Bytes wii = disc;
+  write_be32(&wii[GAMECUBE_DISC_MAGIC_OFFSET], 0);
+  write_be32(&wii[WII_DISC_MAGIC_OFFSET], WII_DISC_MAGIC);
+  test_support::write_file(dir.at("wii.ciso"), test_support::make_ciso(wii));
+  test_support::write_file(dir.at("wii.iso"), wii);
+  test_support::write_file(dir.at("notes.txt"), std::string(20000, 'x'));
+  test_support::write_file(dir.at("short.gcm"), test_writer::Bytes(disc.begin(), disc.begin() + 0x1000));
+
+  uint8_t header[DISC_HEADER_SIZE];
+  HeaderImageResult result;
+  ASSERT_TRUE(read_imported_header(dir.at("disc.rvz").c_str(), header, &result)) << result.detail;
+  EXPECT_EQ(0, std::memcmp(header, disc.data(), sizeof header));
+  ASSERT_TRUE(read_imported_header(dir.at("wii.iso").c_str(), header));
+  EXPECT_EQ(0, std::memcmp(header, wii.data(), sizeof header));
+  const struct {
+    const char* file;
+    HeaderImageFault fault;
+  } refused[] = {{"cut.rvz", HeaderImageFault::DamagedContainer}, {"wii.ciso", HeaderImageFault::WiiDisc}};
+  for (const auto& r : refused) {
+    std::memset(header, 0xEE, sizeof header);
+    EXPECT_FALSE(read_imported_header(dir.at(r.file).c_str(), header, &result)) << r.file;
+    EXPECT_EQ(result.fault, r.fault) << r.file;
+    EXPECT_EQ(header[0], 0) << r.file;
+  }
+
+  uint8_t head[APPLOADER_OFFSET];
+  EXPECT_EQ(read_header_disc(dir.at("disc.rvz").c_str(), head).fault, HeaderImageFault::None);
+  EXPECT_EQ(0, std::memcmp(head, disc.data(), sizeof head));
+  EXPECT_EQ(read_header_disc(dir.at("wii.iso").c_str(), head).fault, HeaderImageFault::WiiDisc);
+  EXPECT_EQ(read_header_disc(dir.at("notes.txt").c_str(), head).fault, HeaderImageFault::NotAGameCubeDisc);
+  EXPECT_EQ(read_header_disc(dir.at("short.gcm").c_str(), head).fault, HeaderImageFault::TooShort);
+  EXPECT_EQ(read_header_disc(dir.at("absent.gcm").c_str(), head).fault, HeaderImageFault::CannotOpen);
 }
 
 }  // namespace

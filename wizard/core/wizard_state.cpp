@@ -1,10 +1,8 @@
-// Window-free wizard logic: default state, region letters, the imported
-// header and the filling of the builder's settings record.
+// Window-free wizard logic: default state, region letters and the filling
+// of the builder's settings record.
 #include "wizard/core/wizard_state.h"
 
 #include <cstring>
-
-#include "host/host_fs.h"
 
 void wizard_state_init(WizardState* state) {
   std::memset(state, 0, sizeof(*state));
@@ -22,19 +20,6 @@ char region_letter(uint16_t region_index) {
     default:
       return REGION_LETTER_EUROPE;
   }
-}
-
-bool read_imported_header(const char* path, uint8_t header[DISC_HEADER_SIZE]) {
-  std::memset(header, 0, DISC_HEADER_SIZE);
-  host::File* f = host::file_open_read(path);
-  if (!f) return false;
-  // Whatever the file holds is taken as it is; a short file (or one that
-  // fails part way) leaves zeros after the bytes read. file_read_some reads
-  // on to the end of the file itself.
-  size_t got = 0;
-  host::file_read_some(f, header, DISC_HEADER_SIZE, &got);
-  host::file_close(f);
-  return true;
 }
 
 void copy_fixed_field(char* field, size_t width, const char* text) {

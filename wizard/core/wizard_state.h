@@ -32,14 +32,9 @@ void wizard_state_init(WizardState* state);
 // Maps the region list's position to the fourth game-code byte.
 char region_letter(uint16_t region_index);
 
-// Reads up to DISC_HEADER_SIZE bytes from the start of the file into header,
-// which is zeroed first, so a short file reads as zero-padded. False when the
-// file cannot be opened.
-bool read_imported_header(const char* path, uint8_t header[DISC_HEADER_SIZE]);
-
 // Fills the settings record from the state, or, when the state's
 // import_header is set, its header fields from imported_header (the buffer
-// read_imported_header filled).
+// read_imported_header filled, wizard/core/header_image.h).
 void fill_build_settings(const WizardState& state, const uint8_t* imported_header,
                          BuildSettings* settings);
 
