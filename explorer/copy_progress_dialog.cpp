@@ -63,9 +63,26 @@ CommandFocus command_focus() {
   return CommandFocus::Other;
 }
 
-// The dialog after a copy: OK enabled, the animation stopped and hidden.
+// The copy runs on this thread, so mouse and key input made meanwhile waits
+// in the queue and would act only now, on the dialog as it is after the copy
+// (a click on the disabled OK would close it). It is dropped; paint and
+// every other message stay queued.
+void discard_queued_input() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+  }
+  while (PeekMessageA(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+  }
+  // Clicks on the frame and its close button.
+  while (PeekMessageA(&message, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE)) {
+  }
+}
+
+// The dialog after a copy: queued input dropped, OK enabled, the animation
+// stopped and hidden.
 void show_copy_ended(const char* caption) {
   if (!g_copy.window) return;
+  discard_queued_input();
   EnableWindow(GetDlgItem(g_copy.window, IDOK), TRUE);
   SendMessageA(g_copy.animation, ACM_STOP, 0, 0);
   ShowWindow(g_copy.animation, SW_HIDE);
@@ -77,7 +94,7 @@ void show_copy_ended(const char* caption) {
 // finish the operation, so the dialog tells why and lets the user close it.
 void report_folder_copy_failure() {
   show_copy_ended(COPY_CAPTION_FAILED);
-  show_message(reader_error_message(IsoGetErrorText()));
+  show_message(reader_error_message(IsoGetErrorText(), IsoGetRefusedEntryPath()));
 }
 
 // The shell's folder browser, starting at the desktop; false on Cancel or
@@ -102,6 +119,7 @@ void run_selection(const std::string& folder, bool has_row, const std::string& r
       return;
     case SelectionTarget::File:
       if (!extract_selection(target)) {
+        discard_queued_input();
         show_message(reader_error_message(IsoGetErrorText()));
         g_abandoned = true;
       }

@@ -97,21 +97,16 @@ bool IsoJoinHostPath(const char* folder, const char* imageName, char* out, size_
   // Up to three host bytes a disc byte, as host_name_from_disc_name says.
   char name[3 * ISO_HOST_PATH_CAPACITY];
   bool converted = false;
+  // The name alone tells no entry: a folder extraction names the one it
+  // stopped at.
   if (!imageName ||
       !host::host_name_from_disc_name(imageName, name, sizeof name, &converted)) {
-    g_reader.error = IsoErrPathTooLong;
-    return false;
+    return reader_refuse(IsoErrPathTooLong, nullptr);
   }
   // The name is judged as the host will see it, after the conversion.
-  if (!host::is_safe_host_name(name)) {
-    g_reader.error = IsoErrUnsafeName;
-    return false;
-  }
+  if (!host::is_safe_host_name(name)) return reader_refuse(IsoErrUnsafeName, nullptr);
   size_t a = std::strlen(folder), b = std::strlen(name);
-  if (a + 1 + b + 1 > capacity) {
-    g_reader.error = IsoErrPathTooLong;
-    return false;
-  }
+  if (a + 1 + b + 1 > capacity) return reader_refuse(IsoErrPathTooLong, nullptr);
   std::memcpy(out, folder, a);
   out[a] = host::PATH_SEPARATOR;
   std::memcpy(out + a + 1, name, b + 1);
@@ -120,10 +115,12 @@ bool IsoJoinHostPath(const char* folder, const char* imageName, char* out, size_
 
 bool IsoIsSafeHostName(const char* imageName) {
   char path[ISO_HOST_PATH_CAPACITY];
-  int saved = g_reader.error;
+  const int saved = g_reader.error;
+  const FstNode* saved_entry = g_reader.refused_entry;
   bool safe = IsoJoinHostPath("", imageName, path, sizeof path);
   int code = g_reader.error;
   g_reader.error = saved;
+  g_reader.refused_entry = saved_entry;
   return safe || code == IsoErrPathTooLong;
 }
 

@@ -107,6 +107,7 @@ bool walk_extraction(const FstNode* first, bool single, const char* folder, IsoE
       Level& level = levels.back();
       host.resize(level.host_length);
       if (!IsoJoinHostPath(host.c_str(), node.name, path, sizeof path)) {
+        g_reader.refused_entry = &node;
         if (plan) {
           plan_stop(plan, g_reader.error == IsoErrUnsafeName ? IsoPlanUnsafeName : IsoPlanPathTooLong,
                     image_path_of(node));
@@ -114,7 +115,7 @@ bool walk_extraction(const FstNode* first, bool single, const char* folder, IsoE
         return false;
       }
       if (is_duplicate(&level, path + host.size() + 1, path, plan != nullptr)) {
-        g_reader.error = IsoErrDuplicateName;
+        reader_refuse(IsoErrDuplicateName, &node);
         if (plan) plan_stop(plan, IsoPlanDuplicateName, image_path_of(node));
         return false;
       }
@@ -150,6 +151,14 @@ int area_past_end() {
 
 }  // namespace
 
+const char* IsoGetRefusedEntryPath() {
+  static std::string path;
+  const int code = g_reader.error;
+  const bool refusal = code == IsoErrPathTooLong || code == IsoErrUnsafeName || code == IsoErrDuplicateName;
+  path = refusal && g_reader.refused_entry ? image_path_of(*g_reader.refused_entry) : std::string();
+  return path.c_str();
+}
+
 void IsoSetReuseFolders(uint8_t enabled) { g_reuse_folders = enabled != 0; }
 
 bool IsoExtractChildren(const FstNode* first, const char* destinationFolder) {
@@ -174,7 +183,10 @@ bool IsoExtractDirectory(const char* imagePath, const char* destinationFolder) {
       g_reader.error = IsoErrNoDirectory;
       return false;
     }
-    if (!IsoJoinHostPath(destinationFolder, folder->name, path, sizeof path)) return false;
+    if (!IsoJoinHostPath(destinationFolder, folder->name, path, sizeof path)) {
+      g_reader.refused_entry = folder;
+      return false;
+    }
     // The top folder may exist already; it is then simply used, unless it
     // is a link or no folder at all.
     if (!host::make_directory(path) && host::entry_kind(path) != host::EntryKind::Folder) {

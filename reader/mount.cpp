@@ -32,6 +32,7 @@ char* iso_strdup(const char* text) {
 
 // Clears everything an unmount clears; the callbacks stay.
 static void clear_image_state() {
+  g_reader.refused_entry = nullptr;
   release_fst_cache();
   container_close(g_reader.disc);
   g_reader.disc = nullptr;

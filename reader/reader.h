@@ -236,6 +236,13 @@ void IsoPlanFinish(IsoExtractionPlan* plan);
 // destination; "" after any other code.
 const char* IsoGetKeptFilePath();
 
+// After code 14, 16 or 17 from a folder extraction (IsoExtractDirectory,
+// IsoExtractChildren, IsoUnpack): the in-image path of the entry it stopped
+// at, its names as the table holds them (code page 932); "" after any other
+// code, or when the refusal concerned no entry (a destination path too
+// long, a name given to IsoJoinHostPath). Valid until the next call.
+const char* IsoGetRefusedEntryPath();
+
 // When set, the folder extractions use a folder that exists already instead
 // of failing with code 9 (a link is no folder here). Cleared by IsoReset.
 void IsoSetReuseFolders(uint8_t enabled);

@@ -41,6 +41,9 @@ struct ReaderState {
   uint32_t name_table_distance;  // (N - 1) x 12
 
   int error;
+  // The entry an extraction refused with code 14, 16 or 17 (the one it
+  // stopped at), null when the refusal concerns no entry of the image.
+  const FstNode* refused_entry;
   IsoFileStartedFn file_started;
   IsoProgressFn progress;
   IsoFileFinishedFn file_finished;
@@ -85,11 +88,17 @@ inline bool require_mounted() {
   return false;
 }
 
+// Sets a refusal's code (14, 16 or 17) and the entry refused, null when it
+// concerns none, for IsoGetRefusedEntryPath. Always false.
+inline bool reader_refuse(int code, const FstNode* entry) {
+  g_reader.error = code;
+  g_reader.refused_entry = entry;
+  return false;
+}
+
 // A host path fits the reader's buffers; code 14 when it does not.
 inline bool fits_host_path(const char* path) {
-  if (std::strlen(path) < size_t(ISO_HOST_PATH_CAPACITY)) return true;
-  g_reader.error = IsoErrPathTooLong;
-  return false;
+  return std::strlen(path) < size_t(ISO_HOST_PATH_CAPACITY) || reader_refuse(IsoErrPathTooLong, nullptr);
 }
 
 // A folder extraction (extract_tree.cpp) over the copies (extract.cpp): while

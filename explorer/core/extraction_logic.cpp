@@ -123,8 +123,11 @@ ExtractionMessage nothing_selected_message() {
   return {japanese_text(TEXT_NOTHING_SELECTED), CAPTION_ERROR, MessageIcon::Error};
 }
 
-ExtractionMessage reader_error_message(const char* reader_text) {
-  return {japanese_text(reader_text ? reader_text : ""), "", MessageIcon::None};
+ExtractionMessage reader_error_message(const char* reader_text, const char* refused_entry) {
+  std::string text = reader_text ? reader_text : "";
+  // Image names are code page 932, as the reader's texts.
+  if (refused_entry && *refused_entry) text += std::string("\n") + refused_entry;
+  return {japanese_text(text), "", MessageIcon::None};
 }
 
 ExtractionMessage system_area_message(bool saved, const std::string& file, int reader_code) {

@@ -102,7 +102,10 @@ struct ExtractionMessage {
 // The list was focused with no row in it.
 ExtractionMessage nothing_selected_message();
 // A copy failed: the reader's text for its last error, empty caption, no icon.
-ExtractionMessage reader_error_message(const char* reader_text);
+// A folder copy the reader stopped at an entry (IsoGetRefusedEntryPath)
+// names that entry's in-image path on a second line, so the file the copy
+// dialog still shows, the last one copied, is not taken for the culprit.
+ExtractionMessage reader_error_message(const char* reader_text, const char* refused_entry = "");
 // The result of a system-area copy into file. A failure says only that the
 // file cannot be saved, unless the reader's code (reader_code) is that the
 // disc has no main program: its text then follows.

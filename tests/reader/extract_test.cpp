@@ -280,6 +280,7 @@ TEST(ReaderExtractGuards, HostPathsPastTheBuffersAreRefused) {
   EXPECT_EQ(IsoGetLastError(), IsoErrPathTooLong);
   EXPECT_FALSE(IsoExtractDirectory("/", long_dest.c_str()));
   EXPECT_EQ(IsoGetLastError(), IsoErrPathTooLong);
+  EXPECT_STREQ(IsoGetRefusedEntryPath(), "");  // the destination, no entry, was refused
 }
 
 // Names that would leave the chosen folder still mount for viewing, but are
@@ -296,10 +297,13 @@ TEST(ReaderExtractGuards, NamesThatWouldLeaveTheFolderAreNeverUsed) {
     EXPECT_EQ(IsoGetDirectoryCount(), 2);
     std::string out = fx.scratch.at("a" + sep() + "b");
     fs::create_directories(out);
+    // The reader names the entry it stopped at.
     EXPECT_FALSE(IsoExtractDirectory("/", out.c_str())) << bad;
     EXPECT_EQ(IsoGetLastError(), IsoErrUnsafeName) << bad;
+    EXPECT_EQ(std::string(IsoGetRefusedEntryPath()), std::string("/") + bad);
     EXPECT_FALSE(IsoExtractDirectory("/inner", out.c_str())) << bad;
     EXPECT_EQ(IsoGetLastError(), IsoErrUnsafeName) << bad;
+    EXPECT_EQ(std::string(IsoGetRefusedEntryPath()), std::string("/inner/") + bad);
     EXPECT_FALSE(fs::exists(fx.scratch.at("a" + sep() + "escaped")));
     EXPECT_FALSE(fs::exists(fx.scratch.at("escaped")));
     EXPECT_FALSE(IsoIsSafeHostName(bad));
@@ -371,6 +375,7 @@ TEST(ReaderExtractGuards, AnEntryNeverReplacesOneWrittenBefore) {
   struct Case {
     std::vector<TableEntry> (*entries)(uint32_t a, uint32_t b);
     bool refused;
+    const char* refused_entry;  // the entry the reader names
   };
 #ifdef _WIN32
   const bool case_blind = true;
@@ -378,13 +383,13 @@ TEST(ReaderExtractGuards, AnEntryNeverReplacesOneWrittenBefore) {
   const bool case_blind = false;
 #endif
   const Case cases[] = {
-      {[](uint32_t a, uint32_t b) { return std::vector<TableEntry>{file_entry("x", a, 10), file_entry("x", b, 20)}; }, true},
-      {[](uint32_t a, uint32_t b) { return std::vector<TableEntry>{file_entry("x", a, 10), file_entry("X", b, 20)}; }, case_blind},
-      {[](uint32_t a, uint32_t) { return std::vector<TableEntry>{file_entry("x", a, 10), dir_entry("x", 3)}; }, true},
+      {[](uint32_t a, uint32_t b) { return std::vector<TableEntry>{file_entry("x", a, 10), file_entry("x", b, 20)}; }, true, "/x"},
+      {[](uint32_t a, uint32_t b) { return std::vector<TableEntry>{file_entry("x", a, 10), file_entry("X", b, 20)}; }, case_blind, "/X"},
+      {[](uint32_t a, uint32_t) { return std::vector<TableEntry>{file_entry("x", a, 10), dir_entry("x", 3)}; }, true, "/x"},
       {[](uint32_t a, uint32_t b) {
          return std::vector<TableEntry>{file_entry("x", a, 10), dir_entry("d", 4), file_entry("y", b, 20),
                                         dir_entry("d", 5)};
-       }, true},
+       }, true, "/d"},
   };
   for (const Case& c : cases) {
     ReaderFixture fx;
@@ -398,6 +403,7 @@ TEST(ReaderExtractGuards, AnEntryNeverReplacesOneWrittenBefore) {
     EXPECT_EQ(IsoExtractDirectory("/", out.c_str()), !c.refused);
     if (c.refused) {
       EXPECT_EQ(IsoGetLastError(), IsoErrDuplicateName);
+      EXPECT_STREQ(IsoGetRefusedEntryPath(), c.refused_entry);
     }
     EXPECT_EQ(read_file(out + sep() + "x"), patterned_bytes(10, 1));
   }

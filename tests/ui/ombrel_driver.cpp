@@ -64,6 +64,7 @@ const char kCannotSave[] = "保存できません！";
 const char kSelectSomething[] = "何か選択して下さい。";
 const char kNoBanner[] = "バナーがありません。";
 const char kCopyDone[] = "コピー完了";
+const char kCopyFailed[] = "コピー失敗";
 const char kFolderPrompt[] = "\nディレクトリの選択:";
 const char kImageFilter[] = "GameCube ISO (*.gcm)";
 const char kAllFiles[] = "すべてのファイル (*.*)";
@@ -1294,13 +1295,34 @@ void scenario_keys() {
   o.quit();
 }
 
-// A crafted image whose root holds ..\escape.txt: extracting that row is
-// refused with the reader's text, as any failed single-file copy, and nothing
-// is written beside the chosen folder or in it.
+// A crafted image whose root holds fine.txt, then ..\escape.txt: extracting
+// that row is refused with the reader's text, as any failed single-file copy,
+// and nothing is written beside the chosen folder or in it. The whole image's
+// copy stops there too: after fine.txt, which the dialog still shows, the box
+// names the refused entry on its second line.
 void scenario_hostile_name() {
   Ombrel o;
   if (!o.start(quoted(g_setup.at("hostile.gcm")))) return;
   const std::string name = "..\\escape.txt";
+  o.command(IDM_EXTRACT_WHOLE_IMAGE);
+  const std::string all = g_setup.out("hostile-all");
+  if (choose_folder(o, all)) {
+    const std::string text = std::string(IsoErrorTextFor(IsoErrUnsafeName)) + "\n/" + name;
+    if (HWND box = ui::wait_for_message_box(o.pid(), "", ui::DEFAULT_TIMEOUT_MS, "unsafe name in a whole-image copy")) {
+      check_text(control_text(box, ui::MESSAGE_TEXT_ID), text, "unsafe name in a whole-image copy");
+      HWND dialog = find_copy_dialog(o);
+      ui::screenshot("hostile-whole-image", {dialog, box});
+      ui::click(box, IDOK);
+      ui::wait_until_gone(box, ui::DEFAULT_TIMEOUT_MS);
+      if (check(dialog != nullptr, "no copy dialog behind the unsafe-name box")) {
+        check_text(ui::window_text(dialog), kCopyFailed, "copy dialog caption after the refusal");
+        ui::click(dialog, IDOK);
+        ui::wait_until_gone(dialog, ui::DEFAULT_TIMEOUT_MS);
+      }
+    }
+    check(ui::file_exists(all + "\\fine.txt"), "fine.txt, before the refused entry, was not copied");
+    check(!ui::file_exists(g_setup.out("escape.txt")), "a file was written for ..\\escape.txt");
+  }
   if (o.click_row(name)) {
     o.command(IDM_EXTRACT_SELECTION);
     std::string folder = g_setup.out("hostile");
@@ -1653,10 +1675,32 @@ void scenario_copying() {
   if (!g_setup.exchange.empty())
     check(partly, "no picture taken mid-copy shows the progress bar partly filled (%d taken)", attempts);
 
+  // A real click on the disabled OK, and Enter, while the copy runs: they
+  // wait in the queue and must not act once the copy ends.
+  RECT ok;
+  const bool queued = ui::stored_window_text(dialog) == kCopying && GetWindowRect(ui::control(dialog, IDOK), &ok);
+  check(queued, "the large image's copy ended before a click could be made during it; make its files larger");
+  if (queued) {
+    const POINT at = ui::centre_of(ok);
+    SetCursorPos(at.x, at.y);
+    INPUT input[4] = {};
+    input[0].type = input[1].type = INPUT_MOUSE;
+    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    input[2].type = input[3].type = INPUT_KEYBOARD;
+    input[2].ki.wVk = input[3].ki.wVk = VK_RETURN;
+    input[3].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(4, input, sizeof(INPUT));
+  }
+
   // The end state; the full bar's colour tells which mid-copy pixels were
   // filled.
   bool finished = wait_until([&] { return ui::stored_window_text(dialog) == kCopyDone; }, 120000);
   if (!check(finished, "the large image's copy did not finish")) return;
+  if (queued) {
+    let_it_act(dialog);
+    check(IsWindow(dialog) && IsWindowVisible(dialog), "input made during the copy closed the copy dialog after it");
+  }
   Capture end;
   if (partly && capture(dialog, "copying-finished", &end)) {
     std::vector<const uint8_t*> end_row = bar_row(bar, end);

@@ -107,9 +107,10 @@ for i in 1 2 3; do
   printf 'end of large file %d' "$i" | dd of="$f" bs=1 seek=$((256 * 1024 * 1024 - 19)) conv=notrunc status=none
 done
 
-# A root file whose name will be made "..\escape.txt" in the image.
+# A root file whose name will be made "..\escape.txt" in the image, listed
+# after fine.txt.
 mkdir -p "$work/base_hostile"
-printf 'must not escape\n' >"$work/base_hostile/aa_escape.txt"
+printf 'must not escape\n' >"$work/base_hostile/zz_escape.txt"
 printf 'fine\n' >"$work/base_hostile/fine.txt"
 
 # Not an image.
@@ -146,8 +147,8 @@ rm -f "$work/padded.gcm"
 python3 - "$work/hostile.gcm" <<'EOF'
 import sys
 data = open(sys.argv[1], "rb").read()
-assert data.count(b"aa_escape.txt\0") == 1
-open(sys.argv[1], "wb").write(data.replace(b"aa_escape.txt\0", b"..\\escape.txt\0"))
+assert data.count(b"zz_escape.txt\0") == 1
+open(sys.argv[1], "wb").write(data.replace(b"zz_escape.txt\0", b"..\\escape.txt\0"))
 EOF
 
 # --- a scratch drive ------------------------------------------------------------
