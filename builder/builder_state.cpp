@@ -85,8 +85,7 @@ void builder_set_new_disc_boot_blocks(const uint8_t* other_disc, char region_let
   if (other_disc) std::memcpy(boot_bin, other_disc, DISC_IDENTITY_SIZE);
   write_be32(boot_bin + offsetof(DiscHeader, max_fst_size), DEFAULT_MAX_FST_SIZE);
   builder_set_boot_blocks(boot_bin, other_disc ? other_disc + BI2_OFFSET : no_bi2);
-  // Written in place: g++ 12 at -O3 drops this word when it is stored in a
-  // local bi2 block that builder_set_boot_blocks then copies.
+  // A new disc's bi2 block is zeros but for the region word.
   if (!other_disc) builder_set_bi2_region(region_letter);
 }
 

@@ -945,6 +945,10 @@ void scenario_imported_header() {
     HWND page = s.page();
     if (!ui::click(page, 1000)) return;
     const std::string what = format("import image %s cannot be opened", cp932_to_utf8(v.import_path).c_str());
+    if (v.import_path == g_setup.at("damaged.rvz")) {
+      if (HWND box = ui::wait_for_message_box(s.pid(), kError, ui::DEFAULT_TIMEOUT_MS, what.c_str()))
+        ui::screenshot("11-damaged-container", {box});
+    }
     ui::answer_message_box(s.pid(), kError, format(kCannotOpen, v.import_path.c_str()), IDOK, what.c_str());
     if (!s.wait_page(Page::Header, page)) return;
     check_page_values(s.page(), Page::Header, v, format("back after: %s", what.c_str()).c_str());
