@@ -1650,6 +1650,25 @@ void scenario_copying() {
   } else {
     check_text(caption, kCopying, "copy dialog caption while copying");
   }
+  // A real click on the disabled OK, and Enter, while the copy runs (made at
+  // once, as a copy from the page cache is quick): they wait in the queue
+  // and must not act once the copy ends.
+  RECT ok;
+  const bool queued = ui::stored_window_text(dialog) == kCopying && GetWindowRect(ui::control(dialog, IDOK), &ok);
+  check(queued, "the large image's copy ended before a click could be made during it; make its files larger");
+  if (queued) {
+    const POINT at = ui::centre_of(ok);
+    SetCursorPos(at.x, at.y);
+    INPUT input[4] = {};
+    input[0].type = input[1].type = INPUT_MOUSE;
+    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    input[2].type = input[3].type = INPUT_KEYBOARD;
+    input[2].ki.wVk = input[3].ki.wVk = VK_RETURN;
+    input[3].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(4, input, sizeof(INPUT));
+  }
+
   HWND bar = ui::control(dialog, IDC_COPY_BAR);
   HWND animation = ui::control(dialog, IDC_COPY_ANIMATION);
   Capture mid;
@@ -1674,24 +1693,6 @@ void scenario_copying() {
   note("copy dialog watched for %.1f s, %d picture(s) taken mid-copy", (GetTickCount() - shown_at) / 1000.0, attempts);
   if (!g_setup.exchange.empty())
     check(partly, "no picture taken mid-copy shows the progress bar partly filled (%d taken)", attempts);
-
-  // A real click on the disabled OK, and Enter, while the copy runs: they
-  // wait in the queue and must not act once the copy ends.
-  RECT ok;
-  const bool queued = ui::stored_window_text(dialog) == kCopying && GetWindowRect(ui::control(dialog, IDOK), &ok);
-  check(queued, "the large image's copy ended before a click could be made during it; make its files larger");
-  if (queued) {
-    const POINT at = ui::centre_of(ok);
-    SetCursorPos(at.x, at.y);
-    INPUT input[4] = {};
-    input[0].type = input[1].type = INPUT_MOUSE;
-    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    input[2].type = input[3].type = INPUT_KEYBOARD;
-    input[2].ki.wVk = input[3].ki.wVk = VK_RETURN;
-    input[3].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(4, input, sizeof(INPUT));
-  }
 
   // The end state; the full bar's colour tells which mid-copy pixels were
   // filled.
