@@ -71,7 +71,7 @@ enum BuildError : uint16_t {
   // builder_last_error_path gives.
   BUILD_ERR_OUTPUT_IN_USE = 16,
   // A file of an unpacked disc has not its fixed size (sys/boot.bin 0x440
-  // bytes, sys/bi2.bin 0x2000).
+  // bytes or the header's 0x430, sys/bi2.bin 0x2000).
   BUILD_ERR_UNPACKED_FILE_SIZE = 17,
   // An unpacked disc's sys/fst.bin is no file system table a reader would
   // take.
@@ -218,14 +218,20 @@ UnpackedDisc unpacked_disc(const std::string& folder);
 // Takes the disc unpacked in folder as the one being rebuilt: sys/boot.bin
 // and sys/bi2.bin as the boot blocks (their header fields into settings'
 // game code, maker code and game name), sys/fst.bin, when there is one, as
-// the previous table, and without a main program when it has none; settings'
-// apploader, main program and base directory paths name sys/apploader.img,
-// sys/main.dol and files. False, with builder_last_error_path naming the
-// file, for code 4 (boot.bin or bi2.bin cannot be opened), 17 (one of them
-// has another size), 7 (no folder files), 5 (fst.bin cannot be read), 18
-// (fst.bin is no table), 11 (a path does not fit settings) or 1; nothing is
-// taken then.
+// the previous table, and without a main program when it has none (a
+// boot.bin of the header's 0x430 bytes alone leaves the 16 bytes behind it
+// zero, as the builder writes them); settings' apploader, main program and
+// base directory paths name sys/apploader.img, sys/main.dol and files.
+// False, with builder_last_error_path naming the file, for code 4 (boot.bin
+// or bi2.bin cannot be opened), 17 (one of them has another size), 7 (no
+// folder files), 5 (fst.bin cannot be read), 18 (fst.bin is no table), 11 (a
+// path does not fit settings) or 1; nothing is taken then.
 bool builder_set_unpacked_disc(const char* folder, BuildSettings* settings);
+
+// A dry run: builder_prepare checks the inputs, scans and lays the image out
+// as usual but creates no output file, and builder_write_image refuses with
+// code 12, so nothing is written. Off after builder_reset.
+void builder_set_dry_run(bool enabled);
 
 // One alignment for every file (a power of two from 4 to 32,768) instead of
 // 2,048 or the previous table's classes; 0 turns it off.

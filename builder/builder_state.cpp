@@ -95,6 +95,8 @@ void builder_set_format_limits(bool enabled) { g_builder.format_limits = enabled
 
 void builder_set_file_alignment(uint32_t alignment) { g_builder.file_alignment = alignment; }
 
+void builder_set_dry_run(bool enabled) { g_builder.dry_run = enabled; }
+
 // ---------------------------------------------------------------------------
 // Allocation
 // ---------------------------------------------------------------------------

@@ -42,6 +42,7 @@ struct BuilderState {
   bool without_main_program;
   bool format_limits;
   uint32_t file_alignment;  // 0: 2,048, or the previous table's classes
+  bool dry_run;             // prepare creates no output; nothing is written
   uint64_t table_end;       // where the last layout put the end of the table
   uint64_t content_end;     // and the end of the content
 

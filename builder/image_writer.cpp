@@ -128,10 +128,11 @@ static bool prepare(const BuildSettings* settings) {
   // The image is flushed to the disk before it replaces the output. A
   // container's writer needs the disc's size, known at the write: here its
   // output is only tried, so that a path it cannot create fails before the scan.
-  g_builder.output = host::output_begin(s.output_path, !container());
+  // A dry run makes no output at all.
+  g_builder.output = g_builder.dry_run ? nullptr : host::output_begin(s.output_path, !container());
   g_builder.output_end = 0;
-  if (!g_builder.output) return builder_fail(BUILD_ERR_CREATE_OUTPUT);
-  if (container()) discard_output();
+  if (!g_builder.output && !g_builder.dry_run) return builder_fail(BUILD_ERR_CREATE_OUTPUT);
+  if (container() && g_builder.output) discard_output();
 
   if (!scan_base_directory() || !apply_previous_table()) return false;
 
@@ -321,7 +322,7 @@ static bool write_image(bool maximise) {
 }
 
 bool builder_write_image(bool maximise) {
-  if (!g_builder.prepared || (!container() && !g_builder.output))
+  if (!g_builder.prepared || g_builder.dry_run || (!container() && !g_builder.output))
     return builder_fail(BUILD_ERR_NOT_PREPARED);
   g_builder.prepared = false;  // one write per preparation
   if (!write_image(maximise)) {

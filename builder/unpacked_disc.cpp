@@ -25,13 +25,15 @@ UnpackedDisc unpacked_disc(const std::string& folder) {
 
 namespace {
 
-// Reads a whole file that must have exactly size bytes.
-bool read_exactly(const std::string& path, uint8_t* out, size_t size) {
+// Reads a whole file that must have size bytes, or shorter ones when it is
+// at least that long; what it does not hold stays zero.
+bool read_exactly(const std::string& path, uint8_t* out, size_t size, size_t shorter = 0) {
+  std::memset(out, 0, size);
   host::File* f = host::file_open_read(path.c_str());
   if (!f) return builder_fail_on_path(BUILD_ERR_OPEN_INPUT, path.c_str());
   uint64_t length = 0;
-  const bool sized = host::file_length(f, &length) && length == size;
-  const bool read = sized && host::file_read(f, out, size);
+  const bool sized = host::file_length(f, &length) && (length == size || (shorter && length == shorter));
+  const bool read = sized && host::file_read(f, out, size_t(length));
   host::file_close(f);
   if (!sized) return builder_fail_on_path(BUILD_ERR_UNPACKED_FILE_SIZE, path.c_str());
   return read || builder_fail_on_path(BUILD_ERR_READ, path.c_str());
@@ -77,7 +79,10 @@ bool take_previous_table(const std::string& path) {
 bool builder_set_unpacked_disc(const char* folder, BuildSettings* settings) {
   const UnpackedDisc disc = unpacked_disc(folder);
   uint8_t boot_bin[BOOT_BIN_SIZE], bi2[BI2_SIZE];
-  if (!read_exactly(disc.boot_bin, boot_bin, sizeof boot_bin) || !read_exactly(disc.bi2, bi2, sizeof bi2))
+  // A boot.bin of the header alone (ombrel-cli sys boot writes 0x430 bytes)
+  // takes the 16 bytes behind it as the builder writes them: zero.
+  if (!read_exactly(disc.boot_bin, boot_bin, sizeof boot_bin, DISC_HEADER_SIZE) ||
+      !read_exactly(disc.bi2, bi2, sizeof bi2))
     return false;
   if (host::path_kind(disc.files.c_str()) != host::PathKind::Folder)
     return builder_fail_on_path(BUILD_ERR_ENTER_BASE_DIRECTORY, disc.files.c_str());
