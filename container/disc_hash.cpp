@@ -20,6 +20,7 @@
 #else
 #include <nettle/md5.h>
 #include <nettle/sha1.h>
+#include <nettle/version.h>
 #endif
 
 namespace {
@@ -289,4 +290,12 @@ std::string hex(const uint8_t* bytes, size_t n) {
 std::string crc32_hex(uint32_t crc) {
   const uint8_t bytes[4] = {uint8_t(crc >> 24), uint8_t(crc >> 16), uint8_t(crc >> 8), uint8_t(crc)};
   return hex(bytes, sizeof bytes);
+}
+
+std::string digest_library_version() {
+#ifdef _WIN32
+  return "BCrypt (Windows)";
+#else
+  return "nettle " + std::to_string(nettle_version_major()) + "." + std::to_string(nettle_version_minor());
+#endif
 }

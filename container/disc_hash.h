@@ -35,6 +35,10 @@ constexpr int DISC_HASH_BUFFERS = 4;
 // *out is then not to be used.
 bool hash_disc(Container* c, DiscHashes* out, const HashProgress& progress, std::string* error);
 
+// The digest library, as it reports itself: "nettle 3.8", or on Windows
+// "BCrypt (Windows)".
+std::string digest_library_version();
+
 // Lower-case hexadecimal of n bytes, as redump lists MD5 and SHA-1.
 std::string hex(const uint8_t* bytes, size_t n);
 // The CRC32 as eight lower-case hexadecimal digits, most significant first.
