@@ -273,7 +273,9 @@ inline uint32_t apploader_length(const uint8_t header[APPLOADER_HEADER_SIZE]) {
 constexpr uint32_t DOL_HEADER_SIZE = 0x100;
 constexpr uint32_t DOL_SECTION_COUNT = 18;  // 7 text, then 11 data
 constexpr uint32_t DOL_OFFSETS_OFFSET = 0x00;
+constexpr uint32_t DOL_ADDRESSES_OFFSET = 0x48;
 constexpr uint32_t DOL_SIZES_OFFSET = 0x90;
+constexpr uint32_t DOL_ENTRY_POINT_OFFSET = 0xE0;
 
 inline uint32_t dol_length(const uint8_t header[DOL_HEADER_SIZE]) {
   uint32_t end = 0;

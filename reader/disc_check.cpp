@@ -1,12 +1,17 @@
-// Checks of what the mounted image holds beside its files: files cut off by
-// the image's end, and data outside every area a rebuild carries over.
+// Checks of what the mounted image holds: files cut off by the image's end,
+// data outside every area a rebuild carries over, and the whole structure
+// check of a disc.
 #include "reader/reader_state.h"
 
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <string>
 #include <vector>
 
+#include "container/disc_identify.h"
 #include "container/junk.h"
+#include "host/host_text.h"
 #include "reader/fst_walk.h"
 
 namespace {
@@ -46,20 +51,24 @@ uint64_t count_foreign_bytes(const uint8_t* data, size_t n, uint64_t offset, uin
   return foreign;
 }
 
+// A file of at least one byte that ends past the disc the image holds. A
+// CISO's disc ends with its last stored block: what follows reads as the
+// zero blocks it leaves out, not as missing data.
+bool runs_past_end(const FstNode& file) {
+  return file.size != 0 && uint64_t(file.offset) + file.size > g_reader.image_size &&
+         container_kind(g_reader.disc) != CONTAINER_CISO;
+}
+
 }  // namespace
 
 uint32_t IsoCountFilesPastEnd(uint64_t* neededSize) {
-  const uint64_t end = g_reader.image_size;
-  *neededSize = end;
-  // A CISO's disc ends with its last stored block: what follows reads as the
-  // zero blocks it leaves out, not as missing data.
-  if (!g_reader.mounted || container_kind(g_reader.disc) == CONTAINER_CISO) return 0;
+  *neededSize = g_reader.image_size;
+  if (!g_reader.mounted) return 0;
   uint32_t count = 0;
   for_each_file([&](const FstNode& file) {
-    const uint64_t file_end = uint64_t(file.offset) + file.size;
-    if (file.size == 0 || file_end <= end) return;
+    if (!runs_past_end(file)) return;
     ++count;
-    *neededSize = std::max(*neededSize, file_end);
+    *neededSize = std::max(*neededSize, uint64_t(file.offset) + file.size);
   });
   return count;
 }
@@ -119,4 +128,197 @@ bool IsoCountOutsideData(uint64_t* bytes) {
     position = std::max(position, span.end);
   }
   return position >= disc_end || scan_gap(position, disc_end);
+}
+
+// ---------------------------------------------------------------------------
+// The structure check
+// ---------------------------------------------------------------------------
+
+namespace {
+
+std::string path_of(const FstNode& node) {
+  std::string path;
+  for (const FstNode* n = &node; n->parent; n = n->parent) path = "/" + std::string(n->name) + path;
+  return path;
+}
+
+bool letters_and_digits(const char* p, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    const char c = p[i];
+    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
+  }
+  return true;
+}
+
+// The findings, at most ISO_CHECK_SHOWN_PER_KIND of a kind; the rest counted.
+class Findings {
+ public:
+  explicit Findings(std::vector<IsoFinding>* out) : out_(out) { out_->clear(); }
+  ~Findings() {
+    for (int kind = 0; kind <= IsoFindMore; ++kind) {
+      if (count_[kind] > ISO_CHECK_SHOWN_PER_KIND)
+        out_->push_back({IsoFindMore, IsoSeverityNote, "", 0, 0, "", count_[kind] - ISO_CHECK_SHOWN_PER_KIND, kind});
+    }
+  }
+  void add(int kind, const std::string& entry, uint64_t start, uint64_t end, const std::string& other = "",
+           uint64_t value = 0) {
+    if (++count_[kind] > ISO_CHECK_SHOWN_PER_KIND) return;
+    out_->push_back({kind, severity(kind), entry, start, end, other, value, 0});
+  }
+
+ private:
+  static int severity(int kind) {
+    switch (kind) {
+      case IsoFindNoDiscMagic:
+      case IsoFindOddIdentity:
+      case IsoFindTableOverMax:
+      case IsoFindUnsafeName:
+      case IsoFindDuplicateName:
+      case IsoFindLongImage: return IsoSeverityWarning;
+      case IsoFindNoMainProgram:
+      case IsoFindShortImage: return IsoSeverityNote;
+    }
+    return IsoSeverityError;
+  }
+  std::vector<IsoFinding>* out_;
+  uint64_t count_[IsoFindMore + 1] = {};
+};
+
+void check_header(Findings* f) {
+  const uint8_t* boot = g_reader.boot_block;
+  if (identify_disc_bytes(boot, DISC_IDENTIFY_BYTES, g_reader.image_size).kind != DiscFileKind::GameCubeImage)
+    f->add(IsoFindNotADisc, UNPACKED_BOOT_BIN, 0, DISC_HEADER_SIZE);
+  if (g_reader.header.disc_magic.get() != GAMECUBE_DISC_MAGIC)
+    f->add(IsoFindNoDiscMagic, UNPACKED_BOOT_BIN, GAMECUBE_DISC_MAGIC_OFFSET, GAMECUBE_DISC_MAGIC_OFFSET + 4);
+  if (!letters_and_digits(reinterpret_cast<const char*>(boot), 6)) f->add(IsoFindOddIdentity, UNPACKED_BOOT_BIN, 0, 6);
+  if (g_reader.image_size > DISC_IMAGE_SIZE) {
+    f->add(IsoFindLongImage, "", DISC_IMAGE_SIZE, g_reader.image_size, "", g_reader.image_size);
+  }
+}
+
+void check_table(Findings* f) {
+  const uint64_t start = g_reader.fst_offset, end = start + g_reader.fst_size;
+  switch (g_reader.table_fault) {
+    case TableOutsideImage: f->add(IsoFindTableOutside, UNPACKED_FST, start, end, "", g_reader.image_size); break;
+    case TableBadCount: f->add(IsoFindTableBroken, UNPACKED_FST, start, end); break;
+    case TableBrokenAt:
+      f->add(IsoFindTableBroken, UNPACKED_FST, start, end, "", g_reader.table_fault_entry);
+      break;
+  }
+  const uint32_t max = g_reader.header.max_fst_size.get();
+  if (g_reader.fst_size > max) f->add(IsoFindTableOverMax, UNPACKED_FST, start, end, "", max);
+}
+
+struct Area {
+  const char* name;
+  uint64_t start, end;
+};
+
+// The boot areas as other tools unpack them, those with bytes.
+std::vector<Area> boot_areas() {
+  std::vector<Area> areas;
+  for (int area = 0; area < ISO_BOOT_AREA_COUNT; ++area) {
+    const IsoAreaRange r = IsoGetBootArea(area);
+    if (r.present && r.length) areas.push_back({r.file_name, r.offset, uint64_t(r.offset) + r.length});
+  }
+  return areas;
+}
+
+void check_areas(const std::vector<Area>& areas, Findings* f) {
+  for (size_t i = 0; i < areas.size(); ++i) {
+    const Area& a = areas[i];
+    // The table's own fault is told by check_table.
+    if (a.end > g_reader.image_size && a.name != std::string(UNPACKED_FST))
+      f->add(IsoFindAreaPastEnd, a.name, a.start, a.end, "", g_reader.image_size);
+    for (size_t k = i + 1; k < areas.size(); ++k) {
+      if (a.start < areas[k].end && areas[k].start < a.end) f->add(IsoFindAreasOverlap, a.name, a.start, a.end, areas[k].name);
+    }
+  }
+  if (!reader_has_main_program()) {
+    f->add(IsoFindNoMainProgram, UNPACKED_MAIN_DOL, 0, 0);
+    return;
+  }
+  // The sections, each a file offset, a load address and a size; the entry
+  // point must lie in one of them.
+  const uint8_t* dol = g_reader.dol_header;
+  const uint64_t at = g_reader.main_program_offset;
+  const uint32_t entry = read_be32(dol + DOL_ENTRY_POINT_OFFSET);
+  bool any = false, entered = false;
+  for (uint32_t i = 0; i < DOL_SECTION_COUNT; ++i) {
+    const uint32_t size = read_be32(dol + DOL_SIZES_OFFSET + 4 * i);
+    const uint32_t address = read_be32(dol + DOL_ADDRESSES_OFFSET + 4 * i);
+    if (size == 0) continue;
+    any = true;
+    entered = entered || (entry >= address && entry - address < size);
+  }
+  const uint64_t end = at + dol_length(dol);
+  if (!any) {
+    f->add(IsoFindNoSections, UNPACKED_MAIN_DOL, at, at + DOL_HEADER_SIZE);
+  } else if (!entered) {
+    f->add(IsoFindEntryPoint, UNPACKED_MAIN_DOL, at, end, "", entry);
+  }
+}
+
+void check_files(const std::vector<Area>& areas, Findings* f) {
+  struct Span {
+    uint64_t start, end;
+    const FstNode* node;
+  };
+  std::vector<Span> spans;
+  for_each_file([&](const FstNode& file) {
+    const uint64_t start = file.offset, end = start + file.size;
+    if (runs_past_end(file)) f->add(IsoFindFilePastEnd, path_of(file), start, end, "", g_reader.image_size);
+    if (file.size) spans.push_back({start, end, &file});
+  });
+  std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.start < b.start; });
+  const Span* furthest = nullptr;  // of the files before, the one that ends last
+  for (const Span& s : spans) {
+    if (furthest && s.start < furthest->end) f->add(IsoFindFilesOverlap, path_of(*s.node), s.start, s.end, path_of(*furthest->node));
+    if (!furthest || s.end > furthest->end) furthest = &s;
+    for (const Area& a : areas) {
+      if (s.start < a.end && a.start < s.end) f->add(IsoFindFileOverlapsArea, path_of(*s.node), s.start, s.end, a.name);
+    }
+  }
+}
+
+// Every name through the extraction's name rule, and each folder's names as
+// this host tells them apart.
+void check_names(Findings* f) {
+  std::vector<std::map<std::string, const FstNode*>> folders(1);
+  auto check = [&](const FstNode& node) {
+    const uint64_t start = node.isDirectory ? 0 : node.offset, end = node.isDirectory ? 0 : start + node.size;
+    if (!IsoIsSafeHostName(node.name)) {
+      f->add(IsoFindUnsafeName, path_of(node), start, end);
+    } else {
+      const auto placed =
+          folders.back().insert({host::host_name_key(host::host_name_from_disc_name(std::string(node.name))), &node});
+      if (!placed.second) f->add(IsoFindDuplicateName, path_of(node), start, end, path_of(*placed.first->second));
+    }
+    if (node.isDirectory) folders.emplace_back();
+    return true;
+  };
+  walk_fst_nodes(g_reader.root.firstChild, false, check, [&](const FstNode& node) {
+    if (node.isDirectory) folders.pop_back();
+  });
+}
+
+}  // namespace
+
+bool IsoCheckDisc(std::vector<IsoFinding>* findings) {
+  if (!require_mounted()) {
+    findings->clear();
+    return false;
+  }
+  Findings f(findings);
+  check_header(&f);
+  check_table(&f);
+  const std::vector<Area> areas = boot_areas();
+  check_areas(areas, &f);
+  check_files(areas, &f);
+  check_names(&f);
+  uint64_t needed = 0;
+  if (g_reader.image_size < DISC_IMAGE_SIZE && IsoCountFilesPastEnd(&needed) == 0 &&
+      container_kind(g_reader.disc) != CONTAINER_CISO)
+    f.add(IsoFindShortImage, "", 0, g_reader.image_size, "", g_reader.image_size);
+  return true;
 }

@@ -100,3 +100,22 @@ IsoAreaRange IsoGetBootArea(int area) {
   }
   return {"", 0, 0, 0};
 }
+
+void IsoGetDiscInfo(IsoDiscInfo* info) {
+  *info = IsoDiscInfo();
+  const uint8_t* boot = g_reader.boot_block;
+  std::memcpy(info->id6, boot, 6);
+  info->disc_number = boot[DISC_NUMBER_OFFSET];
+  info->revision = boot[DISC_REVISION_OFFSET];
+  info->audio_streaming = boot[AUDIO_STREAMING_OFFSET] != 0;
+  info->stream_buffer_size = boot[STREAM_BUFFER_SIZE_OFFSET];
+  info->has_disc_magic = g_reader.header.disc_magic.get() == GAMECUBE_DISC_MAGIC;
+  info->bi2_region = read_be32(boot + BI2_OFFSET + BI2_REGION_OFFSET);
+  static_assert(sizeof info->apploader_date == APPLOADER_DATE_SIZE + 1, "the date and its NUL");
+  std::memcpy(info->apploader_date, g_reader.apploader_header, APPLOADER_DATE_SIZE);
+  info->apploader = IsoGetBootArea(IsoAreaApploader);
+  info->main_program = IsoGetBootArea(IsoAreaMainDol);
+  info->fst = IsoGetBootArea(IsoAreaFst);
+  info->max_fst_size = g_reader.header.max_fst_size.get();
+  info->image_size = g_reader.image_size;
+}

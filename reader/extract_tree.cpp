@@ -42,7 +42,8 @@ std::string image_path_of(const FstNode& node) {
 
 // Looks at one destination as it is, a link taken as itself; false when the
 // plan stops there.
-bool plan_destination(IsoExtractionPlan* plan, const char* path, host::EntryKind kind, bool folder) {
+bool plan_destination(IsoExtractionPlan* plan, const char* path, host::EntryKind kind, bool folder, uint32_t size) {
+  if (plan->onTarget) plan->onTarget(path, folder ? 1 : 0, folder ? 0 : size, kind != host::EntryKind::Missing);
   if (kind == host::EntryKind::Missing) return true;
   host::FileId id;
   if (g_reader.has_image_id && host::path_identity(path, &id) && id == g_reader.image_id)
@@ -76,7 +77,7 @@ bool plan_entry(IsoExtractionPlan* plan, const FstNode& node, const char* path, 
   }
   const host::EntryKind kind = folder_missing ? host::EntryKind::Missing : host::entry_kind(path);
   *missing = kind == host::EntryKind::Missing;
-  return plan_destination(plan, path, kind, node.isDirectory != 0);
+  return plan_destination(plan, path, kind, node.isDirectory != 0, node.size);
 }
 
 bool write_entry(const FstNode& node, const char* path) {
@@ -149,6 +150,42 @@ int area_past_end() {
   return -1;
 }
 
+// Where the matches of one extraction land, by the host's keys of their paths
+// below the destination: a match may not land where another one did, nor
+// where the folders on another's way are; those folders may be shared.
+struct Placements {
+  std::set<std::string> placed, passed;
+  bool place(const std::string& key) { return !passed.count(key) && placed.insert(key).second; }
+  bool pass(const std::string& key) {
+    passed.insert(key);
+    return !placed.count(key);
+  }
+};
+
+// Walks one match's way from its base: the folders down to its node's
+// folder, each given to on_folder(node, host path, key) in turn, then the
+// node's host folder and key. False with the reader's code when a name does
+// not join or a folder stops the walk.
+template <class OnFolder>
+bool walk_match_way(const IsoMatch& m, const char* destination, std::string* folder, std::string* key,
+                    OnFolder&& on_folder) {
+  std::vector<const FstNode*> way;
+  for (const FstNode* n = m.node->parent; n && n != m.base; n = n->parent) way.push_back(n);
+  *folder = destination;
+  key->clear();
+  char path[ISO_HOST_PATH_CAPACITY];
+  for (size_t k = way.size(); k > 0; --k) {
+    if (!IsoJoinHostPath(folder->c_str(), way[k - 1]->name, path, sizeof path)) return false;
+    *key += "/" + host::host_name_key(path + folder->size() + 1);
+    *folder = path;
+    if (!on_folder(*way[k - 1], *folder, *key)) return false;
+  }
+  if (m.node == m.base) return true;  // the root: its entries go into the destination
+  if (!IsoJoinHostPath(folder->c_str(), m.node->name, path, sizeof path)) return false;
+  *key += "/" + host::host_name_key(path + folder->size() + 1);
+  return true;
+}
+
 }  // namespace
 
 const char* IsoGetRefusedEntryPath() {
@@ -157,6 +194,74 @@ const char* IsoGetRefusedEntryPath() {
   const bool refusal = code == IsoErrPathTooLong || code == IsoErrUnsafeName || code == IsoErrDuplicateName;
   path = refusal && g_reader.refused_entry ? image_path_of(*g_reader.refused_entry) : std::string();
   return path.c_str();
+}
+
+bool IsoExtractMatches(const std::vector<IsoMatch>& matches, const char* destinationFolder) {
+  if (!require_mounted() || !fits_host_path(destinationFolder)) return false;
+  // One file alone is written and flushed as IsoExtractFile writes it.
+  const bool single_file = matches.size() == 1 && !matches[0].node->isDirectory;
+  if (!single_file) reader_begin_folder_extraction();
+  Placements placements;
+  bool ok = true;
+  std::string folder, key;
+  for (size_t i = 0; i < matches.size() && ok; ++i) {
+    const IsoMatch& m = matches[i];
+    ok = walk_match_way(m, destinationFolder, &folder, &key, [&](const FstNode&, const std::string& path,
+                                                                 const std::string& way_key) {
+      const char* made = path.c_str();
+      if (!placements.pass(way_key)) {
+        g_reader.error = IsoErrDuplicateName;
+        return false;
+      }
+      if (!host::make_directory(made) &&
+          !(host::entry_kind(made) == host::EntryKind::Folder && (g_reuse_folders || reader_written_before(made)))) {
+        g_reader.error = IsoErrMakeDirectory;
+        return false;
+      }
+      reader_remember_written(made);
+      return true;
+    });
+    if (ok && m.node != m.base && !placements.place(key)) {
+      g_reader.error = IsoErrDuplicateName;
+      ok = false;
+    }
+    if (ok) {
+      ok = m.node == m.base ? walk_extraction(m.node->firstChild, false, folder.c_str(), nullptr)
+                            : walk_extraction(m.node, true, folder.c_str(), nullptr);
+    }
+  }
+  if (!single_file) reader_end_folder_extraction();
+  if (ok && g_reader.operation_finished) g_reader.operation_finished();
+  return ok;
+}
+
+void IsoPlanMatches(IsoExtractionPlan* plan, const std::vector<IsoMatch>& matches, const char* destinationFolder) {
+  Placements placements;
+  std::set<std::string> planned;  // folders on the way, looked at once
+  std::string folder, key;
+  for (const IsoMatch& m : matches) {
+    if (plan->stop != IsoPlanGo) return;
+    const bool walked = walk_match_way(m, destinationFolder, &folder, &key, [&](const FstNode& node, const std::string& path,
+                                                                                 const std::string& way_key) {
+      if (!placements.pass(way_key)) return plan_stop(plan, IsoPlanDuplicateName, image_path_of(node));
+      if (!planned.insert(way_key).second) return true;
+      return plan_destination(plan, path.c_str(), host::entry_kind(path.c_str()), true, 0);
+    });
+    if (!walked) {
+      if (plan->stop == IsoPlanGo)
+        plan_stop(plan, g_reader.error == IsoErrUnsafeName ? IsoPlanUnsafeName : IsoPlanPathTooLong, image_path_of(*m.node));
+      return;
+    }
+    if (m.node != m.base && !placements.place(key)) {
+      plan_stop(plan, IsoPlanDuplicateName, image_path_of(*m.node));
+      return;
+    }
+    if (m.node == m.base) {
+      walk_extraction(m.node->firstChild, false, folder.c_str(), plan);
+    } else {
+      walk_extraction(m.node, true, folder.c_str(), plan);
+    }
+  }
 }
 
 void IsoSetReuseFolders(uint8_t enabled) { g_reuse_folders = enabled != 0; }
@@ -268,7 +373,7 @@ void IsoPlanTarget(IsoExtractionPlan* plan, const char* destination, uint8_t isF
     plan->totalBytes += size;
     plan->fileSizes.push_back(size);
   }
-  plan_destination(plan, destination, host::entry_kind(destination), isFolder != 0);
+  plan_destination(plan, destination, host::entry_kind(destination), isFolder != 0, size);
 }
 
 void IsoPlanFinish(IsoExtractionPlan* plan) {

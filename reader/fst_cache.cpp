@@ -43,8 +43,16 @@ bool read_table(uint8_t** entries) {
   const uint64_t size = g_reader.fst_size;
   FstEntry root;
   uint32_t n = 0;
-  if (fst + size > g_reader.image_size || size < FST_ENTRY_SIZE || !read_exact(fst, &root, sizeof root) ||
-      !table_entry_count(root, size, &n)) {
+  if (fst + size > g_reader.image_size) {
+    g_reader.table_fault = TableOutsideImage;
+    return false;
+  }
+  if (size < FST_ENTRY_SIZE || !read_exact(fst, &root, sizeof root)) {
+    if (g_reader.error == IsoErrFstCache) g_reader.table_fault = TableBadCount;
+    return false;
+  }
+  if (!table_entry_count(root, size, &n)) {
+    g_reader.table_fault = TableBadCount;
     return false;
   }
   g_reader.entry_count = n;
@@ -114,12 +122,19 @@ bool build_fst_cache() {
   try {
     open.push_back({&g_reader.root, nullptr});
     walk = walk_table_entries(entries, g_reader.entry_count, g_reader.name_block, g_reader.name_block_size,
-                              [&open](const TableVisit& v) { return add_node(v, &open); });
+                              [&open](const TableVisit& v) {
+                                g_reader.table_fault_entry = v.index + 1;  // the next one, should the walk break
+                                return add_node(v, &open);
+                              });
   } catch (const std::bad_alloc&) {
   }
   std::free(entries);
   // A stopped walk ran out of memory for a node, its code set.
-  if (walk == TableWalk::Broken) g_reader.error = IsoErrFstCache;
+  if (walk == TableWalk::Broken) {
+    g_reader.error = IsoErrFstCache;
+    g_reader.table_fault = TableBrokenAt;
+    if (g_reader.table_fault_entry == 0) g_reader.table_fault_entry = 1;
+  }
   if (walk == TableWalk::NoMemory) g_reader.error = IsoErrNoMemory;
   return walk == TableWalk::Ok;
 }

@@ -55,11 +55,14 @@ static void clear_image_state() {
   std::memset(g_reader.boot_block, 0, sizeof g_reader.boot_block);
   std::memset(g_reader.apploader_header, 0, sizeof g_reader.apploader_header);
   std::memset(g_reader.dol_header, 0, sizeof g_reader.dol_header);
+  g_reader.table_fault = TableSound;
+  g_reader.table_fault_entry = 0;
 }
 
 bool IsoReset() {
   clear_image_state();
   IsoSetReuseFolders(0);
+  g_reader.keep_broken_table = 0;
   g_reader.error = IsoErrNone;
   g_reader.file_started = nullptr;
   g_reader.progress = nullptr;
@@ -129,6 +132,22 @@ static void load_banner() {
   }
 }
 
+void IsoSetMountBrokenTables(uint8_t enabled) { g_reader.keep_broken_table = enabled ? 1 : 0; }
+
+// After a failed table build: true when the mount goes on without entries,
+// the fault kept for IsoCheckDisc.
+static bool keep_broken_table() {
+  if (!g_reader.keep_broken_table || g_reader.error != IsoErrFstCache) return false;
+  const int fault = g_reader.table_fault;
+  const uint32_t entry = g_reader.table_fault_entry;
+  release_fst_cache();
+  char product_code[32];
+  g_reader.root.name = iso_strdup(IsoGetProductCode(product_code, sizeof product_code));
+  g_reader.table_fault = fault == TableSound ? TableBadCount : fault;
+  g_reader.table_fault_entry = entry;
+  return g_reader.root.name != nullptr;
+}
+
 bool IsoMount(const char* imagePath, uint8_t acceptAnySize) {
   if (g_reader.mounted) {
     g_reader.error = IsoErrAlreadyMounted;
@@ -166,7 +185,7 @@ bool IsoMount(const char* imagePath, uint8_t acceptAnySize) {
   if (reader_has_main_program())
     read_zero_filled(g_reader.main_program_offset, g_reader.dol_header, sizeof g_reader.dol_header);
 
-  if (!build_fst_cache()) {
+  if (!build_fst_cache() && !keep_broken_table()) {
     // 6 for a table that cannot be trusted, 1 when memory ran out, 19 or 20
     // when a container could not give its bytes.
     int code = g_reader.error;
@@ -222,6 +241,13 @@ const char* IsoErrorTextFor(int code) {
              "完成したﾌｧｲﾙは別の名前で残しました";
     default: return "不明なエラー";
   }
+}
+
+const char* IsoGetErrorDetail() {
+  const int code = g_reader.error;
+  if (code == IsoErrDestinationInUse) return IsoGetKeptFilePath();
+  if (code == IsoErrContainerDamaged || code == IsoErrContainerUnsupported) return g_container_detail.c_str();
+  return "";
 }
 
 const char* IsoGetErrorText() {

@@ -118,12 +118,36 @@ FstNode* IsoFindDirectory(const char* path, uint8_t ignoreCase);
 // path names both. Null when not found.
 FstNode* IsoFindEntry(const char* path);
 
+// Entries named by a path that may hold wildcards, as extraction takes
+// them: "*" any part of a name, "?" one character, a component "**" any
+// number of folders. Each match keeps its path below base, the folder
+// reached by the pattern's components before the first wildcard: it is
+// extracted as destination/<names from base down to it>. A path without
+// wildcards names one entry: "/" the root (its entries go straight into the
+// destination), a folder matched exactly, else the file IsoFindFile finds
+// with matchMode 1; base is then its folder. In a pattern every folder
+// component matches ignoring ASCII case and the last one names exactly (files
+// and folders alike).
+struct IsoMatch {
+  const FstNode* node;
+  const FstNode* base;
+};
+// Appends what path matches to matches, leaving out what is there already
+// or lies inside a matched folder of the same base; returns how many entries
+// path matched, 0 when none.
+size_t IsoMatchPath(const char* path, std::vector<IsoMatch>* matches);
+// The names from the match's base down to its node, joined by "/".
+std::string IsoMatchRelativePath(const IsoMatch& match);
+
 int IsoGetLastError();
 // Text for the current code, in code page 932: the constant one, followed for
 // a container's damage or unsupported method by what the container says.
 const char* IsoGetErrorText();
 // The text for a given code (the same table).
 const char* IsoErrorTextFor(int code);
+// What the current code is about beyond its text: for codes 19 and 20 what
+// the container says (in English), for 23 the kept copy's path; else "".
+const char* IsoGetErrorDetail();
 
 // ---------------------------------------------------------------------------
 // Extraction
@@ -146,6 +170,12 @@ bool IsoExtractFile(const char* imagePath, const char* destinationFile);
 // name (code 17), whatever the host's rules for telling names apart.
 bool IsoExtractDirectory(const char* imagePath, const char* destinationFolder);
 bool IsoExtractChildren(const FstNode* first, const char* destinationFolder);
+
+// Each match (IsoMatchPath) into destinationFolder under its path below its
+// base; the folders on the way are made (or used, when this extraction made
+// them or IsoSetReuseFolders allows). Two matches that would land on one
+// host path are refused with code 17, as two entries of one folder are.
+bool IsoExtractMatches(const std::vector<IsoMatch>& matches, const char* destinationFolder);
 
 // The disc as other disc tools unpack it: the boot areas (IsoGetBootArea)
 // into folder/sys, the whole file system into folder/files, as
@@ -203,6 +233,11 @@ enum IsoPlanStop {
 };
 constexpr size_t ISO_PLAN_SHOWN_EXISTING = 3;
 
+// Told of each destination a plan looks at, in the order the extraction
+// writes them: a folder (size 0) or a file, and whether something is there
+// already.
+typedef void (*IsoPlanTargetFn)(const char* hostPath, uint8_t isFolder, uint32_t size, uint8_t exists);
+
 struct IsoExtractionPlan {
   // Existing files are replaced and existing folders written into; without
   // it anything that exists already stops the plan at IsoPlanFinish. Links
@@ -215,6 +250,7 @@ struct IsoExtractionPlan {
   int area;
   std::vector<std::string> existing;  // at most ISO_PLAN_SHOWN_EXISTING
   size_t existingCount;
+  IsoPlanTargetFn onTarget;  // set after IsoPlanStart to list the targets; may be null
 };
 
 void IsoPlanStart(IsoExtractionPlan* plan, uint8_t overwrite);
@@ -225,6 +261,8 @@ void IsoPlanUnpack(IsoExtractionPlan* plan, const char* folder);
 // The file IsoExtractFile finds at imagePath, written into destinationFolder
 // under its name.
 void IsoPlanFile(IsoExtractionPlan* plan, const char* imagePath, const char* destinationFolder);
+// The dry run of IsoExtractMatches.
+void IsoPlanMatches(IsoExtractionPlan* plan, const std::vector<IsoMatch>& matches, const char* destinationFolder);
 // A destination that is no entry of the image (a system area's file, a
 // whole disc), checked the same way; a file's size counts into the totals.
 void IsoPlanTarget(IsoExtractionPlan* plan, const char* destination, uint8_t isFolder, uint32_t size);
@@ -285,6 +323,24 @@ struct IsoAreaRange {
 };
 IsoAreaRange IsoGetBootArea(int area);
 
+// What identifies the mounted disc and where its boot areas lie, read from
+// the header, the bi2 block and the apploader's header kept at mount; all
+// zero when unmounted.
+struct IsoDiscInfo {
+  char id6[7];  // game code and maker code as stored, NUL-terminated
+  uint8_t disc_number;  // 0 for the first disc of a set
+  uint8_t revision;
+  uint8_t audio_streaming;  // 1 when the disc streams audio
+  uint8_t stream_buffer_size;
+  uint8_t has_disc_magic;   // the GameCube magic word at 0x1C
+  uint32_t bi2_region;      // the bi2 block's region word
+  char apploader_date[17];  // the apploader header's date, up to its NUL
+  IsoAreaRange apploader, main_program, fst;  // as IsoGetBootArea gives them
+  uint32_t max_fst_size;
+  uint64_t image_size;  // as IsoGetImageSize
+};
+void IsoGetDiscInfo(IsoDiscInfo* info);
+
 // ---------------------------------------------------------------------------
 // Checks of what the image holds
 // ---------------------------------------------------------------------------
@@ -303,6 +359,59 @@ uint32_t IsoCountFilesPastEnd(uint64_t* neededSize);
 // Reads the gaps through the container in large blocks. False when the
 // image cannot be read (its code then set, 15 when unmounted).
 bool IsoCountOutsideData(uint64_t* bytes);
+
+// When set, a mount whose file table cannot be trusted still succeeds, with
+// no entries, so that IsoCheckDisc can say what is wrong with the table.
+// Cleared by IsoReset.
+void IsoSetMountBrokenTables(uint8_t enabled);
+
+// What a check of the mounted disc finds. Each finding names the entry (an
+// in-image path "/a/b") or boot area ("boot.bin", "bi2.bin",
+// "apploader.img", "main.dol", "fst.bin") it is about and that entry's bytes
+// [start, end) in the disc; kind says what is wrong and which of other and
+// value it uses.
+enum IsoSeverity { IsoSeverityError, IsoSeverityWarning, IsoSeverityNote };
+enum IsoFindingKind {
+  IsoFindNotADisc,          // error: no plausible GameCube disc header
+  IsoFindNoDiscMagic,       // warning: no GameCube magic word at 0x1C, which other tools look for
+  IsoFindOddIdentity,       // warning: the game or maker code holds more than letters and digits
+  IsoFindTableOutside,      // error: the table runs past the image's end (value: the image's size)
+  IsoFindTableBroken,       // error: the table fails its check (value: the entry at fault, 0 for its count)
+  IsoFindTableOverMax,      // warning: the table is larger than the header's maximum (value)
+  IsoFindAreaPastEnd,       // error: a boot area runs past the image's end (value: the image's size)
+  IsoFindAreasOverlap,      // error: a boot area overlaps another (other)
+  IsoFindNoMainProgram,     // note: the disc has no main program
+  IsoFindNoSections,        // error: the main program's header describes no section
+  IsoFindEntryPoint,        // error: the main program's entry point (value) lies in none of its sections
+  IsoFindFilePastEnd,       // error: a file runs past the image's end (value: the image's size)
+  IsoFindFilesOverlap,      // error: a file overlaps another (other)
+  IsoFindFileOverlapsArea,  // error: a file overlaps a boot area (other)
+  IsoFindUnsafeName,        // warning: a name cannot be a file name on this system
+  IsoFindDuplicateName,     // warning: a name lands on the file of an earlier entry of its folder (other)
+  IsoFindShortImage,        // note: the image (value bytes) is shorter than a full disc, and nothing is missing
+  IsoFindLongImage,         // warning: the image (value bytes) is longer than a full disc
+  IsoFindMore,              // note: value more findings of kind moreOf, not listed
+};
+struct IsoFinding {
+  int kind;      // IsoFindingKind
+  int severity;  // IsoSeverity
+  std::string entry;
+  uint64_t start, end;
+  std::string other;
+  uint64_t value;
+  int moreOf;
+};
+// At most this many findings of one kind are listed; IsoFindMore counts the
+// rest.
+constexpr size_t ISO_CHECK_SHOWN_PER_KIND = 50;
+// Checks the mounted disc: the header; the table inside the image and
+// passing the table check; no file past the image's end (as
+// IsoCountFilesPastEnd counts them); no two files overlapping, nor a file a
+// boot area, nor two boot areas; the main program's sections and entry
+// point; every name extractable here (IsoIsSafeHostName, and no two entries
+// of a folder on one host file). Findings come in that order. False when no
+// image is mounted (code 15).
+bool IsoCheckDisc(std::vector<IsoFinding>* findings);
 
 // A span of the disc, [start, end).
 struct IsoSpan {

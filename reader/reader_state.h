@@ -55,7 +55,15 @@ struct ReaderState {
   uint8_t boot_block[APPLOADER_OFFSET];
   uint8_t apploader_header[APPLOADER_HEADER_SIZE];
   uint8_t dol_header[DOL_HEADER_SIZE];
+
+  // A table that failed its check, for IsoCheckDisc: mounted without entries
+  // when keep_broken_table is set.
+  uint8_t keep_broken_table;
+  int table_fault;            // TableFault
+  uint32_t table_fault_entry;  // the entry at fault, for TableBrokenAt
 };
+
+enum TableFault { TableSound = 0, TableOutsideImage, TableBadCount, TableBrokenAt };
 
 extern ReaderState g_reader;
 
