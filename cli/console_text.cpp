@@ -4,7 +4,6 @@
 #include "host/host_fs.h"
 #include "host/host_text.h"
 
-
 std::string host_path_for_display(const std::string& path) { return host::host_text_to_utf8(path); }
 
 std::string input_problem_text(const std::string& path) {
@@ -17,4 +16,8 @@ std::string input_problem_text(const std::string& path) {
     case host::PathKind::File: break;
   }
   return "cannot be opened";
+}
+
+std::string counted(uint64_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
 }

@@ -1,6 +1,7 @@
 // Texts for the terminal shared by both command-line tools.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "host/host_fs.h"
@@ -15,3 +16,6 @@ std::string host_path_for_display(const std::string& path);
 // folder", "is not a regular file (a FIFO, socket or device)" or "cannot be
 // opened".
 std::string input_problem_text(const std::string& path);
+
+// "1 file", "2 files": n and the word for its number.
+std::string counted(uint64_t n, const char* one, const char* many);

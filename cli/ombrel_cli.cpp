@@ -9,8 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "cli/console_progress.h"
 #include "cli/console_text.h"
+#include "cli/engine_texts.h"
+#include "container/codec_versions.h"
+#include "container/disc_dat.h"
 #include "container/disc_hash.h"
 #include "cli/ombrel_banner.h"
 #include "cli/ombrel_extract.h"
@@ -55,14 +59,23 @@ std::string shown_in_image(const std::string& path) {
   return "'" + image_path_for_display(path) + "'";
 }
 
-// The reader's text for its last code, in UTF-8, with the code.
+// The reader's last code in English, with what it is about and the code.
 std::string reader_error() {
   const int code = IsoGetLastError();
+  std::string text = reader_code_text(code);
+  const std::string detail = IsoGetErrorDetail();
   // A kept copy's path is a host path, shown as one.
-  std::string text = code == IsoErrDestinationInUse
-                         ? system_text_utf8(IsoErrorTextFor(code)) + ": " + shown(IsoGetKeptFilePath())
-                         : system_text_utf8(IsoGetErrorText());
-  return text + " (code " + std::to_string(code) + ")";
+  if (!detail.empty()) text += ": " + (code == IsoErrDestinationInUse ? shown(detail) : detail);
+  return text + reader_code_suffix(code);
+}
+
+// A copy that failed, said by its side: the image could not be read, or the
+// target not written.
+std::string copy_failure(const std::string& target) {
+  const int code = IsoGetLastError();
+  const bool reading = code == IsoErrRead || code == IsoErrSeek || code == IsoErrContainerDamaged ||
+                       code == IsoErrContainerUnsupported;
+  return (reading ? "cannot read the image for " : "cannot write ") + shown(target) + ": " + reader_error();
 }
 
 void draw_bar() {
@@ -120,14 +133,26 @@ void use_utf8_console() {
 
 int fail_output() {
   print_error("cannot write the output");
-  return EXIT_OMBREL_FAILED;
+  return EXIT_TOOL_FAILED;
 }
 
-int finish_output(const std::string& text) { return print_out(text) ? EXIT_OMBREL_OK : fail_output(); }
-
-std::string counted(uint64_t n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
+// A dry run's line for each target a plan looks at.
+void print_target(const char* path, uint8_t is_folder, uint32_t size, uint8_t exists) {
+  std::string line;
+  if (is_folder) {
+    line = (exists ? "would write into the folder " : "would create the folder ") + shown(path);
+  } else if (exists && !g_options.overwrite) {
+    line = shown(path) + " exists already";
+  } else {
+    line = (exists ? "would replace " : "would write ") + shown(path) + " (" + counted(size, "byte", "bytes") + ")";
+  }
+  print_out(line + "\n");
 }
+
+// The progress bar runs on a terminal unless --quiet.
+void start_bar() { g_show_bar = !g_options.quiet && isatty(2) != 0; }
+
+int finish_output(const std::string& text) { return print_out(text) ? EXIT_TOOL_OK : fail_output(); }
 
 // An image that ends before its files do (a cut download) is still read, as
 // far as it goes, with a warning.
@@ -154,7 +179,7 @@ int run_list() {
     const FstNode* node = IsoFindEntry(path.c_str());
     if (!node) {
       print_error(shown_in_image(path) + " is neither a folder nor a file in the image");
-      return EXIT_OMBREL_FAILED;
+      return EXIT_TOOL_FAILED;
     }
     if (!node->isDirectory) return finish_output(entry_line(*node, path));
     first = node->firstChild;
@@ -182,10 +207,12 @@ bool prepare_destination(const std::string& folder) {
   return true;
 }
 
-// A plan that replaces what exists only when asked to.
+// A plan that replaces what exists only when asked to; a dry run lists its
+// targets.
 IsoExtractionPlan start_plan() {
   IsoExtractionPlan plan;
   IsoPlanStart(&plan, g_options.overwrite ? 1 : 0);
+  if (g_options.dry_run) plan.onTarget = print_target;
   return plan;
 }
 
@@ -196,46 +223,43 @@ bool plan_allows(const IsoExtractionPlan& plan) {
   return false;
 }
 
-int run_extract() {
-  const std::string& path = g_options.image_path;
-  const std::string& dest = g_options.destination;
-  const FstNode* folder = path == "/" ? IsoGetRoot() : IsoFindDirectory(path.c_str(), 0);
-  uint32_t offset = 0, size = 0;
-  if (!folder && !IsoFindFile(path.c_str(), &offset, &size, 1)) {
-    print_error(shown_in_image(path) + " is neither a folder nor a file in the image");
-    return EXIT_OMBREL_FAILED;
-  }
+// The end of a dry run whose plan allows the work: what it comes to.
+int finish_dry_run(const IsoExtractionPlan& plan) {
+  return finish_output(counted(plan.fileSizes.size(), "file", "files") + ", " +
+                       counted(plan.totalBytes, "byte", "bytes") + "; nothing written (dry run)\n");
+}
 
+int run_extract() {
+  const std::string& dest = g_options.destination;
+  std::vector<IsoMatch> matches;
+  for (const std::string& path : g_options.image_paths) {
+    if (IsoMatchPath(path.c_str(), &matches) == 0) {
+      const bool pattern = path.find_first_of("*?") != std::string::npos;
+      print_error(shown_in_image(path) + (pattern ? " matches nothing in the image"
+                                                  : " is neither a folder nor a file in the image"));
+      return EXIT_TOOL_FAILED;
+    }
+  }
   // Everything that will be written, looked at before anything is.
   IsoExtractionPlan plan = start_plan();
-  if (folder) {
-    IsoPlanDirectory(&plan, path.c_str(), dest.c_str());
-  } else {
-    IsoPlanFile(&plan, path.c_str(), dest.c_str());
-  }
+  IsoPlanMatches(&plan, matches, dest.c_str());
   IsoPlanFinish(&plan);
-  if (!plan_allows(plan) || !prepare_destination(dest)) return EXIT_OMBREL_FAILED;
+  if (!plan_allows(plan)) return EXIT_TOOL_FAILED;
+  if (g_options.dry_run) return finish_dry_run(plan);
+  if (!prepare_destination(dest)) return EXIT_TOOL_FAILED;
 
   extraction_progress_init(&g_progress, plan);
-  g_show_bar = isatty(2) != 0;
+  start_bar();
   IsoSetCallbacks(on_file_started, on_progress, on_file_finished, on_operation_finished);
   IsoSetReuseFolders(g_options.overwrite ? 1 : 0);
-  bool ok = false;
-  if (folder) {
-    ok = IsoExtractDirectory(path.c_str(), dest.c_str());
-  } else {
-    char target[ISO_HOST_PATH_CAPACITY];
-    ok = IsoJoinHostPath(dest.c_str(), last_path_component(path).c_str(), target, sizeof target) &&
-         IsoExtractFile(path.c_str(), target);
-  }
+  const bool ok = IsoExtractMatches(matches, dest.c_str());
   IsoSetCallbacks(nullptr, nullptr, nullptr, nullptr);
   if (!ok) {
     std::string where = g_last_started.empty() ? "" : " (at " + shown(g_last_started) + ")";
-    print_error("cannot extract " + shown_in_image(path) + " into " + shown(dest) + ": " +
-                reader_error() + where);
-    return EXIT_OMBREL_FAILED;
+    print_error("cannot extract into " + shown(dest) + ": " + reader_error() + where);
+    return EXIT_TOOL_FAILED;
   }
-  return EXIT_OMBREL_OK;
+  return EXIT_TOOL_OK;
 }
 
 int run_system() {
@@ -245,51 +269,54 @@ int run_system() {
   // An area the disc does not have is refused before anything is made.
   uint32_t first = 0, length = 0;
   if (!system_area_span(system_area_kind(g_options.area), &first, &length)) {
-    print_error("cannot write " + shown(target) + ": " + reader_error() + "; nothing written");
-    return EXIT_OMBREL_FAILED;
+    print_error(copy_failure(target) + "; nothing written");
+    return EXIT_TOOL_FAILED;
   }
   IsoExtractionPlan plan = start_plan();
-  IsoPlanTarget(&plan, target.c_str(), 0, 0);
+  IsoPlanTarget(&plan, target.c_str(), 0, length);
   IsoPlanFinish(&plan);
-  if (!plan_allows(plan) || !prepare_destination(dest)) return EXIT_OMBREL_FAILED;
+  if (!plan_allows(plan)) return EXIT_TOOL_FAILED;
+  if (g_options.dry_run) return finish_dry_run(plan);
+  if (!prepare_destination(dest)) return EXIT_TOOL_FAILED;
   if (!extract_system_area(system_area_kind(g_options.area), target)) {
-    print_error("cannot write " + shown(target) + ": " + reader_error());
-    return EXIT_OMBREL_FAILED;
+    print_error(copy_failure(target));
+    return EXIT_TOOL_FAILED;
   }
-  return EXIT_OMBREL_OK;
+  return EXIT_TOOL_OK;
 }
 
 int run_banner() {
   uint32_t offset = 0, size = 0;
   if (!IsoFindFile(BANNER_PATH, &offset, &size, 0)) {
     print_error(std::string("the image has no banner file ") + BANNER_PATH);
-    return EXIT_OMBREL_FAILED;
-  }
-  // The picture replaces what OUT.png names, unless that is the image.
-  IsoExtractionPlan plan;
-  IsoPlanStart(&plan, 1);
-  IsoPlanTarget(&plan, g_options.destination.c_str(), 0, 0);
-  if (plan.stop == IsoPlanTargetIsImage) {
-    print_error(shown(g_options.destination) + " is the image itself; nothing written");
-    return EXIT_OMBREL_FAILED;
+    return EXIT_TOOL_FAILED;
   }
   std::vector<uint8_t> rgb;
   std::string png, error;
   if (!render_banner_rgb(&rgb, &error)) {
     print_error(error);
-    return EXIT_OMBREL_FAILED;
+    return EXIT_TOOL_FAILED;
   }
   if (!encode_png_rgb(rgb, BANNER_WIDTH, BANNER_HEIGHT, &png)) {
     print_error("cannot encode the banner as PNG");
-    return EXIT_OMBREL_FAILED;
+    return EXIT_TOOL_FAILED;
   }
+  // The picture replaces what OUT.png names, unless that is the image.
+  IsoExtractionPlan plan = start_plan();
+  plan.overwrite = 1;
+  IsoPlanTarget(&plan, g_options.destination.c_str(), 0, uint32_t(png.size()));
+  if (plan.stop != IsoPlanGo) {
+    print_error(plan_stop_message(plan));
+    return EXIT_TOOL_FAILED;
+  }
+  if (g_options.dry_run) return finish_dry_run(plan);
   std::string kept;
   if (!write_host_file(g_options.destination, png, &kept)) {
     print_error("cannot write " + shown(g_options.destination) +
                 (kept.empty() ? "" : ": another program holds it open; the picture was kept as " + shown(kept)));
-    return EXIT_OMBREL_FAILED;
+    return EXIT_TOOL_FAILED;
   }
-  return EXIT_OMBREL_OK;
+  return EXIT_TOOL_OK;
 }
 
 // The disc as other tools unpack it: DIR/sys with the boot areas, DIR/files
@@ -300,10 +327,12 @@ int run_unpack() {
   IsoExtractionPlan plan = start_plan();
   IsoPlanUnpack(&plan, dir.c_str());
   IsoPlanFinish(&plan);
-  if (!plan_allows(plan) || !prepare_destination(dir)) return EXIT_OMBREL_FAILED;
+  if (!plan_allows(plan)) return EXIT_TOOL_FAILED;
+  if (g_options.dry_run) return finish_dry_run(plan);
+  if (!prepare_destination(dir)) return EXIT_TOOL_FAILED;
 
   extraction_progress_init(&g_progress, plan);
-  g_show_bar = isatty(2) != 0;
+  start_bar();
   IsoSetCallbacks(on_file_started, on_progress, on_file_finished, on_operation_finished);
   IsoSetReuseFolders(g_options.overwrite ? 1 : 0);
   const bool ok = IsoUnpack(dir.c_str());
@@ -311,7 +340,7 @@ int run_unpack() {
   if (!ok) {
     std::string where = g_last_started.empty() ? "" : " (at " + shown(g_last_started) + ")";
     print_error("cannot unpack the image into " + shown(dir) + ": " + reader_error() + where);
-    return EXIT_OMBREL_FAILED;
+    return EXIT_TOOL_FAILED;
   }
   // Data outside the areas written above (such as a second file system) is
   // not in DIR, so a rebuild from it would lose it.
@@ -324,7 +353,7 @@ int run_unpack() {
                   "the disc's filler; they are not in " + shown(dir) +
                   ", so a rebuild from it will not contain them");
   }
-  return EXIT_OMBREL_OK;
+  return EXIT_TOOL_OK;
 }
 
 // The plain disc of any container, as a plain image: one copy of the whole
@@ -337,24 +366,25 @@ int run_convert() {
   if (size > UINT32_MAX) {
     print_error("cannot convert " + shown(g_options.image) + ": its " + std::to_string(size) +
                 " bytes are more than 4 GiB; nothing written");
-    return EXIT_OMBREL_FAILED;
+    return EXIT_TOOL_FAILED;
   }
   IsoExtractionPlan plan = start_plan();
   IsoPlanTarget(&plan, out.c_str(), 0, uint32_t(size));
   IsoPlanFinish(&plan);
-  if (!plan_allows(plan)) return EXIT_OMBREL_FAILED;
+  if (!plan_allows(plan)) return EXIT_TOOL_FAILED;
+  if (g_options.dry_run) return finish_dry_run(plan);
   extraction_progress_init(&g_progress, plan);
-  g_show_bar = isatty(2) != 0;
+  start_bar();
   IsoSetCallbacks(on_file_started, on_progress, on_file_finished, nullptr);
   on_file_started(out.c_str());
   bool ok = IsoCopyRange(out.c_str(), 0, uint32_t(size));
   IsoSetCallbacks(nullptr, nullptr, nullptr, nullptr);
   on_operation_finished();
   if (!ok) {
-    print_error("cannot write " + shown(out) + ": " + reader_error());
-    return EXIT_OMBREL_FAILED;
+    print_error(copy_failure(out));
+    return EXIT_TOOL_FAILED;
   }
-  return EXIT_OMBREL_OK;
+  return EXIT_TOOL_OK;
 }
 
 // False, after saying so, for a Wii disc, a folder or a FIFO (never
@@ -374,28 +404,27 @@ bool check_disc_file(DiscFileIdentity* what) {
   return true;
 }
 
-// The checksums of the plain disc. The disc is not mounted: a dump whose
-// file table is damaged still gets its sums, to compare with a good one.
-int run_hash() {
+// The checksums of the plain disc in the image, with a progress bar; false
+// after saying why.
+bool hash_image(DiscHashes* sums, uint64_t* size) {
   const std::string& image = g_options.image;
   DiscFileIdentity what;
-  if (!check_disc_file(&what)) return EXIT_OMBREL_FAILED;
+  if (!check_disc_file(&what)) return false;
   if (what.kind == DiscFileKind::NotADisc) {
     print_error(shown(image) + " is not a GameCube disc image: " + what.reason);
-    return EXIT_OMBREL_FAILED;
+    return false;
   }
   std::string detail;
   Container* c = container_open(image.c_str(), nullptr, &detail);
   if (!c) {
     print_error("cannot read the image " + shown(image) + ": " + detail);
-    return EXIT_OMBREL_FAILED;
+    return false;
   }
-  const uint64_t size = container_disc_size(c);
-  job_progress_init(&g_progress.job, 0, 0, size, 1, false);
-  g_show_bar = isatty(2) != 0;
-  DiscHashes sums;
+  *size = container_disc_size(c);
+  job_progress_init(&g_progress.job, 0, 0, *size, 1, false);
+  start_bar();
   std::string error;
-  bool ok = hash_disc(c, &sums, [](uint64_t done, uint64_t) {
+  bool ok = hash_disc(c, sums, [](uint64_t done, uint64_t) {
     g_progress.job.item_bytes = done;
     if (g_show_bar && progress_should_redraw(g_progress.job, steady_now_ms())) draw_bar();
   }, &error);
@@ -404,12 +433,45 @@ int run_hash() {
     std::fputs("\n", stderr);
     g_bar_on_screen = false;
   }
-  if (!ok) {
-    print_error("cannot hash the image " + shown(image) + ": " + error);
-    return EXIT_OMBREL_FAILED;
+  if (!ok) print_error("cannot hash the image " + shown(image) + ": " + error);
+  return ok;
+}
+
+// The checksums of the plain disc. The disc is not mounted: a dump whose
+// file table is damaged still gets its sums, to compare with a good one.
+int run_hash() {
+  DiscHashes sums;
+  uint64_t size = 0;
+  if (!hash_image(&sums, &size)) return EXIT_TOOL_FAILED;
+  return finish_output(g_options.json ? format_disc_hashes_json(g_options.image, size, sums)
+                                      : format_disc_hashes(g_options.image, size, sums));
+}
+
+// The disc's structure, and with --dat the game the dat lists for its
+// checksums. An error found fails the command.
+int run_check() {
+  CheckReport report;
+  report.image_path = g_options.image;
+  IsoCheckDisc(&report.findings);
+  if (!g_options.dat.empty()) {
+    std::vector<DatRom> roms;
+    std::string error;
+    if (!read_dat_file(g_options.dat.c_str(), &roms, &error)) {
+      print_error("the dat " + shown(g_options.dat) + " " + error);
+      return EXIT_TOOL_FAILED;
+    }
+    DiscHashes sums;
+    uint64_t size = 0;
+    if (!hash_image(&sums, &size)) return EXIT_TOOL_FAILED;
+    report.dat_path = g_options.dat;
+    report.crc32 = crc32_hex(sums.crc32);
+    report.dat_matches = match_dat(roms, size, sums);
   }
-  return finish_output(g_options.json ? format_disc_hashes_json(image, size, sums)
-                                      : format_disc_hashes(image, size, sums));
+  if (!finish_output(g_options.json ? format_check_json(report) : format_check(report))) return EXIT_TOOL_FAILED;
+  for (const IsoFinding& f : report.findings) {
+    if (f.severity == IsoSeverityError) return EXIT_TOOL_FAILED;
+  }
+  return EXIT_TOOL_OK;
 }
 
 // Mounts the image, saying what the file is when it is no GameCube disc.
@@ -423,7 +485,10 @@ bool mount_image() {
   // only when it cannot.
   if (IsoMount(image.c_str(), g_options.strict_size ? 0 : 1)) return true;
   if (!check_disc_file(&what)) return false;
-  std::string text = "cannot read the image " + shown(image) + ": " + reader_error();
+  const int code = IsoGetLastError();
+  std::string text = code == IsoErrOpen
+                         ? "the image " + shown(image) + " " + input_problem_text(image) + reader_code_suffix(code)
+                         : "cannot read the image " + shown(image) + ": " + reader_error();
   if (what.kind == DiscFileKind::NotADisc && what.container.empty() && kind == host::PathKind::File)
     text += "; it is not a GameCube disc image: " + what.reason;
   print_error(text);
@@ -441,32 +506,37 @@ int main(int argc, char** argv) {
   std::string error;
   if (!parse_ombrel_args(std::vector<std::string>(argv + 1, argv + argc), &g_options, &error)) {
     print_error(error);
-    return EXIT_OMBREL_USAGE;
+    return EXIT_TOOL_USAGE;
   }
-  if (g_options.help) {
-    std::fputs(ombrel_usage(), stdout);
-    return EXIT_OMBREL_OK;
+  if (g_options.help || g_options.version) {
+    std::vector<std::string> libraries = codec_versions();
+    libraries.push_back(digest_library_version());
+    std::fputs(g_options.help ? ombrel_usage() : version_text("ombrel-cli", libraries).c_str(), stdout);
+    return EXIT_TOOL_OK;
   }
   // Names inside images are code page 932; the path is looked up as such.
   g_options.image_path = image_path_from_host_text(g_options.image_path);
+  for (std::string& path : g_options.image_paths) path = image_path_from_host_text(path);
 
   if (g_options.command == OmbrelCommand::Hash) return run_hash();
   // An interruption of a command that writes removes the file being
   // written; files finished before it stay, and a file being replaced keeps
   // its old bytes.
   const OmbrelCommand c = g_options.command;
-  if (c == OmbrelCommand::Extract || c == OmbrelCommand::System || c == OmbrelCommand::Banner ||
-      c == OmbrelCommand::Unpack || c == OmbrelCommand::Convert) {
+  if (!g_options.dry_run && (c == OmbrelCommand::Extract || c == OmbrelCommand::System ||
+                             c == OmbrelCommand::Banner || c == OmbrelCommand::Unpack || c == OmbrelCommand::Convert)) {
     host::set_interrupt_message("\nombrel-cli: interrupted; the file being written was removed\n");
     host::install_interrupt_cleanup();
   }
   IsoReset();
+  // check says what is wrong with a table the other commands refuse.
+  IsoSetMountBrokenTables(c == OmbrelCommand::Check ? 1 : 0);
   if (!mount_image()) {
     IsoReset();
-    return EXIT_OMBREL_FAILED;
+    return EXIT_TOOL_FAILED;
   }
 
-  int status = EXIT_OMBREL_FAILED;
+  int status = EXIT_TOOL_FAILED;
   switch (g_options.command) {
     case OmbrelCommand::Info: status = run_info(); break;
     case OmbrelCommand::List: status = run_list(); break;
@@ -475,6 +545,7 @@ int main(int argc, char** argv) {
     case OmbrelCommand::Banner: status = run_banner(); break;
     case OmbrelCommand::Unpack: status = run_unpack(); break;
     case OmbrelCommand::Convert: status = run_convert(); break;
+    case OmbrelCommand::Check: status = run_check(); break;
     case OmbrelCommand::Hash:
     case OmbrelCommand::None: break;
   }

@@ -27,11 +27,15 @@ std::string plan_stop_message(const IsoExtractionPlan& plan) {
     case IsoPlanLinkInTheWay:
       text = host_shown(plan.where) + " is a link, and links inside the destination are not followed";
       break;
-    case IsoPlanWrongKind:
+    case IsoPlanWrongKind: {
+      const host::PathKind kind = host::path_kind(plan.where.c_str());
       text = host_shown(plan.where) +
-             (host::path_kind(plan.where.c_str()) == host::PathKind::Folder ? " is a folder" : " is not a folder") +
+             (kind == host::PathKind::Folder  ? " is a folder"
+              : kind == host::PathKind::Other ? " is not a regular file (a FIFO, socket or device)"
+                                              : " is not a folder") +
              " and cannot be replaced";
       break;
+    }
     case IsoPlanAreaPastEnd: {
       const IsoAreaRange range = IsoGetBootArea(plan.area);
       return std::string("the image's ") + range.file_name + " (" + std::to_string(range.length) +
@@ -42,10 +46,10 @@ std::string plan_stop_message(const IsoExtractionPlan& plan) {
       text += plan.existingCount == 1 ? " exists already" : " exist already";
       if (plan.existingCount > plan.existing.size())
         text += " (and " + std::to_string(plan.existingCount - plan.existing.size()) + " more)";
-      text += "; nothing extracted (--overwrite replaces files and writes into existing folders)";
+      text += "; nothing written (--overwrite replaces files and writes into existing folders)";
       return text;
   }
-  return text + "; nothing extracted";
+  return text + "; nothing written";
 }
 
 void extraction_progress_init(ExtractionProgress* progress, const IsoExtractionPlan& plan) {

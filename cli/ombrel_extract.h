@@ -10,8 +10,7 @@
 #include "cli/console_progress.h"
 #include "reader/reader.h"
 
-// The error line for a plan that stops, ending in "nothing extracted" (an
-// unpack's boot area past the image's end: "nothing written").
+// The error line for a plan that stops, ending in "nothing written".
 std::string plan_stop_message(const IsoExtractionPlan& plan);
 
 // Whole-job progress from the reader's callbacks: the files are expected in

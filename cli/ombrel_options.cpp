@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "explorer/core/extraction_logic.h"
 #include "host/host_text.h"
 
@@ -17,15 +18,18 @@ struct CommandForm {
   const char* synopsis;
 };
 
+constexpr size_t MANY = size_t(-1);
+
 const CommandForm kCommands[] = {
     {"info", OmbrelCommand::Info, 1, 1, "info IMAGE"},
     {"ls", OmbrelCommand::List, 1, 2, "ls [-R] IMAGE [PATH]"},
-    {"extract", OmbrelCommand::Extract, 3, 3, "extract IMAGE PATH DEST"},
+    {"extract", OmbrelCommand::Extract, 3, MANY, "extract IMAGE PATH... DEST"},
     {"sys", OmbrelCommand::System, 3, 3, "sys IMAGE boot|fst|apploader|dol DEST"},
     {"banner", OmbrelCommand::Banner, 2, 2, "banner IMAGE OUT.png"},
     {"unpack", OmbrelCommand::Unpack, 2, 2, "unpack IMAGE DIR"},
     {"convert", OmbrelCommand::Convert, 2, 2, "convert IMAGE OUT.gcm"},
     {"hash", OmbrelCommand::Hash, 1, 1, "hash IMAGE"},
+    {"check", OmbrelCommand::Check, 1, 1, "check IMAGE"},
 };
 
 const CommandForm* find_command(const std::string& name) {
@@ -35,11 +39,30 @@ const CommandForm* find_command(const std::string& name) {
   return nullptr;
 }
 
+// Each option, the commands it applies to ("" for every command) and where
+// it is stored.
+enum { OPT_STRICT, OPT_RECURSIVE, OPT_OVERWRITE, OPT_DRY_RUN, OPT_JSON, OPT_QUIET, OPT_DAT };
+const OptionSpec kOptions[] = {
+    {"--strict-size", 0, false}, {"--recursive", 'R', false}, {"--overwrite", 'o', false},
+    {"--dry-run", 'n', false},   {"--json", 0, false},        {"--quiet", 'q', false},
+    {"--dat", 0, true},
+};
+const char* const kAppliesTo[] = {
+    "", "ls", "extract sys unpack convert", "extract sys banner unpack convert", "info hash check", "", "check",
+};
+static_assert(sizeof kAppliesTo / sizeof kAppliesTo[0] == sizeof kOptions / sizeof kOptions[0],
+              "every option says where it applies");
+
+bool applies(size_t option, const std::string& command) {
+  const std::string list = std::string(" ") + kAppliesTo[option] + " ";
+  return list == "  " || list.find(" " + command + " ") != std::string::npos;
+}
+
 }  // namespace
 
 const char* ombrel_usage() {
   return
-      "Usage: ombrel-cli [--strict-size] [-o] COMMAND IMAGE [ARGS...]\n"
+      "Usage: ombrel-cli [OPTIONS] COMMAND IMAGE [ARGS...]\n"
       "Reads a GameCube disc image: its header, banner and files. IMAGE may be a\n"
       "plain image (.gcm, .iso) or any of the containers other tools keep discs\n"
       "in: RVZ, WIA, GCZ, CISO or WDF, told by its first bytes.\n"
@@ -56,9 +79,13 @@ const char* ombrel_usage() {
       "                             KIND<TAB>SIZE<TAB>OFFSET<TAB>PATH, KIND d or f,\n"
       "                             SIZE and OFFSET in decimal (0 for folders),\n"
       "                             names decoded from Shift-JIS to UTF-8\n"
-      "  extract IMAGE PATH DEST    PATH / writes the whole file system into DEST;\n"
-      "                             a folder writes DEST/name with all it holds; a\n"
-      "                             file writes DEST/name\n"
+      "  extract IMAGE PATH... DEST each PATH into the folder DEST (last): / the\n"
+      "                             whole file system, a folder DEST/name with\n"
+      "                             all it holds, a file DEST/name. A PATH may be\n"
+      "                             a pattern: * any part of a name, ? one\n"
+      "                             character, ** any folders ('/eff/*.szs',\n"
+      "                             '/**/*.thp'); each match keeps its path below\n"
+      "                             the pattern's part without wildcards\n"
       "  sys IMAGE AREA DEST        writes a system area into the folder DEST:\n"
       "                             boot (boot.bin), fst (fst), apploader\n"
       "                             (apploader) or dol (default.dol). These are\n"
@@ -68,7 +95,7 @@ const char* ombrel_usage() {
       "                             offsets give no such span, the lengths their\n"
       "                             own headers give; a disc without a main\n"
       "                             program has no dol. unpack gives the exact\n"
-      "                             files\n"
+      "                             files (boot.bin of 0x440 bytes, not 0x430)\n"
       "  banner IMAGE OUT.png       the 96 x 32 banner picture as a PNG file\n"
       "  unpack IMAGE DIR           the disc as other disc tools unpack it:\n"
       "                             DIR/sys/boot.bin (0x440 bytes), bi2.bin\n"
@@ -84,96 +111,92 @@ const char* ombrel_usage() {
       "                             plain image\n"
       "  hash [--json] IMAGE        CRC32, MD5 and SHA-1 of the plain disc's bytes,\n"
       "                             as redump lists them\n"
+      "  check [--json] [--dat FILE] IMAGE\n"
+      "                             the disc's structure: the header, the file\n"
+      "                             table, files past the image's end or\n"
+      "                             overlapping each other or the boot areas,\n"
+      "                             the apploader's and main program's headers,\n"
+      "                             names this system cannot extract. One line a\n"
+      "                             finding: error, warning or note, the entry\n"
+      "                             and its bytes. With --dat, a Logiqx XML dat\n"
+      "                             (as redump publishes), the game whose\n"
+      "                             checksums the disc has, or that none has\n"
       "\n"
       "Options:\n"
-      "  --strict-size    mount only images of the full disc size, 1,459,978,240\n"
-      "                   bytes (images of any size are read by default; info\n"
-      "                   and ls warn when files run past the image's end)\n"
-      "  -R               ls: list the whole subtree\n"
-      "  -o, --overwrite  extract, sys, unpack, convert: replace files that exist\n"
-      "                   already and write into folders that exist already\n"
-      "  --json           info, hash: everything as one JSON object, texts in UTF-8\n"
-      "  --help           show this text\n"
-      "  --               end of options: what follows are operands\n"
+      "  --strict-size      mount only images of the full disc size, 1,459,978,240\n"
+      "                     bytes (images of any size are read by default; info\n"
+      "                     and ls warn when files run past the image's end)\n"
+      "  -R, --recursive    ls: list the whole subtree\n"
+      "  -o, --overwrite    extract, sys, unpack, convert: replace files that\n"
+      "                     exist already and write into folders that exist\n"
+      "                     already\n"
+      "  -n, --dry-run      extract, sys, banner, unpack, convert: print what\n"
+      "                     would be written, one line a file or folder, and\n"
+      "                     write nothing\n"
+      "  --json             info, hash, check: everything as one JSON object,\n"
+      "                     texts in UTF-8\n"
+      "  --dat FILE         check: the dat to look the disc up in\n"
+      "  -q, --quiet        no progress bar and no notes; warnings and errors\n"
+      "                     are still printed\n"
+      "  -h, --help         show this text\n"
+      "  -V, --version      show the version and the libraries' versions\n"
+      "  --                 end of options: what follows are operands\n"
       "\n"
       "Paths inside the image use '/' and are compared byte for byte with the\n"
       "image's names (folders exactly for ls and extract of a folder; for\n"
-      "extract of a file, folders ignoring ASCII case and the file name exactly).\n"
-      "A missing DEST folder is created. Everything extract, sys, unpack and\n"
-      "convert write is looked at first: when any of it exists already, nothing\n"
-      "is written and the first few such paths are named, unless --overwrite is\n"
-      "given. Nothing\n"
-      "is written either when an entry's name cannot be used as a file name on\n"
-      "this system, when two entries of one folder would get the same file, or\n"
-      "when a target is the image itself. Names are Shift-JIS in the image; on\n"
-      "Linux and macOS they are written in UTF-8 (a name that does not decode\n"
-      "keeps its bytes), on Windows as their bytes in the ANSI code page.\n"
-      "Header and banner texts are shown in UTF-8: Shift-JIS for the header and\n"
-      "single-record banners, Windows-1252 for six-language banners, the raw\n"
-      "bytes when a text does not decode. Control characters are shown as \\n,\n"
-      "\\r, \\t or \\xNN.\n"
+      "extract of a file and for patterns, folders ignoring ASCII case and the\n"
+      "last name exactly). A missing DEST folder is created. Everything extract,\n"
+      "sys, unpack and convert write is looked at first: when any of it exists\n"
+      "already, nothing is written and the first few such paths are named,\n"
+      "unless --overwrite is given. Nothing is written either when an entry's\n"
+      "name cannot be used as a file name on this system, when two entries\n"
+      "would get the same file, or when a target is the image itself. Names are\n"
+      "Shift-JIS in the image; on Linux and macOS they are written in UTF-8 (a\n"
+      "name that does not decode keeps its bytes), on Windows as their bytes in\n"
+      "the ANSI code page. Header and banner texts are shown in UTF-8:\n"
+      "Shift-JIS for the header and single-record banners, Windows-1252 for\n"
+      "six-language banners, the raw bytes when a text does not decode. Control\n"
+      "characters are shown as \\n, \\r, \\t or \\xNN.\n"
       "\n"
-      "Exit status: 0 success, 1 the image could not be read or written from\n"
-      "(the reader's error text is printed), 2 wrong command or options.\n";
+      "Messages are English; one caused by the reader ends with its code.\n"
+      "Exit status: 0 success, 1 the work failed (a missing or unreadable input\n"
+      "included; check: an error found), 2 a wrong command line.\n";
 }
 
 bool parse_ombrel_args(const std::vector<std::string>& args, OmbrelOptions* options,
                        std::string* error) {
   *options = OmbrelOptions();
-  std::vector<std::string> operands;
-  bool options_ended = false;
-  for (const std::string& arg : args) {
-    if (!options_ended && arg.size() > 1 && arg[0] == '-') {
-      if (arg == "--") {
-        options_ended = true;
-      } else if (arg == "--help" || arg == "-h") {
-        options->help = true;
-        return true;
-      } else if (arg == "--strict-size") {
-        options->strict_size = true;
-      } else if (arg == "-R") {
-        options->recursive = true;
-      } else if (arg == "--overwrite" || arg == "-o") {
-        options->overwrite = true;
-      } else if (arg == "--json") {
-        options->json = true;
-      } else {
-        *error = "unknown option '" + arg + "' (see --help)";
-        return false;
-      }
-      continue;
-    }
-    operands.push_back(arg);
-  }
-
+  CommandLine line;
+  if (!parse_command_line(args, kOptions, sizeof kOptions / sizeof kOptions[0], &line, error)) return false;
+  options->help = line.help;
+  options->version = line.version;
+  if (line.help || line.version) return true;
+  const std::vector<std::string>& operands = line.operands;
   if (operands.empty()) {
-    *error = "no command given (info, ls, extract, sys, banner, unpack, convert or hash; see --help)";
+    *error = "no command given (info, ls, extract, sys, banner, unpack, convert, hash or check; see --help)";
     return false;
   }
   const CommandForm* form = find_command(operands[0]);
   if (!form) {
-    *error = "unknown command '" + operands[0] + "' (info, ls, extract, sys, banner, unpack, convert or hash)";
+    *error = "unknown command '" + operands[0] + "' (info, ls, extract, sys, banner, unpack, convert, hash or check)";
     return false;
   }
   options->command = form->command;
+  for (const GivenOption& given : line.options) {
+    if (applies(given.spec, form->name)) continue;
+    // "info hash check" is said "info, hash and check".
+    std::string commands = kAppliesTo[given.spec];
+    const size_t last = commands.rfind(' ');
+    if (last != std::string::npos) commands.replace(last, 1, " and ");
+    for (size_t space = commands.find(' '); space < commands.rfind(" and "); space = commands.find(' ', space + 2))
+      commands.replace(space, 1, ", ");
+    *error = option_spelling(kOptions[given.spec]) + " applies to " + commands + " only, not to " + form->name;
+    return false;
+  }
   size_t count = operands.size() - 1;
   if (count < form->min_operands || count > form->max_operands) {
     *error = std::string(count < form->min_operands ? "too few" : "too many") +
              " operands; usage: ombrel-cli " + form->synopsis;
-    return false;
-  }
-  if (options->recursive && form->command != OmbrelCommand::List) {
-    *error = std::string("-R applies to ls only, not to ") + form->name;
-    return false;
-  }
-  if (options->overwrite && form->command != OmbrelCommand::Extract &&
-      form->command != OmbrelCommand::System && form->command != OmbrelCommand::Unpack &&
-      form->command != OmbrelCommand::Convert) {
-    *error = std::string("--overwrite applies to extract, sys, unpack and convert only, not to ") + form->name;
-    return false;
-  }
-  if (options->json && form->command != OmbrelCommand::Info && form->command != OmbrelCommand::Hash) {
-    *error = std::string("--json applies to info and hash only, not to ") + form->name;
     return false;
   }
   for (size_t i = 1; i < operands.size(); ++i) {
@@ -182,6 +205,13 @@ bool parse_ombrel_args(const std::vector<std::string>& args, OmbrelOptions* opti
       return false;
     }
   }
+  options->strict_size = line.has(OPT_STRICT);
+  options->recursive = line.has(OPT_RECURSIVE);
+  options->overwrite = line.has(OPT_OVERWRITE);
+  options->dry_run = line.has(OPT_DRY_RUN);
+  options->json = line.has(OPT_JSON);
+  options->quiet = line.has(OPT_QUIET);
+  if (const std::string* dat = line.value(OPT_DAT)) options->dat = *dat;
 
   options->image = operands[1];
   switch (form->command) {
@@ -191,8 +221,12 @@ bool parse_ombrel_args(const std::vector<std::string>& args, OmbrelOptions* opti
       }
       break;
     case OmbrelCommand::Extract:
-      if (!canonical_image_path(operands[2], &options->image_path, error)) return false;
-      options->destination = operands[3];
+      for (size_t i = 2; i + 1 < operands.size(); ++i) {
+        std::string path;
+        if (!canonical_image_path(operands[i], &path, error)) return false;
+        options->image_paths.push_back(path);
+      }
+      options->destination = operands.back();
       break;
     case OmbrelCommand::System:
       if (!parse_system_area(operands[2], &options->area)) {

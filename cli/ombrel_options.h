@@ -7,7 +7,7 @@
 
 #include "explorer/core/extraction_logic.h"
 
-enum class OmbrelCommand { None, Info, List, Extract, System, Banner, Unpack, Convert, Hash };
+enum class OmbrelCommand { None, Info, List, Extract, System, Banner, Unpack, Convert, Hash, Check };
 
 // The four system areas, in the order the tool lists them.
 enum class SystemArea { Boot, Fst, Apploader, MainProgram };
@@ -15,29 +15,27 @@ enum class SystemArea { Boot, Fst, Apploader, MainProgram };
 struct OmbrelOptions {
   OmbrelCommand command = OmbrelCommand::None;
   std::string image;
-  std::string image_path = "/";  // ls and extract: the path inside the image
-  std::string destination;       // extract, sys and unpack: a folder; banner: the PNG file
+  std::string image_path = "/";          // ls: the path inside the image
+  std::vector<std::string> image_paths;  // extract: paths and patterns inside the image
+  std::string destination;  // extract, sys and unpack: a folder; banner, convert: the file
+  std::string dat;          // check: a dat file to find the disc in
   SystemArea area = SystemArea::Boot;
   bool recursive = false;    // ls -R
-  bool overwrite = false;    // extract, sys and unpack: replace files, merge into folders
-  bool json = false;         // info and hash: one JSON object
+  bool overwrite = false;    // replace files, merge into folders
+  bool dry_run = false;      // say what would be written, write nothing
+  bool json = false;         // info, hash and check: one JSON object
   bool strict_size = false;  // mount only full-size images
+  bool quiet = false;        // no progress bar, no notes
   bool help = false;
+  bool version = false;
 };
-
-// Exit statuses of the tool.
-constexpr int EXIT_OMBREL_OK = 0;
-constexpr int EXIT_OMBREL_FAILED = 1;
-constexpr int EXIT_OMBREL_USAGE = 2;
 
 const char* ombrel_usage();
 
-// Parses the arguments after the program name: a command, its operands, and
-// the options --strict-size, --help, (for ls) -R and (for extract and sys)
-// --overwrite / -o anywhere among them. "--"
-// ends the options, so an operand may begin with "-". False with a one-line
-// reason for an unknown command or option, or a wrong number of operands.
-// --help stops the checks.
+// Parses the arguments after the program name (see cli/command_line.h): a
+// command, its operands, and the options that apply to it. False with a
+// one-line reason for an unknown command or option, an option the command
+// does not take, or a wrong number of operands.
 bool parse_ombrel_args(const std::vector<std::string>& args, OmbrelOptions* options,
                        std::string* error);
 

@@ -60,12 +60,6 @@ std::string image_path_for_display(const std::string& image_path) {
   return map_path_names(image_path, '/', display_name);
 }
 
-std::string system_text_utf8(const char* cp932) {
-  std::string utf8;
-  if (!cp932) return utf8;
-  if (!host::cp932_to_utf8(cp932, &utf8)) utf8 = cp932;
-  return utf8;
-}
 
 // ---------------------------------------------------------------------------
 // Listing
@@ -202,27 +196,7 @@ DiscInfo read_disc_info() {
   const char* video = IsoVideoFormatText(buffer);
   info.video_format = video ? video : "";
 
-  const uint8_t* boot = IsoGetBootBlock();
-  info.id6.assign(reinterpret_cast<const char*>(boot), 6);
-  info.disc_number = boot[DISC_NUMBER_OFFSET];
-  info.revision = boot[DISC_REVISION_OFFSET];
-  info.audio_streaming = boot[AUDIO_STREAMING_OFFSET] != 0;
-  info.stream_buffer_size = boot[STREAM_BUFFER_SIZE_OFFSET];
-  info.bi2_region = read_be32(boot + BI2_OFFSET + BI2_REGION_OFFSET);
-  info.max_fst_size = read_be32(boot + offsetof(DiscHeader, max_fst_size));
-  const IsoAreaRange apploader = IsoGetBootArea(IsoAreaApploader);
-  const IsoAreaRange main_program = IsoGetBootArea(IsoAreaMainDol);
-  const IsoAreaRange fst = IsoGetBootArea(IsoAreaFst);
-  info.apploader_offset = apploader.offset;
-  info.apploader_size = apploader.length;
-  info.has_main_program = main_program.present != 0;
-  info.main_program_offset = main_program.offset;
-  info.main_program_size = main_program.length;
-  info.fst_offset = fst.offset;
-  info.fst_size = fst.length;
-  info.image_size = IsoGetImageSize();
-  const char* date = reinterpret_cast<const char*>(IsoGetApploaderHeader());
-  info.apploader_date.assign(date, strnlen(date, APPLOADER_DATE_SIZE));
+  IsoGetDiscInfo(&info.disc);
 
   // The banner state says nothing of a missing file: look it up as the mount does.
   uint32_t offset = 0, size = 0;
@@ -239,8 +213,8 @@ DiscInfo read_disc_info() {
   return info;
 }
 
-std::string counts_text_utf8(int directory_count, int file_count) {
-  return system_text_utf8(counts_text(directory_count, file_count).c_str());
+std::string entry_counts_text(int directory_count, int file_count) {
+  return counted(uint64_t(directory_count), "folder", "folders") + ", " + counted(uint64_t(file_count), "file", "files");
 }
 
 const char* bi2_region_name(uint32_t region) {
@@ -269,26 +243,26 @@ std::string bytes_at(uint32_t size, uint32_t offset) {
 std::string format_disc_info(const DiscInfo& info) {
   std::string out;
   add_line(&out, "Image:", host_path_for_display(info.image_path));
-  add_line(&out, "Entries:", counts_text_utf8(info.directory_count, info.file_count));
+  add_line(&out, "Entries:", entry_counts_text(info.directory_count, info.file_count));
   add_line(&out, "Game name:", shift_jis_for_display(info.game_name));
   add_line(&out, "Maker:", shift_jis_for_display(info.maker_name));
   add_line(&out, "Product code:", shift_jis_for_display(info.product_code));
   add_line(&out, "Video format:", info.video_format);
-  add_line(&out, "Game ID:", escape_controls(info.id6.c_str()));
+  const IsoDiscInfo& d = info.disc;
+  add_line(&out, "Game ID:", escape_controls(d.id6));
   add_line(&out, "Disc number:",
-           std::to_string(info.disc_number) + (info.disc_number == 0 ? " (the first disc)" : ""));
-  add_line(&out, "Revision:", std::to_string(info.revision));
-  add_line(&out, "Streaming:", std::string(info.audio_streaming ? "on" : "off") + " (buffer size " +
-                                    std::to_string(info.stream_buffer_size) + ")");
-  add_line(&out, "BI2 region:",
-           std::to_string(info.bi2_region) + " (" + bi2_region_name(info.bi2_region) + ")");
-  add_line(&out, "Apploader:", shift_jis_for_display(info.apploader_date) + ", " +
-                                   bytes_at(info.apploader_size, info.apploader_offset));
+           std::to_string(d.disc_number) + (d.disc_number == 0 ? " (the first disc)" : ""));
+  add_line(&out, "Revision:", std::to_string(d.revision));
+  add_line(&out, "Streaming:", std::string(d.audio_streaming ? "on" : "off") + " (buffer size " +
+                                    std::to_string(d.stream_buffer_size) + ")");
+  add_line(&out, "BI2 region:", std::to_string(d.bi2_region) + " (" + bi2_region_name(d.bi2_region) + ")");
+  add_line(&out, "Apploader:", shift_jis_for_display(d.apploader_date) + ", " +
+                                   bytes_at(d.apploader.length, d.apploader.offset));
   add_line(&out, "Main program:",
-           info.has_main_program ? bytes_at(info.main_program_size, info.main_program_offset) : "none");
-  add_line(&out, "File table:", bytes_at(info.fst_size, info.fst_offset) + " (max " +
-                                    std::to_string(info.max_fst_size) + ")");
-  add_line(&out, "Image size:", std::to_string(info.image_size) + " bytes");
+           d.main_program.present ? bytes_at(d.main_program.length, d.main_program.offset) : "none");
+  add_line(&out, "File table:", bytes_at(d.fst.length, d.fst.offset) + " (max " +
+                                    std::to_string(d.max_fst_size) + ")");
+  add_line(&out, "Image size:", std::to_string(d.image_size) + " bytes");
 
   const bool six = info.banner == BannerState::SixLanguage;
   switch (info.banner) {
@@ -383,26 +357,25 @@ std::string format_disc_info_json(const DiscInfo& info) {
     out += name;
     out += "\": " + value + (last ? "\n" : ",\n");
   };
+  const IsoDiscInfo& d = info.disc;
   field("image", json_path(info.image_path));
-  field("image_size", std::to_string(info.image_size));
-  field("game_id", json_sjis(info.id6));
+  field("image_size", std::to_string(d.image_size));
+  field("game_id", json_sjis(d.id6));
   field("game_name", json_sjis(info.game_name));
   field("maker", json_sjis(info.maker_name));
   field("product_code", json_sjis(info.product_code));
   field("video_format", json_string(info.video_format));
-  field("disc_number", std::to_string(info.disc_number));
-  field("revision", std::to_string(info.revision));
-  field("audio_streaming", info.audio_streaming ? "true" : "false");
-  field("stream_buffer_size", std::to_string(info.stream_buffer_size));
-  field("bi2_region", std::to_string(info.bi2_region));
-  field("bi2_region_name", json_string(bi2_region_name(info.bi2_region)));
-  field("apploader_date", json_sjis(info.apploader_date));
-  field("apploader", json_range(info.apploader_offset, info.apploader_size));
-  field("main_program",
-        info.has_main_program ? json_range(info.main_program_offset, info.main_program_size) : "null");
-  field("fst", "{\"offset\": " + std::to_string(info.fst_offset) + ", \"size\": " +
-                   std::to_string(info.fst_size) + ", \"max_size\": " +
-                   std::to_string(info.max_fst_size) + "}");
+  field("disc_number", std::to_string(d.disc_number));
+  field("revision", std::to_string(d.revision));
+  field("audio_streaming", d.audio_streaming ? "true" : "false");
+  field("stream_buffer_size", std::to_string(d.stream_buffer_size));
+  field("bi2_region", std::to_string(d.bi2_region));
+  field("bi2_region_name", json_string(bi2_region_name(d.bi2_region)));
+  field("apploader_date", json_sjis(d.apploader_date));
+  field("apploader", json_range(d.apploader.offset, d.apploader.length));
+  field("main_program", d.main_program.present ? json_range(d.main_program.offset, d.main_program.length) : "null");
+  field("fst", "{\"offset\": " + std::to_string(d.fst.offset) + ", \"size\": " + std::to_string(d.fst.length) +
+                   ", \"max_size\": " + std::to_string(d.max_fst_size) + "}");
   field("directories", std::to_string(info.directory_count));
   field("files", std::to_string(info.file_count));
   std::string banner = "null";
@@ -440,4 +413,111 @@ std::string format_disc_hashes_json(const std::string& image_path, uint64_t disc
   return "{\n  \"image\": " + json_path(image_path) + ",\n  \"size\": " +
          std::to_string(disc_size) + ",\n  \"crc32\": \"" + crc32_hex(sums.crc32) + "\",\n  \"md5\": \"" +
          hex(sums.md5, sizeof sums.md5) + "\",\n  \"sha1\": \"" + hex(sums.sha1, sizeof sums.sha1) + "\"\n}\n";
+}
+
+// ---------------------------------------------------------------------------
+// Check
+// ---------------------------------------------------------------------------
+
+namespace {
+
+const char* const kSeverities[] = {"error", "warning", "note"};
+
+// Each kind's name in JSON and its words.
+const struct {
+  const char* name;
+  const char* words;
+} kFindingTexts[] = {
+    {"not-a-disc", "the header is no plausible GameCube disc header"},
+    {"no-disc-magic", "no GameCube magic word at 0x1C (the Trelvik wizard writes none); other tools may refuse the disc"},
+    {"odd-game-id", "the game ID holds more than letters and digits"},
+    {"table-outside", "the file table runs past the image's end at %v bytes"},
+    {"table-broken", "the file table fails its check"},
+    {"table-over-max", "the file table is larger than the header's maximum table size, %v bytes"},
+    {"area-past-end", "runs past the image's end at %v bytes"},
+    {"areas-overlap", "overlaps %o"},
+    {"no-main-program", "the disc has no main program"},
+    {"no-sections", "the main program's header describes no section"},
+    {"entry-point", "the main program's entry point %x lies in none of its sections"},
+    {"file-past-end", "runs past the image's end at %v bytes (a cut image?)"},
+    {"files-overlap", "overlaps %o"},
+    {"file-overlaps-area", "overlaps the boot area %o"},
+    {"unsafe-name", "has a name that cannot be a file name on this system"},
+    {"duplicate-name", "would be extracted to the same file as %o"},
+    {"short-image", "the image is %v bytes, less than a full disc; everything the disc uses lies inside it"},
+    {"long-image", "the image is %v bytes, more than a full disc"},
+    {"more", "%v more findings of the kind %k are not listed"},
+};
+static_assert(sizeof kFindingTexts / sizeof kFindingTexts[0] == IsoFindMore + 1, "a text for every finding");
+
+// An entry's name for display: an in-image path in UTF-8, or a boot area's
+// file name.
+std::string entry_shown(const std::string& entry) {
+  return "'" + (entry.size() && entry[0] == '/' ? image_path_for_display(entry) : entry) + "'";
+}
+
+std::string finding_words(const IsoFinding& f) {
+  std::string words = kFindingTexts[f.kind].words;
+  const struct {
+    const char* mark;
+    std::string value;
+  } fills[] = {{"%v", std::to_string(f.value)},
+               {"%o", entry_shown(f.other)},
+               {"%x", hex(uint32_t(f.value))},
+               {"%k", f.kind == IsoFindMore ? kFindingTexts[f.moreOf].name : ""}};
+  for (const auto& fill : fills) {
+    const size_t at = words.find(fill.mark);
+    if (at != std::string::npos) words.replace(at, 2, fill.value);
+  }
+  if (f.kind == IsoFindTableBroken && f.value) words += " at entry " + std::to_string(f.value);
+  return words;
+}
+
+}  // namespace
+
+std::string format_check(const CheckReport& report) {
+  std::string out;
+  size_t counts[3] = {};
+  for (const IsoFinding& f : report.findings) {
+    ++counts[f.severity];
+    out += std::string(kSeverities[f.severity]) + ": ";
+    if (!f.entry.empty()) {
+      out += entry_shown(f.entry);
+      if (f.end > f.start) out += " (bytes " + hex(uint32_t(f.start)) + "-" + hex(uint32_t(f.end - 1)) + ")";
+      out += ": ";
+    }
+    out += finding_words(f) + "\n";
+  }
+  if (!report.dat_path.empty()) {
+    for (const DatRom& rom : report.dat_matches) out += "dat: " + escape_controls(rom.game) + " (" + escape_controls(rom.name) + ")\n";
+    if (report.dat_matches.empty())
+      out += "dat: no game in " + host_path_for_display(report.dat_path) + " has this disc's checksums (CRC32 " +
+             report.crc32 + ")\n";
+  }
+  return out + counted(counts[0], "error", "errors") + ", " + counted(counts[1], "warning", "warnings") + ", " +
+         counted(counts[2], "note", "notes") + "\n";
+}
+
+std::string format_check_json(const CheckReport& report) {
+  std::string out = "{\n  \"image\": " + json_path(report.image_path) + ",\n  \"findings\": [";
+  size_t counts[3] = {};
+  for (size_t i = 0; i < report.findings.size(); ++i) {
+    const IsoFinding& f = report.findings[i];
+    ++counts[f.severity];
+    const std::string entry = f.entry.size() && f.entry[0] == '/' ? json_sjis(f.entry) : json_string(f.entry);
+    out += std::string(i ? "," : "") + "\n    {\"severity\": \"" + kSeverities[f.severity] + "\", \"kind\": \"" +
+           kFindingTexts[f.kind].name + "\", \"entry\": " + entry + ", \"start\": " + std::to_string(f.start) +
+           ", \"end\": " + std::to_string(f.end) + ", \"text\": " + json_string(finding_words(f)) + "}";
+  }
+  out += std::string(report.findings.empty() ? "" : "\n  ") + "],\n";
+  out += "  \"errors\": " + std::to_string(counts[0]) + ",\n  \"warnings\": " + std::to_string(counts[1]) +
+         ",\n  \"notes\": " + std::to_string(counts[2]) + ",\n  \"dat\": ";
+  if (report.dat_path.empty()) return out + "null\n}\n";
+  out += "{\"file\": " + json_path(report.dat_path) + ", \"matches\": [";
+  for (size_t i = 0; i < report.dat_matches.size(); ++i) {
+    const DatRom& rom = report.dat_matches[i];
+    out += std::string(i ? ", " : "") + "{\"game\": " + json_text(rom.game, as_utf8) + ", \"rom\": " +
+           json_text(rom.name, as_utf8) + "}";
+  }
+  return out + "]}\n}\n";
 }

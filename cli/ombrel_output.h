@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "container/disc_dat.h"
 #include "container/disc_hash.h"
 #include "explorer/core/properties_logic.h"
 #include "reader/reader.h"
@@ -30,9 +31,6 @@ std::string escape_controls(const std::string& text);
 // escaped so that a listing keeps one entry per line.
 std::string image_path_for_display(const std::string& image_path);
 
-// One of the system's own texts (code page 932, such as the reader's error
-// texts) in UTF-8.
-std::string system_text_utf8(const char* cp932);
 
 // ---------------------------------------------------------------------------
 // Listing
@@ -82,27 +80,14 @@ struct DiscInfo {
   BannerState banner = BannerState::None;
   std::vector<BannerRecordTexts> records;  // 1 for a single-record banner, 6 otherwise
 
-  // What scripts and other tools look for.
-  std::string id6;  // game code and maker code, raw bytes
-  unsigned disc_number = 0;  // 0 for the first disc of a set
-  unsigned revision = 0;
-  bool audio_streaming = false;
-  unsigned stream_buffer_size = 0;
-  uint32_t bi2_region = 0;
-  std::string apploader_date;  // raw bytes up to the first NUL
-  uint32_t apploader_offset = 0, apploader_size = 0;
-  bool has_main_program = false;
-  uint32_t main_program_offset = 0, main_program_size = 0;
-  uint32_t fst_offset = 0, fst_size = 0, max_fst_size = 0;
-  uint64_t image_size = 0;
+  IsoDiscInfo disc = {};  // the ID, disc number, revision, streaming, bi2 region, boot areas
 };
 
-// Reads everything info shows from the mounted image.
+// Everything info shows, read from the mounted image.
 DiscInfo read_disc_info();
 
-// The counts as the properties dialog shows them, "(%d ﾃﾞｨﾚｸﾄﾘ、%d ﾌｧｲﾙ)",
-// in UTF-8.
-std::string counts_text_utf8(int directory_count, int file_count);
+// "5 folders, 13 files".
+std::string entry_counts_text(int directory_count, int file_count);
 
 // The info block, one "Label: value" line each, the banner's texts indented
 // under their language.
@@ -118,3 +103,21 @@ std::string format_disc_hashes_json(const std::string& image_path, uint64_t disc
 
 // "Japan", "USA", "Europe" for the bi2 region words 0, 1, 2; else "unknown".
 const char* bi2_region_name(uint32_t region);
+
+// ---------------------------------------------------------------------------
+// Check
+// ---------------------------------------------------------------------------
+
+struct CheckReport {
+  std::string image_path;
+  std::vector<IsoFinding> findings;
+  std::string dat_path;  // "" without --dat
+  std::string crc32;     // the disc's, named when no game matches
+  std::vector<DatRom> dat_matches;
+};
+
+// One line a finding, "error: ENTRY (bytes 0x..-0x..): what", the dat's
+// answer, and a last line counting errors, warnings and notes.
+std::string format_check(const CheckReport& report);
+// The same as one JSON object.
+std::string format_check_json(const CheckReport& report);

@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "builder/builder.h"
+#include "cli/command_line.h"
 #include "cli/console_progress.h"
 #include "cli/console_text.h"
+#include "container/codec_versions.h"
 #include "cli/trelvik_options.h"
 #include "cli/trelvik_rebuild.h"
 #include "host/host_fs.h"
@@ -40,6 +42,8 @@ void print_error(const std::string& text) {
 void print_note(const std::string& text) {
   if (!g_options.quiet) std::fprintf(stderr, "trelvik-cli: %s\n", text.c_str());
 }
+
+void print_warning(const std::string& text) { std::fprintf(stderr, "trelvik-cli: warning: %s\n", text.c_str()); }
 
 void draw_bar() {
   std::fprintf(stderr, "\r%s", progress_line(g_job, BAR_WIDTH).c_str());
@@ -141,7 +145,7 @@ int main(int argc, char** argv) {
   std::string error;
   if (!parse_trelvik_args(host::utf8_arguments(argc, argv), &g_options, &error)) {
     print_error(error);
-    return EXIT_USAGE;
+    return EXIT_TOOL_USAGE;
   }
 #ifdef _WIN32
   // Header texts are taken as UTF-8; paths stay in the ANSI code page that
@@ -156,14 +160,45 @@ int main(int argc, char** argv) {
     g_options.root = ansi.root;
   }
 #endif
-  if (!g_options.root.empty()) take_root_paths(&g_options);
-  if (g_options.help) {
-    std::fputs(trelvik_usage(), stdout);
-    return EXIT_BUILD_OK;
+  if (g_options.help || g_options.version) {
+    std::fputs(g_options.help ? trelvik_usage().c_str() : version_text("trelvik-cli", codec_versions()).c_str(),
+               stdout);
+    return EXIT_TOOL_OK;
+  }
+  const bool rebuild = !g_options.root.empty();
+  if (rebuild) take_root_paths(&g_options);
+
+  // The command line's own values first: a wrong one is a wrong command
+  // line, whatever the inputs hold.
+  {
+    WizardState state;
+    std::vector<std::string> unused;
+    uint32_t alignment = 0;
+    if (!options_to_wizard_state(g_options, &state, &unused, &error)) {
+      print_error(error);
+      return EXIT_TOOL_USAGE;
+    }
+    if (!g_options.align.empty() && !parse_alignment(g_options.align, &alignment)) {
+      print_error("--align takes a power of two from 4 to 32768, not '" + g_options.align + "'");
+      return EXIT_TOOL_USAGE;
+    }
+  }
+
+  // An unpacked disc is taken first, so that a folder that is none is named
+  // as such before any of its files.
+  BuildSettings settings;
+  // The header image's first bytes in default mode, for the boot blocks.
+  uint8_t other_disc[APPLOADER_OFFSET];
+  uint32_t alignment = 0;
+  std::vector<std::string> warnings;
+  builder_reset();
+  if (rebuild && !root_settings(g_options, &settings, &warnings, &error)) {
+    print_error(error);
+    builder_reset();
+    return EXIT_TOOL_FAILED;
   }
 
   // The inputs are looked at before anything is read or written.
-  const bool rebuild = !g_options.root.empty();
   const bool no_main_program = rebuild && unpacked_disc(g_options.root).without_main_program;
   struct Input {
     const char* what;
@@ -176,7 +211,8 @@ int main(int argc, char** argv) {
     std::string problem;
     if (!in.path.empty() && !open_and_measure(in.path, &in.size, &problem)) {
       print_error(std::string(in.what) + " '" + host_path_for_display(in.path) + "' " + problem);
-      return EXIT_USAGE;
+      builder_reset();
+      return EXIT_TOOL_FAILED;
     }
   }
   const uint64_t apploader_size = inputs[1].size, main_program_size = inputs[2].size;
@@ -185,39 +221,34 @@ int main(int argc, char** argv) {
     print_error("the output '" + host_path_for_display(g_options.output) + "' " +
                 output_clash_text(g_options, replaced) +
                 "; nothing was written (choose another output)");
-    return EXIT_USAGE;
+    builder_reset();
+    return EXIT_TOOL_FAILED;
   }
 
-  BuildSettings settings;
-  // The header image's first bytes in default mode, for the boot blocks.
-  uint8_t other_disc[APPLOADER_OFFSET];
-  uint32_t alignment = 0;
-  std::vector<std::string> warnings;
-  builder_reset();
-  bool filled = rebuild ? root_settings(g_options, &settings, &warnings, &error)
-                        : options_to_build_settings(g_options, &settings, &warnings, &error, other_disc);
-  if (filled && !g_options.align.empty() && !parse_alignment(g_options.align, &alignment)) {
-    error = "--align takes a power of two from 4 to 32768, not '" + g_options.align + "'";
-    filled = false;
-  }
+  bool filled = rebuild || options_to_build_settings(g_options, &settings, &warnings, &error, other_disc);
+  if (filled && !g_options.align.empty()) parse_alignment(g_options.align, &alignment);
   if (!filled) {
     print_error(error);
-    const bool out_of_memory = builder_last_error() == BUILD_ERR_NO_MEMORY;
     builder_reset();
-    return out_of_memory ? EXIT_BUILD_FAILED : EXIT_USAGE;
+    return EXIT_TOOL_FAILED;
   }
-  for (const std::string& w : warnings) print_note("warning: " + w);
+  // A cut text is told even with --quiet: the image holds something else
+  // than was asked for.
+  for (const std::string& w : warnings) print_warning(w);
 
   // An interruption removes the unfinished image; the output is untouched
   // until the image is complete.
   const std::string left = output_left_text();
-  host::set_interrupt_message(left.empty() ? "\ntrelvik-cli: interrupted\n"
-                                           : ("\ntrelvik-cli: interrupted; " + left + "\n").c_str());
-  host::install_interrupt_cleanup();
+  if (!g_options.dry_run) {
+    host::set_interrupt_message(left.empty() ? "\ntrelvik-cli: interrupted\n"
+                                             : ("\ntrelvik-cli: interrupted; " + left + "\n").c_str());
+    host::install_interrupt_cleanup();
+  }
 
   builder_set_disc_magic(g_options.disc_magic);
   builder_set_folder_parent_links(g_options.disc_magic);
   builder_set_format_limits(g_options.disc_magic);
+  builder_set_dry_run(g_options.dry_run);
   // --root's boot blocks came with the unpacked disc.
   if (!rebuild && g_options.disc_magic) {
     builder_set_new_disc_boot_blocks(g_options.header_from.empty() ? nullptr : other_disc,
@@ -228,18 +259,32 @@ int main(int argc, char** argv) {
     uint16_t code = builder_last_error();
     print_error(build_error_message(code, g_options, g_last_log_line, builder_last_error_path()));
     discard_build();
-    return EXIT_BUILD_FAILED;
+    return EXIT_TOOL_FAILED;
   }
-  for (const std::string& w : name_form_warnings(builder_tree())) print_note("warning: " + w);
+  for (const std::string& w : name_form_warnings(builder_tree())) print_warning(w);
   if (rebuild) {
     for (const std::string& line : rebuild_changes(builder_tree())) print_note(line);
   }
-  // Content past a full disc is refused in default mode, unless asked for.
+  // Content past a full disc is refused in default mode, unless asked for;
+  // nothing has been written, which the refusal says.
   if (g_options.disc_magic && !g_options.allow_oversize && builder_content_end() > DISC_IMAGE_SIZE) {
     print_error(oversize_message(builder_content_end(), builder_content_end_with_alignment(4)));
-    discard_build();
-    return EXIT_BUILD_FAILED;
+    builder_reset();
+    return EXIT_TOOL_FAILED;
   }
+  const host::EntryKind existing = host::entry_kind(g_options.output.c_str());
+  const bool replaces = existing == host::EntryKind::File || existing == host::EntryKind::Link;
+  if (g_options.dry_run) {
+    const uint64_t end = builder_content_end();
+    const uint64_t size = g_options.maximise && end < DISC_IMAGE_SIZE ? DISC_IMAGE_SIZE : end;
+    std::printf("would %s '%s' (%s): %s and %s; nothing written (dry run)\n", replaces ? "replace" : "write",
+                host_path_for_display(g_options.output).c_str(), counted(size, "byte", "bytes").c_str(),
+                counted(builder_file_count(), "file", "files").c_str(),
+                counted(builder_directory_count(), "folder", "folders").c_str());
+    builder_reset();
+    return std::fflush(stdout) == 0 ? EXIT_TOOL_OK : EXIT_TOOL_FAILED;
+  }
+  if (replaces) print_note("replacing the existing image '" + host_path_for_display(g_options.output) + "'");
 
   job_progress_init(&g_job, apploader_size, main_program_size, tree_data_size(builder_tree()),
                     builder_file_count(), g_options.maximise);
@@ -251,8 +296,8 @@ int main(int argc, char** argv) {
     print_error(build_error_message(code, g_options, g_last_log_line, builder_last_error_path()));
     // A complete image kept aside is named in the error; nothing else is left.
     if (code != BUILD_ERR_OUTPUT_IN_USE) discard_build();
-    return EXIT_BUILD_FAILED;
+    return EXIT_TOOL_FAILED;
   }
   builder_reset();
-  return EXIT_BUILD_OK;
+  return EXIT_TOOL_OK;
 }

@@ -6,49 +6,48 @@
 #include <cstring>
 
 #include "builder/source_walk.h"
+#include "cli/command_line.h"
 #include "cli/console_text.h"
+#include "cli/engine_texts.h"
 #include "cli/trelvik_rebuild.h"
+#include "wizard/core/wizard_logic.h"
 #include "host/host_fs.h"
 #include "host/host_text.h"
 #include "wizard/core/header_image.h"
 
 namespace {
 
-// Each option with a value, and where it is stored.
-struct ValueOption {
-  const char* name;
-  std::string TrelvikOptions::*field;
+// Each option, and where it is stored: a text or a flag's value.
+struct TrelvikOption {
+  OptionSpec spec;
+  std::string TrelvikOptions::*text;
+  bool TrelvikOptions::*flag;
+  bool flag_value;
 };
 
-const ValueOption kValueOptions[] = {
-    {"--game-id", &TrelvikOptions::game_id},
-    {"--game-name", &TrelvikOptions::game_name},
-    {"--maker-id", &TrelvikOptions::maker_id},
-    {"--region", &TrelvikOptions::region},
-    {"--apploader", &TrelvikOptions::apploader},
-    {"--main-program", &TrelvikOptions::main_program},
-    {"--base-dir", &TrelvikOptions::base_dir},
-    {"--output", &TrelvikOptions::output},
-    {"--header-from", &TrelvikOptions::header_from},
-    {"--root", &TrelvikOptions::root},
-    {"--align", &TrelvikOptions::align},
+const TrelvikOption kOptions[] = {
+    {{"--game-id", 'i', true}, &TrelvikOptions::game_id, nullptr, false},
+    {{"--game-name", 't', true}, &TrelvikOptions::game_name, nullptr, false},
+    {{"--maker-id", 0, true}, &TrelvikOptions::maker_id, nullptr, false},
+    {{"--region", 0, true}, &TrelvikOptions::region, nullptr, false},
+    {{"--apploader", 'a', true}, &TrelvikOptions::apploader, nullptr, false},
+    {{"--main-program", 'm', true}, &TrelvikOptions::main_program, nullptr, false},
+    {{"--base-dir", 'b', true}, &TrelvikOptions::base_dir, nullptr, false},
+    {{"--output", 'd', true}, &TrelvikOptions::output, nullptr, false},
+    {{"--header-from", 0, true}, &TrelvikOptions::header_from, nullptr, false},
+    {{"--root", 'r', true}, &TrelvikOptions::root, nullptr, false},
+    {{"--align", 0, true}, &TrelvikOptions::align, nullptr, false},
+    {{"--no-maximise", 0, false}, nullptr, &TrelvikOptions::maximise, false},
+    {{"--no-disc-magic", 0, false}, nullptr, &TrelvikOptions::disc_magic, false},
+    {{"--allow-oversize", 0, false}, nullptr, &TrelvikOptions::allow_oversize, true},
+    {{"--overwrite", 'o', false}, nullptr, &TrelvikOptions::overwrite, true},
+    {{"--dry-run", 'n', false}, nullptr, &TrelvikOptions::dry_run, true},
+    {{"--quiet", 'q', false}, nullptr, &TrelvikOptions::quiet, true},
 };
+constexpr size_t OPTION_COUNT = sizeof kOptions / sizeof kOptions[0];
 
-struct FlagOption {
-  const char* name;
-  bool TrelvikOptions::*field;
-  bool value;
-};
-
-const FlagOption kFlagOptions[] = {
-    {"--no-maximise", &TrelvikOptions::maximise, false},
-    {"--no-disc-magic", &TrelvikOptions::disc_magic, false},
-    {"--allow-oversize", &TrelvikOptions::allow_oversize, true},
-    {"--quiet", &TrelvikOptions::quiet, true},
-    {"--help", &TrelvikOptions::help, true},
-};
-
-// Converts one header text to code page 932 and cuts it to width bytes.
+// Converts one header text to code page 932 and cuts it to width bytes as
+// the wizard does, with a warning.
 bool header_text(const char* what, const std::string& utf8, size_t width, char* field,
                  std::vector<std::string>* warnings, std::string* error) {
   std::string cp932;
@@ -57,15 +56,21 @@ bool header_text(const char* what, const std::string& utf8, size_t width, char* 
              "\" has a character that code page 932 (Shift-JIS) cannot hold";
     return false;
   }
-  if (cp932.size() > width) {
-    // The leading bytes are kept, as the wizard keeps them.
-    cp932.resize(width);
+  if (store_cut_text(cp932, width, field)) {
     std::string shown;
-    if (!host::cp932_to_utf8(cp932, &shown)) shown = cp932;
+    if (!host::cp932_to_utf8(field, &shown)) shown = field;
     warnings->push_back(std::string(what) + " \"" + utf8 + "\" is longer than " +
                         std::to_string(width) + " bytes; using \"" + shown + "\"");
   }
-  std::memcpy(field, cp932.c_str(), cp932.size() + 1);
+  return true;
+}
+
+// A game ID of six letters and digits: the whole ID, not a code to cut.
+bool is_game_id6(const std::string& id) {
+  if (id.size() != 6) return false;
+  for (char c : id) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+  }
   return true;
 }
 
@@ -89,161 +94,130 @@ std::string quoted(const std::string& path) { return "'" + path + "'"; }
 
 }  // namespace
 
-const char* trelvik_usage() {
-  return
-      "Usage: trelvik-cli [options]\n"
-      "       trelvik-cli --root DIR --output FILE [options]\n"
+std::string trelvik_usage() {
+  std::string text =
+      "Usage: trelvik-cli [OPTIONS]\n"
+      "       trelvik-cli --root DIR --output FILE [OPTIONS]\n"
       "Builds a GameCube disc image (.gcm) from an apploader, a main program and\n"
       "a folder whose whole tree becomes the disc's file system, or rebuilds a\n"
       "disc unpacked by ombrel-cli unpack (or wit extract) from its folder.\n"
       "\n"
-      "Header (not needed with --header-from):\n"
-      "  --game-id ID         game ID, up to 3 bytes (longer is cut, with a warning)\n"
-      "  --game-name NAME     game name, up to 64 bytes in code page 932 (cut likewise)\n"
-      "  --maker-id MK        maker ID, up to 2 bytes (cut likewise)\n"
-      "  --region REGION      japan, usa or europe: region letter J, E or U\n"
-      "  --header-from IMAGE  take the header from a GameCube disc image: game ID,\n"
-      "                       disc number, revision, audio streaming, game name\n"
-      "                       and the bi2 block (with --no-disc-magic: game code,\n"
-      "                       maker ID and game name from any file, or from the\n"
-      "                       disc in a container, as the wizard)\n"
+      "Header (not needed with --header-from or --root):\n"
+      "  -i, --game-id ID      game ID, up to 3 bytes (longer is cut, with a\n"
+      "                        warning), or the whole six-character ID (GZLE01):\n"
+      "                        game code, region letter and maker in one\n"
+      "  -t, --game-name NAME  game name, up to 64 bytes in code page 932 (cut\n"
+      "                        likewise)\n"
+      "  --maker-id MK         maker ID, up to 2 bytes (cut likewise)\n"
+      "  --region REGION       japan, usa or europe: region letter J, E or U\n"
+      "  --header-from IMAGE   take the header from a GameCube disc image: game\n"
+      "                        ID, disc number, revision, audio streaming, game\n"
+      "                        name and the bi2 block (with --no-disc-magic: game\n"
+      "                        code, maker ID and game name from any file, or\n"
+      "                        from the disc in a container, as the wizard)\n"
       "Inputs and output (each path at most 259 bytes):\n"
-      "  --apploader FILE     apploader, copied to 0x2440\n"
-      "  --main-program FILE  main program (.dol), copied behind the apploader\n"
-      "  --base-dir DIR       folder whose contents become the disc's files\n"
-      "  --output FILE        image to write; an existing file is overwritten\n"
-      "  --root DIR           rebuild the unpacked disc in DIR: DIR/sys/boot.bin,\n"
-      "                       bi2.bin, apploader.img, main.dol (none: no main\n"
-      "                       program; a link to nothing is an error), fst.bin\n"
-      "                       (the old order) and DIR/files;\n"
-      "                       the header options then override boot.bin's fields\n"
+      "  -a, --apploader FILE  apploader, copied to 0x2440\n"
+      "  -m, --main-program FILE\n"
+      "                        main program (.dol), copied behind the apploader\n"
+      "  -b, --base-dir DIR    folder whose contents become the disc's files\n"
+      "  -d, --output FILE     image to write; an existing file is replaced, and\n"
+      "                        the log says so\n"
+      "  -r, --root DIR        rebuild the unpacked disc in DIR: DIR/sys/boot.bin\n"
+      "                        (0x440 bytes, or the 0x430 ombrel-cli sys writes),\n"
+      "                        bi2.bin, apploader.img, main.dol (none: no main\n"
+      "                        program; a link to nothing is an error), fst.bin\n"
+      "                        (the old order) and DIR/files; the header options\n"
+      "                        then override boot.bin's fields\n"
       "Other options:\n"
-      "  --no-maximise        end the image at its last byte of data instead of\n"
-      "                       padding it with zeros to 1,459,978,240 bytes\n"
-      "  --no-disc-magic      write the image exactly as the Trelvik wizard does:\n"
-      "                       the word at 0x1C and the second word of folder\n"
-      "                       entries stay zero. By default the GameCube magic\n"
-      "                       0xC2339F3D is written at 0x1C and each folder entry\n"
-      "                       holds its enclosing folder's index, so that other\n"
-      "                       disc tools and emulators accept the image; the bi2\n"
-      "                       block then holds the region word of the region\n"
-      "                       letter, and the table may use the format's own\n"
-      "                       limits (24-bit name offsets, any number of entries)\n"
-      "  --align BYTES        one alignment (a power of two, 4 to 32768) for every\n"
-      "                       file, instead of 2048 (with --root: each file's old\n"
-      "                       alignment class; a new file 32768 when every kept\n"
-      "                       file of its extension, two at least, is on a 32768\n"
-      "                       boundary, else 2048)\n"
-      "  --allow-oversize     write an image whose content passes a full disc in\n"
-      "                       full (it is refused by default, naming the excess)\n"
-      "  --quiet              print only errors\n"
-      "  --help               show this text\n"
+      "  --no-maximise         end the image at its last byte of data instead of\n"
+      "                        padding it with zeros to 1,459,978,240 bytes\n"
+      "  --no-disc-magic       write the image exactly as the Trelvik wizard does:\n"
+      "                        the word at 0x1C and the second word of folder\n"
+      "                        entries stay zero. By default the GameCube magic\n"
+      "                        0xC2339F3D is written at 0x1C and each folder\n"
+      "                        entry holds its enclosing folder's index, so that\n"
+      "                        other disc tools and emulators accept the image;\n"
+      "                        the bi2 block then holds the region word of the\n"
+      "                        region letter, and the table may use the format's\n"
+      "                        own limits (24-bit name offsets, any number of\n"
+      "                        entries)\n"
+      "  --align BYTES         one alignment (a power of two, 4 to 32768) for\n"
+      "                        every file, instead of 2048 (with --root: each\n"
+      "                        file's old alignment class; a new file 32768 when\n"
+      "                        every kept file of its extension, two at least, is\n"
+      "                        on a 32768 boundary, else 2048)\n"
+      "  --allow-oversize      write an image whose content passes a full disc in\n"
+      "                        full (it is refused by default, naming the excess)\n"
+      "  -n, --dry-run         check the inputs and lay the image out, print what\n"
+      "                        would be written, and write nothing\n"
+      "  -o, --overwrite       accepted for ombrel-cli's sake: the output is\n"
+      "                        replaced anyway\n"
+      "  -q, --quiet           no log, progress bar or notes; warnings and errors\n"
+      "                        are still printed\n"
+      "  -h, --help            show this text\n"
+      "  -V, --version         show the version and the libraries' versions\n"
+      "  --                    end of options\n"
       "\n"
       "Texts are taken as UTF-8 and stored in code page 932; a text with no code\n"
       "page 932 form is an error. Options take their value as the next argument\n"
       "or after '=' (--region=usa).\n"
       "\n"
-      "Exit status: 0 success, 1 the build failed, 2 wrong options or inputs,\n"
-      "129/130/143 interrupted. The image is written to a temporary file beside\n"
-      "the output (.NAME.XXXXXX.part), which replaces the output only once the\n"
-      "image is complete: a failed or interrupted build removes it and leaves an\n"
-      "existing output as it was.\n"
+      "Messages are English (the builder's log lines stay as it writes them);\n"
+      "one caused by the builder ends with its code. Exit status: 0 success,\n"
+      "1 the build failed (a missing or unreadable input included), 2 a wrong\n"
+      "command line, 129/130/143 interrupted. The image is written to a\n"
+      "temporary file beside the output (.NAME.XXXXXX.part), which replaces the\n"
+      "output only once the image is complete: a failed or interrupted build\n"
+      "removes it and leaves an existing output as it was.\n"
       "\n"
-      "Builder error codes, as reported:\n"
-      "   1  out of memory\n"
-      "   2  the output file cannot be created\n"
-      "   3  no build settings given\n"
-      "   4  the apploader or main program is missing, or a file cannot be opened\n"
-      "      for copying\n"
-      "   5  reading a source file failed\n"
-      "   6  writing the image failed (a full disk, for one)\n"
-      "   7  the base directory cannot be entered\n"
-      "   8  a folder cannot be listed, or a symbolic link loops back\n"
-      "   9  too many entries or name bytes for the file system table (65,535\n"
-      "      each with --no-disc-magic; 24-bit name offsets otherwise)\n"
-      "  10  data beyond 4 GiB, or a file of 4 GiB or more\n"
-      "  11  a folder path longer than 259 bytes\n"
-      "  12  the image was written without being prepared\n"
-      "  13  a source file changed size during the build\n"
-      "  14  the output is an input (the apploader or main program under another\n"
-      "      name, or a file inside the base directory); nothing is written\n"
-      "  15  an input or an entry under the base directory is not a regular file\n"
-      "      (a FIFO, socket or device)\n"
-      "  16  the image is complete but another program holds the output open; the\n"
-      "      image is kept beside it under the name given\n"
-      "  17  --root: sys/boot.bin or sys/bi2.bin has not its size\n"
-      "  18  --root: sys/fst.bin is not a file system table\n"
-      "  19  the output's container does not take its settings or this image\n";
+      "Builder codes:\n";
+  for (int code = 1; code <= BUILD_ERROR_LAST; ++code) {
+    char number[8];
+    std::snprintf(number, sizeof number, "%4d  ", code);
+    text += number + std::string(builder_code_text(code)) + "\n";
+  }
+  return text;
 }
 
 bool parse_trelvik_args(const std::vector<std::string>& args, TrelvikOptions* options,
                         std::string* error) {
   *options = TrelvikOptions();
-  std::vector<std::string> seen;
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string name = args[i];
-    std::string value;
-    bool has_inline_value = false;
-    size_t eq = name.find('=');
-    if (name.compare(0, 2, "--") == 0 && eq != std::string::npos) {
-      value = name.substr(eq + 1);
-      name = name.substr(0, eq);
-      has_inline_value = true;
-    }
-
-    bool known = false;
-    for (const ValueOption& opt : kValueOptions) {
-      if (name != opt.name) continue;
-      known = true;
-      if (!has_inline_value) {
-        if (i + 1 >= args.size()) {
-          *error = "option " + name + " needs a value";
-          return false;
-        }
-        value = args[++i];
-      }
-      options->*opt.field = value;
-    }
-    for (const FlagOption& opt : kFlagOptions) {
-      if (name != opt.name) continue;
-      known = true;
-      if (has_inline_value) {
-        *error = "option " + name + " takes no value";
-        return false;
-      }
-      options->*opt.field = opt.value;
-    }
-    if (!known) {
-      *error = "unknown option " + quoted(args[i]) + " (see --help)";
-      return false;
-    }
-    for (const std::string& earlier : seen) {
-      if (earlier == name) {
-        *error = "option " + name + " is given twice";
-        return false;
-      }
-    }
-    seen.push_back(name);
-    if (options->help) return true;
+  OptionSpec specs[OPTION_COUNT];
+  for (size_t i = 0; i < OPTION_COUNT; ++i) specs[i] = kOptions[i].spec;
+  CommandLine line;
+  if (!parse_command_line(args, specs, OPTION_COUNT, &line, error)) return false;
+  options->help = line.help;
+  options->version = line.version;
+  if (line.help || line.version) return true;
+  if (!line.operands.empty()) {
+    *error = "unexpected operand '" + line.operands[0] + "': trelvik-cli takes options only (see --help)";
+    return false;
   }
+  for (const GivenOption& given : line.options) {
+    const TrelvikOption& o = kOptions[given.spec];
+    if (o.text) options->*o.text = given.value;
+    if (o.flag) options->*o.flag = o.flag_value;
+  }
+  auto given = [&](const char* name) {
+    for (size_t i = 0; i < OPTION_COUNT; ++i) {
+      if (std::strcmp(kOptions[i].spec.long_name, name) == 0) return line.has(i);
+    }
+    return false;
+  };
   if (!options->root.empty()) {
     for (const char* replaced : {"--apploader", "--main-program", "--base-dir", "--header-from"}) {
-      for (const std::string& given : seen) {
-        if (given == replaced) {
-          *error = std::string("--root takes the place of ") + replaced + ": use one or the other";
-          return false;
-        }
+      if (given(replaced)) {
+        *error = std::string("--root takes the place of ") + replaced + ": use one or the other";
+        return false;
       }
     }
   }
   if (!options->disc_magic) {
     for (const char* option : {"--root", "--align", "--allow-oversize"}) {
-      for (const std::string& given : seen) {
-        if (given == option) {
-          *error = std::string(option) +
-                   " does not go with --no-disc-magic, which writes exactly what the wizard writes";
-          return false;
-        }
+      if (given(option)) {
+        *error = std::string(option) +
+                 " does not go with --no-disc-magic, which writes exactly what the wizard writes";
+        return false;
       }
     }
   }
@@ -277,8 +251,10 @@ bool options_to_wizard_state(const TrelvikOptions& options, WizardState* state,
     bool needed;
   };
   const Required required[] = {
-      {"--game-id", options.game_id, !import},   {"--game-name", options.game_name, !import},
-      {"--maker-id", options.maker_id, !import}, {"--region", options.region, !import},
+      {"--game-id", options.game_id, !import},
+      {"--game-name", options.game_name, !import},
+      {"--maker-id", options.maker_id, !import && !is_game_id6(options.game_id)},
+      {"--region", options.region, !import && !is_game_id6(options.game_id)},
       {"--apploader", options.apploader, true},  {"--main-program", options.main_program, true},
       {"--base-dir", options.base_dir, true},    {"--output", options.output, true},
   };
@@ -289,14 +265,31 @@ bool options_to_wizard_state(const TrelvikOptions& options, WizardState* state,
     }
   }
 
-  // Typed header fields are checked even when an imported header replaces them.
-  if (!header_text("game ID", options.game_id, 3, state->game_id, warnings, error) ||
-      !header_text("game name", options.game_name, 64, state->game_name, warnings, error) ||
-      !header_text("maker ID", options.maker_id, 2, state->maker_id, warnings, error)) {
-    return false;
-  }
   if (!options.region.empty() && !parse_region(options.region, &state->region_index)) {
     *error = "unknown region " + quoted(options.region) + ": use japan, usa or europe";
+    return false;
+  }
+  // A six-character ID is the code, the region letter and the maker in one;
+  // what --region and --maker-id say must agree with it.
+  std::string game_id = options.game_id, maker_id = options.maker_id;
+  if (is_game_id6(game_id)) {
+    const std::string maker = game_id.substr(4, 2);
+    if (!maker_id.empty() && maker_id != maker) {
+      *error = "--game-id " + game_id + " names the maker " + maker + ", --maker-id " + maker_id;
+      return false;
+    }
+    if (!options.region.empty() &&
+        bi2_region_for_letter(game_id[3]) != bi2_region_for_letter(region_letter(state->region_index))) {
+      *error = "--game-id " + game_id + " has the region letter " + game_id[3] + ", --region " + options.region;
+      return false;
+    }
+    maker_id = maker;
+    game_id.resize(3);
+  }
+  // Typed header fields are checked even when an imported header replaces them.
+  if (!header_text("game ID", game_id, GAME_ID_LIMIT, state->game_id, warnings, error) ||
+      !header_text("game name", options.game_name, GAME_NAME_LIMIT, state->game_name, warnings, error) ||
+      !header_text("maker ID", maker_id, MAKER_ID_LIMIT, state->maker_id, warnings, error)) {
     return false;
   }
 
@@ -360,7 +353,12 @@ bool options_to_build_settings(const TrelvikOptions& options, BuildSettings* set
   }
   fill_build_settings(state, state.import_header ? head : nullptr, settings);
   if (other_disc && state.import_header) std::memcpy(other_disc, head, sizeof head);
+  if (!state.import_header && !game_id6_region(options).empty()) settings->game_code[3] = options.game_id[3];
   return true;
+}
+
+std::string game_id6_region(const TrelvikOptions& options) {
+  return is_game_id6(options.game_id) ? options.game_id.substr(3, 1) : "";
 }
 
 std::string build_error_message(uint16_t code, const TrelvikOptions& options,
@@ -458,24 +456,36 @@ std::string build_error_message(uint16_t code, const TrelvikOptions& options,
       text = "the build failed";
       break;
   }
-  text += " [builder error " + std::to_string(code) + "]";
+  text += builder_code_suffix(code);
   if (names_file && !last_step.empty()) text += "; last step: " + last_step;
   return text;
 }
 
 std::string unpacked_disc_message(uint16_t code, const std::string& path, const TrelvikOptions& options) {
   const std::string shown = quoted(host_path_for_display(path));
+  const UnpackedDisc disc = unpacked_disc(options.root);
+  std::string text;
   switch (code) {
-    case BUILD_ERR_OPEN_INPUT: return shown + " " + input_problem_text(path);
-    case BUILD_ERR_UNPACKED_FILE_SIZE: {
-      const size_t size = path == unpacked_disc(options.root).boot_bin ? BOOT_BIN_SIZE : BI2_SIZE;
-      return shown + " must hold exactly " + std::to_string(size) + " bytes";
-    }
-    case BUILD_ERR_ENTER_BASE_DIRECTORY: return "the unpacked disc has no folder " + shown;
-    case BUILD_ERR_READ: return "cannot read " + shown;
-    case BUILD_ERR_NOT_A_TABLE: return shown + " is not a file system table";
+    case BUILD_ERR_OPEN_INPUT:
+      // A folder without sys/ is no unpacked disc at all.
+      text = path == disc.boot_bin &&
+                     host::path_kind((options.root + host::PATH_SEPARATOR + UNPACKED_SYS_FOLDER).c_str()) !=
+                         host::PathKind::Folder
+                 ? quoted(host_path_for_display(options.root)) +
+                       " is not an unpacked disc: it has no sys/boot.bin (ombrel-cli unpack IMAGE DIR makes one)"
+                 : shown + " " + input_problem_text(path);
+      break;
+    case BUILD_ERR_UNPACKED_FILE_SIZE:
+      text = path == disc.boot_bin ? shown + " must hold " + std::to_string(BOOT_BIN_SIZE) + " bytes, or the header's " +
+                                         std::to_string(DISC_HEADER_SIZE)
+                                   : shown + " must hold exactly " + std::to_string(BI2_SIZE) + " bytes";
+      break;
+    case BUILD_ERR_ENTER_BASE_DIRECTORY: text = "the unpacked disc has no folder " + shown; break;
+    case BUILD_ERR_READ: text = "cannot read " + shown; break;
+    case BUILD_ERR_NOT_A_TABLE: text = shown + " is not a file system table"; break;
+    default: return build_error_message(code, options, "", path);
   }
-  return build_error_message(code, options, "", path);
+  return text + builder_code_suffix(code);
 }
 
 std::string output_clash_text(const TrelvikOptions& options, const std::string& input) {

@@ -26,22 +26,20 @@ struct TrelvikOptions {
   bool maximise = true;
   bool disc_magic = true;
   bool quiet = false;
+  bool dry_run = false;    // say what would be written, write nothing
+  bool overwrite = false;  // -o: an existing output is replaced anyway
   bool help = false;
+  bool version = false;
 };
 
-// Exit statuses of the tool.
-constexpr int EXIT_BUILD_OK = 0;
-constexpr int EXIT_BUILD_FAILED = 1;
-constexpr int EXIT_USAGE = 2;
-
 // The --help text.
-const char* trelvik_usage();
+std::string trelvik_usage();
 
-// Parses the arguments after the program name. Options take their value as
-// the next argument or after '='. False with a one-line reason for an unknown
-// option, a missing value, an option given twice or options that do not go
-// together (--root with the inputs it replaces; --root, --align and
-// --allow-oversize with --no-disc-magic). --help stops the checks.
+// Parses the arguments after the program name (see cli/command_line.h).
+// False with a one-line reason for an unknown option, a missing value, an
+// option given twice, an operand, or options that do not go together
+// (--root with the inputs it replaces; --root, --align and --allow-oversize
+// with --no-disc-magic). --help and --version stop the checks.
 bool parse_trelvik_args(const std::vector<std::string>& args, TrelvikOptions* options,
                         std::string* error);
 
@@ -50,11 +48,19 @@ bool parse_region(const std::string& name, uint16_t* region_index);
 
 // Checks the options and fills the wizard state as the wizard's pages would:
 // texts converted from UTF-8 to code page 932, the game ID cut to 3 bytes,
-// the maker ID to 2 and the name to 64, with a warning for each cut. Paths
-// must fit their fields: a longer one is an error, never cut. Reads nothing
-// from the disk.
+// the maker ID to 2 and the name to 64 as the wizard cuts them, with a
+// warning for each cut. A game ID of six letters and digits (GZLE01) is the
+// whole ID: its code, region letter and maker, refused when --region or
+// --maker-id says otherwise. Paths must fit their fields: a longer one is an
+// error, never cut. Reads nothing from the disk, so a false is always a
+// wrong command line.
 bool options_to_wizard_state(const TrelvikOptions& options, WizardState* state,
                              std::vector<std::string>* warnings, std::string* error);
+
+// A six-character game ID's region letter ("" when --game-id is no such
+// ID): it goes into the settings after the wizard's filling, which knows
+// only J, E and U.
+std::string game_id6_region(const TrelvikOptions& options);
 
 // The whole filling: the wizard state, then the imported header when
 // --header-from is given, then fill_build_settings. Default mode takes the

@@ -36,10 +36,13 @@ bool root_settings(const TrelvikOptions& options, BuildSettings* settings, std::
   WizardState state;
   if (!options_to_wizard_state(options, &state, warnings, error)) return false;
   fill_build_settings(state, nullptr, settings);
+  const std::string id6_region = game_id6_region(options);  // a whole ID gives the maker and region too
   if (options.game_id.empty()) std::memcpy(settings->game_code, disc.game_code, 3);
-  if (options.maker_id.empty()) std::memcpy(settings->maker_code, disc.maker_code, sizeof disc.maker_code);
+  if (options.maker_id.empty() && id6_region.empty())
+    std::memcpy(settings->maker_code, disc.maker_code, sizeof disc.maker_code);
   if (options.game_name.empty()) std::memcpy(settings->game_name, disc.game_name, sizeof disc.game_name);
-  if (options.region.empty()) {
+  if (!id6_region.empty()) settings->game_code[3] = id6_region[0];
+  if (options.region.empty() && id6_region.empty()) {
     settings->game_code[3] = disc.game_code[3];
   } else {
     builder_set_bi2_region(settings->game_code[3]);

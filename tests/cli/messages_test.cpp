@@ -22,9 +22,10 @@ TEST(BuildErrorMessages, EveryCodeHasItsOwnTextWithItsNumber) {
   std::set<std::string> texts;
   for (uint16_t code = 1; code <= BUILD_ERROR_LAST; ++code) {
     std::string text = build_error_message(code, paths(), "");
-    EXPECT_NE(text.find("[builder error " + std::to_string(code) + "]"), std::string::npos)
-        << text;
-    texts.insert(text.substr(0, text.find(" [builder error")));
+    const std::string suffix = " (builder code " + std::to_string(code) + ")";
+    ASSERT_GE(text.size(), suffix.size());
+    EXPECT_EQ(text.substr(text.size() - suffix.size()), suffix) << text;
+    texts.insert(text.substr(0, text.size() - suffix.size()));
   }
   EXPECT_EQ(texts.size(), size_t(BUILD_ERROR_LAST));
 }

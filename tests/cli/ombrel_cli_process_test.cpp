@@ -125,10 +125,7 @@ TEST_F(OmbrelCliProcess, InfoShowsHeaderCountsAndEveryLanguage) {
   EXPECT_EQ(r.err, "");
   int folders = 0, files = 0;
   for (const auto& e : describe_tree(base_)) (e.second == "d" ? folders : files)++;
-  const std::string counts = "(" + std::to_string(folders) +
-                             " \xEF\xBE\x83\xEF\xBE\x9E\xEF\xBD\xA8\xEF\xBE\x9A\xEF\xBD\xB8\xEF\xBE"
-                             "\x84\xEF\xBE\x98\xE3\x80\x81" +
-                             std::to_string(files) + " \xEF\xBE\x8C\xEF\xBD\xA7\xEF\xBD\xB2\xEF\xBE\x99)";
+  const std::string counts = std::to_string(folders) + " folders, " + std::to_string(files) + " files";
   EXPECT_TRUE(contains(r.out, "Image:         " + image_ + "\n"
                               "Entries:       " + counts + "\n"
                               "Game name:     Trelvik Sample\n"
@@ -431,7 +428,7 @@ TEST_F(OmbrelCliProcess, ExtractingOverAnEarlierCopyNeedsOverwrite) {
   ToolRun r = ombrel({"extract", image_, "/data", dir.path().string()});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(contains(r.err, "'" + (dir.path() / "data").string() + "', '")) << r.err;
-  EXPECT_TRUE(contains(r.err, "more); nothing extracted (--overwrite")) << r.err;
+  EXPECT_TRUE(contains(r.err, "more); nothing written (--overwrite")) << r.err;
   EXPECT_EQ(read_text(dir.path() / "data/notes.txt"), "edited");
 
   // --overwrite replaces files and merges into folders, keeping other files.
@@ -530,13 +527,8 @@ TEST_F(OmbrelCliProcess, StrictSizeMountsOnlyFullSizeImages) {
 
   ToolRun small = ombrel({"--strict-size", "info", image_});
   EXPECT_EQ(small.status, 1);
-  EXPECT_TRUE(contains(small.err,
-                       "cannot read the image '" + image_ +
-                           "': ISO\xE3\x81\x8C\xE4\xB8\x8D\xE6\xAD\xA3\xE3\x81\xAA\xEF\xBD\xBB\xEF"
-                           "\xBD\xB2\xEF\xBD\xBD\xEF\xBE\x9E\xE3\x81\xA7\xE3\x81\x99\xE3\x80\x82"
-                           "\xE7\xA0\xB4\xE6\x90\x8D\xE3\x81\x97\xE3\x81\xA6\xE3\x81\x84\xE3\x82"
-                           "\x8B\xE5\x8F\xAF\xE8\x83\xBD\xE6\x80\xA7\xE3\x81\x8C\xE3\x81\x82\xE3"
-                           "\x82\x8A\xE3\x81\xBE\xE3\x81\x99 (code 5)"))
+  EXPECT_TRUE(contains(small.err, "cannot read the image '" + image_ +
+                                       "': the image is smaller than a full disc (reader code 5)\n"))
       << small.err;
   EXPECT_EQ(small.out, "");
 
@@ -552,11 +544,7 @@ TEST_F(OmbrelCliProcess, StrictSizeMountsOnlyFullSizeImages) {
   fs::resize_file(full, uint64_t(DISC_IMAGE_SIZE) + 1);
   ToolRun large = ombrel({"--strict-size", "info", full});
   EXPECT_EQ(large.status, 1);
-  EXPECT_TRUE(contains(large.err,
-                       "ISO\xE3\x81\x8C\xE5\xA4\xA7\xE3\x81\x8D\xE3\x81\x99\xE3\x81\x8E\xE3\x81"
-                       "\xBE\xE3\x81\x99\xE3\x80\x82\xE7\xA0\xB4\xE6\x90\x8D\xE3\x81\x97\xE3\x81"
-                       "\xA6\xE3\x81\x84\xE3\x82\x8B\xE5\x8F\xAF\xE8\x83\xBD\xE6\x80\xA7\xE3\x81"
-                       "\x8C\xE3\x81\x82\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x99 (code 4)"))
+  EXPECT_TRUE(contains(large.err, ": the image is larger than a full disc (reader code 4)\n"))
       << large.err;
 }
 
@@ -583,7 +571,7 @@ TEST_F(OmbrelCliProcess, NamesThatWouldLeaveTheDestinationAreNeverWritten) {
     ToolRun r = ombrel({"extract", bad_image, path, dest});
     EXPECT_EQ(r.status, 1) << path;
     EXPECT_TRUE(contains(r.err, "'/..' has a name that cannot be used as a file name here; "
-                                "nothing extracted"))
+                                "nothing written"))
         << r.err;
   }
   EXPECT_FALSE(fs::exists(dir.at("out")));
@@ -655,10 +643,7 @@ TEST_F(OmbrelCliProcess, ReaderFailuresAreOneLineWithTheReadersText) {
   ScratchDir dir;
   ToolRun missing = ombrel({"info", dir.at("missing.gcm")});
   EXPECT_EQ(missing.status, 1);
-  EXPECT_TRUE(contains(missing.err, "ombrel-cli: error: cannot read the image '" +
-                                        dir.at("missing.gcm") + "': ISO"))
-      << missing.err;
-  EXPECT_TRUE(contains(missing.err, " (code 3)\n")) << missing.err;
+  EXPECT_EQ(missing.err, "ombrel-cli: error: the image '" + dir.at("missing.gcm") + "' does not exist (reader code 3)\n");
   EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1);
 
   // What the file is, when it is no image this tool reads: a damaged
@@ -666,12 +651,12 @@ TEST_F(OmbrelCliProcess, ReaderFailuresAreOneLineWithTheReadersText) {
   test_support::write_file(dir.at("game.rvz"), std::string("RVZ\x01") + std::string(100, '\0'));
   ToolRun rvz = ombrel({"ls", dir.at("game.rvz")});
   EXPECT_EQ(rvz.status, 1);
-  EXPECT_TRUE(contains(rvz.err, " (RVZ: ")) << rvz.err;
-  EXPECT_TRUE(contains(rvz.err, ") (code 19)\n")) << rvz.err;
+  EXPECT_TRUE(contains(rvz.err, ": the container is damaged: RVZ: ")) << rvz.err;
+  EXPECT_TRUE(contains(rvz.err, " (reader code 19)\n")) << rvz.err;
   test_support::write_file(dir.at("short.gcm"), std::string(100, 'x'));
   ToolRun too_short = ombrel({"info", dir.at("short.gcm")});
   EXPECT_EQ(too_short.status, 1);
-  EXPECT_TRUE(contains(too_short.err, "(code 6); it is not a GameCube disc image: shorter than a disc header"))
+  EXPECT_TRUE(contains(too_short.err, "(reader code 6); it is not a GameCube disc image: shorter than a disc header"))
       << too_short.err;
 
   // A destination too long for the reader's 511-character path buffers.
@@ -679,7 +664,7 @@ TEST_F(OmbrelCliProcess, ReaderFailuresAreOneLineWithTheReadersText) {
   while (long_dest.size() < 600) long_dest += "/" + std::string(50, 'd');
   ToolRun too_long = ombrel({"extract", image_, "/", long_dest});
   EXPECT_EQ(too_long.status, 1);
-  EXPECT_TRUE(contains(too_long.err, "longer than 511 bytes; nothing extracted")) << too_long.err;
+  EXPECT_TRUE(contains(too_long.err, "longer than 511 bytes; nothing written")) << too_long.err;
 
   // A destination folder that is a file.
   test_support::write_file(dir.at("plain"), std::string("x"));

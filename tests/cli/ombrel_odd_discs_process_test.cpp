@@ -73,7 +73,7 @@ TEST(OmbrelCliOddDiscs, SystemAreasWithoutSaneSpans) {
     // Refused before anything is made: no folder, and the user's file stays.
     r = ombrel({"sys", dir.at("disc.gcm"), "dol", dir.at("new")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(contains(r.err, "(code 22); nothing written")) << r.err;
+    EXPECT_TRUE(contains(r.err, "(reader code 22); nothing written")) << r.err;
     EXPECT_FALSE(fs::exists(dir.at("new")));
     test_support::write_file(dir.at("out/default.dol"), std::string("user's program"));
     EXPECT_EQ(ombrel({"sys", "-o", dir.at("disc.gcm"), "dol", dir.at("out")}).status, 1);
@@ -112,7 +112,7 @@ TEST(OmbrelCliOddDiscs, FilesPastTheImagesEndAreWarnedOf) {
   EXPECT_FALSE(contains(ombrel({"info", dir.at("disc.ciso")}).out, "196608 bytes")) << "no zero blocks left out";
   ToolRun strict = ombrel({"--strict-size", "info", dir.at("cut.gcm")});
   EXPECT_EQ(strict.status, 1);
-  EXPECT_TRUE(contains(strict.err, "(code 5)")) << strict.err;
+  EXPECT_TRUE(contains(strict.err, "(reader code 5)")) << strict.err;
 }
 
 // unpack counts the bytes outside the boot areas, the table and the files

@@ -34,9 +34,9 @@ TEST(OmbrelOptions, EachCommandTakesItsOperands) {
   EXPECT_FALSE(ls.recursive);
   EXPECT_EQ(parsed({"ls", "-R", "a.gcm", "/data/levels"}).image_path, "/data/levels");
 
-  OmbrelOptions extract = parsed({"extract", "a.gcm", "data", "out"});
+  OmbrelOptions extract = parsed({"extract", "a.gcm", "data", "/eff/*.szs", "out"});
   EXPECT_EQ(extract.command, OmbrelCommand::Extract);
-  EXPECT_EQ(extract.image_path, "/data");
+  EXPECT_EQ(extract.image_paths, (std::vector<std::string>{"/data", "/eff/*.szs"}));
   EXPECT_EQ(extract.destination, "out");
 
   OmbrelOptions sys = parsed({"sys", "a.gcm", "dol", "out"});
@@ -85,13 +85,13 @@ TEST(OmbrelOptions, WrongCommandLinesAreRefusedWithAReason) {
   EXPECT_NE(refusal({"info"}).find("too few"), std::string::npos);
   EXPECT_NE(refusal({"info", "a.gcm", "b.gcm"}).find("too many"), std::string::npos);
   EXPECT_NE(refusal({"ls", "a.gcm", "/a", "/b"}).find("too many"), std::string::npos);
-  EXPECT_NE(refusal({"extract", "a.gcm", "/"}).find("extract IMAGE PATH DEST"), std::string::npos);
-  EXPECT_NE(refusal({"extract", "-R", "a.gcm", "/", "out"}).find("-R applies to ls only"),
+  EXPECT_NE(refusal({"extract", "a.gcm", "/"}).find("extract IMAGE PATH... DEST"), std::string::npos);
+  EXPECT_NE(refusal({"extract", "-R", "a.gcm", "/", "out"}).find("-R, --recursive applies to ls only"),
             std::string::npos);
   EXPECT_NE(refusal({"sys", "a.gcm", "bi2", "out"}).find("unknown system area 'bi2'"),
             std::string::npos);
   EXPECT_NE(refusal({"banner", "", "b.png"}).find("empty operand"), std::string::npos);
-  EXPECT_NE(refusal({"ls", "--json", "a.gcm"}).find("--json applies to info and hash only"), std::string::npos);
+  EXPECT_NE(refusal({"ls", "--json", "a.gcm"}).find("--json applies to info, hash and check only"), std::string::npos);
   EXPECT_NE(refusal({"hash", "a.gcm", "b.gcm"}).find("too many"), std::string::npos);
   EXPECT_NE(refusal({"extract", "a.gcm", std::string("/a\0b", 4), "out"}).find("zero byte"),
             std::string::npos);

@@ -143,7 +143,7 @@ TEST(TrelvikCliProcess, DefaultModeWritesTheRegionWordAndCopiesWhatMakesADisc) {
   // Only a GameCube disc is taken, except in the wizard's own mode.
   test_support::write_file(in.dir.at("notes.txt"), std::string(20000, 'x'));
   CliRun r = run_cli(with(in.args(in.dir.at("copy.gcm")), {"--header-from", in.dir.at("notes.txt")}));
-  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(contains(r.output, "is not a GameCube disc image: no plausible disc header")) << r.output;
   r = run_cli(with(in.args(in.dir.at("copy.gcm")), {"--header-from", in.dir.at("notes.txt"), "--no-disc-magic"}));
   EXPECT_EQ(r.status, 0) << r.output;
@@ -283,12 +283,12 @@ TEST(TrelvikCliProcess, FifosAreRefusedAtOnce) {
     args = in.args(out);
     args[value] = in.dir.at("pipe");
     r = run_cli(with({"20", TRELVIK_CLI_PATH}, args), "timeout");
-    EXPECT_EQ(r.status, 2) << r.output;
+    EXPECT_EQ(r.status, 1) << r.output;
     EXPECT_TRUE(contains(r.output, "'" + in.dir.at("pipe") + "' is not a regular file")) << r.output;
   }
   r = run_cli(with(with({"20", TRELVIK_CLI_PATH}, in.args(out)), {"--header-from", in.dir.at("pipe")}),
               "timeout");
-  EXPECT_EQ(r.status, 2) << r.output;
+  EXPECT_EQ(r.status, 1) << r.output;
   EXPECT_TRUE(contains(r.output, "the header image '" + in.dir.at("pipe") + "' is not a regular file"))
       << r.output;
 }

@@ -1,0 +1,95 @@
+// The command-line conventions both tools share.
+#include "cli/command_line.h"
+
+#ifndef GCDISC_VERSION
+#error "the build passes the project's version as GCDISC_VERSION"
+#endif
+
+namespace {
+
+const OptionSpec kHelp = {"--help", 'h', false};
+const OptionSpec kVersion = {"--version", 'V', false};
+
+// The spec the argument names (its part before '=' for a long name); null
+// when none does.
+const OptionSpec* find_spec(const std::string& name, const OptionSpec* specs, size_t count, size_t* index) {
+  const bool long_form = name.compare(0, 2, "--") == 0;
+  for (size_t i = 0; i < count; ++i) {
+    const OptionSpec& s = specs[i];
+    if (long_form ? name == s.long_name : (s.short_name && name.size() == 2 && name[1] == s.short_name)) {
+      *index = i;
+      return &s;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+const std::string* CommandLine::value(size_t spec) const {
+  for (const GivenOption& o : options) {
+    if (o.spec == spec) return &o.value;
+  }
+  return nullptr;
+}
+
+bool parse_command_line(const std::vector<std::string>& args, const OptionSpec* specs, size_t count,
+                        CommandLine* line, std::string* error) {
+  *line = CommandLine();
+  bool options_ended = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (options_ended || arg.size() < 2 || arg[0] != '-') {
+      line->operands.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      options_ended = true;
+      continue;
+    }
+    const size_t eq = arg.compare(0, 2, "--") == 0 ? arg.find('=') : std::string::npos;
+    const std::string name = arg.substr(0, eq);
+    size_t index = 0;
+    if (name == kHelp.long_name || name == "-h" || name == kVersion.long_name || name == "-V") {
+      (name == kHelp.long_name || name == "-h" ? line->help : line->version) = true;
+      return true;
+    }
+    const OptionSpec* spec = find_spec(name, specs, count, &index);
+    if (!spec) {
+      *error = "unknown option '" + arg + "' (see --help)";
+      return false;
+    }
+    GivenOption given = {index, ""};
+    if (!spec->takes_value && eq != std::string::npos) {
+      *error = "option " + name + " takes no value";
+      return false;
+    }
+    if (spec->takes_value) {
+      if (eq != std::string::npos) {
+        given.value = arg.substr(eq + 1);
+      } else if (i + 1 < args.size()) {
+        given.value = args[++i];
+      } else {
+        *error = "option " + name + " needs a value";
+        return false;
+      }
+    }
+    if (line->has(index)) {
+      *error = "option " + std::string(spec->long_name) + " is given twice";
+      return false;
+    }
+    line->options.push_back(given);
+  }
+  return true;
+}
+
+std::string option_spelling(const OptionSpec& spec) {
+  std::string text = spec.short_name ? std::string("-") + spec.short_name + ", " : "";
+  return text + spec.long_name;
+}
+
+std::string version_text(const char* tool, const std::vector<std::string>& libraries) {
+  std::string text = std::string(tool) + " " + GCDISC_VERSION + "\n";
+  for (const std::string& library : libraries) text += "  " + library + "\n";
+  return text;
+}

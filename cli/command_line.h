@@ -1,0 +1,58 @@
+// What both command-line tools share on their command lines: one way of
+// parsing options, one exit-status rule, and the --version text.
+//
+// Options: "--name VALUE", "--name=VALUE" or "-x VALUE" for an option with
+// a value (the next argument is taken as it stands, even when it begins
+// with "-"), "--name" or "-x" for a flag; options and operands may come in
+// any order; "--" ends the options; a lone "-" is an operand. An unknown
+// option, a missing value, a value given to a flag and an option given
+// twice are wrong command lines. --help (-h) and --version (-V) stop the
+// checks.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// Exit statuses of both tools. 2 is for what the command line alone shows to
+// be wrong; anything found by looking at files (a missing input, an output
+// that is an input) is a failed work, 1.
+constexpr int EXIT_TOOL_OK = 0;      // the work was done
+constexpr int EXIT_TOOL_FAILED = 1;  // the work failed, a missing or unreadable input included
+constexpr int EXIT_TOOL_USAGE = 2;   // a wrong command line
+
+struct OptionSpec {
+  const char* long_name;  // "--overwrite"
+  char short_name;        // 'o', or 0 for none
+  bool takes_value;
+};
+
+struct GivenOption {
+  size_t spec;        // index into the specs
+  std::string value;  // "" for a flag
+};
+
+struct CommandLine {
+  std::vector<GivenOption> options;  // in the order given
+  std::vector<std::string> operands;
+  bool help = false;
+  bool version = false;
+
+  // The option's value, or null when it was not given.
+  const std::string* value(size_t spec) const;
+  bool has(size_t spec) const { return value(spec) != nullptr; }
+};
+
+// Parses the arguments after the program name against specs (--help, -h,
+// --version and -V are known without being listed). False with a one-line
+// reason for a wrong command line.
+bool parse_command_line(const std::vector<std::string>& args, const OptionSpec* specs, size_t count,
+                        CommandLine* line, std::string* error);
+
+// How an option is spelled in messages and help: "-o, --overwrite" or
+// "--json".
+std::string option_spelling(const OptionSpec& spec);
+
+// The --version text: the tool's name and the project's version on the first
+// line, then the libraries it was built with ("zlib 1.2.13"), one a line.
+std::string version_text(const char* tool, const std::vector<std::string>& libraries);
