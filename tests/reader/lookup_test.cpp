@@ -2,6 +2,9 @@
 // IsoFindDirectory, trailing "/".
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "reader/raw_image.h"
 
 namespace {
@@ -85,4 +88,36 @@ TEST_F(ReaderLookup, EmptyComponentsMatchNothing) {
   EXPECT_FALSE(find("/", 1));
   // A component longer than any name simply finds nothing.
   EXPECT_EQ(IsoFindDirectory(("/" + std::string(300, 'x')).c_str(), 0), nullptr);
+}
+
+TEST_F(ReaderLookup, PatternsMatchBelowTheirFixedPrefix) {
+  struct Case {
+    const char* pattern;
+    std::vector<std::string> relative;  // each match below its base, in match order
+  };
+  const Case cases[] = {
+      {"/ab*", {"abcdef", "abc"}},  // the last component names exactly
+      {"/AB*", {}},
+      {"/a/*", {"b", "B2", "B"}},  // a folder ignores ASCII case: A and a both
+      {"/**/B*", {"A/B2", "a/B"}},  // ** spans no folder or several
+      {"/?/y", {"x/y"}},
+      {"/**", {"OPENING.BNR", "A", "a", "abcdef", "abc", "x", "f"}},
+      {"/A", {"A"}},  // no wildcard: the folder itself
+      {"/", {""}},    // the root: its entries go into the destination
+      {"/zz*", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pattern);
+    std::vector<IsoMatch> matches;
+    EXPECT_EQ(IsoMatchPath(c.pattern, &matches), c.relative.size());
+    std::vector<std::string> relative;
+    for (const IsoMatch& m : matches) relative.push_back(IsoMatchRelativePath(m));
+    EXPECT_EQ(relative, c.relative);
+  }
+  // A match already there, or inside a folder matched with the same base,
+  // is left out.
+  std::vector<IsoMatch> matches;
+  EXPECT_EQ(IsoMatchPath("/**/B*", &matches), 2u);
+  EXPECT_EQ(IsoMatchPath("/**", &matches), 7u);
+  EXPECT_EQ(matches.size(), 7u);
 }
