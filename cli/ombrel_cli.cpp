@@ -196,6 +196,9 @@ bool prepare_destination(const std::string& folder) {
   switch (host::path_kind(folder.c_str())) {
     case host::PathKind::Folder: return true;
     case host::PathKind::Missing: break;
+    case host::PathKind::Other:
+      print_error("the destination " + shown(folder) + " is a FIFO, socket or device, not a folder");
+      return false;
     default:
       print_error("the destination " + shown(folder) + " is not a folder");
       return false;
@@ -467,7 +470,7 @@ int run_check() {
     report.crc32 = crc32_hex(sums.crc32);
     report.dat_matches = match_dat(roms, size, sums);
   }
-  if (!finish_output(g_options.json ? format_check_json(report) : format_check(report))) return EXIT_TOOL_FAILED;
+  if (finish_output(g_options.json ? format_check_json(report) : format_check(report)) != EXIT_TOOL_OK) return EXIT_TOOL_FAILED;
   for (const IsoFinding& f : report.findings) {
     if (f.severity == IsoSeverityError) return EXIT_TOOL_FAILED;
   }

@@ -491,7 +491,7 @@ std::string format_check(const CheckReport& report) {
   if (!report.dat_path.empty()) {
     for (const DatRom& rom : report.dat_matches) out += "dat: " + escape_controls(rom.game) + " (" + escape_controls(rom.name) + ")\n";
     if (report.dat_matches.empty())
-      out += "dat: no game in " + host_path_for_display(report.dat_path) + " has this disc's checksums (CRC32 " +
+      out += "dat: no game in '" + host_path_for_display(report.dat_path) + "' has this disc's checksums (CRC32 " +
              report.crc32 + ")\n";
   }
   return out + counted(counts[0], "error", "errors") + ", " + counted(counts[1], "warning", "warnings") + ", " +
