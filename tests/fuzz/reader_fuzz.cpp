@@ -2,7 +2,8 @@
 // mounted with any size accepted, then everything a caller may do with a
 // mounted image: walk the whole tree checking its links, look up paths built
 // from its names and a few odd ones, ask the header queries, read every banner
-// field, decode and draw the picture, and extract the whole file system and
+// field, decode and draw the picture, check the disc's structure, match
+// patterns, and extract the whole file system and
 // the system areas into a scratch folder, checking that nothing lands outside
 // it. Any inconsistency aborts, so libFuzzer reports it with the input.
 #include <unistd.h>
@@ -367,6 +368,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint64_t outside = 0;
   if (IsoGetImageSize() <= (64u << 20) && IsoCountOutsideData(&outside))
     check(outside <= IsoGetImageSize(), "more outside bytes than the disc has");
+  // The structure check, and patterns over the whole tree: every finding's
+  // bytes are in order, every match is an entry below its base.
+  std::vector<IsoFinding> findings;
+  check(IsoCheckDisc(&findings), "the check refused a mounted image");
+  for (const IsoFinding& f : findings) check(f.start <= f.end && f.severity <= IsoSeverityNote, "a malformed finding");
+  for (const char* pattern : {"/**", "/**/*", "/*/?*", "/**/**/a*"}) {
+    std::vector<IsoMatch> matches;
+    IsoMatchPath(pattern, &matches);
+    for (const IsoMatch& m : matches) {
+      const FstNode* n = m.node;
+      while (n && n != m.base) n = n->parent;
+      check(n == m.base, "a match outside its base");
+    }
+  }
   extract_everything(s, paths);
 
   IsoUnmount();
