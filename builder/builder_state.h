@@ -113,6 +113,10 @@ bool plan_image_layout(uint64_t apploader_length, uint64_t main_program_length, 
 // entry, entries and names, in the depth-first order of the tree.
 void emit_file_system_table(uint8_t* table);
 
+// The alignment class of a file's data offset: the largest power of two
+// dividing it, from 4 up to 32 KiB. A kept file's data keeps its class.
+uint32_t alignment_class(uint32_t offset);
+
 // The file nodes in the order their data lies in the image (ascending data
 // offsets), as the last layout placed them.
 const std::vector<const SourceNode*>& files_in_data_order();

@@ -42,6 +42,12 @@ uint32_t fst_total_size() {
   return size > UINT32_MAX ? UINT32_MAX : uint32_t(size);
 }
 
+uint32_t alignment_class(uint32_t offset) {
+  uint32_t alignment = MAX_FILE_ALIGNMENT;
+  while (alignment > MIN_FILE_ALIGNMENT && offset % alignment != 0) alignment /= 2;
+  return alignment;
+}
+
 namespace {
 
 // The file nodes in the order their data is laid out, from the last layout.
@@ -52,13 +58,6 @@ std::vector<const SourceNode*> g_data_order;
 uint64_t most_entries() { return g_builder.format_limits ? UINT32_MAX - 1 : FST_MAX_BUILD_ENTRIES; }
 uint64_t largest_name_offset_allowed() {
   return g_builder.format_limits ? FST_NAME_OFFSET_LIMIT : FST_MAX_BUILD_NAME_OFFSET;
-}
-
-// The largest power of two that divides offset, from 4 up to 32 KiB.
-uint32_t alignment_class(uint32_t offset) {
-  uint32_t alignment = MAX_FILE_ALIGNMENT;
-  while (alignment > MIN_FILE_ALIGNMENT && offset % alignment != 0) alignment /= 2;
-  return alignment;
 }
 
 // A name's extension, after its last dot, ASCII letters folded; "" without one.

@@ -106,6 +106,9 @@ File* file_open_read(const char* path);
 // socket is refused, as writing to it could block for ever; devices are
 // taken (a test writes to /dev/full).
 File* file_create(const char* path);
+// Opens an existing regular file for reading and writing in place, without
+// truncating it (an image being edited); anything else is refused at once.
+File* file_open_update(const char* path);
 // Identity of an open file.
 bool file_identity(File* f, FileId* id);
 void file_close(File* f);
@@ -122,6 +125,9 @@ bool file_read(File* f, void* buffer, size_t n);
 bool file_read_some(File* f, void* buffer, size_t n, size_t* got);
 // Writes exactly n bytes; false on a short write or an error.
 bool file_write(File* f, const void* buffer, size_t n);
+// Waits until everything written to the file has reached the disk (fsync),
+// so that later writes cannot overtake it after a crash or power loss.
+bool file_flush(File* f);
 // Copies up to n bytes from in's position to out's position inside the
 // host's kernel where it can and where that is faster than a buffer: on
 // Linux, when both positions lie at the same place within a page (both

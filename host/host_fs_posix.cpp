@@ -176,6 +176,21 @@ File* file_create(const char* path) {
   return wrap_file(fd);
 }
 
+File* file_open_update(const char* path) {
+  int fd = open(path, O_RDWR | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return nullptr;
+  }
+  int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return wrap_file(fd);
+}
+
+bool file_flush(File* f) { return fsync(f->fd) == 0; }
+
 bool file_identity(File* f, FileId* id) {
   struct stat st;
   if (fstat(f->fd, &st) != 0) return false;

@@ -188,6 +188,19 @@ File* file_create(const char* path) {
   return f;
 }
 
+File* file_open_update(const char* path) {
+  // Readers may keep it open; no other writer may.
+  File* f = wrap_file(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (f && GetFileType(f->handle) != FILE_TYPE_DISK) {
+    file_close(f);
+    return nullptr;
+  }
+  return f;
+}
+
+bool file_flush(File* f) { return FlushFileBuffers(f->handle) != 0; }
+
 bool file_identity(File* f, FileId* id) { return handle_identity(f->handle, id); }
 
 void file_close(File* f) {
