@@ -272,6 +272,7 @@ bool plan() {
     uint64_t offset = 0;
     if (!edit_take_space(g_edit.new_table.size(), TABLE_ALIGNMENT, &offset)) return false;
     if (offset + g_edit.new_table.size() > UINT32_MAX) return edit_fail(BUILD_ERR_DATA_TOO_LARGE);
+    p.writes_table = true;
     p.table_offset = uint32_t(offset);
     p.table_size = uint32_t(g_edit.new_table.size());
     // The table was made before its own place was known; nothing in it

@@ -125,7 +125,8 @@ struct EditStep {
 
 // What a plan gives beside the steps.
 struct EditPlan {
-  uint32_t table_offset;  // where the new table goes
+  bool writes_table;      // the tree changes: a new table is written
+  uint32_t table_offset;  // where the new table goes (else where it is)
   uint32_t table_size;
   uint64_t image_size_before;
   uint64_t image_size_after;  // a full-size image keeps its size

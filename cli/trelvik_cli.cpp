@@ -14,6 +14,7 @@
 #include "cli/console_progress.h"
 #include "cli/console_text.h"
 #include "container/codec_versions.h"
+#include "cli/trelvik_edit.h"
 #include "cli/trelvik_options.h"
 #include "cli/trelvik_rebuild.h"
 #include "host/host_fs.h"
@@ -143,7 +144,12 @@ std::string input_the_output_replaces() {
 
 int main(int argc, char** argv) {
   std::string error;
-  if (!parse_trelvik_args(host::utf8_arguments(argc, argv), &g_options, &error)) {
+  const std::vector<std::string> args = host::utf8_arguments(argc, argv);
+  if (!args.empty() && args[0] == "edit") {
+    return trelvik_edit_main(std::vector<std::string>(args.begin() + 1, args.end()),
+                             std::vector<std::string>(argv + 2, argv + argc));
+  }
+  if (!parse_trelvik_args(args, &g_options, &error)) {
     print_error(error);
     return EXIT_TOOL_USAGE;
   }

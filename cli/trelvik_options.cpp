@@ -98,9 +98,11 @@ std::string trelvik_usage() {
   std::string text =
       "Usage: trelvik-cli [OPTIONS]\n"
       "       trelvik-cli --root DIR --output FILE [OPTIONS]\n"
+      "       trelvik-cli edit IMAGE ACTION... (see trelvik-cli edit --help)\n"
       "Builds a GameCube disc image (.gcm) from an apploader, a main program and\n"
       "a folder whose whole tree becomes the disc's file system, or rebuilds a\n"
-      "disc unpacked by ombrel-cli unpack (or wit extract) from its folder.\n"
+      "disc unpacked by ombrel-cli unpack (or wit extract) from its folder; or\n"
+      "edits an image in place (replace, add, remove, rename, header fields).\n"
       "\n"
       "Header (not needed with --header-from or --root):\n"
       "  -i, --game-id ID      game ID, up to 3 bytes (longer is cut, with a\n"
