@@ -125,8 +125,9 @@ bool file_read(File* f, void* buffer, size_t n);
 bool file_read_some(File* f, void* buffer, size_t n, size_t* got);
 // Writes exactly n bytes; false on a short write or an error.
 bool file_write(File* f, const void* buffer, size_t n);
-// Waits until everything written to the file has reached the disk (fsync),
-// so that later writes cannot overtake it after a crash or power loss.
+// Waits until everything written to the file has reached the disk, its
+// length included (fdatasync, or fsync where there is none), so that later
+// writes cannot overtake it after a crash or power loss.
 bool file_flush(File* f);
 // Copies up to n bytes from in's position to out's position inside the
 // host's kernel where it can and where that is faster than a buffer: on

@@ -189,7 +189,15 @@ File* file_open_update(const char* path) {
   return wrap_file(fd);
 }
 
-bool file_flush(File* f) { return fsync(f->fd) == 0; }
+bool file_flush(File* f) {
+#ifdef __linux__
+  // The data and what reading it back needs (the length), without the
+  // times fsync would flush too.
+  return fdatasync(f->fd) == 0;
+#else
+  return fsync(f->fd) == 0;
+#endif
+}
 
 bool file_identity(File* f, FileId* id) {
   struct stat st;
