@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,17 @@ void emit_file_system_table(uint8_t* table);
 // The alignment class of a file's data offset: the largest power of two
 // dividing it, from 4 up to 32 KiB. A kept file's data keeps its class.
 uint32_t alignment_class(uint32_t offset);
+// The alignment a new file takes beside kept ones: 32 KiB when every kept
+// file of its extension, two at least, has that class (streamed audio needs
+// it), else 2,048. Kept files are counted in first.
+struct KeptAlignments {
+  struct Count {
+    uint32_t files = 0, on_32k = 0;
+  };
+  std::map<std::string, Count> by_extension;  // extensions with ASCII letters folded
+};
+void count_kept_alignment(KeptAlignments* kept, const char* name, uint32_t alignment);
+uint32_t new_file_alignment(const KeptAlignments& kept, const char* name);
 
 // The file nodes in the order their data lies in the image (ascending data
 // offsets), as the last layout placed them.

@@ -48,6 +48,29 @@ uint32_t alignment_class(uint32_t offset) {
   return alignment;
 }
 
+// A name's extension, after its last dot, ASCII letters folded; "" without one.
+static std::string extension_of(const char* name) {
+  const char* dot = std::strrchr(name, '.');
+  std::string ext = dot ? dot + 1 : "";
+  for (char& c : ext) c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+  return ext;
+}
+
+void count_kept_alignment(KeptAlignments* kept, const char* name, uint32_t alignment) {
+  KeptAlignments::Count& k = kept->by_extension[extension_of(name)];
+  ++k.files;
+  if (alignment == MAX_FILE_ALIGNMENT) ++k.on_32k;
+}
+
+uint32_t new_file_alignment(const KeptAlignments& kept, const char* name) {
+  // About one file in sixteen sits on a 32 KiB boundary by chance, so only
+  // an extension whose kept files (two or more) all do marks a need for it.
+  auto k = kept.by_extension.find(extension_of(name));
+  return k != kept.by_extension.end() && k->second.files >= 2 && k->second.on_32k == k->second.files
+             ? MAX_FILE_ALIGNMENT
+             : FILE_ALIGNMENT;
+}
+
 namespace {
 
 // The file nodes in the order their data is laid out, from the last layout.
@@ -60,14 +83,6 @@ uint64_t largest_name_offset_allowed() {
   return g_builder.format_limits ? FST_NAME_OFFSET_LIMIT : FST_MAX_BUILD_NAME_OFFSET;
 }
 
-// A name's extension, after its last dot, ASCII letters folded; "" without one.
-std::string extension_of(const char* name) {
-  const char* dot = std::strrchr(name, '.');
-  std::string ext = dot ? dot + 1 : "";
-  for (char& c : ext) c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-  return ext;
-}
-
 // The files in table order, each with the alignment the options give it.
 std::vector<SourceNode*> files_with_alignments() {
   std::vector<SourceNode*> files;
@@ -76,32 +91,20 @@ std::vector<SourceNode*> files_with_alignments() {
     return true;
   });
   const bool previous = have_previous_table();
-  // Per extension of the kept files: how many there are, and how many sit on
-  // 32 KiB boundaries. About one file in sixteen does so by chance, so only an
-  // extension whose kept files (two or more) all do marks a need for it.
-  struct Kept {
-    uint32_t files = 0, on_32k = 0;
-  };
-  std::map<std::string, Kept> kept;
+  KeptAlignments kept;
   for (SourceNode* node : files) {
     if (g_builder.file_alignment) {
       node->alignment = g_builder.file_alignment;
     } else if (previous && !node->is_new) {
       node->alignment = alignment_class(node->previous_offset);
-      Kept& k = kept[extension_of(node->name)];
-      ++k.files;
-      if (node->alignment == MAX_FILE_ALIGNMENT) ++k.on_32k;
+      count_kept_alignment(&kept, node->name, node->alignment);
     } else {
       node->alignment = FILE_ALIGNMENT;
     }
   }
   if (previous && !g_builder.file_alignment) {
-    for (SourceNode* node : files) {
-      if (!node->is_new) continue;
-      auto k = kept.find(extension_of(node->name));
-      if (k != kept.end() && k->second.files >= 2 && k->second.on_32k == k->second.files)
-        node->alignment = MAX_FILE_ALIGNMENT;
-    }
+    for (SourceNode* node : files)
+      if (node->is_new) node->alignment = new_file_alignment(kept, node->name);
   }
   return files;
 }

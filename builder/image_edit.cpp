@@ -77,6 +77,7 @@ bool take_table(const std::vector<uint8_t>& table) {
     } else {
       node->offset = v.entry.data_offset();
       node->length = v.entry.length();
+      count_kept_alignment(&g_edit.kept_alignments, v.name, alignment_class(node->offset));
     }
     return true;
   });
@@ -237,9 +238,10 @@ void give_data(EditNode* node, EditStepRecord& r, const std::string& host_path, 
   r.node = node;
   r.step.length = length;
   node->source_step = int(g_edit.steps.size() - 1);
-  // Replaced data keeps the alignment class of where it was; new files take
-  // the builder's default.
-  node->alignment = node->is_new ? FILE_ALIGNMENT : alignment_class(node->offset);
+  // Replaced data keeps the alignment class of where it was; a new file
+  // takes what the builder gives one beside the image's files.
+  node->alignment = node->is_new ? new_file_alignment(g_edit.kept_alignments, node->name.c_str())
+                                 : alignment_class(node->offset);
   r.step.alignment = node->alignment;
   finish_step(r);
 }

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "builder/builder_state.h"
 #include "builder/image_edit.h"
 #include "disc/disc_format.h"
 #include "host/host_fs.h"
@@ -67,6 +68,8 @@ struct EditState {
   // the main program. The table and file data are added when planning.
   std::vector<EditRange> system_ranges;
   uint32_t old_table_offset = 0, old_table_size = 0;
+  // The image's files by extension, for the alignment a new file takes.
+  KeptAlignments kept_alignments;
 
   std::vector<std::unique_ptr<EditNode>> nodes;  // every node made, root first
   EditNode* root = nullptr;
