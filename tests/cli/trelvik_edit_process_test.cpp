@@ -50,6 +50,8 @@ TEST(TrelvikEdit, CommandLinesStatusesAndFirstLines) {
       {{"IMG", "--remove", "/a.txt", "--rename", "/a.txt", "c.txt"}, 1, false,
        e + "--rename '/a.txt': the image has no '/a.txt'", false},
       {{"IMG", "--rename", "/dir", "A.TXT"}, 1, false, e + "--rename '/dir': '/A.TXT' exists already", false},
+      {{"IMG", "--rename", "/dir", "a/b"}, 1, false,
+       e + "--rename '/dir': the name of '/a/b' is not allowed (builder code 24): the name holds a \"/\"", false},
       {{"IMG", "--add", "/dir/b.bin", "DATA"}, 1, false, e + "--add '/dir/b.bin': '/dir/b.bin' exists already", false},
       {{"IMG", "--replace", "/dir", "DATA"}, 1, false, e + "--replace '/dir': '/dir' is a file where a folder", false},
       {{"CISO", "--remove", "/a.txt"}, 1, false, e, false},
