@@ -235,14 +235,12 @@ void finish_step(EditStepRecord& r) {
 // New data for the file node from host_path.
 void give_data(EditNode* node, EditStepRecord& r, const std::string& host_path, uint32_t length) {
   r.host_path = host_path;
-  r.node = node;
   r.step.length = length;
   node->source_step = int(g_edit.steps.size() - 1);
   // Replaced data keeps the alignment class of where it was; a new file
   // takes what the builder gives one beside the image's files.
-  node->alignment = node->is_new ? new_file_alignment(g_edit.kept_alignments, node->name.c_str())
-                                 : alignment_class(node->offset);
-  r.step.alignment = node->alignment;
+  r.step.alignment = node->is_new ? new_file_alignment(g_edit.kept_alignments, node->name.c_str())
+                                  : alignment_class(node->offset);
   finish_step(r);
 }
 
@@ -293,6 +291,7 @@ bool add_file(const std::string& path, const std::string& host_path, bool from_f
   }
   EditNode* file = new_node(names.back(), false, folder);
   file->is_new = true;
+  r.path = path_of(file);  // the folders as the image spells them
   give_data(file, r, host_path, length);
   return true;
 }

@@ -26,7 +26,6 @@ struct EditNode {
   // gives it.
   uint32_t offset = 0, length = 0;
   int source_step = -1;
-  uint32_t alignment = FILE_ALIGNMENT;  // where new data for it may start
 };
 
 // A byte range of the image, [start, end).
@@ -40,8 +39,7 @@ struct EditGap {
 
 struct EditStepRecord {
   EditStep step;
-  std::string path, new_name, host_path;
-  EditNode* node = nullptr;  // the file whose data the step gives
+  std::string path, new_name, host_path;  // what step's texts point at
 };
 
 struct EditState {
