@@ -40,33 +40,33 @@
 enum EditError : uint16_t {
   // The image is a container (RVZ, WIA, GCZ, CISO, WDF): only a plain image
   // is edited in place; converting it first makes one.
-  EDIT_ERR_CONTAINER = BUILD_ERROR_LAST + 1,  // 19
+  EDIT_ERR_CONTAINER = BUILD_ERROR_LAST + 1,  // 20
   // The file is no GameCube disc image (a Wii disc, or no disc at all).
-  EDIT_ERR_NOT_A_DISC = 20,
+  EDIT_ERR_NOT_A_DISC,
   // The header's table lies outside the image or cannot be trusted.
-  EDIT_ERR_BAD_TABLE = 21,
+  EDIT_ERR_BAD_TABLE,
   // No entry at the path an action names.
-  EDIT_ERR_NO_SUCH_ENTRY = 22,
+  EDIT_ERR_NO_SUCH_ENTRY,
   // A folder where a file is needed (replacing a folder) or a file where a
   // folder is (adding below a file), or the root named for a removal or a
   // rename.
-  EDIT_ERR_WRONG_KIND = 23,
+  EDIT_ERR_WRONG_KIND,
   // A new name breaks the name rules (builder_edit_name_problem).
-  EDIT_ERR_BAD_NAME = 24,
+  EDIT_ERR_BAD_NAME,
   // Another entry of the folder has that name already (ASCII case ignored,
   // as the host file systems of Windows do).
-  EDIT_ERR_NAME_TAKEN = 25,
+  EDIT_ERR_NAME_TAKEN,
   // The edited content would pass a full disc (builder_edit_content_end
   // says where it would end); builder_edit_set_allow_oversize allows it.
-  EDIT_ERR_OVERSIZE = 26,
+  EDIT_ERR_OVERSIZE,
   // The image cannot be opened for writing (read-only, or held open).
-  EDIT_ERR_OPEN_FOR_WRITING = 27,
+  EDIT_ERR_OPEN_FOR_WRITING,
   // The image changed (its identity or size) between its opening and the
   // write; nothing was written.
-  EDIT_ERR_IMAGE_CHANGED = 28,
+  EDIT_ERR_IMAGE_CHANGED,
   // An action without an open image, or builder_edit_apply without a
   // successful plan since the last action.
-  EDIT_ERR_NOT_READY = 29,
+  EDIT_ERR_NOT_READY,
 };
 constexpr uint16_t EDIT_ERROR_LAST = EDIT_ERR_NOT_READY;
 

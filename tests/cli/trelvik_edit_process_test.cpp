@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "builder/image_edit.h"
 #include "hand_made_disc.h"
 #include "support/test_support.h"
 #include "tool_run.h"
@@ -46,12 +47,15 @@ TEST(TrelvikEdit, CommandLinesStatusesAndFirstLines) {
       {{"IMG", "--revision=256"}, 2, false, e + "--revision takes a number from 0 to 255", false},
       {{"--help"}, 0, true, "Usage: trelvik-cli edit IMAGE ACTION...", false},
       // Refusals: nothing is written, even when an earlier action was fine.
-      {{"IMG", "--remove", "/nope/x"}, 1, false, e + "--remove '/nope/x': the image has no '/nope' (builder code 22)", false},
+      {{"IMG", "--remove", "/nope/x"}, 1, false,
+       e + "--remove '/nope/x': the image has no '/nope' (builder code " + std::to_string(EDIT_ERR_NO_SUCH_ENTRY) + ")",
+       false},
       {{"IMG", "--remove", "/a.txt", "--rename", "/a.txt", "c.txt"}, 1, false,
        e + "--rename '/a.txt': the image has no '/a.txt'", false},
       {{"IMG", "--rename", "/dir", "A.TXT"}, 1, false, e + "--rename '/dir': '/A.TXT' exists already", false},
       {{"IMG", "--rename", "/dir", "a/b"}, 1, false,
-       e + "--rename '/dir': the name of '/a/b' is not allowed (builder code 24): the name holds a \"/\"", false},
+       e + "--rename '/dir': the name of '/a/b' is not allowed (builder code " + std::to_string(EDIT_ERR_BAD_NAME) +
+           "): the name holds a \"/\"", false},
       {{"IMG", "--add", "/dir/b.bin", "DATA"}, 1, false, e + "--add '/dir/b.bin': '/dir/b.bin' exists already", false},
       {{"IMG", "--replace", "/dir", "DATA"}, 1, false, e + "--replace '/dir': '/dir' is a file where a folder", false},
       {{"CISO", "--remove", "/a.txt"}, 1, false, e, false},
