@@ -96,6 +96,26 @@ Scan scan_free(uint64_t from, uint64_t to, uint64_t* used) {
   return Scan::Free;
 }
 
+// From the data at used on, the first file boundary whose block holds only
+// zeros or filler (or lies past the image), before end: one pass over the
+// data, so that a large area outside the table costs one read of it.
+bool skip_data(uint64_t used, uint64_t end, uint64_t* rest, uint64_t* checked_to) {
+  uint64_t block = align_up(used + 1, FILE_ALIGNMENT);
+  for (; block < end && block < g_edit.image_size; block += FILE_ALIGNMENT) {
+    const uint64_t block_end = std::min<uint64_t>(block + FILE_ALIGNMENT, g_edit.image_size);
+    uint64_t ignored = 0;
+    Scan scan = scan_free(block, block_end, &ignored);
+    if (scan == Scan::ReadError) return false;
+    if (scan == Scan::Free) {
+      *rest = block;
+      *checked_to = block_end;
+      return true;
+    }
+  }
+  *rest = *checked_to = block;
+  return true;
+}
+
 }  // namespace
 
 void edit_find_gaps() {
@@ -122,12 +142,14 @@ bool edit_take_space(uint64_t length, uint32_t alignment, uint64_t* offset) {
       Scan scan = from < to ? scan_free(from, to, &used) : Scan::Free;
       if (scan == Scan::ReadError) return edit_fail_on_path(BUILD_ERR_READ, g_edit.image_path);
       if (scan == Scan::Used) {
-        // The gap ends before that byte; what follows is a gap of its own,
-        // from the next file boundary (data rarely stops short of one).
-        const EditGap rest = {align_up(used + 1, FILE_ALIGNMENT), gap.end, 0};
+        // The gap ends before that byte; what follows is a gap of its own
+        // from the first file boundary past the data whose block is free.
+        uint64_t rest = 0, rest_checked = 0;
+        if (!skip_data(used, gap.end, &rest, &rest_checked)) return edit_fail_on_path(BUILD_ERR_READ, g_edit.image_path);
         if (from == gap.checked_to) gap.checked_to = used;
+        const uint64_t end = gap.end;
         gap.end = used;
-        if (rest.start < rest.end) gaps.insert(gaps.begin() + long(i) + 1, {rest.start, rest.end, rest.start});
+        if (rest < end) gaps.insert(gaps.begin() + long(i) + 1, {rest, end, rest_checked});
         break;
       }
       // Taken: the gap keeps what lies before and after it.
