@@ -66,6 +66,35 @@ ContainerWriteOptions container_write_defaults(ContainerKind kind);
 bool container_write_check(const ContainerWriteOptions& options, uint64_t disc_size, ContainerError* error,
                            std::string* detail);
 
+// --- the settings users ask for ------------------------------------------------
+
+// The kind an output's file name asks for: ".rvz", ".wia", ".gcz" or ".ciso"
+// (ASCII case ignored) their kinds, any other name a plain image.
+ContainerKind container_kind_for_path(const char* path);
+
+// The settings a command line asks for, each as typed; empty when not given.
+struct ContainerWriteRequest {
+  std::string format;       // plain, rvz, wia, gcz or ciso; empty: by the path
+  std::string compression;  // zstd, lzma, lzma2, bzip2, purge or none
+  std::string level;        // a whole number
+  std::string block_size;   // bytes, or with K or M for KiB or MiB
+  bool scrub = false;
+};
+
+// The options for writing to path as asked: the kind from request.format,
+// else from the path's extension, that kind's defaults, then each setting
+// given (a method that takes no level, none or purge, takes level 0). Only
+// RVZ and WIA take a compression method, RVZ, WIA and GCZ a level, every kind
+// but a plain image a block size, and a CISO alone is scrubbed. False with a
+// one-line reason for an unknown name, a value that is no number, a setting
+// the kind does not take, or a value outside the kind's range (as
+// container_write_check says it, for a disc of any size).
+bool container_write_options_for(const char* path, const ContainerWriteRequest& request,
+                                 ContainerWriteOptions* options, std::string* error);
+
+// A one-line account of the options: "RVZ, zstd level 5, 128 KiB chunks".
+std::string container_write_summary(const ContainerWriteOptions& options);
+
 struct ContainerWriter;
 
 // Checks the options, then starts the output at path for a disc of exactly
@@ -96,3 +125,13 @@ void container_writer_abandon(ContainerWriter* w);
 
 ContainerError container_writer_error(const ContainerWriter* w);
 const char* container_writer_error_detail(const ContainerWriter* w);
+
+// Writes the whole plain disc that c holds into path, as container_writer_open
+// writes it; writing over c's own file is refused (CONTAINER_ERR_SAME_FILE).
+// progress, when given, is told the bytes done after each piece. False on a
+// failure, as container_writer_finish says, with the read's error when the
+// input fails.
+typedef void (*ContainerProgressFn)(uint64_t done, uint64_t total);
+bool container_convert(Container* c, const char* path, const ContainerWriteOptions& options,
+                       ContainerProgressFn progress, ContainerError* error, std::string* detail,
+                       std::string* kept_path = nullptr);
