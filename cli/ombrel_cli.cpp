@@ -22,6 +22,7 @@
 #include "cli/ombrel_output.h"
 #include "disc/disc_format.h"
 #include "container/container.h"
+#include "container/container_writer.h"
 #include "container/disc_identify.h"
 #include "host/host_fs.h"
 #include "reader/reader.h"
@@ -359,11 +360,53 @@ int run_unpack() {
   return EXIT_TOOL_OK;
 }
 
-// The plain disc of any container, as a plain image: one copy of the whole
-// disc, planned as extract plans its files.
+void on_convert_progress(uint64_t done, uint64_t) {
+  g_progress.job.item_bytes = done;
+  if (g_show_bar && progress_should_redraw(g_progress.job, steady_now_ms())) draw_bar();
+}
+
+// The disc written into a container by its writer, read straight from the
+// image's own container; a scrubbed CISO keeps the spans the disc uses.
+int convert_to_container() {
+  const std::string& out = g_options.destination;
+  ContainerWriteOptions options = g_options.write_options;
+  std::vector<IsoSpan> used;
+  if (options.scrub && !IsoListUsedSpans(&used)) {
+    print_error("cannot list the spans the disc uses: " + reader_error());
+    return EXIT_OMBREL_FAILED;
+  }
+  for (const IsoSpan& span : used) options.used.push_back({span.start, span.end});
+  std::string detail;
+  ContainerError error = CONTAINER_OK;
+  Container* c = container_open(g_options.image.c_str(), &error, &detail);
+  if (c) {
+    job_progress_init(&g_progress.job, 0, 0, container_disc_size(c), 1, false);
+    g_show_bar = isatty(2) != 0;
+    std::string kept;
+    if (container_convert(c, out.c_str(), options, on_convert_progress, &error, &detail, &kept)) error = CONTAINER_OK;
+    if (!kept.empty()) detail += "; the finished image was kept as " + shown(kept);
+    container_close(c);
+  }
+  if (error != CONTAINER_OK) {
+    print_error("cannot write " + shown(out) + ": " + detail + " (container code " + std::to_string(error) + ")");
+    return EXIT_OMBREL_FAILED;
+  }
+  on_operation_finished();
+  return EXIT_OMBREL_OK;
+}
+
+// The disc of any container, as a plain image or into a container; the
+// output is planned as extract plans its files. A plain image is one copy of
+// the whole disc.
 int run_convert() {
   const std::string& out = g_options.destination;
   const uint64_t size = IsoGetImageSize();
+  if (g_options.write_options.kind != CONTAINER_PLAIN) {
+    IsoExtractionPlan plan = start_plan();
+    IsoPlanTarget(&plan, out.c_str(), 0, 0);
+    IsoPlanFinish(&plan);
+    return plan_allows(plan) ? convert_to_container() : EXIT_OMBREL_FAILED;
+  }
   // The reader copies ranges of 32-bit lengths; only a plain image of any
   // size mounts with more.
   if (size > UINT32_MAX) {

@@ -27,7 +27,7 @@ const CommandForm kCommands[] = {
     {"sys", OmbrelCommand::System, 3, 3, "sys IMAGE boot|fst|apploader|dol DEST"},
     {"banner", OmbrelCommand::Banner, 2, 2, "banner IMAGE OUT.png"},
     {"unpack", OmbrelCommand::Unpack, 2, 2, "unpack IMAGE DIR"},
-    {"convert", OmbrelCommand::Convert, 2, 2, "convert IMAGE OUT.gcm"},
+    {"convert", OmbrelCommand::Convert, 2, 2, "convert [SETTINGS] IMAGE OUT"},
     {"hash", OmbrelCommand::Hash, 1, 1, "hash IMAGE"},
     {"check", OmbrelCommand::Check, 1, 1, "check IMAGE"},
 };
@@ -41,14 +41,19 @@ const CommandForm* find_command(const std::string& name) {
 
 // Each option, the commands it applies to ("" for every command) and where
 // it is stored.
-enum { OPT_STRICT, OPT_RECURSIVE, OPT_OVERWRITE, OPT_DRY_RUN, OPT_JSON, OPT_QUIET, OPT_DAT };
+enum {
+  OPT_STRICT, OPT_RECURSIVE, OPT_OVERWRITE, OPT_DRY_RUN, OPT_JSON, OPT_QUIET, OPT_DAT,
+  OPT_FORMAT, OPT_COMPRESSION, OPT_LEVEL, OPT_BLOCK_SIZE, OPT_SCRUB
+};
 const OptionSpec kOptions[] = {
     {"--strict-size", 0, false}, {"--recursive", 'R', false}, {"--overwrite", 'o', false},
     {"--dry-run", 'n', false},   {"--json", 0, false},        {"--quiet", 'q', false},
-    {"--dat", 0, true},
+    {"--dat", 0, true},          {"--format", 0, true},       {"--compression", 0, true},
+    {"--level", 0, true},        {"--block-size", 0, true},   {"--scrub", 0, false},
 };
 const char* const kAppliesTo[] = {
     "", "ls", "extract sys unpack convert", "extract sys banner unpack convert", "info hash check", "", "check",
+    "convert", "convert", "convert", "convert", "convert",
 };
 static_assert(sizeof kAppliesTo / sizeof kAppliesTo[0] == sizeof kOptions / sizeof kOptions[0],
               "every option says where it applies");
@@ -107,8 +112,14 @@ const char* ombrel_usage() {
       "                             these areas and the files that are neither\n"
       "                             zeros nor the disc's filler: the rebuild\n"
       "                             will not hold them\n"
-      "  convert IMAGE OUT.gcm      the plain disc of IMAGE (any container) as a\n"
-      "                             plain image\n"
+      "  convert IMAGE OUT          the disc of IMAGE (any kind) written as OUT's\n"
+      "                             extension says: .rvz, .wia, .gcz or .ciso\n"
+      "                             (any case) that container, anything else a\n"
+      "                             plain image; --format chooses the kind\n"
+      "                             instead. Defaults: RVZ zstd level 5 in 128 KiB\n"
+      "                             chunks, WIA lzma2 level 5 in 2 MiB chunks, GCZ\n"
+      "                             zlib level 9 in 32 KiB blocks, CISO 2 MiB\n"
+      "                             blocks (blocks of zeros left out)\n"
       "  hash [--json] IMAGE        CRC32, MD5 and SHA-1 of the plain disc's bytes,\n"
       "                             as redump lists them\n"
       "  check [--json] [--dat FILE] IMAGE\n"
@@ -136,6 +147,21 @@ const char* ombrel_usage() {
       "  --json             info, hash, check: everything as one JSON object,\n"
       "                     texts in UTF-8\n"
       "  --dat FILE         check: the dat to look the disc up in\n"
+      "  --format KIND      convert: plain, rvz, wia, gcz or ciso\n"
+      "  --compression METHOD\n"
+      "                     convert to RVZ (zstd, bzip2, lzma, lzma2, none) or\n"
+      "                     WIA (purge, bzip2, lzma, lzma2, none)\n"
+      "  --level N          convert to RVZ, WIA or GCZ: the compression level\n"
+      "  --block-size BYTES\n"
+      "                     convert to RVZ, WIA, GCZ or CISO: the chunk or block\n"
+      "                     size, in bytes or with K or M (128K); a size the\n"
+      "                     kind does not take is refused, naming the sizes it\n"
+      "                     takes\n"
+      "  --scrub            convert to CISO: leave out the blocks no part of the\n"
+      "                     disc uses (boot areas, apploader, main program, file\n"
+      "                     table, files). A scrubbed image no longer hashes\n"
+      "                     like the original and loses any data outside the\n"
+      "                     file table (a homebrew disc's ISO 9660 part, say)\n"
       "  -q, --quiet        no progress bar and no notes; warnings and errors\n"
       "                     are still printed\n"
       "  -h, --help         show this text\n"
@@ -212,6 +238,12 @@ bool parse_ombrel_args(const std::vector<std::string>& args, OmbrelOptions* opti
   options->json = line.has(OPT_JSON);
   options->quiet = line.has(OPT_QUIET);
   if (const std::string* dat = line.value(OPT_DAT)) options->dat = *dat;
+  const size_t settings[] = {OPT_FORMAT, OPT_COMPRESSION, OPT_LEVEL, OPT_BLOCK_SIZE};
+  std::string* fields[] = {&options->write.format, &options->write.compression, &options->write.level,
+                           &options->write.block_size};
+  for (size_t i = 0; i < 4; ++i)
+    if (const std::string* v = line.value(settings[i])) *fields[i] = *v;
+  options->write.scrub = line.has(OPT_SCRUB);
 
   options->image = operands[1];
   switch (form->command) {
@@ -235,9 +267,13 @@ bool parse_ombrel_args(const std::vector<std::string>& args, OmbrelOptions* opti
       }
       options->destination = operands[3];
       break;
+    case OmbrelCommand::Convert:
+      if (!container_write_options_for(operands[2].c_str(), options->write, &options->write_options, error))
+        return false;
+      options->destination = operands[2];
+      break;
     case OmbrelCommand::Banner:
     case OmbrelCommand::Unpack:
-    case OmbrelCommand::Convert:
       options->destination = operands[2];
       break;
     default:

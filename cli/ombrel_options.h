@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "container/container_writer.h"
 #include "explorer/core/extraction_logic.h"
 
 enum class OmbrelCommand { None, Info, List, Extract, System, Banner, Unpack, Convert, Hash, Check };
@@ -26,6 +27,8 @@ struct OmbrelOptions {
   bool json = false;         // info, hash and check: one JSON object
   bool strict_size = false;  // mount only full-size images
   bool quiet = false;        // no progress bar, no notes
+  ContainerWriteRequest write;  // convert: the output's settings as given
+  ContainerWriteOptions write_options;  // and as the writer takes them
   bool help = false;
   bool version = false;
 };
