@@ -17,6 +17,7 @@
 #include "cli/trelvik_edit.h"
 #include "cli/trelvik_options.h"
 #include "cli/trelvik_rebuild.h"
+#include "container/container_writer.h"
 #include "host/host_fs.h"
 #include "host/host_text.h"
 
@@ -203,6 +204,13 @@ int main(int argc, char** argv) {
     builder_reset();
     return EXIT_TOOL_FAILED;
   }
+  ContainerWriteOptions format;
+  const ContainerWriteRequest request = {g_options.format, g_options.compression, g_options.level,
+                                         g_options.block_size, false};
+  if (!container_write_options_for(g_options.output.c_str(), request, &format, &error)) {
+    print_error(error);
+    return EXIT_USAGE;
+  }
 
   // The inputs are looked at before anything is read or written.
   const bool no_main_program = rebuild && unpacked_disc(g_options.root).without_main_program;
@@ -261,7 +269,7 @@ int main(int argc, char** argv) {
                                      settings.game_code[3]);
   }
   builder_set_file_alignment(alignment);
-  if (!builder_prepare(&settings)) {
+  if ((format.kind != CONTAINER_PLAIN && !builder_set_output_format(format)) || !builder_prepare(&settings)) {
     uint16_t code = builder_last_error();
     print_error(build_error_message(code, g_options, g_last_log_line, builder_last_error_path()));
     discard_build();

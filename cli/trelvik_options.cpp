@@ -43,6 +43,10 @@ const TrelvikOption kOptions[] = {
     {{"--overwrite", 'o', false}, nullptr, &TrelvikOptions::overwrite, true},
     {{"--dry-run", 'n', false}, nullptr, &TrelvikOptions::dry_run, true},
     {{"--quiet", 'q', false}, nullptr, &TrelvikOptions::quiet, true},
+    {{"--format", 0, true}, &TrelvikOptions::format, nullptr, false},
+    {{"--compression", 0, true}, &TrelvikOptions::compression, nullptr, false},
+    {{"--level", 0, true}, &TrelvikOptions::level, nullptr, false},
+    {{"--block-size", 0, true}, &TrelvikOptions::block_size, nullptr, false},
 };
 constexpr size_t OPTION_COUNT = sizeof kOptions / sizeof kOptions[0];
 
@@ -123,13 +127,23 @@ std::string trelvik_usage() {
       "                        main program (.dol), copied behind the apploader\n"
       "  -b, --base-dir DIR    folder whose contents become the disc's files\n"
       "  -d, --output FILE     image to write; an existing file is replaced, and\n"
-      "                        the log says so\n"
+      "                        the log says so. A name ending in .rvz, .wia,\n"
+      "                        .gcz or .ciso (any case) builds straight into that\n"
+      "                        container, with no plain image in between\n"
       "  -r, --root DIR        rebuild the unpacked disc in DIR: DIR/sys/boot.bin\n"
       "                        (0x440 bytes, or the 0x430 ombrel-cli sys writes),\n"
       "                        bi2.bin, apploader.img, main.dol (none: no main\n"
       "                        program; a link to nothing is an error), fst.bin\n"
       "                        (the old order) and DIR/files; the header options\n"
       "                        then override boot.bin's fields\n"
+      "Container output (as ombrel-cli convert takes them):\n"
+      "  --format KIND        plain, rvz, wia, gcz or ciso, whatever the name\n"
+      "  --compression METHOD RVZ: zstd (default, level 5), bzip2, lzma, lzma2,\n"
+      "                       none; WIA: lzma2 (default, level 5), purge, bzip2,\n"
+      "                       lzma, none\n"
+      "  --level N            RVZ, WIA, GCZ (zlib, default 9): compression level\n"
+      "  --block-size BYTES   RVZ (default 128K), WIA (2M), GCZ (32K), CISO (2M):\n"
+      "                       the chunk or block size, in bytes or with K or M\n"
       "Other options:\n"
       "  --no-maximise         end the image at its last byte of data instead of\n"
       "                        padding it with zeros to 1,459,978,240 bytes\n"
@@ -451,8 +465,8 @@ std::string build_error_message(uint16_t code, const TrelvikOptions& options,
       text = "the unpacked disc's " + shown_path + " is not a file system table";
       break;
     case BUILD_ERR_OUTPUT_FORMAT:
-      text = "the output's container does not take its settings or this image (larger than "
-             "a GameCube disc, or a Wii disc's boot blocks); nothing was written";
+      text = std::string("the output's container does not take its settings or this image: ") +
+             builder_last_error_detail() + "; nothing was written";
       break;
     default:
       text = "the build failed";

@@ -22,6 +22,8 @@ struct TrelvikOptions {
   std::string header_from;  // empty: the header comes from the options above
   std::string root;         // an unpacked disc to rebuild; empty: none
   std::string align;        // one alignment for every file; empty: the default
+  // The output's container settings as given (ContainerWriteRequest's).
+  std::string format, compression, level, block_size;
   bool allow_oversize = false;
   bool maximise = true;
   bool disc_magic = true;
