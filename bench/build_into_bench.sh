@@ -3,25 +3,25 @@
 # writer's defaults) against building the plain image and converting it with
 # `dolphin-tool convert` to the same settings, as users did before, measured
 # in the same run (target: the direct build faster than the pair). Both
-# sides build the same tree with the same engine (build_into_tool), once
-# maximised, as trelvik-cli builds by default, and once not; the direct
-# build's RVZ must hold the plain image byte for byte.
+# sides build the same tree with trelvik-cli (--output x.rvz against
+# --output x.gcm), once maximised, as trelvik-cli builds by default, and
+# once not; the direct build's RVZ must hold the plain image byte for byte.
 # The machine's load is printed before each round: the ratios mean something
 # only with both cores free. Each command runs three times, taking turns,
 # after recycled_memory (bench_common.sh), and keeps its best time; every
 # timing ends with `sync`. Temporary files (about 2 GiB) go to
 # build/bench-tmp (or $BENCH_DIR) and are removed at the end.
-#   bench/build_into_bench.sh [path/to/build_into_tool [path/to/container_tool]]
+#   bench/build_into_bench.sh [path/to/trelvik-cli [path/to/container_tool]]
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-tool="${1:-$root/build/native/tests/build_into_tool}"
+trelvik="${1:-$root/build/native/trelvik-cli}"
 compare="${2:-$root/build/native/tests/container_tool}"
 work="${BENCH_DIR:-$root/build/bench-tmp}"
 dolphin_tool="$(command -v dolphin-tool || echo /usr/games/dolphin-tool)"
 # shellcheck source=bench/bench_common.sh
 source "$root/bench/bench_common.sh"
-require_programs "$tool" "$compare" "$dolphin_tool"
+require_programs "$trelvik" "$compare" "$dolphin_tool"
 fresh_work_dir "$work"
 
 echo "generating a tree in $work ..."
@@ -39,11 +39,16 @@ for i in range(12):
     with open(os.path.join(root, "bin", "r%02d.bin" % i), "wb") as f:
         f.write(os.urandom(8 << 20))
 PY
-inputs=("$root/samples/apploader.img" "$root/samples/main.dol" "$work/tree")
+# build OUT [OPTION...]
+build() {
+  local out="$1"
+  shift
+  sample_image "$trelvik" BNC "Build bench" "$work/tree" "$out" "$@"
+}
 
 # The plain build followed by dolphin-tool's conversion.
 build_then_convert() {
-  "$tool" "${inputs[@]}" "$work/plain.gcm" plain "$@"
+  build "$work/plain.gcm" "$@"
   "$dolphin_tool" convert -u "$work/user" -i "$work/plain.gcm" -o "$work/theirs.rvz" -f rvz -c zstd -l 5 -b 131072
 }
 
@@ -55,7 +60,7 @@ for mode in maximised unmaximised; do
   for round in 1 2 3; do
     echo "$mode, round $round: load average $(cut -d' ' -f1-3 /proc/loadavg)"
     recycled_memory "$work"
-    direct=$(min_time "$direct" "$(timed "$tool" "${inputs[@]}" "$work/ours.rvz" rvz "${extra[@]}")")
+    direct=$(min_time "$direct" "$(timed build "$work/ours.rvz" "${extra[@]}")")
     recycled_memory "$work"
     pair=$(min_time "$pair" "$(timed build_then_convert "${extra[@]}")")
   done

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Checks the container writers against the peers that read their formats: a
 # small image that trelvik-cli builds, and the same image whose gaps hold
-# the disc's filler, are written by our writers (container_tool write) as
-# RVZ (every method, two chunk sizes), WIA (every method), GCZ (two block
-# sizes) and CISO (two block sizes). Then:
+# the disc's filler, are written by ombrel-cli convert as RVZ (every method,
+# two chunk sizes), WIA (every method), GCZ (two block sizes) and CISO (two
+# block sizes), and trelvik-cli builds the first straight into an RVZ and a
+# GCZ. Then:
 #   - dolphin-tool convert of each RVZ, WIA and GCZ back to a plain image
 #     gives the image's bytes, and dolphin-tool verify reports no Medium or
 #     High problem;
@@ -98,10 +99,12 @@ check() {
   echo "ok:   $label ($(stat -c %s "$ours") bytes; $notes; ombrel-cli reads it back)"
 }
 
-# write KIND IMAGE OUT [OPTION VALUE]...
+# write KIND IMAGE OUT [CONVERT OPTION]...
 write() {
-  if ! "$tool" write "$@" >"$work/write.txt" 2>&1; then
-    fail "container_tool write $*" "$work/write.txt"
+  local kind="$1" in="$2" out="$3"
+  shift 3
+  if ! "$ombrel" convert --overwrite --format "$kind" "$@" "$in" "$out" >"$work/write.txt" 2>&1; then
+    fail "ombrel-cli convert --format $kind $* $in $out" "$work/write.txt"
     return 1
   fi
 }
@@ -112,22 +115,33 @@ junk="$work/junk.gcm"
 cp "$image" "$junk"
 "$tool" junk "$junk" 4194304 >/dev/null || { echo "FAIL: container_tool junk"; exit 1; }
 
+# The same image built straight into containers.
+for out in built.rvz built.gcz; do
+  if "$cli" --game-id CTN --game-name "Writer check" --maker-id 01 --region usa \
+    --apploader "$repo/samples/apploader.img" --main-program "$repo/samples/main.dol" \
+    --base-dir "$work/base" --output "$work/$out" --no-maximise --quiet >"$work/write.txt" 2>&1; then
+    check "$work/$out" "$image" "image: trelvik-cli --output $out"
+  else
+    fail "trelvik-cli --output $out" "$work/write.txt"
+  fi
+done
+
 for plain in "$image" "$junk"; do
   name="$(basename "$plain" .gcm)"
   for method in none zstd bzip2 lzma lzma2; do
     for block in 32768 131072; do
-      write rvz "$plain" "$work/o.rvz" method "$method" block "$block" &&
+      write rvz "$plain" "$work/o.rvz" --compression "$method" --block-size "$block" &&
         check "$work/o.rvz" "$plain" "$name: rvz, $method, chunks of $block"
     done
   done
   for method in none purge bzip2 lzma lzma2; do
-    write wia "$plain" "$work/o.wia" method "$method" && check "$work/o.wia" "$plain" "$name: wia, $method"
+    write wia "$plain" "$work/o.wia" --compression "$method" && check "$work/o.wia" "$plain" "$name: wia, $method"
   done
   for block in 16384 32768; do
-    write gcz "$plain" "$work/o.gcz" block "$block" && check "$work/o.gcz" "$plain" "$name: gcz, blocks of $block"
+    write gcz "$plain" "$work/o.gcz" --block-size "$block" && check "$work/o.gcz" "$plain" "$name: gcz, blocks of $block"
   done
   for block in 32768 2097152; do
-    write ciso "$plain" "$work/o.ciso" block "$block" && check "$work/o.ciso" "$plain" "$name: ciso, blocks of $block"
+    write ciso "$plain" "$work/o.ciso" --block-size "$block" && check "$work/o.ciso" "$plain" "$name: ciso, blocks of $block"
   done
 
   # Size against dolphin-tool's RVZ with the same settings.

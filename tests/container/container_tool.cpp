@@ -7,11 +7,6 @@
 //       program, file system table and files with the disc's filler; prints
 //       how many bytes it filled.
 //   container_tool cat CONTAINER OUT         writes the plain disc to OUT.
-//   container_tool write KIND IMAGE OUT [method M] [level N] [block B] [threads T]
-//       writes IMAGE's disc (any kind the layer reads) into OUT as KIND
-//       (rvz, wia, gcz, ciso, plain) through the container writers, with
-//       the kind's defaults for what is not given. M: none, purge, bzip2,
-//       lzma, lzma2, zstd.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,10 +15,8 @@
 #include <vector>
 
 #include "container/container.h"
-#include "container/container_writer.h"
 #include "container/junk.h"
 #include "disc/disc_format.h"
-#include "host/host_fs.h"
 
 namespace {
 
@@ -144,87 +137,13 @@ int cat(const char* container_path, const char* out_path) {
   return status;
 }
 
-int write(int argc, char** argv) {
-  const struct {
-    const char* name;
-    ContainerKind kind;
-  } kinds[] = {{"rvz", CONTAINER_RVZ}, {"wia", CONTAINER_WIA}, {"gcz", CONTAINER_GCZ},
-               {"ciso", CONTAINER_CISO}, {"plain", CONTAINER_PLAIN}};
-  const char* methods[] = {"none", "purge", "bzip2", "lzma", "lzma2", "zstd"};  // in CompressionMethod's order
-  int kind = -1;
-  for (int i = 0; i < 5; ++i) {
-    if (std::strcmp(argv[2], kinds[i].name) == 0) kind = i;
-  }
-  if (kind < 0) return std::fprintf(stderr, "unknown kind %s\n", argv[2]), 2;
-  ContainerWriteOptions options = container_write_defaults(kinds[kind].kind);
-  for (int i = 5; i + 1 < argc; i += 2) {
-    const char* value = argv[i + 1];
-    if (std::strcmp(argv[i], "method") == 0) {
-      int m = -1;
-      for (int j = 0; j < 6; ++j) {
-        if (std::strcmp(value, methods[j]) == 0) m = j;
-      }
-      if (m < 0) return std::fprintf(stderr, "unknown method %s\n", value), 2;
-      options.method = CompressionMethod(m);
-      if (m == METHOD_NONE || m == METHOD_PURGE) options.level = 0;
-    } else if (std::strcmp(argv[i], "level") == 0) {
-      options.level = std::atoi(value);
-    } else if (std::strcmp(argv[i], "block") == 0) {
-      options.block_size = uint32_t(std::strtoul(value, nullptr, 0));
-    } else if (std::strcmp(argv[i], "threads") == 0) {
-      options.threads = unsigned(std::atoi(value));
-    } else {
-      return std::fprintf(stderr, "unknown option %s\n", argv[i]), 2;
-    }
-  }
-  Container* c = open_or_say(argv[3]);
-  if (!c) return 1;
-  host::FileId input;
-  const bool known = container_file_identity(c, &input);
-  ContainerError error;
-  std::string detail;
-  ContainerWriter* w =
-      container_writer_open(argv[4], container_disc_size(c), options, known ? &input : nullptr, &error, &detail);
-  if (!w) {
-    std::fprintf(stderr, "%s (%s)\n", detail.c_str(), container_error_text(error));
-    container_close(c);
-    return 1;
-  }
-  static uint8_t buffer[1 << 20];
-  for (uint64_t at = 0; at < container_disc_size(c);) {
-    size_t got = 0;
-    if (!container_read(c, at, buffer, sizeof buffer, &got)) {
-      std::fprintf(stderr, "%s\n", container_error_detail(c));
-      container_writer_abandon(w);
-      container_close(c);
-      return 1;
-    }
-    if (!container_writer_write(w, buffer, got)) {
-      std::fprintf(stderr, "%s (%s)\n", container_writer_error_detail(w),
-                   container_error_text(container_writer_error(w)));
-      container_writer_abandon(w);
-      container_close(c);
-      return 1;
-    }
-    at += got;
-  }
-  container_close(c);
-  if (!container_writer_finish(w, &error, &detail)) {
-    std::fprintf(stderr, "%s (%s)\n", detail.c_str(), container_error_text(error));
-    return 1;
-  }
-  return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 4 && std::strcmp(argv[1], "compare") == 0) return compare(argv[2], argv[3]);
   if (argc == 4 && std::strcmp(argv[1], "junk") == 0) return junk(argv[2], std::strtoull(argv[3], nullptr, 0));
   if (argc == 4 && std::strcmp(argv[1], "cat") == 0) return cat(argv[2], argv[3]);
-  if (argc >= 5 && argc % 2 == 1 && std::strcmp(argv[1], "write") == 0) return write(argc, argv);
   std::fprintf(stderr,
-               "usage: container_tool compare CONTAINER PLAIN | junk IMAGE SIZE | cat CONTAINER OUT |\n"
-               "       write KIND IMAGE OUT [method M] [level N] [block B] [threads T]\n");
+               "usage: container_tool compare CONTAINER PLAIN | junk IMAGE SIZE | cat CONTAINER OUT\n");
   return 2;
 }
