@@ -249,6 +249,7 @@ int main(int argc, char** argv) {
   // A cut text is told even with --quiet: the image holds something else
   // than was asked for.
   for (const std::string& w : warnings) print_warning(w);
+  if (format.kind != CONTAINER_PLAIN) print_note("writing " + container_write_summary(format));
 
   // An interruption removes the unfinished image; the output is untouched
   // until the image is complete.
