@@ -373,7 +373,7 @@ int convert_to_container() {
   std::vector<IsoSpan> used;
   if (options.scrub && !IsoListUsedSpans(&used)) {
     print_error("cannot list the spans the disc uses: " + reader_error());
-    return EXIT_OMBREL_FAILED;
+    return EXIT_TOOL_FAILED;
   }
   for (const IsoSpan& span : used) options.used.push_back({span.start, span.end});
   std::string detail;
@@ -389,10 +389,10 @@ int convert_to_container() {
   }
   if (error != CONTAINER_OK) {
     print_error("cannot write " + shown(out) + ": " + detail + " (container code " + std::to_string(error) + ")");
-    return EXIT_OMBREL_FAILED;
+    return EXIT_TOOL_FAILED;
   }
   on_operation_finished();
-  return EXIT_OMBREL_OK;
+  return EXIT_TOOL_OK;
 }
 
 // The disc of any container, as a plain image or into a container; the
@@ -405,7 +405,10 @@ int run_convert() {
     IsoExtractionPlan plan = start_plan();
     IsoPlanTarget(&plan, out.c_str(), 0, 0);
     IsoPlanFinish(&plan);
-    return plan_allows(plan) ? convert_to_container() : EXIT_OMBREL_FAILED;
+    if (!plan_allows(plan)) return EXIT_TOOL_FAILED;
+    if (g_options.dry_run)
+      return finish_output(container_write_summary(g_options.write_options) + "; nothing written (dry run)\n");
+    return convert_to_container();
   }
   // The reader copies ranges of 32-bit lengths; only a plain image of any
   // size mounts with more.

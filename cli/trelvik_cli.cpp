@@ -191,6 +191,15 @@ int main(int argc, char** argv) {
     }
   }
 
+  // The output's kind and settings are the command line's too.
+  ContainerWriteOptions format;
+  const ContainerWriteRequest request = {g_options.format, g_options.compression, g_options.level,
+                                         g_options.block_size, false};
+  if (!container_write_options_for(g_options.output.c_str(), request, &format, &error)) {
+    print_error(error);
+    return EXIT_TOOL_USAGE;
+  }
+
   // An unpacked disc is taken first, so that a folder that is none is named
   // as such before any of its files.
   BuildSettings settings;
@@ -203,13 +212,6 @@ int main(int argc, char** argv) {
     print_error(error);
     builder_reset();
     return EXIT_TOOL_FAILED;
-  }
-  ContainerWriteOptions format;
-  const ContainerWriteRequest request = {g_options.format, g_options.compression, g_options.level,
-                                         g_options.block_size, false};
-  if (!container_write_options_for(g_options.output.c_str(), request, &format, &error)) {
-    print_error(error);
-    return EXIT_USAGE;
   }
 
   // The inputs are looked at before anything is read or written.

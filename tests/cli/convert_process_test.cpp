@@ -124,7 +124,14 @@ TEST(ConvertOptions, KindAndSettingsFollowTheCommandLine) {
   }
   ToolRun elsewhere = ombrel({"ls", "--format", "rvz", disc.image});
   EXPECT_EQ(elsewhere.status, 2);
-  EXPECT_TRUE(contains(elsewhere.err, "apply to convert only, not to ls")) << elsewhere.err;
+  EXPECT_TRUE(contains(elsewhere.err, "--format applies to convert only, not to ls")) << elsewhere.err;
+  // A dry run names the kind and its settings and writes nothing.
+  ScratchDir dir;
+  ToolRun dry = ombrel({"convert", "-n", "--level", "3", disc.image, dir.at("dry.rvz")});
+  EXPECT_EQ(dry.status, 0) << dry.err;
+  EXPECT_TRUE(contains(dry.out, "RVZ") && contains(dry.out, "level 3") && contains(dry.out, "nothing written"))
+      << dry.out;
+  EXPECT_FALSE(fs::exists(dir.at("dry.rvz")));
 }
 
 // Every kind converts into every other directly and reads back as the disc,
