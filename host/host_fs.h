@@ -44,6 +44,10 @@ PathKind path_kind(const char* path);
 // True when the path itself is a symbolic link (on Windows, any reparse
 // point), whether or not what it points at exists.
 bool path_is_link(const char* path);
+// True when the file is marked read-only: on Windows its read-only
+// attribute; on POSIX hosts no write permission bit is set, or this process
+// may not write it. A missing file is not read-only.
+bool is_read_only_file(const char* path);
 
 // What a path is itself, links not followed: a link, dangling or not, is
 // Link (on Windows, any reparse point). Destinations are looked at this way,

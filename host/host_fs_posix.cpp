@@ -52,6 +52,13 @@ bool is_directory(const char* path) {
   return S_ISDIR(st.st_mode);
 }
 
+bool is_read_only_file(const char* path) {
+  struct stat st;
+  if (stat(path, &st) != 0) return false;
+  // The mode is looked at too: access() lets root write any file.
+  return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(path, W_OK) != 0;
+}
+
 PathKind path_kind(const char* path) {
   struct stat st;
   if (stat(path, &st) != 0) return PathKind::Missing;

@@ -65,6 +65,11 @@ bool is_directory(const char* path) {
   return (GetFileAttributesA(path) & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool is_read_only_file(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
 PathKind path_kind(const char* path) {
   DWORD attributes = GetFileAttributesA(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
