@@ -1,5 +1,6 @@
 // CopyProgressDialog: runs a whole-image or selection extraction from its
-// initialisation and shows each file as the reader writes it. Also the
+// initialisation and shows each file as the reader writes it, or shows a
+// large edit's progress while the edit engine writes it. Also the
 // extraction commands themselves (RunExtraction, ChooseFolder) and the four
 // reader callbacks.
 #include <windows.h>
@@ -38,6 +39,20 @@ struct CopyDialog {
   HWND animation;
 };
 CopyDialog g_copy;
+
+// An edit written while the dialog is open: the image it writes and the
+// outcome. The dialog closes itself when the edit ends.
+struct EditWrite {
+  bool active;
+  std::string image_path;
+  bool written;
+  ExtractionMessage* failure;
+};
+EditWrite g_edit_write;
+
+void edit_progress(uint64_t done, uint64_t total) {
+  copy_progress(total ? int(done * PROGRESS_RANGE / total) : PROGRESS_RANGE);
+}
 
 // Set when nothing was started or a single file failed: the dialog then
 // closes itself.
@@ -146,6 +161,16 @@ void initialise(HWND window) {
   SendMessageA(g_copy.bar, PBM_SETPOS, 0, 0);
   g_copy.text = GetDlgItem(window, IDC_COPY_TEXT);
   create_animation(window);
+  if (g_edit_write.active) {
+    set_window_text_932(window, EDIT_CAPTION_WRITING);
+    set_window_text_shown(g_copy.text, ShownText{"", g_edit_write.image_path, ""});
+    ShowWindow(window, SW_SHOW);
+    ShowWindow(g_copy.animation, SW_SHOW);
+    UpdateWindow(window);
+    g_edit_write.written = apply_planned_edit(edit_progress, g_edit_write.failure);
+    EndDialog(window, 1);
+    return;
+  }
   RunExtraction(g_extract_request.kind);
   if (g_abandoned) EndDialog(window, 2);
 }
@@ -180,6 +205,14 @@ void RunExtraction(ExtractKind kind) {
       return;
     }
   }
+}
+
+bool apply_edit_with_progress(HWND owner, const std::string& image_path, ExtractionMessage* failure) {
+  g_edit_write = EditWrite{true, image_path, false, failure};
+  DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_COPY_PROGRESS), owner, CopyProgressDialogProc, 0);
+  const bool written = g_edit_write.written;
+  g_edit_write = EditWrite{};
+  return written;
 }
 
 void copy_file_started(const char* destination_path) {

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "explorer/core/edit_logic.h"
 #include "explorer/core/explorer_logic.h"
 #include "explorer/core/extraction_logic.h"
 
@@ -37,6 +38,13 @@ HTREEITEM main_root_item();
 int list_focused_row();
 std::string list_row_name(int row);
 
+// What the edit commands act on: with the tree focused its selected folder,
+// else the list's selected rows in the folder it shows.
+EditSelection edit_selection();
+// Mounts the image again after an edit and shows the restored folder with its
+// rows selected (the folder's nearest existing one when it is gone).
+void reopen_image_at(const std::string& image_path, const EditRestore& restore);
+
 INT_PTR CALLBACK MainWindowProc(HWND, UINT, WPARAM, LPARAM);
 INT_PTR CALLBACK AboutDialogProc(HWND, UINT, WPARAM, LPARAM);
 
@@ -48,6 +56,24 @@ void copy_file_started(const char* destination_path);
 void copy_progress(int percent);
 void copy_file_finished();
 void copy_operation_finished();
+
+// copy_progress_dialog.cpp too: writes the planned edit while the dialog
+// shows its progress; false with the message to show.
+bool apply_edit_with_progress(HWND owner, const std::string& image_path, ExtractionMessage* failure);
+
+// edit_commands.cpp: the five commands of the edit menu.
+void run_edit_command(HWND owner, EditCommand command);
+
+// rename_dialog.cpp: the selection's one row's new name, checked by the
+// engine; false on Cancel or when the name stays as it was.
+bool ask_new_name(HWND owner, const std::string& image_path, const EditSelection& selection,
+                  std::string* new_name);
+INT_PTR CALLBACK RenameDialogProc(HWND, UINT, WPARAM, LPARAM);
+
+// edit_header_dialog.cpp: the header fields the user changed, checked; false
+// on Cancel or when none changed.
+bool ask_header_fields(HWND owner, EditHeaderFields* fields);
+INT_PTR CALLBACK EditHeaderDialogProc(HWND, UINT, WPARAM, LPARAM);
 
 // properties_dialog.cpp: command 40012 (checks the image and its banner file).
 void open_properties(HWND owner);

@@ -427,6 +427,21 @@ void run_command(HWND window, int id) {
     case IDM_PROPERTIES:
       open_properties(window);
       break;
+    case IDM_EDIT_REPLACE:
+      run_edit_command(window, EditCommand::Replace);
+      break;
+    case IDM_EDIT_ADD:
+      run_edit_command(window, EditCommand::Add);
+      break;
+    case IDM_EDIT_REMOVE:
+      run_edit_command(window, EditCommand::Remove);
+      break;
+    case IDM_EDIT_RENAME:
+      run_edit_command(window, EditCommand::Rename);
+      break;
+    case IDM_EDIT_HEADER:
+      run_edit_command(window, EditCommand::Header);
+      break;
     case IDM_ONLINE_HELP:
       message_box_932(nullptr, TEXT_NOT_IMPLEMENTED, CAPTION_SMILE, MB_OK | MB_ICONINFORMATION);
       break;
@@ -626,6 +641,61 @@ std::string TreeNodePath(HTREEITEM item) {
     names.insert(names.begin(), tree_item_name(at));
   }
   return join_tree_path(names);
+}
+
+EditSelection edit_selection() {
+  const std::string folder = TreeNodePath(tree_selection());
+  if (GetFocus() == g_tree_view) return tree_folder_selection(folder);
+  EditSelection selection{folder, {}};
+  for (int row = ListView_GetNextItem(g_list_view, -1, LVNI_SELECTED); row >= 0;
+       row = ListView_GetNextItem(g_list_view, row, LVNI_SELECTED)) {
+    LVITEMA item = {};
+    item.mask = LVIF_IMAGE;
+    item.iItem = row;
+    SendMessageA(g_list_view, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    selection.rows.push_back({list_row_name(row), item.iImage == LIST_IMAGE_FOLDER});
+  }
+  return selection;
+}
+
+void reopen_image_at(const std::string& image_path, const EditRestore& restore) {
+  OpenImage(image_path.c_str());
+  if (!IsoIsMounted()) return;
+  // The folder's item, name by name from the root item.
+  HTREEITEM item = g_root_item;
+  const std::string folder = existing_folder(restore.folder);
+  size_t start = 1;
+  while (item && start < folder.size()) {
+    size_t end = folder.find('/', start);
+    if (end == std::string::npos) end = folder.size();
+    const std::string name = folder.substr(start, end - start);
+    HTREEITEM match = nullptr;
+    for (HTREEITEM child = tree_next(item, TVGN_CHILD); child && !match; child = tree_next(child, TVGN_NEXT)) {
+      if (tree_item_name(child) == name) match = child;
+    }
+    item = match;
+    start = end + 1;
+  }
+  if (!item) item = g_root_item;
+  SendMessageA(g_tree_view, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(item));
+  select_tree_item(item);
+  // The rows, the first of them focused; the list takes one selected row.
+  bool focused = false;
+  const int rows = int(SendMessageA(g_list_view, LVM_GETITEMCOUNT, 0, 0));
+  for (int row = 0; row < rows && !focused; ++row) {
+    const std::string name = list_row_name(row);
+    for (const std::string& wanted : restore.rows) {
+      if (name != wanted) continue;
+      LVITEMA state = {};
+      state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+      state.state = LVIS_SELECTED | LVIS_FOCUSED;
+      SendMessageA(g_list_view, LVM_SETITEMSTATE, WPARAM(row), reinterpret_cast<LPARAM>(&state));
+      SendMessageA(g_list_view, LVM_ENSUREVISIBLE, WPARAM(row), FALSE);
+      focused = true;
+      break;
+    }
+  }
+  SetFocus(g_list_view);
 }
 
 int list_focused_row() {

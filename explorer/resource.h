@@ -9,6 +9,8 @@
 #define IDD_PROPERTIES 116
 #define IDD_ABOUT 119
 #define IDD_COPY_PROGRESS 1038
+#define IDD_RENAME 126
+#define IDD_EDIT_HEADER 127
 
 // Menus: the menu bar and the right-click pop-up (its first submenu).
 #define IDM_MAIN_MENU 124
@@ -49,6 +51,14 @@
 #define IDM_EXTRACT_APPLOADER 40021
 #define IDM_EXTRACT_FST 40022
 #define IDM_EXTRACT_MAIN_PROGRAM 40025
+
+// The edit menu (編集) of menu 124; Del and F2 send IDM_EDIT_REMOVE and
+// IDM_EDIT_RENAME.
+#define IDM_EDIT_REPLACE 40035
+#define IDM_EDIT_ADD 40036
+#define IDM_EDIT_REMOVE 40037
+#define IDM_EDIT_RENAME 40038
+#define IDM_EDIT_HEADER 40039
 
 // Toolbar commands (ID_, as commands are named).
 #define ID_TOOLBAR_BACK 0
@@ -99,6 +109,24 @@
 #define IDC_PROP_VIDEO_LABEL 1032
 #define IDC_PROP_BANNER_LABEL 1033
 #define IDC_PROP_TAB 10000
+
+// RenameDialog.
+#define IDC_RENAME_LABEL 1043
+#define IDC_RENAME_NAME 1044
+
+// EditHeaderDialog: each field's label and edit (the region a drop-down list).
+#define IDC_HEADER_GAME_CODE_LABEL 1045
+#define IDC_HEADER_GAME_CODE 1046
+#define IDC_HEADER_MAKER_CODE_LABEL 1047
+#define IDC_HEADER_MAKER_CODE 1048
+#define IDC_HEADER_GAME_NAME_LABEL 1049
+#define IDC_HEADER_GAME_NAME 1050
+#define IDC_HEADER_REGION_LABEL 1051
+#define IDC_HEADER_REGION 1052
+#define IDC_HEADER_DISC_NUMBER_LABEL 1053
+#define IDC_HEADER_DISC_NUMBER 1054
+#define IDC_HEADER_REVISION_LABEL 1055
+#define IDC_HEADER_REVISION 1056
 
 // The program's version: shown by the about box and recorded in the version
 // resource, which Explorer's file properties show.

@@ -12,6 +12,9 @@
 
 namespace {
 
+// Characters of the multiple-selection dialog's answer.
+constexpr size_t MULTIPLE_NAMES_CAPACITY = 32768;
+
 // A wide path into the system code page; false when it cannot be held in it
 // or does not fit in capacity bytes with its NUL.
 bool system_path_from_wide(const wchar_t* wide, size_t capacity, std::string* path) {
@@ -53,6 +56,51 @@ bool ask_file_name(HWND owner, FileDialogMode mode, const std::vector<FileTypeFi
   BOOL chosen = mode == FileDialogMode::Open ? GetOpenFileNameW(&dialog) : GetSaveFileNameW(&dialog);
   if (!chosen || !system_path_from_wide(name.data(), capacity, path)) return false;
   *remembered = *path;
+  return true;
+}
+
+bool ask_file_names(HWND owner, const std::vector<FileTypeFilter>& filters, size_t capacity,
+                    std::string* remembered, std::vector<std::string>* paths) {
+  std::wstring filter;
+  for (const FileTypeFilter& f : filters) {
+    filter += wide_from_cp932(f.description) + L'\0' + wide_from_cp932(f.pattern) + L'\0';
+  }
+  filter += L'\0';
+  // The folder, then each name, NUL after each and one more at the end:
+  // room for many names.
+  std::vector<wchar_t> names(MULTIPLE_NAMES_CAPACITY, L'\0');
+  std::wstring folder = wide_from_system(*remembered);
+  size_t cut = folder.find_last_of(L"\\/");
+  folder = cut == std::wstring::npos ? std::wstring() : folder.substr(0, cut);
+
+  OPENFILENAMEW dialog = {};
+  dialog.lStructSize = sizeof(dialog);
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = filter.c_str();
+  dialog.lpstrFile = names.data();
+  dialog.nMaxFile = DWORD(names.size());
+  dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  dialog.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST;
+  if (!GetOpenFileNameW(&dialog)) return false;
+  // One file comes back as its full path; several as the folder and names.
+  std::vector<std::wstring> parts;
+  for (const wchar_t* at = names.data(); *at; at += parts.back().size() + 1) parts.emplace_back(at);
+  std::vector<std::wstring> wide;
+  if (parts.size() == 1) {
+    wide = parts;
+  } else {
+    std::wstring base = parts[0];
+    if (!base.empty() && base.back() != L'\\') base += L'\\';
+    for (size_t i = 1; i < parts.size(); ++i) wide.push_back(base + parts[i]);
+  }
+  paths->clear();
+  for (const std::wstring& w : wide) {
+    std::string path;
+    if (!system_path_from_wide(w.c_str(), capacity, &path)) return false;
+    paths->push_back(path);
+  }
+  if (paths->empty()) return false;
+  *remembered = paths->front();
   return true;
 }
 

@@ -27,6 +27,13 @@ struct FileTypeFilter {
 bool ask_file_name(HWND owner, FileDialogMode mode, const std::vector<FileTypeFilter>& filters,
                    size_t capacity, std::string* remembered, std::string* path);
 
+// The open dialog with multiple selection: every chosen file's full path.
+// Starts in the folder of *remembered and remembers the first file chosen.
+// False when the user cancels, or when a path cannot be held in the system
+// code page or does not fit in capacity bytes with its NUL.
+bool ask_file_names(HWND owner, const std::vector<FileTypeFilter>& filters, size_t capacity,
+                    std::string* remembered, std::vector<std::string>* paths);
+
 // The shell's folder browser rooted at the desktop, file-system folders only,
 // with a prompt in code page 932, opening with the folder initial (a path in
 // the system code page; "" for none) selected. The browser's COM set-up is

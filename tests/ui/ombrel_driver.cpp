@@ -6,8 +6,9 @@
 // browser (the copied files compared with the source trees), the pop-up's
 // target, the system-area messages, the properties dialog of each banner kind
 // with its banner picture read back from a screenshot, the help message and
-// the about box; and the copy dialog watched while it copies an image of
-// large files.
+// the about box; the copy dialog watched while it copies an image of large
+// files; and the edit menu's commands on a copy of an image (edit.gcm, with
+// readonly.gcm, add_me.txt and replacement.bin beside it).
 //
 //   ombrel_ui_driver --ombrel EXE --work FOLDER [--exchange FOLDER] [--only NAME]
 //   ombrel_ui_driver --ombrel EXE --work FOLDER --time-listing IMAGE...
@@ -1362,6 +1363,160 @@ void scenario_containers() {
   if (started) o.quit();
 }
 
+// ---------------------------------------------------------------------------
+// The edit menu
+// ---------------------------------------------------------------------------
+
+const char kNoImageToEdit[] = "ISOが開かれていません。先にISOを開いて下さい。";
+const char kReadOnlyImage[] = "ISOファイルは読み取り専用です。編集するには読み取り専用の属性を外して下さい。";
+const char kRemoveCaption[] = "削除の確認";
+const char kRemoveOne[] = "1 個の項目をISOから削除しますか？";
+const char kBadName[] = "ファイル名が不正です";
+const char kRenameCaption[] = "名前の変更";
+const char kHeaderCaption[] = "ヘッダーの編集";
+
+// The list shows folder with exactly the named row selected and focused.
+void check_edited_row(Ombrel& o, const std::string& folder, const std::string& row, const char* when) {
+  check(wait_until([&] { return o.status(0) == folder && o.row_index(row) >= 0; }), "%s: %s is not listed with row %s",
+        when, folder.c_str(), cp932_to_utf8(row).c_str());
+  check_selection(o, folder, when);
+  std::vector<ui::ListRow> rows = o.rows();
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const bool wanted = rows[i].text == row;
+    check(bool(rows[i].state & LVIS_SELECTED) == wanted, "%s: row %s %s", when, cp932_to_utf8(rows[i].text).c_str(),
+          wanted ? "not selected" : "selected");
+  }
+  check(o.focus() == o.list(), "%s: the list has the focus", when);
+}
+
+// The entry at path in the image file's table, read again; false when the
+// image has none there.
+bool edited_entry(const std::string& path, Entry* entry = nullptr) {
+  Image image;
+  if (!load_image(g_setup.at("edit.gcm"), &image)) return false;
+  const Entry* found = entry_at(image, path);
+  if (found && entry) *entry = *found;
+  return found != nullptr;
+}
+
+HWND wait_for_dialog_with(Ombrel& o, int control_id, const char* what) {
+  ui::WindowMatch match;
+  match.control_id = control_id;
+  return ui::wait_for_window(o.pid(), match, ui::DEFAULT_TIMEOUT_MS, what);
+}
+
+// Alt+E opens the edit menu (its picture is taken); Escape closes it.
+void show_edit_menu(Ombrel& o) {
+  ui::type_keys(o.main(), {VK_MENU, 'E'});
+  if (HWND menu = wait_for_popup()) {
+    // Only the menu is settled: a repaint of the main window would cover it.
+    ui::settle(menu);
+    ui::screenshot_as_shown("edit-menu", {o.main(), menu});
+    PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    check(ui::wait_until_gone(menu, ui::DEFAULT_TIMEOUT_MS), "Escape left the edit menu open");
+  }
+}
+
+// Every edit command through the window on a copy of the flat image: each
+// reaches its dialog, changes the image file (read back from its table),
+// and the view comes back to the same folder with the edited row selected;
+// the commands' refusals without an image and on a read-only one.
+void scenario_edit() {
+  {
+    Ombrel o;
+    if (!o.start("")) return;
+    o.command(IDM_EDIT_REMOVE);
+    ui::answer_message_box(o.pid(), kError, kNoImageToEdit, IDOK, "removing with no image");
+    o.quit();
+  }
+  {
+    Ombrel o;
+    if (!o.start(quoted(g_setup.at("readonly.gcm")))) return;
+    o.command(IDM_EDIT_HEADER);
+    ui::answer_message_box(o.pid(), kError, kReadOnlyImage, IDOK, "editing a read-only image");
+    o.quit();
+  }
+  Ombrel o;
+  if (!o.start(quoted(g_setup.at("edit.gcm")))) return;
+  show_edit_menu(o);
+  if (!o.double_click_row("sub") || !wait_until([&] { return o.status(0) == "/sub"; })) return;
+
+  // Rename (F2): the dialog holds the old name; a bad name is refused with
+  // the engine's text and the dialog stays; a good one renames.
+  if (!o.click_row("c.txt")) return;
+  ui::type_keys(o.list(), {VK_F2});
+  if (HWND dialog = wait_for_dialog_with(o, IDC_RENAME_NAME, "rename dialog")) {
+    check_text(ui::window_text(dialog), kRenameCaption, "rename dialog caption");
+    check_text(control_text(dialog, IDC_RENAME_NAME), "c.txt", "rename dialog's name");
+    ui::screenshot("rename", {dialog});
+    ui::set_control_text(dialog, IDC_RENAME_NAME, "a/b");
+    ui::click(dialog, IDOK);
+    ui::answer_message_box(o.pid(), kError, kBadName, IDOK, "a name with a slash");
+    check(IsWindow(dialog), "the rename dialog stays after a refused name");
+    ui::set_control_text(dialog, IDC_RENAME_NAME, "名前.txt");
+    ui::click(dialog, IDOK);
+    check(ui::wait_until_gone(dialog, ui::DEFAULT_TIMEOUT_MS), "the rename dialog closes");
+    check_edited_row(o, "/sub", "名前.txt", "after renaming");
+    check(edited_entry("/sub/名前.txt") && !edited_entry("/sub/c.txt"), "the image has the new name");
+  }
+
+  // Add through the open dialog: the file lands in the folder shown.
+  o.command(IDM_EDIT_ADD);
+  if (HWND dialog = ui::wait_for_file_dialog(o.pid(), ui::DEFAULT_TIMEOUT_MS)) {
+    ui::file_dialog_accept(dialog, g_setup.at("add_me.txt"));
+    check_edited_row(o, "/sub", "add_me.txt", "after adding");
+    Entry added;
+    check(edited_entry("/sub/add_me.txt", &added) && added.size == 12, "the image holds the added file (12 bytes)");
+  }
+
+  // Replace the selected row with a large file: the copy dialog shows it.
+  o.command(IDM_EDIT_REPLACE);
+  if (HWND dialog = ui::wait_for_file_dialog(o.pid(), ui::DEFAULT_TIMEOUT_MS)) {
+    ui::file_dialog_accept(dialog, g_setup.at("replacement.bin"));
+    check_edited_row(o, "/sub", "add_me.txt", "after replacing");
+    Entry replaced;
+    check(edited_entry("/sub/add_me.txt", &replaced) && replaced.size == 24u << 20,
+          "the image holds the replacement (24 MiB)");
+  }
+
+  // Remove (Del) after one confirmation naming one entry.
+  if (o.click_row("名前.txt")) {
+    ui::type_keys(o.list(), {VK_DELETE});
+    if (HWND box = ui::wait_for_message_box(o.pid(), kRemoveCaption, ui::DEFAULT_TIMEOUT_MS, "removal confirmation"))
+      ui::screenshot("remove-confirmation", {box});
+    ui::answer_message_box(o.pid(), kRemoveCaption, kRemoveOne, IDYES, "removal confirmation");
+    check(wait_until([&] { return o.row_index("名前.txt") < 0 && o.status(0) == "/sub"; }),
+          "the removed row is gone and /sub is still shown");
+    check(edited_entry("/sub") && !edited_entry("/sub/名前.txt"), "the image lost the file");
+  }
+
+  // Header, through the menu's keys (Alt+E, H): the fields as the image has
+  // them; a changed game ID is written.
+  ui::type_keys(o.main(), {VK_MENU, 'E'});
+  if (HWND menu = wait_for_popup()) {
+    PostMessageW(menu, WM_CHAR, 'h', 0);
+  }
+  if (HWND dialog = wait_for_dialog_with(o, IDC_HEADER_GAME_CODE, "header dialog")) {
+    check_text(ui::window_text(dialog), kHeaderCaption, "header dialog caption");
+    check_text(control_text(dialog, IDC_HEADER_GAME_CODE), "FLT", "header dialog's game ID");
+    check_text(control_text(dialog, IDC_HEADER_MAKER_CODE), "01", "header dialog's maker ID");
+    check_text(control_text(dialog, IDC_HEADER_GAME_NAME), "Flat", "header dialog's game name");
+    check_number(ui::combo_selection(ui::control(dialog, IDC_HEADER_REGION)), 2, "header dialog's region (Europe)");
+    ui::screenshot("edit-header", {dialog});
+    ui::set_control_text(dialog, IDC_HEADER_GAME_CODE, "QRS");
+    ui::click(dialog, IDOK);
+    check(ui::wait_until_gone(dialog, ui::DEFAULT_TIMEOUT_MS), "the header dialog closes");
+    check(wait_until([&] { return o.status(0) == "/sub"; }), "the header edit keeps /sub shown");
+    std::vector<uint8_t> bytes;
+    check(ui::read_whole_file(g_setup.at("edit.gcm"), &bytes) && bytes.size() > 6 &&
+              std::string(bytes.begin(), bytes.begin() + 3) == "QRS" &&
+              std::string(bytes.begin() + 4, bytes.begin() + 6) == "01",
+          "the image's game ID starts QRS, its maker stays 01");
+  }
+  o.quit();
+}
+
 // Reads the screenshot's pixel copy (binary PPM) left by the helper.
 bool read_ppm(const std::string& path, int* width, int* height, std::vector<uint8_t>* rgb) {
   std::vector<uint8_t> bytes;
@@ -1820,6 +1975,7 @@ int main(int argc, char** argv) {
                             {"copying", scenario_copying},
                             {"keys", scenario_keys},
                             {"hostile-name", scenario_hostile_name},
-                            {"containers", scenario_containers}},
+                            {"containers", scenario_containers},
+                            {"edit", scenario_edit}},
                            g_setup.only);
 }

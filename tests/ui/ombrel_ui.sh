@@ -5,18 +5,19 @@
 # every extraction command through the real folder browser (copies compared
 # with the source trees), the pop-up's target, the keys, the properties
 # dialog of both banner kinds with the banner picture read back from the
-# screen, help and about, and the copy dialog watched while it copies three
-# files of 256 MiB. The images are built here with
-# trelvik-cli.exe from trees holding nested, Japanese and empty folders, one
-# banner of each kind and none, and large files (about 0.8 GB of disk for the
-# image and as much for its copies, removed at the end); drive Y: of the
-# prefix is pointed at a scratch folder for an extraction into a drive root.
+# screen, help and about, the copy dialog watched while it copies three files
+# of 256 MiB, and every command of the edit menu on a copy of an image. The
+# images are built here with trelvik-cli.exe from trees holding nested,
+# Japanese and empty folders, one banner of each kind and none, and large
+# files (about 0.8 GB of disk for the image and as much for its copies,
+# removed at the end); drive Y: of the prefix is pointed at a scratch folder
+# for an extraction into a drive root.
 # Screenshots land in build/screenshots/ombrel-*.png.
 #
 # Skips (exit 0) when the 64-bit Windows build tree does not exist; otherwise
 # any mismatch fails. OMBREL_UI_BUILD names another x86_64 build tree;
 # arguments are passed to the driver
-# (--only browse|open-failure|properties|extract|copying|keys|hostile-name|containers).
+# (--only browse|open-failure|properties|extract|copying|keys|hostile-name|containers|edit).
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
@@ -144,6 +145,13 @@ truncate -s $((($(stat -c %s "$work/padded.gcm") + 32767) / 32768 * 32768)) "$wo
 wit copy --quiet --overwrite --ciso "$work/padded.gcm" "$work/入れ子.ciso"
 wit copy --quiet --overwrite --wdf "$work/padded.gcm" "$work/入れ子.wdf"
 rm -f "$work/padded.gcm"
+# Copies of the flat image for the edit menu: one edited, one read-only, and
+# the host files it adds and replaces with.
+cp "$work/flat.gcm" "$work/edit.gcm"
+cp "$work/flat.gcm" "$work/readonly.gcm"
+chmod 0444 "$work/readonly.gcm"
+printf 'added file\n\n' >"$work/add_me.txt"
+head -c $((24 * 1024 * 1024)) /dev/urandom >"$work/replacement.bin"
 python3 - "$work/hostile.gcm" <<'EOF'
 import sys
 data = open(sys.argv[1], "rb").read()
