@@ -1480,6 +1480,18 @@ void scenario_edit() {
           "the image holds the replacement (24 MiB)");
   }
 
+  // Two files at once, named in the open dialog (which starts in the folder
+  // of the last file chosen): both are added, the first selected.
+  o.command(IDM_EDIT_ADD);
+  if (HWND dialog = ui::wait_for_file_dialog(o.pid(), ui::DEFAULT_TIMEOUT_MS)) {
+    ui::file_dialog_accept(dialog, "\"add_two.txt\" \"add_three.txt\"");
+    check_edited_row(o, "/sub", "add_two.txt", "after adding two files");
+    Entry two, three;
+    check(edited_entry("/sub/add_two.txt", &two) && two.size == 4 && edited_entry("/sub/add_three.txt", &three) &&
+              three.size == 6,
+          "the image holds both added files");
+  }
+
   // Remove (Del) after one confirmation naming one entry.
   if (o.click_row("名前.txt")) {
     ui::type_keys(o.list(), {VK_DELETE});

@@ -151,6 +151,8 @@ cp "$work/flat.gcm" "$work/edit.gcm"
 cp "$work/flat.gcm" "$work/readonly.gcm"
 chmod 0444 "$work/readonly.gcm"
 printf 'added file\n\n' >"$work/add_me.txt"
+printf 'two\n' >"$work/add_two.txt"
+printf 'three\n' >"$work/add_three.txt"
 head -c $((24 * 1024 * 1024)) /dev/urandom >"$work/replacement.bin"
 python3 - "$work/hostile.gcm" <<'EOF'
 import sys
