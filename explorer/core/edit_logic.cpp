@@ -31,10 +31,6 @@ const char TEXT_BAD_REVISION[] = "リビジョンは0から255までの数で入
 // Edits larger than this show the copy dialog while they write.
 constexpr uint64_t PROGRESS_THRESHOLD = 8u << 20;
 
-std::string child_path(const std::string& folder, const std::string& name) {
-  return row_image_path(folder, name);
-}
-
 EditAction action(EditActionKind kind, const std::string& image_path) {
   EditAction a;
   a.kind = kind;
@@ -76,6 +72,11 @@ bool byte_number(const std::string& text, uint8_t* value) {
   if (n > 255) return false;
   *value = uint8_t(n);
   return true;
+}
+
+bool refuse(const char* text, std::string* problem) {
+  *problem = text;
+  return false;
 }
 
 // A header text field's bytes up to the first NUL.
@@ -167,7 +168,7 @@ std::string host_base_name(const std::string& host_path) {
 
 std::vector<EditAction> replace_actions(const EditSelection& selection, const std::string& host_file) {
   if (selection.rows.empty()) return {};
-  EditAction a = action(EDIT_REPLACE, child_path(selection.folder, selection.rows[0].name));
+  EditAction a = action(EDIT_REPLACE, row_image_path(selection.folder, selection.rows[0].name));
   a.host_path = host_file;
   return {a};
 }
@@ -175,7 +176,8 @@ std::vector<EditAction> replace_actions(const EditSelection& selection, const st
 std::vector<EditAction> add_actions(const EditSelection& selection, const std::vector<std::string>& host_files) {
   std::vector<EditAction> actions;
   for (const std::string& file : host_files) {
-    EditAction a = action(EDIT_ADD, child_path(selection.folder, host::disc_name_from_host_name(host_base_name(file))));
+    const std::string name = host::disc_name_from_host_name(host_base_name(file));
+    EditAction a = action(EDIT_ADD, row_image_path(selection.folder, name));
     a.host_path = file;
     actions.push_back(a);
   }
@@ -184,13 +186,15 @@ std::vector<EditAction> add_actions(const EditSelection& selection, const std::v
 
 std::vector<EditAction> remove_actions(const EditSelection& selection) {
   std::vector<EditAction> actions;
-  for (const EditRow& row : selection.rows) actions.push_back(action(EDIT_REMOVE, child_path(selection.folder, row.name)));
+  for (const EditRow& row : selection.rows) {
+    actions.push_back(action(EDIT_REMOVE, row_image_path(selection.folder, row.name)));
+  }
   return actions;
 }
 
 std::vector<EditAction> rename_actions(const EditSelection& selection, const std::string& new_name) {
   if (selection.rows.empty()) return {};
-  EditAction a = action(EDIT_RENAME, child_path(selection.folder, selection.rows[0].name));
+  EditAction a = action(EDIT_RENAME, row_image_path(selection.folder, selection.rows[0].name));
   a.new_name = new_name;
   return {a};
 }
@@ -204,7 +208,7 @@ std::vector<EditAction> header_actions(const EditHeaderFields& fields) {
 int entries_to_remove(const EditSelection& selection) {
   int n = 0;
   for (const EditRow& row : selection.rows) {
-    const FstNode* node = IsoFindEntry(child_path(selection.folder, row.name).c_str());
+    const FstNode* node = IsoFindEntry(row_image_path(selection.folder, row.name).c_str());
     n += node ? entries_at_and_below(node) : 1;
   }
   return n;
@@ -272,17 +276,17 @@ bool header_fields_from_texts(const HeaderTexts& shown, const HeaderTexts& typed
                               std::string* problem) {
   *f = EditHeaderFields();
   if (typed.game_code != shown.game_code) {
-    if (!is_code(typed.game_code, 3)) return *problem = TEXT_BAD_GAME_CODE, false;
+    if (!is_code(typed.game_code, 3)) return refuse(TEXT_BAD_GAME_CODE, problem);
     f->set_game_code = true;
     std::memcpy(f->game_code, typed.game_code.data(), 3);
   }
   if (typed.maker_code != shown.maker_code) {
-    if (!is_code(typed.maker_code, 2)) return *problem = TEXT_BAD_MAKER_CODE, false;
+    if (!is_code(typed.maker_code, 2)) return refuse(TEXT_BAD_MAKER_CODE, problem);
     f->set_maker_code = true;
     std::memcpy(f->maker_code, typed.maker_code.data(), 2);
   }
   if (typed.game_name != shown.game_name) {
-    if (typed.game_name.size() > sizeof f->game_name) return *problem = TEXT_BAD_GAME_NAME, false;
+    if (typed.game_name.size() > sizeof f->game_name) return refuse(TEXT_BAD_GAME_NAME, problem);
     f->set_game_name = true;
     std::memcpy(f->game_name, typed.game_name.data(), typed.game_name.size());
   }
@@ -291,11 +295,11 @@ bool header_fields_from_texts(const HeaderTexts& shown, const HeaderTexts& typed
     f->region_letter = typed.region_letter;
   }
   if (typed.disc_number != shown.disc_number) {
-    if (!byte_number(typed.disc_number, &f->disc_number)) return *problem = TEXT_BAD_DISC_NUMBER, false;
+    if (!byte_number(typed.disc_number, &f->disc_number)) return refuse(TEXT_BAD_DISC_NUMBER, problem);
     f->set_disc_number = true;
   }
   if (typed.revision != shown.revision) {
-    if (!byte_number(typed.revision, &f->revision)) return *problem = TEXT_BAD_REVISION, false;
+    if (!byte_number(typed.revision, &f->revision)) return refuse(TEXT_BAD_REVISION, problem);
     f->set_revision = true;
   }
   return true;
