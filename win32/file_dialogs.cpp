@@ -26,6 +26,16 @@ bool system_path_from_wide(const wchar_t* wide, size_t capacity, std::string* pa
   return true;
 }
 
+// The dialogs' type list: description and pattern pairs, each NUL-terminated,
+// the list ending in an extra NUL.
+std::wstring filter_list(const std::vector<FileTypeFilter>& filters) {
+  std::wstring list;
+  for (const FileTypeFilter& f : filters) {
+    list += wide_from_cp932(f.description) + L'\0' + wide_from_cp932(f.pattern) + L'\0';
+  }
+  return list + L'\0';
+}
+
 // Selects the folder given as the browser's data once the browser is ready.
 int CALLBACK select_initial_folder(HWND browser, UINT message, LPARAM, LPARAM initial) {
   if (message == BFFM_INITIALIZED && initial) SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, initial);
@@ -36,13 +46,7 @@ int CALLBACK select_initial_folder(HWND browser, UINT message, LPARAM, LPARAM in
 
 bool ask_file_name(HWND owner, FileDialogMode mode, const std::vector<FileTypeFilter>& filters,
                    size_t capacity, std::string* remembered, std::string* path) {
-  // Description and pattern pairs, each NUL-terminated, the list ending in an
-  // extra NUL.
-  std::wstring filter;
-  for (const FileTypeFilter& f : filters) {
-    filter += wide_from_cp932(f.description) + L'\0' + wide_from_cp932(f.pattern) + L'\0';
-  }
-  filter += L'\0';
+  const std::wstring filter = filter_list(filters);
   std::vector<wchar_t> name(capacity, L'\0');
   std::wstring start = wide_from_system(*remembered);
   if (start.size() < capacity) std::copy(start.begin(), start.end(), name.begin());
@@ -61,11 +65,7 @@ bool ask_file_name(HWND owner, FileDialogMode mode, const std::vector<FileTypeFi
 
 bool ask_file_names(HWND owner, const std::vector<FileTypeFilter>& filters, size_t capacity,
                     std::string* remembered, std::vector<std::string>* paths) {
-  std::wstring filter;
-  for (const FileTypeFilter& f : filters) {
-    filter += wide_from_cp932(f.description) + L'\0' + wide_from_cp932(f.pattern) + L'\0';
-  }
-  filter += L'\0';
+  const std::wstring filter = filter_list(filters);
   // The folder, then each name, NUL after each and one more at the end:
   // room for many names.
   std::vector<wchar_t> names(MULTIPLE_NAMES_CAPACITY, L'\0');
