@@ -646,7 +646,7 @@ std::string TreeNodePath(HTREEITEM item) {
 EditSelection edit_selection() {
   const std::string folder = TreeNodePath(tree_selection());
   if (GetFocus() == g_tree_view) return tree_folder_selection(folder);
-  EditSelection selection{folder, {}};
+  EditSelection selection{folder, {}, folder};
   for (int row = ListView_GetNextItem(g_list_view, -1, LVNI_SELECTED); row >= 0;
        row = ListView_GetNextItem(g_list_view, row, LVNI_SELECTED)) {
     LVITEMA item = {};

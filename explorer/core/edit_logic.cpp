@@ -110,8 +110,8 @@ bool queue(const EditAction& a) {
 
 EditSelection tree_folder_selection(const std::string& tree_path) {
   size_t slash = tree_path.rfind('/');
-  if (tree_path == "/" || slash == std::string::npos) return {"/", {}};
-  return {slash == 0 ? "/" : tree_path.substr(0, slash), {{tree_path.substr(slash + 1), true}}};
+  if (tree_path == "/" || slash == std::string::npos) return {"/", {}, "/"};
+  return {slash == 0 ? "/" : tree_path.substr(0, slash), {{tree_path.substr(slash + 1), true}}, tree_path};
 }
 
 EditImageProblem edit_image_problem() {
@@ -177,7 +177,7 @@ std::vector<EditAction> add_actions(const EditSelection& selection, const std::v
   std::vector<EditAction> actions;
   for (const std::string& file : host_files) {
     const std::string name = host::disc_name_from_host_name(host_base_name(file));
-    EditAction a = action(EDIT_ADD, row_image_path(selection.folder, name));
+    EditAction a = action(EDIT_ADD, row_image_path(selection.shown, name));
     a.host_path = file;
     actions.push_back(a);
   }
@@ -354,10 +354,16 @@ EditRestore restore_after_edit(EditCommand command, const EditSelection& selecti
   EditRestore r{selection.folder, {}};
   switch (command) {
     case EditCommand::Replace:
-    case EditCommand::Header:
       for (const EditRow& row : selection.rows) r.rows.push_back(row.name);
       break;
+    case EditCommand::Header:
+      r.folder = selection.shown;
+      if (selection.shown == selection.folder) {
+        for (const EditRow& row : selection.rows) r.rows.push_back(row.name);
+      }
+      break;
     case EditCommand::Add:
+      r.folder = selection.shown;
       for (const EditAction& a : actions) r.rows.push_back(last_name(a.image_path));
       break;
     case EditCommand::Rename:

@@ -16,14 +16,16 @@ enum class EditCommand { Replace, Add, Remove, Rename, Header };
 
 // What the commands act on, as the main window shows it when one is chosen:
 // the folder the list shows and its selected rows; with the tree focused, a
-// folder selected there is the one row, its parent the folder.
+// folder selected there is the one row, its parent the folder. Files are
+// added to the folder shown either way.
 struct EditRow {
   std::string name;  // image bytes (code page 932)
   bool is_folder;
 };
 struct EditSelection {
-  std::string folder;  // in-image path, "/" for the root
+  std::string folder;  // in-image path of the rows' folder, "/" for the root
   std::vector<EditRow> rows;
+  std::string shown;  // the folder the view shows
 };
 // The selection of a tree-focused command: the tree's selected folder as the
 // one row of its parent; none for the root.
@@ -62,7 +64,7 @@ struct EditAction {
 std::string host_base_name(const std::string& host_path);
 
 // Replace: the first row's file from host_file. Add: each host file into the
-// folder under its own name, as the builder names host files. Remove: every
+// folder shown under its own name, as the builder names host files. Remove: every
 // row. Rename: the first row to new_name.
 std::vector<EditAction> replace_actions(const EditSelection& selection, const std::string& host_file);
 std::vector<EditAction> add_actions(const EditSelection& selection, const std::vector<std::string>& host_files);
@@ -149,9 +151,10 @@ extern const char EDIT_CAPTION_WRITING[];
 // After the edit
 // ---------------------------------------------------------------------------
 
-// The folder the view returns to and the rows it selects there: the edited
-// rows under their new names; added files; none after a removal; the same
-// rows after a header edit.
+// The folder the view returns to and the rows it selects there: the rows'
+// folder with the edited rows under their new names, or none after a
+// removal; the folder shown with the added files, or after a header edit
+// with the rows selected in it.
 struct EditRestore {
   std::string folder;
   std::vector<std::string> rows;

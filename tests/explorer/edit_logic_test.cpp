@@ -57,7 +57,7 @@ class ExplorerEdit : public ::testing::Test {
   }
 };
 
-EditSelection rows_in(const std::string& folder, std::vector<EditRow> rows) { return {folder, rows}; }
+EditSelection rows_in(const std::string& folder, std::vector<EditRow> rows) { return {folder, rows, folder}; }
 
 }  // namespace
 
@@ -97,6 +97,7 @@ TEST(ExplorerEditRules, EachCommandSaysWhyItCannotActImageFirst) {
   ASSERT_EQ(t.rows.size(), 1u);
   EXPECT_EQ(t.rows[0].name, "deep");
   EXPECT_TRUE(t.rows[0].is_folder);
+  EXPECT_EQ(t.shown, "/sub/deep");
   EXPECT_EQ(tree_folder_selection("/sub").folder, "/");
   EXPECT_TRUE(tree_folder_selection("/").rows.empty());
 }
@@ -237,6 +238,17 @@ TEST_F(ExplorerEdit, EditsRunThroughTheEngineAndTheViewReturnsToTheEditedRows) {
   r = restore_after_edit(EditCommand::Add, sel, actions);
   EXPECT_EQ(r.folder, "/sub/deep");
   EXPECT_EQ(r.rows, (std::vector<std::string>{"one.txt", "two.txt"}));
+
+  // With the tree focused on a folder, files go into it and it stays shown;
+  // a header edit keeps it shown too.
+  sel = tree_folder_selection("/sub/deep");
+  actions = add_actions(sel, {host_file("three.txt", 30, 3)});
+  ASSERT_TRUE(run(actions, &message)) << message.text.joined();
+  EXPECT_EQ(size_of("/sub/deep/three.txt"), 30u);
+  EXPECT_EQ(restore_after_edit(EditCommand::Add, sel, actions).folder, "/sub/deep");
+  r = restore_after_edit(EditCommand::Header, sel, {});
+  EXPECT_EQ(r.folder, "/sub/deep");
+  EXPECT_TRUE(r.rows.empty());
 
   // Rename: the row under its new name.
   sel = rows_in("/", {{"a.bin", false}});

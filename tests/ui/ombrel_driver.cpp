@@ -1503,6 +1503,15 @@ void scenario_edit() {
     check(edited_entry("/sub") && !edited_entry("/sub/名前.txt"), "the image lost the file");
   }
 
+  // Del in the tree acts on its selected folder, counting what it holds;
+  // いいえ keeps it.
+  if (o.click_tree_item(o.item_at("/sub"))) {
+    ui::type_keys(o.tree(), {VK_DELETE});
+    ui::answer_message_box(o.pid(), kRemoveCaption, "1 個の項目 (フォルダの中身を含めて 4 個) をISOから削除しますか？",
+                           IDNO, "removing a folder from the tree");
+    check(edited_entry("/sub/add_me.txt"), "いいえ removed nothing");
+  }
+
   // Header, through the menu's keys (Alt+E, H): the fields as the image has
   // them; a changed game ID is written.
   ui::type_keys(o.main(), {VK_MENU, 'E'});
