@@ -7,15 +7,15 @@
 
 namespace {
 
-const OptionSpec kHelp = {"--help", 'h', false};
-const OptionSpec kVersion = {"--version", 'V', false};
+const OptionForm kHelp = {"--help", 'h', false};
+const OptionForm kVersion = {"--version", 'V', false};
 
-// The spec the argument names (its part before '=' for a long name); null
+// The form the argument names (its part before '=' for a long name); null
 // when none does.
-const OptionSpec* find_spec(const std::string& name, const OptionSpec* specs, size_t count, size_t* index) {
+const OptionForm* find_form(const std::string& name, const OptionForm* forms, size_t count, size_t* index) {
   const bool long_form = name.compare(0, 2, "--") == 0;
   for (size_t i = 0; i < count; ++i) {
-    const OptionSpec& s = specs[i];
+    const OptionForm& s = forms[i];
     if (long_form ? name == s.long_name : (s.short_name && name.size() == 2 && name[1] == s.short_name)) {
       *index = i;
       return &s;
@@ -26,14 +26,14 @@ const OptionSpec* find_spec(const std::string& name, const OptionSpec* specs, si
 
 }  // namespace
 
-const std::string* CommandLine::value(size_t spec) const {
+const std::string* CommandLine::value(size_t form) const {
   for (const GivenOption& o : options) {
-    if (o.spec == spec) return &o.value;
+    if (o.option == form) return &o.value;
   }
   return nullptr;
 }
 
-bool parse_command_line(const std::vector<std::string>& args, const OptionSpec* specs, size_t count,
+bool parse_command_line(const std::vector<std::string>& args, const OptionForm* forms, size_t count,
                         CommandLine* line, std::string* error) {
   *line = CommandLine();
   bool options_ended = false;
@@ -54,17 +54,17 @@ bool parse_command_line(const std::vector<std::string>& args, const OptionSpec* 
       (name == kHelp.long_name || name == "-h" ? line->help : line->version) = true;
       return true;
     }
-    const OptionSpec* spec = find_spec(name, specs, count, &index);
-    if (!spec) {
+    const OptionForm* form = find_form(name, forms, count, &index);
+    if (!form) {
       *error = "unknown option '" + arg + "' (see --help)";
       return false;
     }
     GivenOption given = {index, ""};
-    if (!spec->takes_value && eq != std::string::npos) {
+    if (!form->takes_value && eq != std::string::npos) {
       *error = "option " + name + " takes no value";
       return false;
     }
-    if (spec->takes_value) {
+    if (form->takes_value) {
       if (eq != std::string::npos) {
         given.value = arg.substr(eq + 1);
       } else if (i + 1 < args.size()) {
@@ -75,7 +75,7 @@ bool parse_command_line(const std::vector<std::string>& args, const OptionSpec* 
       }
     }
     if (line->has(index)) {
-      *error = "option " + std::string(spec->long_name) + " is given twice";
+      *error = "option " + std::string(form->long_name) + " is given twice";
       return false;
     }
     line->options.push_back(given);
@@ -83,9 +83,9 @@ bool parse_command_line(const std::vector<std::string>& args, const OptionSpec* 
   return true;
 }
 
-std::string option_spelling(const OptionSpec& spec) {
-  std::string text = spec.short_name ? std::string("-") + spec.short_name + ", " : "";
-  return text + spec.long_name;
+std::string option_spelling(const OptionForm& form) {
+  std::string text = form.short_name ? std::string("-") + form.short_name + ", " : "";
+  return text + form.long_name;
 }
 
 std::string version_text(const char* tool, const std::vector<std::string>& libraries) {

@@ -21,14 +21,14 @@ constexpr int EXIT_TOOL_OK = 0;      // the work was done
 constexpr int EXIT_TOOL_FAILED = 1;  // the work failed, a missing or unreadable input included
 constexpr int EXIT_TOOL_USAGE = 2;   // a wrong command line
 
-struct OptionSpec {
+struct OptionForm {
   const char* long_name;  // "--overwrite"
   char short_name;        // 'o', or 0 for none
   bool takes_value;
 };
 
 struct GivenOption {
-  size_t spec;        // index into the specs
+  size_t option;      // index into the option forms
   std::string value;  // "" for a flag
 };
 
@@ -39,19 +39,19 @@ struct CommandLine {
   bool version = false;
 
   // The option's value, or null when it was not given.
-  const std::string* value(size_t spec) const;
-  bool has(size_t spec) const { return value(spec) != nullptr; }
+  const std::string* value(size_t form) const;
+  bool has(size_t form) const { return value(form) != nullptr; }
 };
 
-// Parses the arguments after the program name against specs (--help, -h,
+// Parses the arguments after the program name against forms (--help, -h,
 // --version and -V are known without being listed). False with a one-line
 // reason for a wrong command line.
-bool parse_command_line(const std::vector<std::string>& args, const OptionSpec* specs, size_t count,
+bool parse_command_line(const std::vector<std::string>& args, const OptionForm* forms, size_t count,
                         CommandLine* line, std::string* error);
 
 // How an option is spelled in messages and help: "-o, --overwrite" or
 // "--json".
-std::string option_spelling(const OptionSpec& spec);
+std::string option_spelling(const OptionForm& form);
 
 // The --version text: the tool's name and the project's version on the first
 // line, then the libraries it was built with ("zlib 1.2.13"), one a line.

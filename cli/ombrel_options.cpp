@@ -45,7 +45,7 @@ enum {
   OPT_STRICT, OPT_RECURSIVE, OPT_OVERWRITE, OPT_DRY_RUN, OPT_JSON, OPT_QUIET, OPT_DAT,
   OPT_FORMAT, OPT_COMPRESSION, OPT_LEVEL, OPT_BLOCK_SIZE, OPT_SCRUB
 };
-const OptionSpec kOptions[] = {
+const OptionForm kOptions[] = {
     {"--strict-size", 0, false}, {"--recursive", 'R', false}, {"--overwrite", 'o', false},
     {"--dry-run", 'n', false},   {"--json", 0, false},        {"--quiet", 'q', false},
     {"--dat", 0, true},          {"--format", 0, true},       {"--compression", 0, true},
@@ -209,14 +209,14 @@ bool parse_ombrel_args(const std::vector<std::string>& args, OmbrelOptions* opti
   }
   options->command = form->command;
   for (const GivenOption& given : line.options) {
-    if (applies(given.spec, form->name)) continue;
+    if (applies(given.option, form->name)) continue;
     // "info hash check" is said "info, hash and check".
-    std::string commands = kAppliesTo[given.spec];
+    std::string commands = kAppliesTo[given.option];
     const size_t last = commands.rfind(' ');
     if (last != std::string::npos) commands.replace(last, 1, " and ");
     for (size_t space = commands.find(' '); space < commands.rfind(" and "); space = commands.find(' ', space + 2))
       commands.replace(space, 1, ", ");
-    *error = option_spelling(kOptions[given.spec]) + " applies to " + commands + " only, not to " + form->name;
+    *error = option_spelling(kOptions[given.option]) + " applies to " + commands + " only, not to " + form->name;
     return false;
   }
   size_t count = operands.size() - 1;

@@ -19,7 +19,7 @@ namespace {
 
 // Each option, and where it is stored: a text or a flag's value.
 struct TrelvikOption {
-  OptionSpec spec;
+  OptionForm form;
   std::string TrelvikOptions::*text;
   bool TrelvikOptions::*flag;
   bool flag_value;
@@ -199,10 +199,10 @@ std::string trelvik_usage() {
 bool parse_trelvik_args(const std::vector<std::string>& args, TrelvikOptions* options,
                         std::string* error) {
   *options = TrelvikOptions();
-  OptionSpec specs[OPTION_COUNT];
-  for (size_t i = 0; i < OPTION_COUNT; ++i) specs[i] = kOptions[i].spec;
+  OptionForm forms[OPTION_COUNT];
+  for (size_t i = 0; i < OPTION_COUNT; ++i) forms[i] = kOptions[i].form;
   CommandLine line;
-  if (!parse_command_line(args, specs, OPTION_COUNT, &line, error)) return false;
+  if (!parse_command_line(args, forms, OPTION_COUNT, &line, error)) return false;
   options->help = line.help;
   options->version = line.version;
   if (line.help || line.version) return true;
@@ -211,13 +211,13 @@ bool parse_trelvik_args(const std::vector<std::string>& args, TrelvikOptions* op
     return false;
   }
   for (const GivenOption& given : line.options) {
-    const TrelvikOption& o = kOptions[given.spec];
+    const TrelvikOption& o = kOptions[given.option];
     if (o.text) options->*o.text = given.value;
     if (o.flag) options->*o.flag = o.flag_value;
   }
   auto given = [&](const char* name) {
     for (size_t i = 0; i < OPTION_COUNT; ++i) {
-      if (std::strcmp(kOptions[i].spec.long_name, name) == 0) return line.has(i);
+      if (std::strcmp(kOptions[i].form.long_name, name) == 0) return line.has(i);
     }
     return false;
   };
