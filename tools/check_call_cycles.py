@@ -7,7 +7,7 @@ strong definition (text, data, bss, read-only) in the other. Weak and inline
 definitions are left out, since every user holds its own copy. Prints each
 loop as a chain of file names and exits 1 if any library has one.
 
-usage: check_call_cycles.py LIBRARY.a...
+usage: check_call_cycles.py LIBRARY.a...   (NM names the nm to use, default nm)
 """
 import os
 import subprocess
@@ -16,7 +16,7 @@ import sys
 
 def symbols(library):
     """{object name: (defined strong symbols, undefined symbols)}"""
-    out = subprocess.run(["nm", "-P", "-A", library], check=True,
+    out = subprocess.run([os.environ.get("NM", "nm"), "-P", "-A", library], check=True,
                          capture_output=True, text=True).stdout
     objects = {}
     for line in out.splitlines():
@@ -86,10 +86,16 @@ def main(libraries):
     bad = 0
     for library in libraries:
         objects = symbols(library)
-        owner = {}
+        # A symbol defined strongly in several files (a COMDAT copy of an
+        # inline function in a PE object) belongs to none of them.
+        owner, shared = {}, set()
         for obj, (defined, _) in objects.items():
             for name in defined:
+                if name in owner:
+                    shared.add(name)
                 owner[name] = obj
+        for name in shared:
+            del owner[name]
         graph = {obj: set() for obj in objects}
         uses = {}
         for obj, (_, undefined) in objects.items():
