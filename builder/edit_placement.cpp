@@ -9,13 +9,11 @@
 #include "builder/image_edit_state.h"
 #include "container/junk.h"
 
-namespace {
-
 // The new table starts at a multiple of this: disc reads of the table take
 // 4-byte offsets, and 32 keeps it on the boundaries other tables use.
-constexpr uint32_t TABLE_ALIGNMENT = 32;
+static constexpr uint32_t TABLE_ALIGNMENT = 32;
 // Gaps are read in pieces of this size.
-constexpr size_t SCAN_CHUNK = 1u << 16;
+static constexpr size_t SCAN_CHUNK = 1u << 16;
 
 // The last piece read, kept so that checks close together read it once.
 struct ScanChunk {
@@ -26,7 +24,7 @@ struct ScanChunk {
   bool junk_made = false;
 };
 
-ScanChunk* g_chunk = nullptr;
+namespace {
 
 std::vector<EditRange> merged(std::vector<EditRange> ranges) {
   std::sort(ranges.begin(), ranges.end());
@@ -66,7 +64,7 @@ Scan scan_free(uint64_t from, uint64_t to, uint64_t* used) {
   const DiscHeader& h = g_edit.header;
   uint64_t position = from;
   while (position < to) {
-    ScanChunk& c = *g_chunk;
+    ScanChunk& c = *g_edit.scan_chunk;
     if (position < c.offset || position >= c.offset + c.size) {
       c.offset = position - position % SCAN_CHUNK;
       uint64_t left = g_edit.image_size - c.offset;
@@ -339,9 +337,9 @@ bool builder_edit_plan() {
                                                      std::free);
     if (!chunk) return false;
     chunk->offset = UINT64_MAX;
-    g_chunk = chunk.get();
+    g_edit.scan_chunk = chunk.get();
     bool ok = plan();
-    g_chunk = nullptr;
+    g_edit.scan_chunk = nullptr;
     if (!ok) return false;
     g_edit.planned = g_edit.have_plan = true;
     g_edit.last_error = BUILD_OK;

@@ -2,6 +2,7 @@
 // with the path it is about, the allocator and the write hook every part of
 // the engine goes through, and the codes' texts.
 #include <cstdlib>
+#include <utility>
 
 #include "builder/image_edit_state.h"
 #include "builder/image_edit_testing.h"
@@ -26,13 +27,10 @@ void* edit_alloc(size_t size) {
   return p;
 }
 
-static EditWriteHook g_write_hook = nullptr;
-static unsigned g_writes = 0;  // writes and flushes since the last reset
-
-void builder_edit_testing_set_write_hook(EditWriteHook hook) { g_write_hook = hook; }
+void builder_edit_testing_set_write_hook(EditWriteHook hook) { g_edit.write_hook = hook; }
 
 bool edit_write_allowed() {
-  if (g_write_hook && !g_write_hook(g_writes++)) return edit_fail(BUILD_ERR_WRITE);
+  if (g_edit.write_hook && !g_edit.write_hook(g_edit.writes++)) return edit_fail(BUILD_ERR_WRITE);
   return true;
 }
 
@@ -42,15 +40,13 @@ bool edit_read_image(uint64_t offset, void* out, size_t n) {
 
 bool builder_edit_reset() {
   host::file_close(g_edit.image);
-  // Callbacks stay, as a window registers them once.
-  EditStageFn on_stage = g_edit.on_stage;
-  EditStepFn on_step = g_edit.on_step;
-  EditProgressFn on_progress = g_edit.on_progress;
-  g_edit = EditState();
-  g_edit.on_stage = on_stage;
-  g_edit.on_step = on_step;
-  g_edit.on_progress = on_progress;
-  g_writes = 0;
+  // Callbacks and the test hook stay, as a window registers them once.
+  EditState fresh;
+  fresh.on_stage = g_edit.on_stage;
+  fresh.on_step = g_edit.on_step;
+  fresh.on_progress = g_edit.on_progress;
+  fresh.write_hook = g_edit.write_hook;
+  g_edit = std::move(fresh);
   return true;
 }
 

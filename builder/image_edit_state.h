@@ -12,6 +12,7 @@
 
 #include "builder/builder_state.h"
 #include "builder/image_edit.h"
+#include "builder/image_edit_testing.h"
 #include "disc/disc_format.h"
 #include "host/host_fs.h"
 
@@ -41,6 +42,8 @@ struct EditStepRecord {
   EditStep step;
   std::string path, new_name, host_path;  // what step's texts point at
 };
+
+struct ScanChunk;  // edit_placement.cpp
 
 struct EditState {
   uint16_t last_error = BUILD_OK;
@@ -81,6 +84,12 @@ struct EditState {
   std::vector<EditGap> gaps;
   uint64_t content_end = 0;
   bool table_switched = false;
+  // The last piece of the image the free-space scan read, while a plan is made.
+  ScanChunk* scan_chunk = nullptr;
+
+  // Kept by a reset, as a window registers its callbacks once and a test its hook.
+  EditWriteHook write_hook = nullptr;
+  unsigned writes = 0;  // writes and flushes since the last reset
 };
 
 extern EditState g_edit;
