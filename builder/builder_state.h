@@ -12,6 +12,31 @@
 #include "disc/disc_format.h"
 #include "host/host_fs.h"
 
+// Where everything lands, computed from the scanned tree and the lengths of
+// the apploader and main program before anything is written.
+struct ImageLayout {
+  uint32_t main_program_offset;
+  uint32_t fst_offset;
+  uint32_t fst_size;
+  // The boot files' lengths the layout was computed with.
+  uint64_t apploader_length;
+  uint64_t main_program_length;
+};
+
+// The file system table of the disc being rebuilt (previous_table.cpp), as
+// given, with what the match of the scanned tree made of it.
+struct PreviousTable {
+  uint8_t* bytes;     // the table as given
+  size_t size;
+  uint32_t count;     // N, the root included
+  uint32_t* parent;   // each entry's folder (the root's own slot unused)
+  uint8_t* taken;     // each entry: a node of the scanned tree took it
+  uint32_t* removed;  // entries no node took, in table order
+  size_t removed_count;
+};
+
+// Every field starts zero (or empty); a reset frees what the record owns
+// (the tree, the previous table, an unfinished output) and assigns a fresh one.
 struct BuilderState {
   BuildSettings settings;  // the copy taken by builder_prepare
   DiscHeader header;       // being built; all zero after reset
@@ -33,6 +58,8 @@ struct BuilderState {
   BuilderFinishedFn on_finished;
 
   uint16_t last_error;
+  std::string error_path;    // the host path the last error is about
+  std::string error_detail;  // the container writer's text about it
   bool prepared;  // a successful builder_prepare since the last reset or write
   bool write_disc_magic;
   bool write_folder_parent_links;
@@ -46,10 +73,22 @@ struct BuilderState {
   bool dry_run;             // prepare creates no output; nothing is written
   uint64_t table_end;       // where the last layout put the end of the table
   uint64_t content_end;     // and the end of the content
+  // The last layout, kept from the preparation for the write; a setting that
+  // moves it clears layout_ready and the write computes it again.
+  ImageLayout layout;
+  bool layout_ready;
+  // The file nodes in the order their data is laid out, from the last layout.
+  std::vector<const SourceNode*> data_order;
 
   SourceNode root;  // stands for the base directory; never written to the image
   uint32_t directory_count;
   uint32_t file_count;
+
+  PreviousTable previous;
+  bool have_previous_table;
+  std::string removed_path;  // the last path builder_removed_path gave
+
+  long allocations_left = -1;  // test hook: fail after this many; -1 never; kept by a reset
 };
 
 extern BuilderState g_builder;
@@ -83,6 +122,11 @@ struct ContainerOutput {
 void* builder_alloc(size_t size);
 char* builder_strdup(const char* text);
 
+// The names in the host folder at path but "." and "..", in the order Windows
+// lists them (POSIX hosts list in no fixed order); false when it cannot be
+// listed, with no code recorded (folder_listing.cpp).
+bool list_folder_names(const char* path, std::vector<std::string>* names);
+
 // ---------------------------------------------------------------------------
 // The scan (source_tree.cpp)
 // ---------------------------------------------------------------------------
@@ -96,18 +140,11 @@ void release_source_tree();
 // Layout and table (fst_layout.cpp)
 // ---------------------------------------------------------------------------
 
-// Where everything lands, computed from the scanned tree and the lengths of
-// the apploader and main program before anything is written.
-struct ImageLayout {
-  uint32_t main_program_offset;
-  uint32_t fst_offset;
-  uint32_t fst_size;
-};
-
 // Computes the layout, each file's data offset included, and refuses what the
 // format cannot hold: more than 65,535 entries or a name offset past 65,535
 // (code 9; with the format's limits, more than 24-bit name offsets), offsets
-// or data past the 32-bit range (code 10).
+// or data past the 32-bit range (code 10). The layout is kept in the state
+// for the write.
 bool plan_image_layout(uint64_t apploader_length, uint64_t main_program_length, ImageLayout* layout);
 
 // Fills table (layout.fst_size bytes) with the whole file system table: root

@@ -73,9 +73,6 @@ uint32_t new_file_alignment(const KeptAlignments& kept, const char* name) {
 
 namespace {
 
-// The file nodes in the order their data is laid out, from the last layout.
-std::vector<const SourceNode*> g_data_order;
-
 // Entries after the root and name offsets the table may take: the format's
 // own limits, or the builder's 16-bit counters.
 uint64_t most_entries() { return g_builder.format_limits ? UINT32_MAX - 1 : FST_MAX_BUILD_ENTRIES; }
@@ -130,7 +127,7 @@ bool place_files(uint64_t start, uint32_t uniform, uint64_t* end) {
     if (!uniform) node->data_offset = uint32_t(offset);
     position = offset + node->size;
   }
-  if (!uniform) g_data_order.assign(files.begin(), files.end());
+  if (!uniform) g_builder.data_order.assign(files.begin(), files.end());
   *end = position;
   return true;
 }
@@ -138,6 +135,7 @@ bool place_files(uint64_t start, uint32_t uniform, uint64_t* end) {
 }  // namespace
 
 bool plan_image_layout(uint64_t apploader_length, uint64_t main_program_length, ImageLayout* layout) {
+  g_builder.layout_ready = false;
   const bool main_program = !g_builder.without_main_program;
   uint64_t main_program_offset = main_program ? uint64_t(APPLOADER_OFFSET) + apploader_length : 0;
   uint64_t fst_offset = uint64_t(APPLOADER_OFFSET) + apploader_length + (main_program ? main_program_length : 0);
@@ -155,8 +153,12 @@ bool plan_image_layout(uint64_t apploader_length, uint64_t main_program_length, 
   layout->main_program_offset = uint32_t(main_program_offset);
   layout->fst_offset = uint32_t(fst_offset);
   layout->fst_size = uint32_t(fst_size);
+  layout->apploader_length = apploader_length;
+  layout->main_program_length = main_program ? main_program_length : 0;
   g_builder.table_end = table_end;
   g_builder.content_end = data_end > table_end ? data_end : table_end;
+  g_builder.layout = *layout;
+  g_builder.layout_ready = true;
   return true;
 }
 
@@ -169,7 +171,7 @@ uint64_t builder_content_end_with_alignment(uint32_t alignment) {
   return data_end > table_end ? data_end : table_end;
 }
 
-const std::vector<const SourceNode*>& files_in_data_order() { return g_data_order; }
+const std::vector<const SourceNode*>& files_in_data_order() { return g_builder.data_order; }
 
 // A folder whose entry waits until its contents are numbered, so that its
 // "next" is known.

@@ -413,21 +413,8 @@ bool list_host_files(const std::string& folder, std::vector<std::pair<std::strin
   while (!open.empty()) {
     Open here = open.back();
     open.pop_back();
-    host::DirListing* listing = host::dir_open(here.host.c_str());
-    if (!listing) return edit_fail_on_path(BUILD_ERR_ENUMERATE, here.host);
     std::vector<std::string> names;
-    for (;;) {
-      const char* name = nullptr;
-      host::ListStep step = host::dir_next(listing, &name);
-      if (step == host::ListStep::End) break;
-      if (step == host::ListStep::Failed) {
-        host::dir_close(listing);
-        return edit_fail_on_path(BUILD_ERR_ENUMERATE, here.host);
-      }
-      if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0) names.push_back(name);
-    }
-    host::dir_close(listing);
-    host::sort_names_as_windows_lists(&names);
+    if (!list_folder_names(here.host.c_str(), &names)) return edit_fail_on_path(BUILD_ERR_ENUMERATE, here.host);
     // Folders wait on the stack in reverse, so they come out in order, after
     // this folder's files.
     std::vector<Open> folders;

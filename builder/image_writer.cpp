@@ -136,7 +136,8 @@ static bool prepare(const BuildSettings* settings) {
 
   if (!scan_base_directory() || !apply_previous_table()) return false;
 
-  // Refuse now what the image could not hold, before the caller starts the write.
+  // Refuse now what the image could not hold, before the caller starts the
+  // write, which takes this layout.
   ImageLayout layout;
   return plan_image_layout(apploader_length, main_program_length, &layout) &&
          (!container() || container()->check(g_builder.content_end));
@@ -267,10 +268,15 @@ static bool write_image(bool maximise) {
 
   log_line("書き込み開始");
 
+  // The boot files are measured again: one that changed since the
+  // preparation moves the layout with it, as does an option set since.
   uint64_t apploader_length = input_length(s.apploader_path);
   uint64_t main_program_length = g_builder.without_main_program ? 0 : input_length(s.main_program_path);
-  ImageLayout layout;
-  if (!plan_image_layout(apploader_length, main_program_length, &layout)) return false;
+  ImageLayout layout = g_builder.layout;
+  if ((!g_builder.layout_ready || layout.apploader_length != apploader_length ||
+       layout.main_program_length != main_program_length) &&
+      !plan_image_layout(apploader_length, main_program_length, &layout))
+    return false;
 
   // The header: the given boot block's bytes or zeros, then the settings'
   // fields and the layout's, the table's size included.

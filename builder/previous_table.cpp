@@ -26,28 +26,16 @@ namespace {
 
 constexpr uint32_t NOT_KEPT = 0;  // index 0 is the root, which no node takes
 
-struct PreviousTable {
-  uint8_t* bytes;     // the table as given
-  size_t size;
-  uint32_t count;     // N, the root included
-  uint32_t* parent;   // each entry's folder (the root's own slot unused)
-  uint8_t* taken;     // each entry: a node of the scanned tree took it
-  uint32_t* removed;  // entries no node took, in table order
-  size_t removed_count;
-};
-
-PreviousTable g_table;
-bool g_have_table = false;
-std::string g_removed_path;  // the last path builder_removed_path gave
+PreviousTable& previous() { return g_builder.previous; }
 
 FstEntry entry_at(uint32_t index) {
   FstEntry e;
-  std::memcpy(&e, g_table.bytes + size_t(index) * FST_ENTRY_SIZE, FST_ENTRY_SIZE);
+  std::memcpy(&e, previous().bytes + size_t(index) * FST_ENTRY_SIZE, FST_ENTRY_SIZE);
   return e;
 }
 
 const char* name_at(uint32_t index) {
-  return reinterpret_cast<const char*>(g_table.bytes) + size_t(g_table.count) * FST_ENTRY_SIZE +
+  return reinterpret_cast<const char*>(previous().bytes) + size_t(previous().count) * FST_ENTRY_SIZE +
          entry_at(index).name_offset();
 }
 
@@ -133,7 +121,7 @@ bool match_folder(PendingFolder& pending, std::vector<PendingFolder>* queue) {
             if (e.is_directory() == (c.node->is_directory != 0)) {
               c.kept = j;
               c.by_latin1 = by_latin1_name;
-              g_table.taken[j] = 1;
+              previous().taken[j] = 1;
             }
           }
           if (e.is_directory()) c.folders.push_back(j);
@@ -211,44 +199,45 @@ bool adopt_previous_table(uint8_t* bytes, size_t size) {
     release_table(&t);
     return walk == TableWalk::NoMemory ? builder_fail(BUILD_ERR_NO_MEMORY) : false;
   }
-  g_table = t;
-  g_have_table = true;
+  previous() = t;
+  g_builder.have_previous_table = true;
   return true;
 }
 
 void clear_previous_table() {
-  release_table(&g_table);
-  g_removed_path.clear();
-  g_removed_path.shrink_to_fit();
-  g_have_table = false;
+  release_table(&previous());
+  g_builder.removed_path.clear();
+  g_builder.removed_path.shrink_to_fit();
+  g_builder.have_previous_table = false;
+  g_builder.layout_ready = false;
 }
 
-bool have_previous_table() { return g_have_table; }
+bool have_previous_table() { return g_builder.have_previous_table; }
 
-size_t builder_removed_count() { return g_table.removed_count; }
+size_t builder_removed_count() { return previous().removed_count; }
 
 const char* builder_removed_path(size_t index) {
-  if (index >= g_table.removed_count) return "";
+  if (index >= previous().removed_count) return "";
   try {
     std::vector<uint32_t> chain;
-    for (uint32_t i = g_table.removed[index]; i != 0; i = g_table.parent[i]) chain.push_back(i);
-    g_removed_path.clear();
+    for (uint32_t i = previous().removed[index]; i != 0; i = previous().parent[i]) chain.push_back(i);
+    g_builder.removed_path.clear();
     for (size_t k = chain.size(); k > 0; --k) {
-      g_removed_path += '/';
-      g_removed_path += name_at(chain[k - 1]);
+      g_builder.removed_path += '/';
+      g_builder.removed_path += name_at(chain[k - 1]);
     }
   } catch (const std::bad_alloc&) {
-    g_removed_path.clear();
+    g_builder.removed_path.clear();
   }
-  return g_removed_path.c_str();
+  return g_builder.removed_path.c_str();
 }
 
 bool apply_previous_table() {
-  std::free(g_table.removed);
-  g_table.removed = nullptr;
-  g_table.removed_count = 0;
-  if (!g_have_table) return true;
-  std::memset(g_table.taken, 0, g_table.count);
+  std::free(previous().removed);
+  previous().removed = nullptr;
+  previous().removed_count = 0;
+  if (!g_builder.have_previous_table) return true;
+  std::memset(previous().taken, 0, previous().count);
   try {
     std::vector<PendingFolder> queue;
     queue.push_back({&g_builder.root, {0}});
@@ -260,10 +249,10 @@ bool apply_previous_table() {
   } catch (const std::bad_alloc&) {
     return builder_fail(BUILD_ERR_NO_MEMORY);
   }
-  g_table.removed = static_cast<uint32_t*>(builder_alloc(size_t(g_table.count) * sizeof(uint32_t)));
-  if (!g_table.removed) return false;
-  for (uint32_t i = 1; i < g_table.count; ++i) {
-    if (!g_table.taken[i]) g_table.removed[g_table.removed_count++] = i;
+  previous().removed = static_cast<uint32_t*>(builder_alloc(size_t(previous().count) * sizeof(uint32_t)));
+  if (!previous().removed) return false;
+  for (uint32_t i = 1; i < previous().count; ++i) {
+    if (!previous().taken[i]) previous().removed[previous().removed_count++] = i;
   }
   return true;
 }

@@ -2,7 +2,9 @@
 // the release of that tree.
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "builder/builder_state.h"
@@ -21,10 +23,8 @@ void release_source_tree() {
   std::memset(&g_builder.root, 0, sizeof g_builder.root);
   g_builder.directory_count = 0;
   g_builder.file_count = 0;
-}
-
-static bool is_dot_entry(const char* name) {
-  return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+  g_builder.data_order.clear();
+  g_builder.layout_ready = false;
 }
 
 // path + separator + name, in a new allocation.
@@ -49,15 +49,17 @@ static char* disc_name_copy(const char* host_name) {
   return name;
 }
 
-static SourceNode* make_node(char* full_path, const char* name, SourceNode* folder, SourceNode** last) {
+// A host path owned until a node takes it.
+typedef std::unique_ptr<char, void (*)(void*)> OwnedPath;
+
+static SourceNode* make_node(OwnedPath full_path, const char* name, SourceNode* folder, SourceNode** last) {
   SourceNode* node = static_cast<SourceNode*>(builder_alloc(sizeof(SourceNode)));
   char* name_copy = node ? disc_name_copy(name) : nullptr;
   if (!node || !name_copy) {
     std::free(node);
-    std::free(full_path);
     return nullptr;
   }
-  node->full_path = full_path;
+  node->full_path = full_path.release();
   node->name = name_copy;
   if (*last) {
     (*last)->next_sibling = node;
@@ -94,20 +96,7 @@ static bool open_listing(ListingStack* open, const char* path, SourceNode* folde
     for (const OpenListing& outer : *open)
       if (outer.id == here.id) return builder_fail_on_path(BUILD_ERR_ENUMERATE, path);
   }
-  host::DirListing* listing = host::dir_open(path);
-  if (!listing) return builder_fail_on_path(BUILD_ERR_ENUMERATE, path);
-  for (;;) {
-    const char* name = nullptr;
-    host::ListStep step = host::dir_next(listing, &name);
-    if (step == host::ListStep::End) break;
-    if (step == host::ListStep::Failed) {
-      host::dir_close(listing);
-      return builder_fail_on_path(BUILD_ERR_ENUMERATE, path);
-    }
-    here.names.push_back(name);
-  }
-  host::dir_close(listing);
-  host::sort_names_as_windows_lists(&here.names);
+  if (!list_folder_names(path, &here.names)) return builder_fail_on_path(BUILD_ERR_ENUMERATE, path);
   open->push_back(std::move(here));
   return true;
 }
@@ -116,39 +105,26 @@ static bool open_listing(ListingStack* open, const char* path, SourceNode* folde
 // folder starts being listed in turn.
 static bool take_entry(ListingStack* open, const char* name) {
   OpenListing& listing = open->back();
-  char* full_path = join_path(listing.path, name);
+  OwnedPath owned(join_path(listing.path, name), std::free);
+  const char* full_path = owned.get();
   if (!full_path) return false;  // code 1 recorded
   bool is_folder = host::is_directory(full_path);
   uint64_t length = 0;
   if (is_folder) {
-    if (is_dot_entry(name)) {
-      std::free(full_path);
-      return true;
-    }
     // Subfolder paths live in 260-byte fields on the Windows side; refuse
     // rather than overflow or cut them.
-    if (std::strlen(full_path) + 1 > BUILD_PATH_CAPACITY) {
-      builder_fail_on_path(BUILD_ERR_PATH_TOO_LONG, full_path);
-      std::free(full_path);
-      return false;
-    }
+    if (std::strlen(full_path) + 1 > BUILD_PATH_CAPACITY)
+      return builder_fail_on_path(BUILD_ERR_PATH_TOO_LONG, full_path);
   } else {
     // Only regular files are read: a FIFO, socket or device could block.
-    if (host::path_kind(full_path) == host::PathKind::Other) {
-      builder_fail_on_path(BUILD_ERR_NOT_REGULAR_FILE, full_path);
-      std::free(full_path);
-      return false;
-    }
+    if (host::path_kind(full_path) == host::PathKind::Other)
+      return builder_fail_on_path(BUILD_ERR_NOT_REGULAR_FILE, full_path);
     if (!host::measure_file(full_path, &length)) length = 0;  // the copy reports it later
     // Lengths are 32-bit in the table.
-    if (length > UINT32_MAX) {
-      builder_fail_on_path(BUILD_ERR_DATA_TOO_LARGE, full_path);
-      std::free(full_path);
-      return false;
-    }
+    if (length > UINT32_MAX) return builder_fail_on_path(BUILD_ERR_DATA_TOO_LARGE, full_path);
   }
 
-  SourceNode* node = make_node(full_path, name, listing.folder, &listing.last);
+  SourceNode* node = make_node(std::move(owned), name, listing.folder, &listing.last);
   if (!node) return false;  // code 1 recorded
   if (!is_folder) {
     node->size = uint32_t(length);

@@ -1,6 +1,7 @@
 // A disc unpacked into a folder, taken as the disc being rebuilt: its boot
 // blocks, its old file system table, whether it has a main program, and
 // where its apploader, main program and files are.
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -97,7 +98,7 @@ bool builder_set_unpacked_disc(const char* folder, BuildSettings* settings) {
   }
   if (!take_previous_table(disc.fst)) return false;
   for (const auto& p : paths) std::memcpy(p.field, p.path.c_str(), p.path.size() + 1);
-  std::memcpy(settings->game_code, boot_bin, sizeof settings->game_code);
+  std::memcpy(settings->game_code, boot_bin + offsetof(DiscHeader, game_code), sizeof settings->game_code);
   std::memcpy(settings->maker_code, boot_bin + offsetof(DiscHeader, maker_code), sizeof settings->maker_code);
   std::memcpy(settings->game_name, boot_bin + offsetof(DiscHeader, game_name), sizeof settings->game_name);
   builder_set_boot_blocks(boot_bin, bi2);

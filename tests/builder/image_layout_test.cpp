@@ -52,6 +52,33 @@ TEST(ImageLayout, DiscMagicIsWrittenOnlyWhenAsked) {
   EXPECT_EQ(be32_at(f.image(), 0x1C), 0u);
 }
 
+TEST(ImageLayout, AnOptionSetAfterThePreparationMovesTheLayoutTheWriteUses) {
+  // The write takes the preparation's layout unless an option moved it since.
+  const struct {
+    const char* what;
+    void (*set)();
+    uint32_t main_program_offset, first_data_alignment;
+  } cases[] = {
+      {"nothing set", [] {}, 0x2440u + 100u, 2048u},
+      {"file alignment", [] { builder_set_file_alignment(32768); }, 0x2440u + 100u, 32768u},
+      {"without a main program", [] { builder_set_without_main_program(true); }, 0u, 2048u},
+  };
+  for (const auto& c : cases) {
+    BuildFixture f;
+    f.set_apploader(100);
+    f.set_main_program(50000);  // so that the first file is not on 32 KiB by chance
+    f.add_file("a.bin", 10, 1);
+    ASSERT_TRUE(f.prepare()) << c.what;
+    c.set();
+    ASSERT_TRUE(f.write(false)) << c.what << " " << f.error;
+    const std::vector<uint8_t> image = f.image();
+    EXPECT_EQ(be32_at(image, 0x420), c.main_program_offset) << c.what;
+    const uint32_t data_offset = be32_at(image, be32_at(image, 0x424) + FST_ENTRY_SIZE + 4);
+    EXPECT_EQ(data_offset % 32768 == 0, c.first_data_alignment == 32768u) << c.what << " " << data_offset;
+    EXPECT_EQ(data_offset % c.first_data_alignment, 0u) << c.what;
+  }
+}
+
 TEST(ImageLayout, ZeroLengthBootFilesPutEverythingBackToBack) {
   BuildFixture f;
   f.set_apploader(0);
