@@ -1,6 +1,10 @@
 // The builder engine's one state (builder_state.cpp), shared by the scan
-// (source_tree.cpp), the layout and table (fst_layout.cpp) and the writer
-// (image_writer.cpp). Not for callers outside builder/.
+// (source_tree.cpp), the previous table, the layout and table (fst_layout.cpp)
+// and the writer (image_writer.cpp). Each file calls only files below it:
+// builder_state.cpp and folder_listing.cpp at the bottom, then the scan and
+// the previous table, the layout, and on top the reset and options
+// (builder_options.cpp), the unpacked disc and the writer. Not for callers
+// outside builder/.
 #pragma once
 
 #include <cstdint>
