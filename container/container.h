@@ -81,6 +81,10 @@ const char* container_kind_name(ContainerKind kind);
 // Size of the plain disc the container holds. For a plain image, the file's
 // size (any size); for the others at most DISC_IMAGE_SIZE.
 uint64_t container_disc_size(const Container* c);
+// A kind that leaves out the disc's trailing zero blocks and records no disc
+// size (CISO): its disc may run on in zeros past container_disc_size, as far
+// as the disc's own file table says.
+inline bool container_kind_drops_trailing_zeros(ContainerKind kind) { return kind == CONTAINER_CISO; }
 
 // Reads up to n bytes of the plain disc at offset into buffer. Reading past
 // the disc's end is a short read, as for a file (*got tells how many bytes

@@ -51,12 +51,9 @@ uint64_t count_foreign_bytes(const uint8_t* data, size_t n, uint64_t offset, uin
   return foreign;
 }
 
-// A file of at least one byte that ends past the disc the image holds. A
-// CISO's disc ends with its last stored block: what follows reads as the
-// zero blocks it leaves out, not as missing data.
+// A file of at least one byte that ends past the disc the image holds.
 bool runs_past_end(const FstNode& file) {
-  return file.size != 0 && uint64_t(file.offset) + file.size > g_reader.image_size &&
-         container_kind(g_reader.disc) != CONTAINER_CISO;
+  return file.size != 0 && uint64_t(file.offset) + file.size > g_reader.image_size;
 }
 
 }  // namespace
@@ -106,7 +103,8 @@ bool IsoCountOutsideData(uint64_t* bytes) {
   if (!IsoListUsedSpans(&used)) return false;
   const uint64_t disc_end = g_reader.image_size;
 
-  std::vector<uint8_t> block(SCAN_BLOCK), junk(JUNK_SECTOR_SIZE);
+  std::vector<uint8_t> block, junk;
+  if (!reader_resize(&block, SCAN_BLOCK) || !reader_resize(&junk, JUNK_SECTOR_SIZE)) return false;
   uint64_t position = 0;  // everything before it is used or counted
   auto scan_gap = [&](uint64_t start, uint64_t end) {
     end = std::min(end, disc_end);
@@ -317,8 +315,9 @@ bool IsoCheckDisc(std::vector<IsoFinding>* findings) {
   check_files(areas, &f);
   check_names(&f);
   uint64_t needed = 0;
+  // A CISO that leaves out trailing zero blocks is no shorter for it.
   if (g_reader.image_size < DISC_IMAGE_SIZE && IsoCountFilesPastEnd(&needed) == 0 &&
-      container_kind(g_reader.disc) != CONTAINER_CISO)
+      !container_kind_drops_trailing_zeros(container_kind(g_reader.disc)))
     f.add(IsoFindShortImage, "", 0, g_reader.image_size, "", g_reader.image_size);
   return true;
 }

@@ -44,8 +44,6 @@ char* copy_bounded(char* buffer, int capacity, const char* text, size_t length) 
   return buffer;
 }
 
-char g_unknown_maker[64];
-
 }  // namespace
 
 char* IsoGetGameName(char* buffer, int capacity) {
@@ -70,8 +68,8 @@ const char* IsoGetMakerName() {
     if (row[0] == code[0] && row[1] == code[1]) return row + 3;
   }
   char shown[3] = {code[0], code[0] ? code[1] : '\0', '\0'};
-  std::snprintf(g_unknown_maker, sizeof g_unknown_maker, "Unknown '%s'", shown);
-  return g_unknown_maker;
+  std::snprintf(g_reader.unknown_maker, sizeof g_reader.unknown_maker, "Unknown '%s'", shown);
+  return g_reader.unknown_maker;
 }
 
 const char* IsoVideoFormatText(const char* productCode) {

@@ -22,49 +22,38 @@ static_assert(COPY_TRANSFER % COPY_BLOCK == 0, "transfers hold whole blocks");
 // tree out of an RVZ then took about 30% less time to extract and sync).
 constexpr uint32_t WRITEBACK_SPAN = 8u << 20;
 
-// What the running folder extraction has written, by identity.
-bool g_tracking_written = false;
-std::set<host::FileId> g_written;
-// While a folder extraction runs, its files are not flushed one by one,
-// which would cost the extraction most of its speed; single outputs are.
-bool g_batch_outputs = false;
-
 }  // namespace
 
 void reader_begin_folder_extraction() {
-  g_written.clear();
-  g_tracking_written = true;
-  g_batch_outputs = true;
+  g_reader.written.clear();
+  g_reader.tracking_written = true;
+  g_reader.batch_outputs = true;
 }
 
 void reader_end_folder_extraction() {
-  g_batch_outputs = false;
-  g_tracking_written = false;
-  g_written.clear();
+  g_reader.batch_outputs = false;
+  g_reader.tracking_written = false;
+  g_reader.written.clear();
 }
 
 void reader_remember_written(const char* path) {
   host::FileId id;
-  if (g_tracking_written && host::path_identity(path, &id)) g_written.insert(id);
+  if (g_reader.tracking_written && host::path_identity(path, &id)) g_reader.written.insert(id);
 }
 
 bool reader_written_before(const char* path) {
   host::FileId id;
-  return g_tracking_written && host::path_identity(path, &id) && g_written.count(id) != 0;
+  return g_reader.tracking_written && host::path_identity(path, &id) && g_reader.written.count(id) != 0;
 }
 
 namespace {
-
-// The finished copy kept under its temporary name when the destination
-// could not be replaced (IsoErrDestinationInUse).
-std::string g_kept_path;
 
 bool commit_output(host::Output* output) {
   std::string kept;
   switch (host::output_commit(output, &kept)) {
     case host::Commit::Done: return true;
     case host::Commit::KeptAside:
-      g_kept_path = kept;
+      g_reader.kept_path = kept;
       g_reader.error = IsoErrDestinationInUse;
       return false;
     case host::Commit::Failed: break;
@@ -77,7 +66,7 @@ bool commit_output(host::Output* output) {
 void report_blocks(uint32_t* copied, uint32_t new_copied, uint32_t length) {
   while (*copied + COPY_BLOCK <= new_copied) {
     *copied += COPY_BLOCK;
-    if (g_reader.progress) g_reader.progress(int(*copied / (length / 100)));
+    if (g_reader.settings.progress) g_reader.settings.progress(int(*copied / (length / 100)));
   }
 }
 
@@ -89,6 +78,37 @@ int copy_failure() {
     case CONTAINER_ERR_SEEK: return IsoErrSeek;
     default: return reader_read_failure(IsoErrRead);
   }
+}
+
+// The part of a range that a container's copy left at its end, where the
+// disc runs on in the zero blocks the container leaves out: what the
+// container still holds of it goes through a buffer, the zeros extend the
+// output (written bytes long). *added is n when done, 0 when the range runs
+// past the disc or stops inside the container; false with the code set on a
+// failure.
+bool copy_past_container(uint64_t from, uint64_t n, host::File* out, uint64_t written, uint64_t* added) {
+  *added = 0;
+  if (from + n > g_reader.image_size || from + n <= g_reader.container_size) return true;
+  uint8_t unit[COPY_BLOCK];
+  uint64_t head = g_reader.container_size > from ? g_reader.container_size - from : 0;
+  for (uint64_t done = 0; done < head;) {
+    const size_t piece = size_t(std::min<uint64_t>(head - done, sizeof unit));
+    if (!reader_read(from + done, unit, piece)) {
+      g_reader.error = reader_read_failure(IsoErrRead);
+      return false;
+    }
+    if (!host::file_write(out, unit, piece)) {
+      g_reader.error = IsoErrWrite;
+      return false;
+    }
+    done += piece;
+  }
+  if (!host::file_extend_with_zeros(out, written + n)) {
+    g_reader.error = IsoErrWrite;
+    return false;
+  }
+  *added = n;
+  return true;
 }
 
 }  // namespace
@@ -125,7 +145,7 @@ bool IsoIsSafeHostName(const char* imageName) {
 }
 
 const char* IsoGetKeptFilePath() {
-  return g_reader.error == IsoErrDestinationInUse ? g_kept_path.c_str() : "";
+  return g_reader.error == IsoErrDestinationInUse ? g_reader.kept_path.c_str() : "";
 }
 
 bool IsoCopyRange(const char* destination, uint32_t firstByte, uint32_t length) {
@@ -140,14 +160,14 @@ bool IsoCopyRange(const char* destination, uint32_t firstByte, uint32_t length) 
   // The copy goes to a temporary file that replaces the destination only
   // once complete: a failed or interrupted copy leaves the destination as it
   // was, and a link there is replaced, never written through.
-  host::Output* output = host::output_begin(destination, !g_batch_outputs);
+  host::Output* output = host::output_begin(destination, !g_reader.batch_outputs);
   if (!output) {
     g_reader.error = IsoErrCreateFile;
     return false;
   }
   host::File* out = host::output_file(output);
   host::FileId created;
-  if (g_tracking_written && host::file_identity(out, &created)) g_written.insert(created);
+  if (g_reader.tracking_written && host::file_identity(out, &created)) g_reader.written.insert(created);
   // Whole blocks while more than one block remains: they are
   // (length - 1) / 4,096 blocks, followed by a final part of 1 to 4,096 bytes.
   // Each block reports copied / (length / 100), not clamped, so 4,097 bytes
@@ -158,11 +178,18 @@ bool IsoCopyRange(const char* destination, uint32_t firstByte, uint32_t length) 
   uint32_t reported = 0;      // bytes reported, in whole blocks
   uint32_t written_back = 0;  // bytes handed to file_start_writeback
   bool ok = true;
+  bool failed_here = false;  // the code is set already
   while (ok && done < length) {
     const uint32_t want = done < block_bytes ? std::min(block_bytes - done, COPY_TRANSFER) : length - done;
-    uint64_t moved = 0;
-    ok = container_copy(g_reader.disc, uint64_t(firstByte) + done, want, out, COPY_BLOCK, &moved) &&
-         moved == want;
+    const uint64_t from = uint64_t(firstByte) + done;
+    uint64_t moved = 0, zeros = 0;
+    ok = container_copy(g_reader.disc, from, want, out, COPY_BLOCK, &moved);
+    if (ok && moved < want) {
+      failed_here = !copy_past_container(from + moved, want - moved, out, done + moved, &zeros);
+      ok = !failed_here;
+    }
+    moved += zeros;
+    ok = ok && moved == want;
     done += uint32_t(moved);
     if (done <= block_bytes && done - written_back >= WRITEBACK_SPAN) {
       host::file_start_writeback(out, written_back, done - written_back);
@@ -172,28 +199,28 @@ bool IsoCopyRange(const char* destination, uint32_t firstByte, uint32_t length) 
   }
   if (!ok) {
     host::output_abandon(output);
-    g_reader.error = copy_failure();
+    if (!failed_here) g_reader.error = copy_failure();
     return false;
   }
-  if (length > block_bytes && g_reader.progress) g_reader.progress(100);
+  if (length > block_bytes && g_reader.settings.progress) g_reader.settings.progress(100);
   host::file_start_writeback(out, written_back, length - written_back);
   if (!commit_output(output)) return false;
-  if (g_reader.file_finished) g_reader.file_finished();
+  if (g_reader.settings.file_finished) g_reader.settings.file_finished();
   g_reader.error = IsoErrNone;
   return true;
 }
 
-bool IsoExtractFile(const char* imagePath, const char* destinationFile) {
+bool IsoExtractFile(const char* pathInImage, const char* destinationFile) {
   if (!require_mounted()) return false;
   uint32_t offset = 0, size = 0;
-  if (!IsoFindFile(imagePath, &offset, &size, 1)) {
+  if (!IsoFindFile(pathInImage, &offset, &size, 1)) {
     g_reader.error = IsoErrNoFile;
     return false;
   }
   if (!fits_host_path(destinationFile)) return false;
-  if (g_reader.file_started) g_reader.file_started(destinationFile);
+  if (g_reader.settings.file_started) g_reader.settings.file_started(destinationFile);
   if (!IsoCopyRange(destinationFile, offset, size)) return false;
-  if (g_reader.operation_finished) g_reader.operation_finished();
+  if (g_reader.settings.operation_finished) g_reader.settings.operation_finished();
   return true;
 }
 

@@ -14,8 +14,6 @@
 
 namespace {
 
-bool g_reuse_folders = false;
-
 // A folder the walk is inside.
 struct Level {
   size_t host_length;          // of the folder's host path
@@ -82,13 +80,13 @@ bool plan_entry(IsoExtractionPlan* plan, const FstNode& node, const char* path, 
 
 bool write_entry(const FstNode& node, const char* path) {
   if (!node.isDirectory) {
-    if (g_reader.file_started) g_reader.file_started(path);
+    if (g_reader.settings.file_started) g_reader.settings.file_started(path);
     return IsoCopyRange(path, node.offset, node.size);
   }
   // An existing folder is a failure here, unless the caller asked to reuse
   // folders: only the top folder is reused otherwise. A link is never taken
   // for a folder, so nothing is written through it.
-  if (!host::make_directory(path) && !(g_reuse_folders && host::entry_kind(path) == host::EntryKind::Folder)) {
+  if (!host::make_directory(path) && !(g_reader.settings.reuse_folders && host::entry_kind(path) == host::EntryKind::Folder)) {
     g_reader.error = IsoErrMakeDirectory;
     return false;
   }
@@ -99,14 +97,16 @@ bool write_entry(const FstNode& node, const char* path) {
 // The walk of a folder extraction, and of its dry run when plan is given:
 // the entries from first (first alone when single) into folder.
 bool walk_extraction(const FstNode* first, bool single, const char* folder, IsoExtractionPlan* plan) {
+  std::vector<Level> levels;
+  if (!reader_resize(&levels, 1)) return false;
   try {
-    std::string host = folder;
-    std::vector<Level> levels;
-    levels.push_back({host.size(), plan && host::path_kind(folder) != host::PathKind::Folder, {}});
+    std::string host = folder;  // the host path of the folder the walk is in; the levels say how long
+    levels[0].host_length = host.size();
+    levels[0].missing = plan && host::path_kind(folder) != host::PathKind::Folder;
     char path[ISO_HOST_PATH_CAPACITY];
     auto enter = [&](const FstNode& node) {
       Level& level = levels.back();
-      host.resize(level.host_length);
+      host.resize(level.host_length);  // back to the folder's path: it only shrinks
       if (!IsoJoinHostPath(host.c_str(), node.name, path, sizeof path)) {
         g_reader.refused_entry = &node;
         if (plan) {
@@ -124,7 +124,9 @@ bool walk_extraction(const FstNode* first, bool single, const char* folder, IsoE
       if (plan ? !plan_entry(plan, node, path, level.missing, &missing) : !write_entry(node, path)) return false;
       if (node.isDirectory) {
         host = path;
-        levels.push_back({host.size(), missing, {}});
+        if (!reader_resize(&levels, levels.size() + 1)) return false;
+        levels.back().host_length = host.size();
+        levels.back().missing = missing;
       }
       return true;
     };
@@ -132,6 +134,7 @@ bool walk_extraction(const FstNode* first, bool single, const char* folder, IsoE
       if (node.isDirectory) levels.pop_back();
     });
   } catch (const std::bad_alloc&) {
+    // The host paths and the dry run's sets of names.
     g_reader.error = IsoErrNoMemory;
     return false;
   }
@@ -189,11 +192,10 @@ bool walk_match_way(const IsoMatch& m, const char* destination, std::string* fol
 }  // namespace
 
 const char* IsoGetRefusedEntryPath() {
-  static std::string path;
   const int code = g_reader.error;
   const bool refusal = code == IsoErrPathTooLong || code == IsoErrUnsafeName || code == IsoErrDuplicateName;
-  path = refusal && g_reader.refused_entry ? image_path_of(*g_reader.refused_entry) : std::string();
-  return path.c_str();
+  g_reader.refused_path = refusal && g_reader.refused_entry ? image_path_of(*g_reader.refused_entry) : std::string();
+  return g_reader.refused_path.c_str();
 }
 
 bool IsoExtractMatches(const std::vector<IsoMatch>& matches, const char* destinationFolder) {
@@ -214,7 +216,7 @@ bool IsoExtractMatches(const std::vector<IsoMatch>& matches, const char* destina
         return false;
       }
       if (!host::make_directory(made) &&
-          !(host::entry_kind(made) == host::EntryKind::Folder && (g_reuse_folders || reader_written_before(made)))) {
+          !(host::entry_kind(made) == host::EntryKind::Folder && (g_reader.settings.reuse_folders || reader_written_before(made)))) {
         g_reader.error = IsoErrMakeDirectory;
         return false;
       }
@@ -231,7 +233,7 @@ bool IsoExtractMatches(const std::vector<IsoMatch>& matches, const char* destina
     }
   }
   if (!single_file) reader_end_folder_extraction();
-  if (ok && g_reader.operation_finished) g_reader.operation_finished();
+  if (ok && g_reader.settings.operation_finished) g_reader.settings.operation_finished();
   return ok;
 }
 
@@ -264,7 +266,7 @@ void IsoPlanMatches(IsoExtractionPlan* plan, const std::vector<IsoMatch>& matche
   }
 }
 
-void IsoSetReuseFolders(uint8_t enabled) { g_reuse_folders = enabled != 0; }
+void IsoSetReuseFolders(uint8_t enabled) { g_reader.settings.reuse_folders = enabled != 0 ? 1 : 0; }
 
 bool IsoExtractChildren(const FstNode* first, const char* destinationFolder) {
   if (!require_mounted()) return false;
@@ -274,16 +276,16 @@ bool IsoExtractChildren(const FstNode* first, const char* destinationFolder) {
   return ok;
 }
 
-bool IsoExtractDirectory(const char* imagePath, const char* destinationFolder) {
+bool IsoExtractDirectory(const char* pathInImage, const char* destinationFolder) {
   if (!require_mounted() || !fits_host_path(destinationFolder)) return false;
   char path[ISO_HOST_PATH_CAPACITY];
   const FstNode* folder;
-  if (std::strlen(imagePath) == 1) {
+  if (std::strlen(pathInImage) == 1) {
     // "/" is the root: its entries go straight into the destination.
     folder = &g_reader.root;
     std::strcpy(path, destinationFolder);
   } else {
-    folder = IsoFindDirectory(imagePath, 0);
+    folder = IsoFindDirectory(pathInImage, 0);
     if (!folder) {
       g_reader.error = IsoErrNoDirectory;
       return false;
@@ -300,7 +302,7 @@ bool IsoExtractDirectory(const char* imagePath, const char* destinationFolder) {
     }
   }
   if (!IsoExtractChildren(folder->firstChild, path)) return false;
-  if (g_reader.operation_finished) g_reader.operation_finished();
+  if (g_reader.settings.operation_finished) g_reader.settings.operation_finished();
   return true;
 }
 
@@ -321,7 +323,7 @@ bool IsoUnpack(const char* folder) {
     const IsoAreaRange range = IsoGetBootArea(area);
     if (!range.present) continue;
     const std::string target = joined(sys.c_str(), range.file_name);
-    if (g_reader.file_started) g_reader.file_started(target.c_str());
+    if (g_reader.settings.file_started) g_reader.settings.file_started(target.c_str());
     if (!IsoCopyRange(target.c_str(), range.offset, range.length)) return false;
   }
   return IsoExtractDirectory("/", files.c_str());
@@ -336,18 +338,18 @@ void IsoPlanChildren(IsoExtractionPlan* plan, const FstNode* first, const char* 
   if (plan->stop == IsoPlanGo) walk_extraction(first, false, destinationFolder, plan);
 }
 
-void IsoPlanDirectory(IsoExtractionPlan* plan, const char* imagePath, const char* destinationFolder) {
+void IsoPlanDirectory(IsoExtractionPlan* plan, const char* pathInImage, const char* destinationFolder) {
   if (plan->stop != IsoPlanGo) return;
-  if (std::strlen(imagePath) == 1) {
+  if (std::strlen(pathInImage) == 1) {
     walk_extraction(g_reader.root.firstChild, false, destinationFolder, plan);
-  } else if (const FstNode* folder = IsoFindDirectory(imagePath, 0)) {
+  } else if (const FstNode* folder = IsoFindDirectory(pathInImage, 0)) {
     walk_extraction(folder, true, destinationFolder, plan);
   }
 }
 
-void IsoPlanFile(IsoExtractionPlan* plan, const char* imagePath, const char* destinationFolder) {
+void IsoPlanFile(IsoExtractionPlan* plan, const char* pathInImage, const char* destinationFolder) {
   if (plan->stop != IsoPlanGo) return;
-  if (const FstNode* file = reader_find_file(imagePath, 1)) walk_extraction(file, true, destinationFolder, plan);
+  if (const FstNode* file = reader_find_file(pathInImage, 1)) walk_extraction(file, true, destinationFolder, plan);
 }
 
 void IsoPlanUnpack(IsoExtractionPlan* plan, const char* folder) {

@@ -4,26 +4,11 @@
 // every other operation.
 #include "reader/reader_state.h"
 
+#include <algorithm>
 #include <cstdlib>
-#include <cstring>
-#include <new>
 #include <vector>
 
 #include "disc/table_walk.h"
-#include "reader/fst_walk.h"
-
-void release_fst_cache() {
-  walk_fst_nodes(g_reader.root.firstChild, false, [](FstNode&) { return true; },
-                 [](FstNode& node) { std::free(&node); });
-  std::free(g_reader.name_block);
-  g_reader.name_block = nullptr;
-  g_reader.name_block_size = 0;
-  std::free(g_reader.root.name);
-  std::memset(&g_reader.root, 0, sizeof g_reader.root);
-  g_reader.root.isDirectory = 1;
-  g_reader.file_count = 0;
-  g_reader.directory_count = 0;
-}
 
 namespace {
 
@@ -78,7 +63,7 @@ struct OpenFolder {
 
 // Links one checked entry into the tree under the folder open at its depth.
 bool add_node(const TableVisit& v, std::vector<OpenFolder>* open) {
-  open->resize(v.depth);
+  open->resize(v.depth);  // leaves the folders the entry is not inside; never grows
   OpenFolder& folder = open->back();
   FstNode* node = static_cast<FstNode*>(iso_alloc(sizeof(FstNode)));
   if (!node) return false;
@@ -94,12 +79,14 @@ bool add_node(const TableVisit& v, std::vector<OpenFolder>* open) {
   if (!v.entry.is_directory()) {
     node->offset = v.entry.data_offset();
     node->size = v.entry.length();
+    if (node->size != 0) g_reader.files_end = std::max(g_reader.files_end, uint64_t(node->offset) + node->size);
     ++g_reader.file_count;
     return true;
   }
   node->isDirectory = 1;
   ++g_reader.directory_count;
-  open->push_back({node, nullptr});
+  if (!reader_resize(open, open->size() + 1)) return false;
+  open->back() = {node, nullptr};
   return true;
 }
 
@@ -119,14 +106,13 @@ bool build_fst_cache() {
   }
   std::vector<OpenFolder> open;
   TableWalk walk = TableWalk::NoMemory;
-  try {
-    open.push_back({&g_reader.root, nullptr});
+  if (reader_resize(&open, 1)) {
+    open[0] = {&g_reader.root, nullptr};
     walk = walk_table_entries(entries, g_reader.entry_count, g_reader.name_block, g_reader.name_block_size,
                               [&open](const TableVisit& v) {
                                 g_reader.table_fault_entry = v.index + 1;  // the next one, should the walk break
                                 return add_node(v, &open);
                               });
-  } catch (const std::bad_alloc&) {
   }
   std::free(entries);
   // A stopped walk ran out of memory for a node, its code set.

@@ -1,121 +1,31 @@
-// Mounting, unmounting and the reader's state, allocation and error texts.
+// Mounting, unmounting, resetting and the error texts.
 #include "reader/reader_state.h"
-#include "reader/reader_testing.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-ReaderState g_reader;
-
-static long g_allocations_left = -1;  // test hook: fail after this many; -1 never
-
-void iso_testing_fail_allocations_after(long count) { g_allocations_left = count; }
-
-void* iso_alloc(size_t size) {
-  if (g_allocations_left == 0) {
-    g_reader.error = IsoErrNoMemory;
-    return nullptr;
-  }
-  if (g_allocations_left > 0) --g_allocations_left;
-  void* p = std::calloc(1, size == 0 ? 1 : size);
-  if (!p) g_reader.error = IsoErrNoMemory;
-  return p;
-}
-
-char* iso_strdup(const char* text) {
-  size_t n = std::strlen(text) + 1;
-  char* copy = static_cast<char*>(iso_alloc(n));
-  if (copy) std::memcpy(copy, text, n);
-  return copy;
-}
-
-// Clears everything an unmount clears; the callbacks stay.
-static void clear_image_state() {
-  g_reader.refused_entry = nullptr;
-  release_fst_cache();
-  container_close(g_reader.disc);
-  g_reader.disc = nullptr;
-  g_reader.has_image_id = 0;
-  std::free(g_reader.image_path);
-  g_reader.image_path = nullptr;
-  g_reader.image_size = 0;
-  g_reader.mounted = 0;
-  std::memset(&g_reader.header, 0, sizeof g_reader.header);
-  g_reader.main_program_offset = 0;
-  g_reader.fst_offset = 0;
-  g_reader.fst_size = 0;
-  g_reader.entry_count = 0;
-  g_reader.entries_start = 0;
-  g_reader.name_table_distance = 0;
-  g_reader.banner_kind = 0;
-  std::memset(g_reader.banner_single, 0, sizeof g_reader.banner_single);
-  std::memset(g_reader.banner_six, 0, sizeof g_reader.banner_six);
-  std::memset(g_reader.banner_picture, 0, sizeof g_reader.banner_picture);
-  std::memset(g_reader.boot_block, 0, sizeof g_reader.boot_block);
-  std::memset(g_reader.apploader_header, 0, sizeof g_reader.apploader_header);
-  std::memset(g_reader.dol_header, 0, sizeof g_reader.dol_header);
-  g_reader.table_fault = TableSound;
-  g_reader.table_fault_entry = 0;
-}
+// Clears everything an unmount clears; the settings stay.
+static void clear_image_state() { reader_reset_state(true); }
 
 bool IsoReset() {
-  clear_image_state();
-  IsoSetReuseFolders(0);
-  g_reader.keep_broken_table = 0;
-  g_reader.error = IsoErrNone;
-  g_reader.file_started = nullptr;
-  g_reader.progress = nullptr;
-  g_reader.file_finished = nullptr;
-  g_reader.operation_finished = nullptr;
+  reader_reset_state(false);
   return true;
 }
 
 void IsoSetCallbacks(IsoFileStartedFn fileStarted, IsoProgressFn progress,
                      IsoFileFinishedFn fileFinished, IsoOperationFinishedFn operationFinished) {
-  g_reader.file_started = fileStarted;
-  g_reader.progress = progress;
-  g_reader.file_finished = fileFinished;
-  g_reader.operation_finished = operationFinished;
+  g_reader.settings.file_started = fileStarted;
+  g_reader.settings.progress = progress;
+  g_reader.settings.file_finished = fileFinished;
+  g_reader.settings.operation_finished = operationFinished;
 }
 
 void IsoUnmount() {
   if (!g_reader.mounted) return;
   clear_image_state();
   g_reader.error = IsoErrNone;
-}
-
-// What the container said of its last failed read, for the error text.
-static std::string g_container_detail;
-static std::string g_error_text;
-
-bool reader_read(uint64_t position, void* buffer, size_t n) {
-  size_t got = 0;
-  return container_read(g_reader.disc, position, buffer, n, &got) && got == n;
-}
-
-// The reader's code for a container's failure, `otherwise` for a failure of
-// the file itself; the container's own words are kept for the error text.
-static int container_failure(ContainerError error, const std::string& detail, int otherwise) {
-  switch (error) {
-    case CONTAINER_ERR_DAMAGED:
-    case CONTAINER_ERR_TOO_LARGE: g_container_detail = detail; return IsoErrContainerDamaged;
-    case CONTAINER_ERR_UNSUPPORTED: g_container_detail = detail; return IsoErrContainerUnsupported;
-    case CONTAINER_ERR_WII_DISC: return IsoErrWiiDisc;
-    case CONTAINER_ERR_NO_MEMORY: return IsoErrNoMemory;
-    default: return otherwise;
-  }
-}
-
-int reader_read_failure(int plain_code) {
-  return container_failure(container_error(g_reader.disc), container_error_detail(g_reader.disc), plain_code);
-}
-
-// Reads up to n bytes at position; what is not there stays zero.
-static void read_zero_filled(uint64_t position, void* buffer, size_t n) {
-  std::memset(buffer, 0, n);
-  size_t got = 0;
-  container_read(g_reader.disc, position, buffer, n, &got);
 }
 
 // Loads "/opening.bnr" when the image has one. Its size alone tells the kind.
@@ -132,12 +42,12 @@ static void load_banner() {
   }
 }
 
-void IsoSetMountBrokenTables(uint8_t enabled) { g_reader.keep_broken_table = enabled ? 1 : 0; }
+void IsoSetMountBrokenTables(uint8_t enabled) { g_reader.settings.keep_broken_table = enabled ? 1 : 0; }
 
 // After a failed table build: true when the mount goes on without entries,
 // the fault kept for IsoCheckDisc.
 static bool keep_broken_table() {
-  if (!g_reader.keep_broken_table || g_reader.error != IsoErrFstCache) return false;
+  if (!g_reader.settings.keep_broken_table || g_reader.error != IsoErrFstCache) return false;
   const int fault = g_reader.table_fault;
   const uint32_t entry = g_reader.table_fault_entry;
   release_fst_cache();
@@ -148,7 +58,7 @@ static bool keep_broken_table() {
   return g_reader.root.name != nullptr;
 }
 
-bool IsoMount(const char* imagePath, uint8_t acceptAnySize) {
+bool IsoMount(const char* hostImagePath, uint8_t acceptAnySize) {
   if (g_reader.mounted) {
     g_reader.error = IsoErrAlreadyMounted;
     return false;
@@ -156,10 +66,9 @@ bool IsoMount(const char* imagePath, uint8_t acceptAnySize) {
   // The file is read as the plain disc it holds, whatever its container.
   ContainerError opened = CONTAINER_OK;
   std::string detail;
-  Container* disc = container_open(imagePath, &opened, &detail);
+  Container* disc = container_open(hostImagePath, &opened, &detail);
   if (!disc) {
-    g_container_detail = detail;
-    g_reader.error = container_failure(opened, detail, IsoErrOpen);
+    g_reader.error = reader_container_failure(opened, detail, IsoErrOpen);
     return false;
   }
   const uint64_t size = container_disc_size(disc);
@@ -172,6 +81,7 @@ bool IsoMount(const char* imagePath, uint8_t acceptAnySize) {
   clear_image_state();
   g_reader.disc = disc;
   g_reader.image_size = size;
+  g_reader.container_size = size;
   g_reader.has_image_id = container_file_identity(disc, &g_reader.image_id) ? 1 : 0;
 
   // The boot block begins with the disc header.
@@ -188,15 +98,21 @@ bool IsoMount(const char* imagePath, uint8_t acceptAnySize) {
   if (!build_fst_cache() && !keep_broken_table()) {
     // 6 for a table that cannot be trusted, 1 when memory ran out, 19 or 20
     // when a container could not give its bytes.
-    int code = g_reader.error;
+    const int code = g_reader.error;
+    const std::string detail_kept = g_reader.container_detail;
     clear_image_state();
     g_reader.error = code;
+    g_reader.container_detail = detail_kept;
     return false;
   }
+  // A CISO leaves out the zero blocks at the disc's end: its files may end
+  // past its last stored block, in zeros.
+  if (container_kind_drops_trailing_zeros(container_kind(disc)) && g_reader.files_end > size)
+    g_reader.image_size = std::min<uint64_t>(g_reader.files_end, DISC_IMAGE_SIZE);
   load_banner();
 
   g_reader.mounted = 1;
-  g_reader.image_path = iso_strdup(imagePath);
+  g_reader.image_path = iso_strdup(hostImagePath);
   if (!g_reader.image_path) return false;  // stays mounted; the next unmount releases it
   g_reader.error = IsoErrNone;
   return true;
@@ -245,19 +161,19 @@ const char* IsoErrorTextFor(int code) {
 
 const char* IsoGetErrorDetail() {
   const int code = g_reader.error;
-  if (code == IsoErrDestinationInUse) return IsoGetKeptFilePath();
-  if (code == IsoErrContainerDamaged || code == IsoErrContainerUnsupported) return g_container_detail.c_str();
+  if (code == IsoErrDestinationInUse) return g_reader.kept_path.c_str();
+  if (code == IsoErrContainerDamaged || code == IsoErrContainerUnsupported) return g_reader.container_detail.c_str();
   return "";
 }
 
 const char* IsoGetErrorText() {
   const int code = g_reader.error;
   if (code == IsoErrDestinationInUse) {
-    g_error_text = std::string(IsoErrorTextFor(code)) + ": " + IsoGetKeptFilePath();
-    return g_error_text.c_str();
+    g_reader.error_text = std::string(IsoErrorTextFor(code)) + ": " + g_reader.kept_path;
+    return g_reader.error_text.c_str();
   }
-  if ((code != IsoErrContainerDamaged && code != IsoErrContainerUnsupported) || g_container_detail.empty())
+  if ((code != IsoErrContainerDamaged && code != IsoErrContainerUnsupported) || g_reader.container_detail.empty())
     return IsoErrorTextFor(code);
-  g_error_text = std::string(IsoErrorTextFor(code)) + " (" + g_container_detail + ")";
-  return g_error_text.c_str();
+  g_reader.error_text = std::string(IsoErrorTextFor(code)) + " (" + g_reader.container_detail + ")";
+  return g_reader.error_text.c_str();
 }

@@ -98,7 +98,7 @@ void IsoSetCallbacks(IsoFileStartedFn fileStarted, IsoProgressFn progress,
 // loads "/opening.bnr". The image may be plain or held in a container (RVZ,
 // WIA, GCZ, CISO, WDF, told by its magic word); everything then reads the
 // plain disc. With acceptAnySize clear only a full-size disc mounts.
-bool IsoMount(const char* imagePath, uint8_t acceptAnySize);
+bool IsoMount(const char* hostImagePath, uint8_t acceptAnySize);
 void IsoUnmount();
 uint8_t IsoIsMounted();
 const char* IsoGetImagePath();  // null when unmounted
@@ -161,14 +161,14 @@ const char* IsoGetErrorDetail();
 // as it was. Outside folder extractions the copy is flushed to the disk
 // first.
 bool IsoCopyRange(const char* destination, uint32_t firstByte, uint32_t length);
-bool IsoExtractFile(const char* imagePath, const char* destinationFile);
+bool IsoExtractFile(const char* pathInImage, const char* destinationFile);
 // "/" extracts the whole file system straight into destinationFolder; another
 // folder is extracted as destinationFolder/<its name>/... Each image name
 // becomes the host's name for it through IsoJoinHostPath, and fileStarted
 // reports the host path so built. A file or folder that this extraction has
 // written already is never written over by a later entry of the same host
 // name (code 17), whatever the host's rules for telling names apart.
-bool IsoExtractDirectory(const char* imagePath, const char* destinationFolder);
+bool IsoExtractDirectory(const char* pathInImage, const char* destinationFolder);
 bool IsoExtractChildren(const FstNode* first, const char* destinationFolder);
 
 // Each match (IsoMatchPath) into destinationFolder under its path below its
@@ -256,11 +256,11 @@ struct IsoExtractionPlan {
 void IsoPlanStart(IsoExtractionPlan* plan, uint8_t overwrite);
 // The dry runs of IsoExtractChildren, IsoExtractDirectory and IsoUnpack.
 void IsoPlanChildren(IsoExtractionPlan* plan, const FstNode* first, const char* destinationFolder);
-void IsoPlanDirectory(IsoExtractionPlan* plan, const char* imagePath, const char* destinationFolder);
+void IsoPlanDirectory(IsoExtractionPlan* plan, const char* pathInImage, const char* destinationFolder);
 void IsoPlanUnpack(IsoExtractionPlan* plan, const char* folder);
-// The file IsoExtractFile finds at imagePath, written into destinationFolder
+// The file IsoExtractFile finds at pathInImage, written into destinationFolder
 // under its name.
-void IsoPlanFile(IsoExtractionPlan* plan, const char* imagePath, const char* destinationFolder);
+void IsoPlanFile(IsoExtractionPlan* plan, const char* pathInImage, const char* destinationFolder);
 // The dry run of IsoExtractMatches.
 void IsoPlanMatches(IsoExtractionPlan* plan, const std::vector<IsoMatch>& matches, const char* destinationFolder);
 // A destination that is no entry of the image (a system area's file, a
@@ -299,7 +299,9 @@ const char* IsoVideoFormatText(const char* productCode);
 
 // The size of the disc the image holds (the file's own for a plain image),
 // and its first 0x2440 bytes (the header and the bi2 block) as read at mount;
-// zero when unmounted.
+// zero when unmounted. A CISO leaves out the zero blocks at the disc's end
+// and records no size: its disc runs on in zeros to the end of the table's
+// furthest file (at most a full disc), and reads and extracts so.
 uint64_t IsoGetImageSize();
 const uint8_t* IsoGetBootBlock();
 // The apploader's 32-byte header (its date, entry point and sizes).
@@ -348,8 +350,8 @@ void IsoGetDiscInfo(IsoDiscInfo* info);
 // How many files (of at least one byte) run past the end of the disc the
 // image holds, as in a cut download; *neededSize is then the size the image
 // should have at least, the end of the furthest file (else the disc's size).
-// A CISO records no disc size, so its disc ends with its last stored block
-// and files in the zero blocks after it are not counted. 0 when unmounted.
+// A CISO's disc runs on in zeros as far as its files (IsoGetImageSize).
+// 0 when unmounted.
 uint32_t IsoCountFilesPastEnd(uint64_t* neededSize);
 
 // Counts the bytes of the disc outside the boot areas (as IsoGetBootArea

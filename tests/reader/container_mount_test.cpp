@@ -86,3 +86,51 @@ TEST(ReaderContainers, EveryContainerReadsAsThePlainImage) {
 }
 
 }  // namespace
+
+// A CISO leaves out the zero blocks at the disc's end, so its files may end
+// past its last stored block: the disc runs on in zeros as far as they go,
+// and extraction, the size, the past-end count and the check agree. A plain
+// image cut as short still ends where it ends.
+TEST(ReaderContainers, ACisosDiscRunsOnInZerosAsFarAsItsFiles) {
+  RawImage image;
+  image.bytes.resize(0x10000);
+  const std::vector<uint8_t> a_bytes = test_support::patterned_bytes(0x3000, 1);
+  std::copy(a_bytes.begin(), a_bytes.end(), image.bytes.begin() + 0x8000);
+  // The table is the last data, at 0x10000: stored blocks end at 0x18000.
+  // u.bin starts on it and runs past that end, z.bin lies wholly past it.
+  image.write_table({file_entry("a.bin", 0x8000, 0x3000), file_entry("u.bin", 0x10000, 0x10000),
+                     file_entry("z.bin", 0x30000, 0x12345)});
+  test_writer::Bytes plain = image.bytes;
+  plain.resize(0x42345, 0);  // the disc the table describes
+
+  ReaderFixture fx;
+  test_support::write_file(fx.scratch.at("disc.ciso"), test_writer::write_ciso(image.bytes, 0x8000));
+  ASSERT_TRUE(fx.mount_path(fx.scratch.at("disc.ciso"))) << IsoGetErrorText();
+  EXPECT_EQ(IsoGetImageSize(), plain.size());
+  uint64_t needed = 0;
+  EXPECT_EQ(IsoCountFilesPastEnd(&needed), 0u);
+  std::vector<IsoFinding> findings;
+  ASSERT_TRUE(IsoCheckDisc(&findings));
+  for (const IsoFinding& f : findings) {
+    EXPECT_NE(f.kind, IsoFindFilePastEnd) << f.entry;
+    EXPECT_NE(f.kind, IsoFindShortImage);
+  }
+  uint64_t outside = 1;
+  EXPECT_TRUE(IsoCountOutsideData(&outside)) << IsoGetErrorText();
+  EXPECT_EQ(outside, 0u);
+  const std::string out = fx.scratch.at("out");
+  fs::create_directory(out);
+  ASSERT_TRUE(IsoExtractDirectory("/", out.c_str())) << IsoGetErrorText();
+  EXPECT_EQ(test_support::read_file(out + "/a.bin"), a_bytes);
+  EXPECT_TRUE(test_support::read_file(out + "/u.bin") ==
+              test_writer::Bytes(plain.begin() + 0x10000, plain.begin() + 0x20000));
+  EXPECT_TRUE(test_support::read_file(out + "/z.bin") == test_writer::Bytes(0x12345, 0));
+  IsoUnmount();
+
+  ASSERT_TRUE(fx.mount(image));
+  EXPECT_EQ(IsoGetImageSize(), image.bytes.size());
+  EXPECT_EQ(IsoCountFilesPastEnd(&needed), 2u);
+  EXPECT_EQ(needed, plain.size());
+  EXPECT_FALSE(IsoExtractFile("/z.bin", fx.scratch.at("z.bin").c_str()));
+  EXPECT_EQ(IsoGetLastError(), IsoErrRead);
+}

@@ -324,6 +324,20 @@ TEST(ReaderMount, RunningOutOfMemoryFailsCleanly) {
   // Enough memory again: the same image mounts.
   EXPECT_TRUE(IsoMount(path.c_str(), 1));
   EXPECT_EQ(IsoGetFileCount(), 3);
+
+  // The scan for data outside the files and a folder extraction report it
+  // the same way, and work again once memory is back.
+  uint64_t outside = 0;
+  const std::string out = fx.scratch.at("out");
+  ASSERT_TRUE(host::make_directory(out.c_str()));
+  iso_testing_fail_allocations_after(0);
+  EXPECT_FALSE(IsoCountOutsideData(&outside));
+  EXPECT_EQ(IsoGetLastError(), IsoErrNoMemory);
+  EXPECT_FALSE(IsoExtractDirectory("/", out.c_str()));
+  EXPECT_EQ(IsoGetLastError(), IsoErrNoMemory);
+  iso_testing_fail_allocations_after(-1);
+  EXPECT_TRUE(IsoCountOutsideData(&outside));
+  EXPECT_TRUE(IsoExtractDirectory("/", out.c_str()));
 }
 
 TEST(ReaderErrors, EveryCodeHasItsText) {
