@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -70,7 +71,9 @@ uint32_t IsoCountFilesPastEnd(uint64_t* neededSize) {
   return count;
 }
 
-bool IsoListUsedSpans(std::vector<IsoSpan>* spans) {
+namespace {
+
+bool list_used_spans(std::vector<IsoSpan>* spans) {
   spans->clear();
   if (!g_reader.mounted) {
     g_reader.error = IsoErrNotMounted;
@@ -93,6 +96,18 @@ bool IsoListUsedSpans(std::vector<IsoSpan>* spans) {
     }
   }
   return true;
+}
+
+}  // namespace
+
+bool IsoListUsedSpans(std::vector<IsoSpan>* spans) {
+  try {
+    return list_used_spans(spans);
+  } catch (const std::bad_alloc&) {
+    spans->clear();
+    g_reader.error = IsoErrNoMemory;
+    return false;
+  }
 }
 
 bool IsoCountOutsideData(uint64_t* bytes) {
@@ -152,7 +167,8 @@ bool letters_and_digits(const char* p, size_t n) {
 class Findings {
  public:
   explicit Findings(std::vector<IsoFinding>* out) : out_(out) { out_->clear(); }
-  ~Findings() {
+  // Counts what was left out, kind by kind.
+  void finish() {
     for (int kind = 0; kind <= IsoFindMore; ++kind) {
       if (count_[kind] > ISO_CHECK_SHOWN_PER_KIND)
         out_->push_back({IsoFindMore, IsoSeverityNote, "", 0, 0, "", count_[kind] - ISO_CHECK_SHOWN_PER_KIND, kind});
@@ -302,7 +318,9 @@ void check_names(Findings* f) {
 
 }  // namespace
 
-bool IsoCheckDisc(std::vector<IsoFinding>* findings) {
+namespace {
+
+bool check_disc(std::vector<IsoFinding>* findings) {
   if (!require_mounted()) {
     findings->clear();
     return false;
@@ -319,5 +337,18 @@ bool IsoCheckDisc(std::vector<IsoFinding>* findings) {
   if (g_reader.image_size < DISC_IMAGE_SIZE && IsoCountFilesPastEnd(&needed) == 0 &&
       !container_kind_drops_trailing_zeros(container_kind(g_reader.disc)))
     f.add(IsoFindShortImage, "", 0, g_reader.image_size, "", g_reader.image_size);
+  f.finish();
   return true;
+}
+
+}  // namespace
+
+bool IsoCheckDisc(std::vector<IsoFinding>* findings) {
+  try {
+    return check_disc(findings);
+  } catch (const std::bad_alloc&) {
+    findings->clear();
+    g_reader.error = IsoErrNoMemory;
+    return false;
+  }
 }
