@@ -1,6 +1,8 @@
 // What the container kinds share: the opened container, the extents a kind
 // maps the disc into, and the checked file reads and error reporting every
-// kind uses. Each kind (container_<kind>.cpp) fills in a ContainerFormat.
+// kind uses (container_common.cpp). Each kind (container_<kind>.cpp) fills in
+// a ContainerFormat; container.cpp picks the kind, and container_read.cpp
+// reads any kind through it.
 #pragma once
 
 #include <algorithm>

@@ -1,6 +1,6 @@
-// The writers' shared part: options, the output file, the chunking of the
-// caller's bytes, the worker pool that encodes chunks in parallel while the
-// caller's thread writes them out in disc order, and plain images.
+// The writers' dispatch: the options each kind takes, which kind writes an
+// output, the chunking of the caller's bytes into the worker pool, the
+// finished file put in place, and plain images.
 #include "container/container_writer.h"
 
 #include <algorithm>
@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
-#include <system_error>
 
 #include "container/compress.h"
 #include "container/container_internal.h"
@@ -20,7 +19,6 @@ namespace {
 constexpr uint32_t PLAIN_PIECE = 1u << 20;
 constexpr uint32_t GCZ_SMALLEST_BLOCK = 4u << 10;
 constexpr uint32_t RVZ_LARGEST_CHUNK = 2u << 20;
-constexpr unsigned MOST_WORKERS = 64;
 
 // --- plain images: the chunks go out as they are -------------------------------
 
@@ -77,158 +75,7 @@ const char* method_name(CompressionMethod method) {
   return "an unknown method";
 }
 
-// --- the worker pool -------------------------------------------------------------
-
-void encode_job(ContainerWriter* w, unsigned worker, WriterJob* job) {
-  job->error = CONTAINER_OK;
-  job->why.clear();
-  try {
-    if (!w->format->encode(w, worker, job) && job->error == CONTAINER_OK) job->error = CONTAINER_ERR_NO_MEMORY;
-  } catch (...) {
-    job->error = CONTAINER_ERR_NO_MEMORY;
-    job->why = "cannot allocate memory to encode a chunk";
-  }
-}
-
-// Writes out a finished job, or reports its encoding's failure.
-bool emit_job(ContainerWriter* w, WriterJob* job) {
-  if (job->error != CONTAINER_OK) {
-    return writer_fail(w, job->error, "the chunk at byte %llu: %s",
-                       static_cast<unsigned long long>(job->disc_offset), job->why.c_str());
-  }
-  try {
-    return w->format->emit(w, job);
-  } catch (...) {
-    return writer_fail(w, CONTAINER_ERR_NO_MEMORY, "cannot allocate memory for its tables");
-  }
-}
-
-void worker_main(ContainerWriter* w, unsigned index) {
-  WriterPool& pool = w->pool;
-  std::unique_lock<std::mutex> hold(pool.lock);
-  for (;;) {
-    pool.work_ready.wait(hold, [&] { return pool.stopping || !pool.queue.empty(); });
-    if (pool.stopping) return;
-    WriterJob* job = pool.queue.front();
-    pool.queue.pop_front();
-    job->state = WriterJob::WORKING;
-    hold.unlock();
-    encode_job(w, index, job);
-    hold.lock();
-    job->state = WriterJob::DONE;
-    pool.job_done.notify_all();
-  }
-}
-
-// Starts the workers and their jobs: one job per worker and two more, one
-// being filled and one finished or waiting. Without any worker thread the
-// chunks are encoded on the caller's thread.
-bool start_pool(ContainerWriter* w) {
-  if (w->threads == 0) return true;
-  WriterPool& pool = w->pool;
-  try {
-    for (unsigned i = 0; i < w->threads + 2; ++i) pool.jobs.push_back(std::make_unique<WriterJob>());
-  } catch (...) {
-    return writer_fail(w, CONTAINER_ERR_NO_MEMORY, "cannot allocate its chunks");
-  }
-  for (unsigned i = 0; i < w->threads; ++i) {
-    try {
-      pool.threads.emplace_back(worker_main, w, i);
-    } catch (...) {
-      break;  // as many as the host gives
-    }
-  }
-  if (pool.threads.empty()) {
-    pool.jobs.clear();
-    w->threads = 0;
-  }
-  return true;
-}
-
-void stop_pool(ContainerWriter* w) {
-  WriterPool& pool = w->pool;
-  {
-    std::lock_guard<std::mutex> hold(pool.lock);
-    pool.stopping = true;
-  }
-  pool.work_ready.notify_all();
-  for (std::thread& t : pool.threads) t.join();
-  pool.threads.clear();
-}
-
-// The finished job whose turn it is to be written out, or null; called with
-// the pool's lock held.
-WriterJob* next_done(WriterPool& pool) {
-  for (auto& job : pool.jobs) {
-    if (job->state == WriterJob::DONE && job->sequence == pool.next_emit) return job.get();
-  }
-  return nullptr;
-}
-
-// Writes out, in order, every job whose turn has come and that is done.
-bool emit_ready(ContainerWriter* w) {
-  WriterPool& pool = w->pool;
-  for (;;) {
-    WriterJob* next = nullptr;
-    {
-      std::lock_guard<std::mutex> hold(pool.lock);
-      next = next_done(pool);
-    }
-    if (!next) return true;
-    const bool ok = emit_job(w, next);
-    {
-      std::lock_guard<std::mutex> hold(pool.lock);
-      next->state = WriterJob::FREE;
-      ++pool.next_emit;
-    }
-    if (!ok) return false;
-  }
-}
-
-// A free job to fill, writing out finished ones while waiting for it.
-WriterJob* acquire_job(ContainerWriter* w) {
-  if (w->threads == 0) return &w->inline_job;
-  WriterPool& pool = w->pool;
-  for (;;) {
-    if (!emit_ready(w)) return nullptr;
-    std::unique_lock<std::mutex> hold(pool.lock);
-    for (auto& job : pool.jobs) {
-      if (job->state == WriterJob::FREE) {
-        job->state = WriterJob::FILLING;
-        return job.get();
-      }
-    }
-    pool.job_done.wait(hold, [&] { return next_done(pool) != nullptr; });
-  }
-}
-
-bool submit_job(ContainerWriter* w, WriterJob* job) {
-  if (w->threads == 0) {
-    encode_job(w, 0, job);
-    return emit_job(w, job);
-  }
-  WriterPool& pool = w->pool;
-  {
-    std::lock_guard<std::mutex> hold(pool.lock);
-    job->sequence = pool.next_sequence++;
-    job->state = WriterJob::QUEUED;
-    pool.queue.push_back(job);
-  }
-  pool.work_ready.notify_one();
-  return true;
-}
-
-// Waits for every submitted job and writes it out.
-bool drain_pool(ContainerWriter* w) {
-  if (w->threads == 0) return true;
-  WriterPool& pool = w->pool;
-  for (;;) {
-    if (!emit_ready(w)) return false;
-    std::unique_lock<std::mutex> hold(pool.lock);
-    if (pool.next_emit == pool.next_sequence) return true;
-    pool.job_done.wait(hold, [&] { return next_done(pool) != nullptr; });
-  }
-}
+// --- the writer's end ---------------------------------------------------------------
 
 void release_writer(ContainerWriter* w) {
   stop_pool(w);
@@ -243,70 +90,6 @@ void hand_over(const ContainerWriter* w, ContainerError* error, std::string* det
 }
 
 }  // namespace
-
-// --- shared helpers ------------------------------------------------------------------
-
-bool writer_fail(ContainerWriter* w, ContainerError error, const char* format, ...) {
-  if (w->error != CONTAINER_OK) return false;
-  char text[320];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  w->error = error;
-  w->detail = std::string(container_kind_name(w->options.kind)) + ": " + text;
-  return false;
-}
-
-bool writer_put(ContainerWriter* w, const void* data, size_t n) {
-  if (n != 0 && !host::file_write(w->file, data, n)) {
-    return writer_fail(w, CONTAINER_ERR_WRITE, "cannot write %zu bytes at byte %llu of the file (is the disk full?)",
-                       n, static_cast<unsigned long long>(w->file_end));
-  }
-  w->file_end += n;
-  return true;
-}
-
-bool writer_pad(ContainerWriter* w, uint32_t alignment) {
-  static const uint8_t zeros[64] = {};
-  uint64_t n = align_up(w->file_end, alignment) - w->file_end;
-  while (n > 0) {
-    size_t take = size_t(std::min<uint64_t>(n, sizeof zeros));
-    if (!writer_put(w, zeros, take)) return false;
-    n -= take;
-  }
-  return true;
-}
-
-bool writer_put_at(ContainerWriter* w, uint64_t position, const void* data, size_t n) {
-  if (!host::file_seek(w->file, position) || !host::file_write(w->file, data, n) ||
-      !host::file_seek(w->file, w->file_end)) {
-    return writer_fail(w, CONTAINER_ERR_WRITE, "cannot write its header");
-  }
-  return true;
-}
-
-unsigned writer_worker_count(const ContainerWriter* w) {
-  unsigned count = w->options.threads != 0 ? w->options.threads : std::thread::hardware_concurrency();
-  // Each worker keeps a chunk or two in memory.
-  return std::max(1u, std::min(count, MOST_WORKERS));
-}
-
-bool all_bytes_are(const uint8_t* data, size_t n, uint8_t value) {
-  // Eight bytes at a time where it can.
-  uint64_t pattern;
-  std::memset(&pattern, value, sizeof pattern);
-  size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    uint64_t v;
-    std::memcpy(&v, data + i, 8);
-    if (v != pattern) return false;
-  }
-  for (; i < n; ++i) {
-    if (data[i] != value) return false;
-  }
-  return true;
-}
 
 // --- options -------------------------------------------------------------------------
 

@@ -1,7 +1,8 @@
 // What the container writers share: the writer record, the output file's
-// sequential writes and error reporting, and the pool of worker threads
-// that encodes chunks while the caller's thread writes them out in order.
-// Each kind (writer_<kind>.cpp) fills in a WriterFormat.
+// sequential writes and error reporting (writer_common.cpp), and the pool of
+// worker threads that encodes chunks while the caller's thread writes them
+// out in order (writer_pool.cpp). Each kind (writer_<kind>.cpp) fills in a
+// WriterFormat; container_writer.cpp picks the kind and drives it.
 #pragma once
 
 #include <condition_variable>
@@ -111,6 +112,15 @@ unsigned writer_worker_count(const ContainerWriter* w);
 
 // Whether n bytes are all `value`.
 bool all_bytes_are(const uint8_t* data, size_t n, uint8_t value);
+
+// The worker pool (writer_pool.cpp), which container_writer.cpp drives:
+// started after the kind's begin, jobs acquired, filled and submitted in disc
+// order, drained before the kind's end, stopped before the writer is freed.
+bool start_pool(ContainerWriter* w);
+void stop_pool(ContainerWriter* w);
+WriterJob* acquire_job(ContainerWriter* w);
+bool submit_job(ContainerWriter* w, WriterJob* job);
+bool drain_pool(ContainerWriter* w);
 
 // The kinds' formats.
 extern const WriterFormat WIA_WRITER;  // WIA and RVZ, told apart by options.kind
