@@ -156,44 +156,30 @@ File* wrap_file(int fd) {
   return f;
 }
 
-File* file_open_read(const char* path) {
-  // Non-blocking, so that a FIFO without a writer does not hold the open.
-  int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+File* open_checked(const char* path, int flags, bool (*accept)(mode_t mode)) {
+  int fd = open(path, flags | O_CLOEXEC | O_NONBLOCK, 0666);
   if (fd < 0) return nullptr;
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (fstat(fd, &st) != 0 || !accept(st.st_mode)) {
     close(fd);
     return nullptr;
   }
-  int flags = fcntl(fd, F_GETFL);
-  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  int status = fcntl(fd, F_GETFL);
+  if (status >= 0) fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
   return wrap_file(fd);
+}
+
+File* file_open_read(const char* path) {
+  return open_checked(path, O_RDONLY, [](mode_t mode) { return S_ISREG(mode); });
 }
 
 File* file_create(const char* path) {
-  int fd = open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
-  if (fd < 0) return nullptr;
-  struct stat st;
-  if (fstat(fd, &st) != 0 || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) {
-    close(fd);
-    return nullptr;
-  }
-  int flags = fcntl(fd, F_GETFL);
-  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  return wrap_file(fd);
+  return open_checked(path, O_RDWR | O_CREAT | O_TRUNC,
+                      [](mode_t mode) { return !S_ISFIFO(mode) && !S_ISSOCK(mode); });
 }
 
 File* file_open_update(const char* path) {
-  int fd = open(path, O_RDWR | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return nullptr;
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    return nullptr;
-  }
-  int flags = fcntl(fd, F_GETFL);
-  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  return wrap_file(fd);
+  return open_checked(path, O_RDWR, [](mode_t mode) { return S_ISREG(mode); });
 }
 
 bool file_flush(File* f) {

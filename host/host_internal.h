@@ -7,6 +7,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/types.h>
 #endif
 
 namespace host {
@@ -26,9 +28,14 @@ struct File {
 File* wrap_file(HANDLE h);
 #else
 File* wrap_file(int fd);
+
+// Opens path with flags (O_CLOEXEC added) without waiting, since a FIFO
+// without a writer would hold the open; keeps it only when accept takes what
+// it names once open, then lets reads and writes wait again.
+File* open_checked(const char* path, int flags, bool (*accept)(mode_t mode));
 #endif
 
-// The temporary files of the outputs in flight (host_fs_common.cpp), where
+// The temporary files of the outputs in flight (host_in_flight.cpp), where
 // an interruption's handler and the cleanup at exit find them. A claim gives
 // the slot to release, or -1 when the list is full: the file is then still
 // removed on a failure, only not on an interruption.

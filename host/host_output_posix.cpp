@@ -92,16 +92,7 @@ std::string temporary_path(const std::string& folder, std::string name) {
 
 // Opens a device to write in place; null unless it still is one once open.
 File* open_device(const char* path) {
-  int fd = open(path, O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return nullptr;
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !(S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))) {
-    close(fd);
-    return nullptr;
-  }
-  int flags = fcntl(fd, F_GETFL);
-  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  return wrap_file(fd);
+  return open_checked(path, O_WRONLY | O_NOFOLLOW, [](mode_t mode) { return S_ISCHR(mode) || S_ISBLK(mode); });
 }
 
 // Makes a renamed entry of the folder last through a crash; a file system
@@ -209,8 +200,6 @@ void output_abandon(Output* out) {
   }
   delete out;
 }
-
-void remove_in_flight_file(const char* path) { unlink(path); }
 
 void install_interrupt_cleanup() {
   struct sigaction action;

@@ -170,8 +170,6 @@ void output_abandon(Output* out) {
 
 // Shared for deletion when created, so that this works while it is open; it
 // is gone once the last handle closes.
-void remove_in_flight_file(const char* path) { DeleteFileA(path); }
-
 void install_interrupt_cleanup() { SetConsoleCtrlHandler(on_console_event, TRUE); }
 
 void set_interrupt_message(const char* message) {
