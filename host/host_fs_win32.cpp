@@ -172,36 +172,39 @@ File* wrap_file(HANDLE h) {
   return f;
 }
 
-File* file_open_read(const char* path) {
-  File* f = wrap_file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  // Only files on a disk: devices and pipes are refused.
-  if (f && GetFileType(f->handle) != FILE_TYPE_DISK) {
+namespace {
+
+// Opens path; keeps it only when accept takes its type (disk file, pipe,
+// character device).
+File* open_checked(const char* path, DWORD access, DWORD share, DWORD disposition, DWORD flags,
+                   bool (*accept)(DWORD type)) {
+  File* f = wrap_file(CreateFileA(path, access, share, nullptr, disposition, flags, nullptr));
+  if (f && !accept(GetFileType(f->handle))) {
     file_close(f);
     return nullptr;
   }
   return f;
+}
+
+bool is_disk_file(DWORD type) { return type == FILE_TYPE_DISK; }
+
+}  // namespace
+
+// Only files on a disk: devices and pipes are refused.
+File* file_open_read(const char* path) {
+  return open_checked(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+                      FILE_FLAG_SEQUENTIAL_SCAN, is_disk_file);
 }
 
 File* file_create(const char* path) {
-  File* f = wrap_file(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (f && GetFileType(f->handle) == FILE_TYPE_PIPE) {
-    file_close(f);
-    return nullptr;
-  }
-  return f;
+  return open_checked(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                      [](DWORD type) { return type != FILE_TYPE_PIPE; });
 }
 
+// Readers may keep it open; no other writer may.
 File* file_open_update(const char* path) {
-  // Readers may keep it open; no other writer may.
-  File* f = wrap_file(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (f && GetFileType(f->handle) != FILE_TYPE_DISK) {
-    file_close(f);
-    return nullptr;
-  }
-  return f;
+  return open_checked(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                      is_disk_file);
 }
 
 bool file_flush(File* f) { return FlushFileBuffers(f->handle) != 0; }
