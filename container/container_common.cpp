@@ -38,14 +38,27 @@ const char* container_error_text(ContainerError error) {
   return "unknown error";
 }
 
+std::string kind_detail(ContainerKind kind, const char* format, va_list args) {
+  va_list measure;
+  va_copy(measure, args);
+  const int n = std::vsnprintf(nullptr, 0, format, measure);
+  va_end(measure);
+  std::string text = std::string(container_kind_name(kind)) + ": ";
+  if (n > 0) {
+    const size_t at = text.size();
+    text.resize(at + size_t(n) + 1);
+    std::vsnprintf(&text[at], size_t(n) + 1, format, args);
+    text.resize(at + size_t(n));
+  }
+  return text;
+}
+
 bool fail(Container* c, ContainerError error, const char* format, ...) {
-  char text[256];
   va_list args;
   va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
+  c->detail = kind_detail(c->kind, format, args);
   va_end(args);
   c->error = error;
-  c->detail = std::string(container_kind_name(c->kind)) + ": " + text;
   return false;
 }
 

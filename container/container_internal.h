@@ -6,6 +6,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -70,6 +71,10 @@ struct Container {
   std::vector<uint8_t> copy_space;
   uint64_t kernel_copied = 0;  // bytes container_copy moved inside the kernel, for tests
 };
+
+// The detail text of a failure: the kind's name, then the formatted text
+// ("RVZ: group 12 lies past the end of the file").
+std::string kind_detail(ContainerKind kind, const char* format, va_list args);
 
 // Sets the error and a detail text prefixed with the kind's name ("RVZ: ...");
 // always returns false so that callers can `return fail(...)`.

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -53,13 +52,11 @@ bool option_fail(ContainerError* error, std::string* detail, ContainerError code
 
 bool option_fail(ContainerError* error, std::string* detail, ContainerError code, ContainerKind kind,
                  const char* format, ...) {
-  char text[256];
   va_list args;
   va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
+  if (detail) *detail = kind_detail(kind, format, args);
   va_end(args);
   if (error) *error = code;
-  if (detail) *detail = std::string(container_kind_name(kind)) + ": " + text;
   return false;
 }
 

@@ -3,7 +3,6 @@
 // writers, so the kinds sit above it and the dispatcher above them.
 #include <algorithm>
 #include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -19,13 +18,11 @@ constexpr unsigned MOST_WORKERS = 64;
 
 bool writer_fail(ContainerWriter* w, ContainerError error, const char* format, ...) {
   if (w->error != CONTAINER_OK) return false;
-  char text[320];
   va_list args;
   va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
+  w->detail = kind_detail(w->options.kind, format, args);
   va_end(args);
   w->error = error;
-  w->detail = std::string(container_kind_name(w->options.kind)) + ": " + text;
   return false;
 }
 
