@@ -28,6 +28,27 @@ sample_image() {
     --base-dir "$tree" --output "$image" --quiet "$@"
 }
 
+# A tree of about 200 MiB that compresses as real discs do: 48 text files
+# of repeated lines in eight folders, and twelve files of 8 MiB of random
+# bytes.
+#   mixed_tree DIR
+mixed_tree() {
+  python3 - "$1" <<'PY'
+import os, sys
+root = sys.argv[1]
+for i in range(48):
+    folder = os.path.join(root, "d%02d" % (i % 8))
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "f%03d.txt" % i), "w") as f:
+        f.writelines("line %d of file %d: the quick brown fox jumps over the lazy dog %x\n" % (n, i, n * 2654435761 % 65536)
+                     for n in range(52000))
+os.makedirs(os.path.join(root, "bin"))
+for i in range(12):
+    with open(os.path.join(root, "bin", "r%02d.bin" % i), "wb") as f:
+        f.write(os.urandom(8 << 20))
+PY
+}
+
 # Seconds taken by a command followed by sync, so data really reaches the disk.
 timed() {
   local start end

@@ -25,20 +25,7 @@ require_programs "$trelvik" "$compare" "$dolphin_tool"
 fresh_work_dir "$work"
 
 echo "generating a tree in $work ..."
-python3 - "$work/tree" <<'PY'
-import os, sys
-root = sys.argv[1]
-for i in range(48):
-    folder = os.path.join(root, "d%02d" % (i % 8))
-    os.makedirs(folder, exist_ok=True)
-    with open(os.path.join(folder, "f%03d.txt" % i), "w") as f:
-        f.writelines("line %d of file %d: the quick brown fox jumps over the lazy dog %x\n" % (n, i, n * 2654435761 % 65536)
-                     for n in range(52000))
-os.makedirs(os.path.join(root, "bin"))
-for i in range(12):
-    with open(os.path.join(root, "bin", "r%02d.bin" % i), "wb") as f:
-        f.write(os.urandom(8 << 20))
-PY
+mixed_tree "$work/tree"
 # build OUT [OPTION...]
 build() {
   local out="$1"

@@ -7,8 +7,8 @@
 
 namespace {
 
-const OptionForm kHelp = {"--help", 'h', false};
-const OptionForm kVersion = {"--version", 'V', false};
+const OptionForm kHelp = {"--help", 'h', 0};
+const OptionForm kVersion = {"--version", 'V', 0};
 
 // The form the argument names (its part before '=' for a long name); null
 // when none does.
@@ -34,7 +34,7 @@ const std::string* CommandLine::value(size_t form) const {
 }
 
 bool parse_command_line(const std::vector<std::string>& args, const OptionForm* forms, size_t count,
-                        CommandLine* line, std::string* error) {
+                        CommandLine* line, std::string* error, const char* help_command) {
   *line = CommandLine();
   bool options_ended = false;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -56,25 +56,22 @@ bool parse_command_line(const std::vector<std::string>& args, const OptionForm* 
     }
     const OptionForm* form = find_form(name, forms, count, &index);
     if (!form) {
-      *error = "unknown option '" + arg + "' (see --help)";
+      *error = "unknown option '" + arg + "' (see " + help_command + ")";
       return false;
     }
-    GivenOption given = {index, ""};
-    if (!form->takes_value && eq != std::string::npos) {
+    GivenOption given = {index, "", ""};
+    if (!form->values && eq != std::string::npos) {
       *error = "option " + name + " takes no value";
       return false;
     }
-    if (form->takes_value) {
-      if (eq != std::string::npos) {
-        given.value = arg.substr(eq + 1);
-      } else if (i + 1 < args.size()) {
-        given.value = args[++i];
-      } else {
-        *error = "option " + name + " needs a value";
-        return false;
-      }
+    const bool inline_value = eq != std::string::npos;
+    if (i + size_t(form->values) - (inline_value ? 1 : 0) >= args.size()) {
+      *error = "option " + name + (form->values == 2 ? " needs two values" : " needs a value");
+      return false;
     }
-    if (line->has(index)) {
+    if (form->values) given.value = inline_value ? arg.substr(eq + 1) : args[++i];
+    if (form->values == 2) given.second = args[++i];
+    if (!form->repeats && line->has(index)) {
       *error = "option " + std::string(form->long_name) + " is given twice";
       return false;
     }

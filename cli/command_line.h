@@ -3,11 +3,11 @@
 //
 // Options: "--name VALUE", "--name=VALUE" or "-x VALUE" for an option with
 // a value (the next argument is taken as it stands, even when it begins
-// with "-"), "--name" or "-x" for a flag; options and operands may come in
-// any order; "--" ends the options; a lone "-" is an operand. An unknown
-// option, a missing value, a value given to a flag and an option given
-// twice are wrong command lines. --help (-h) and --version (-V) stop the
-// checks.
+// with "-"; an option of two values takes the next two), "--name" or "-x"
+// for a flag; options and operands may come in any order; "--" ends the
+// options; a lone "-" is an operand. An unknown option, a missing value, a
+// value given to a flag and an option given twice (unless it repeats) are
+// wrong command lines. --help (-h) and --version (-V) stop the checks.
 #pragma once
 
 #include <cstddef>
@@ -24,12 +24,14 @@ constexpr int EXIT_TOOL_USAGE = 2;   // a wrong command line
 struct OptionForm {
   const char* long_name;  // "--overwrite"
   char short_name;        // 'o', or 0 for none
-  bool takes_value;
+  int values;             // 0 for a flag, 1 or 2
+  bool repeats = false;   // may be given more than once
 };
 
 struct GivenOption {
-  size_t option;      // index into the option forms
-  std::string value;  // "" for a flag
+  size_t option;       // index into the option forms
+  std::string value;   // "" for a flag
+  std::string second;  // the second value of a two-value option
 };
 
 struct CommandLine {
@@ -45,9 +47,10 @@ struct CommandLine {
 
 // Parses the arguments after the program name against forms (--help, -h,
 // --version and -V are known without being listed). False with a one-line
-// reason for a wrong command line.
+// reason for a wrong command line; an unknown option's points to help_command
+// ("--help", or "trelvik-cli edit --help").
 bool parse_command_line(const std::vector<std::string>& args, const OptionForm* forms, size_t count,
-                        CommandLine* line, std::string* error);
+                        CommandLine* line, std::string* error, const char* help_command = "--help");
 
 // How an option is spelled in messages and help: "-o, --overwrite" or
 // "--json".

@@ -3,16 +3,8 @@
 
 #include <chrono>
 #include <cstdio>
-#include <vector>
 
-#include "builder/source_walk.h"
 #include "disc/disc_format.h"
-
-uint64_t tree_data_size(const SourceNode* root) {
-  uint64_t total = 0;
-  walk_source_tree(root, [&](const SourceNode& node) { total += node.size; });
-  return total;
-}
 
 void job_progress_init(JobProgress* job, uint64_t apploader_size, uint64_t main_program_size,
                        uint64_t files_size, uint32_t file_count, bool maximise) {
@@ -78,4 +70,35 @@ std::string progress_line(const JobProgress& job, int bar_width) {
 int64_t steady_now_ms() {
   using namespace std::chrono;
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void bar_draw(TerminalBar* bar) {
+  std::fprintf(stderr, "\r%s", progress_line(*bar->job, 30).c_str());
+  std::fflush(stderr);
+  bar->on_screen = true;
+  progress_mark_drawn(bar->job, steady_now_ms());
+}
+
+void bar_update(TerminalBar* bar) {
+  if (bar->shown && progress_should_redraw(*bar->job, steady_now_ms())) bar_draw(bar);
+}
+
+void bar_end_line(TerminalBar* bar) {
+  if (bar->on_screen) std::fputs("\n", stderr);
+  bar->on_screen = false;
+}
+
+void bar_erase(TerminalBar* bar) {
+  if (bar->on_screen) std::fputs("\r\033[K", stderr);
+  bar->on_screen = false;
+}
+
+void bar_finish(TerminalBar* bar) {
+  if (bar->shown) bar_draw(bar);
+  bar_end_line(bar);
+}
+
+void print_message(TerminalBar* bar, const char* prefix, const std::string& text) {
+  bar_end_line(bar);
+  std::fprintf(stderr, "%s%s\n", prefix, text.c_str());
 }

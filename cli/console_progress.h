@@ -1,13 +1,11 @@
-// Whole-job progress for the console: the builder reports bytes within the
-// current item (apploader, main program, each file) and, while maximising,
-// the image position. This turns those reports into one percentage of the
+// Whole-job progress for the console: the caller reports bytes within the
+// current item (for a build the apploader, main program, each file) and,
+// while maximising, the image position. This turns those reports into one percentage of the
 // whole job and decides when a terminal line is worth redrawing.
 #pragma once
 
 #include <cstdint>
 #include <string>
-
-#include "builder/builder.h"
 
 struct JobProgress {
   uint64_t total_bytes;      // everything the job will report
@@ -20,9 +18,6 @@ struct JobProgress {
   int shown_percent;         // -1 until something is drawn
   int64_t shown_at_ms;
 };
-
-// Sum of the sizes of the files in a scanned tree (folders count 0).
-uint64_t tree_data_size(const SourceNode* root);
 
 // Starts a job: apploader and main program lengths, the scanned files' total
 // and count, and whether the image is padded to the full disc size, which
@@ -50,3 +45,21 @@ void progress_mark_drawn(JobProgress* job, int64_t now_ms);
 // One terminal line: a bar of bar_width cells, the percentage and the
 // amounts in MiB, e.g. "[#########...........]  45%   12.3 / 27.5 MiB".
 std::string progress_line(const JobProgress& job, int bar_width);
+
+// A job's bar on standard error, redrawn in place. Any message first ends
+// the bar's line, so that it stands on a line of its own.
+struct TerminalBar {
+  JobProgress* job;
+  bool shown;      // drawn at all: a terminal, and not --quiet
+  bool on_screen;  // a bar line is waiting for its end
+};
+// Draws now; redraws when progress_should_redraw says so (and the bar is
+// shown); ends the bar's line, or erases it to print a log line over it.
+void bar_draw(TerminalBar* bar);
+void bar_update(TerminalBar* bar);
+void bar_end_line(TerminalBar* bar);
+void bar_erase(TerminalBar* bar);
+// The last drawing of a shown bar, its line ended.
+void bar_finish(TerminalBar* bar);
+// prefix and text as one line on standard error ("trelvik-cli: error: ").
+void print_message(TerminalBar* bar, const char* prefix, const std::string& text);

@@ -35,23 +35,11 @@ namespace {
 
 OmbrelOptions g_options;
 ExtractionProgress g_progress;
-bool g_show_bar = false;
-bool g_bar_on_screen = false;
+TerminalBar g_bar = {&g_progress.job, false, false};
 std::string g_last_started;  // host path of the file being copied
 
-const int BAR_WIDTH = 30;
-
-void print_error(const std::string& text) {
-  if (g_bar_on_screen) std::fputs("\n", stderr);
-  g_bar_on_screen = false;
-  std::fprintf(stderr, "ombrel-cli: error: %s\n", text.c_str());
-}
-
-void print_warning(const std::string& text) {
-  if (g_bar_on_screen) std::fputs("\n", stderr);
-  g_bar_on_screen = false;
-  std::fprintf(stderr, "ombrel-cli: warning: %s\n", text.c_str());
-}
+void print_error(const std::string& text) { print_message(&g_bar, "ombrel-cli: error: ", text); }
+void print_warning(const std::string& text) { print_message(&g_bar, "ombrel-cli: warning: ", text); }
 
 // A host path quoted for a message.
 std::string shown(const std::string& path) { return "'" + host_path_for_display(path) + "'"; }
@@ -79,13 +67,6 @@ std::string copy_failure(const std::string& target) {
   return (reading ? "cannot read the image for " : "cannot write ") + shown(target) + ": " + reader_error();
 }
 
-void draw_bar() {
-  std::fprintf(stderr, "\r%s", progress_line(g_progress.job, BAR_WIDTH).c_str());
-  std::fflush(stderr);
-  g_bar_on_screen = true;
-  progress_mark_drawn(&g_progress.job, steady_now_ms());
-}
-
 void on_file_started(const char* destination) {
   g_last_started = destination ? destination : "";
   extraction_file_started(&g_progress);
@@ -93,20 +74,15 @@ void on_file_started(const char* destination) {
 
 void on_progress(int percent) {
   extraction_file_progress(&g_progress, percent);
-  if (g_show_bar && progress_should_redraw(g_progress.job, steady_now_ms())) draw_bar();
+  bar_update(&g_bar);
 }
 
 void on_file_finished() {
   extraction_file_finished(&g_progress);
-  if (g_show_bar && progress_should_redraw(g_progress.job, steady_now_ms())) draw_bar();
+  bar_update(&g_bar);
 }
 
-void on_operation_finished() {
-  if (!g_show_bar) return;
-  draw_bar();
-  std::fputs("\n", stderr);
-  g_bar_on_screen = false;
-}
+void on_operation_finished() { bar_finish(&g_bar); }
 
 // Writes text to stdout; false when the output cannot take it.
 bool print_out(const std::string& text) {
@@ -151,7 +127,7 @@ void print_target(const char* path, uint8_t is_folder, uint32_t size, uint8_t ex
 }
 
 // The progress bar runs on a terminal unless --quiet.
-void start_bar() { g_show_bar = !g_options.quiet && isatty(2) != 0; }
+void start_bar() { g_bar.shown = !g_options.quiet && isatty(2) != 0; }
 
 int finish_output(const std::string& text) { return print_out(text) ? EXIT_TOOL_OK : fail_output(); }
 
@@ -233,6 +209,25 @@ int finish_dry_run(const IsoExtractionPlan& plan) {
                        counted(plan.totalBytes, "byte", "bytes") + "; nothing written (dry run)\n");
 }
 
+// Writes what the plan allows into the folder dest, with the bar, or for a
+// dry run says what it comes to.
+template <typename Work>
+int write_planned(const IsoExtractionPlan& plan, const std::string& dest, const char* failure, Work work) {
+  if (!plan_allows(plan)) return EXIT_TOOL_FAILED;
+  if (g_options.dry_run) return finish_dry_run(plan);
+  if (!prepare_destination(dest)) return EXIT_TOOL_FAILED;
+  extraction_progress_init(&g_progress, plan);
+  start_bar();
+  IsoSetCallbacks(on_file_started, on_progress, on_file_finished, on_operation_finished);
+  IsoSetReuseFolders(g_options.overwrite ? 1 : 0);
+  const bool ok = work();
+  IsoSetCallbacks(nullptr, nullptr, nullptr, nullptr);
+  if (ok) return EXIT_TOOL_OK;
+  const std::string where = g_last_started.empty() ? "" : " (at " + shown(g_last_started) + ")";
+  print_error(failure + shown(dest) + ": " + reader_error() + where);
+  return EXIT_TOOL_FAILED;
+}
+
 int run_extract() {
   const std::string& dest = g_options.destination;
   std::vector<IsoMatch> matches;
@@ -248,22 +243,7 @@ int run_extract() {
   IsoExtractionPlan plan = start_plan();
   IsoPlanMatches(&plan, matches, dest.c_str());
   IsoPlanFinish(&plan);
-  if (!plan_allows(plan)) return EXIT_TOOL_FAILED;
-  if (g_options.dry_run) return finish_dry_run(plan);
-  if (!prepare_destination(dest)) return EXIT_TOOL_FAILED;
-
-  extraction_progress_init(&g_progress, plan);
-  start_bar();
-  IsoSetCallbacks(on_file_started, on_progress, on_file_finished, on_operation_finished);
-  IsoSetReuseFolders(g_options.overwrite ? 1 : 0);
-  const bool ok = IsoExtractMatches(matches, dest.c_str());
-  IsoSetCallbacks(nullptr, nullptr, nullptr, nullptr);
-  if (!ok) {
-    std::string where = g_last_started.empty() ? "" : " (at " + shown(g_last_started) + ")";
-    print_error("cannot extract into " + shown(dest) + ": " + reader_error() + where);
-    return EXIT_TOOL_FAILED;
-  }
-  return EXIT_TOOL_OK;
+  return write_planned(plan, dest, "cannot extract into ", [&] { return IsoExtractMatches(matches, dest.c_str()); });
 }
 
 int run_system() {
@@ -331,21 +311,8 @@ int run_unpack() {
   IsoExtractionPlan plan = start_plan();
   IsoPlanUnpack(&plan, dir.c_str());
   IsoPlanFinish(&plan);
-  if (!plan_allows(plan)) return EXIT_TOOL_FAILED;
-  if (g_options.dry_run) return finish_dry_run(plan);
-  if (!prepare_destination(dir)) return EXIT_TOOL_FAILED;
-
-  extraction_progress_init(&g_progress, plan);
-  start_bar();
-  IsoSetCallbacks(on_file_started, on_progress, on_file_finished, on_operation_finished);
-  IsoSetReuseFolders(g_options.overwrite ? 1 : 0);
-  const bool ok = IsoUnpack(dir.c_str());
-  IsoSetCallbacks(nullptr, nullptr, nullptr, nullptr);
-  if (!ok) {
-    std::string where = g_last_started.empty() ? "" : " (at " + shown(g_last_started) + ")";
-    print_error("cannot unpack the image into " + shown(dir) + ": " + reader_error() + where);
-    return EXIT_TOOL_FAILED;
-  }
+  const int status = write_planned(plan, dir, "cannot unpack the image into ", [&] { return IsoUnpack(dir.c_str()); });
+  if (status != EXIT_TOOL_OK || g_options.dry_run) return status;
   // Data outside the areas written above (such as a second file system) is
   // not in DIR, so a rebuild from it would lose it.
   uint64_t outside = 0;
@@ -362,7 +329,7 @@ int run_unpack() {
 
 void on_convert_progress(uint64_t done, uint64_t) {
   g_progress.job.item_bytes = done;
-  if (g_show_bar && progress_should_redraw(g_progress.job, steady_now_ms())) draw_bar();
+  bar_update(&g_bar);
 }
 
 // The disc written into a container by its writer, read straight from the
@@ -381,7 +348,7 @@ int convert_to_container() {
   Container* c = container_open(g_options.image.c_str(), &error, &detail);
   if (c) {
     job_progress_init(&g_progress.job, 0, 0, container_disc_size(c), 1, false);
-    g_show_bar = isatty(2) != 0;
+    g_bar.shown = isatty(2) != 0;
     std::string kept;
     if (container_convert(c, out.c_str(), options, on_convert_progress, &error, &detail, &kept)) error = CONTAINER_OK;
     if (!kept.empty()) detail += "; the finished image was kept as " + shown(kept);
@@ -475,13 +442,10 @@ bool hash_image(DiscHashes* sums, uint64_t* size) {
   std::string error;
   bool ok = hash_disc(c, sums, [](uint64_t done, uint64_t) {
     g_progress.job.item_bytes = done;
-    if (g_show_bar && progress_should_redraw(g_progress.job, steady_now_ms())) draw_bar();
+    bar_update(&g_bar);
   }, &error);
   container_close(c);
-  if (g_bar_on_screen) {
-    std::fputs("\n", stderr);
-    g_bar_on_screen = false;
-  }
+  bar_end_line(&g_bar);
   if (!ok) print_error("cannot hash the image " + shown(image) + ": " + error);
   return ok;
 }

@@ -11,9 +11,7 @@ std::string plan_stop_message(const IsoExtractionPlan& plan) {
   std::string text;
   switch (plan.stop) {
     case IsoPlanGo: return "";
-    case IsoPlanUnsafeName:
-      text = in_image + " has a name that cannot be used as a file name here";
-      break;
+    case IsoPlanUnsafeName: text = in_image + " has a name that cannot be used as a file name here"; break;
     case IsoPlanPathTooLong:
       text = in_image + " would get a path longer than " +
              std::to_string(ISO_HOST_PATH_CAPACITY - 1) + " bytes";
@@ -21,9 +19,7 @@ std::string plan_stop_message(const IsoExtractionPlan& plan) {
     case IsoPlanDuplicateName:
       text = in_image + " would be written to the same file as an earlier entry of its folder";
       break;
-    case IsoPlanTargetIsImage:
-      text = host_shown(plan.where) + " is the image itself";
-      break;
+    case IsoPlanTargetIsImage: text = host_shown(plan.where) + " is the image itself"; break;
     case IsoPlanLinkInTheWay:
       text = host_shown(plan.where) + " is a link, and links inside the destination are not followed";
       break;

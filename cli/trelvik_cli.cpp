@@ -29,35 +29,13 @@ namespace {
 
 TrelvikOptions g_options;
 JobProgress g_job;
-bool g_show_bar = false;
-bool g_bar_on_screen = false;
+TerminalBar g_bar = {&g_job, false, false};
 std::string g_last_log_line;
 
-const int BAR_WIDTH = 30;
-
-void print_error(const std::string& text) {
-  if (g_bar_on_screen) std::fputs("\n", stderr);
-  g_bar_on_screen = false;
-  std::fprintf(stderr, "trelvik-cli: error: %s\n", text.c_str());
-}
-
+void print_error(const std::string& text) { print_message(&g_bar, "trelvik-cli: error: ", text); }
+void print_warning(const std::string& text) { print_message(&g_bar, "trelvik-cli: warning: ", text); }
 void print_note(const std::string& text) {
-  if (!g_options.quiet) std::fprintf(stderr, "trelvik-cli: %s\n", text.c_str());
-}
-
-void print_warning(const std::string& text) { std::fprintf(stderr, "trelvik-cli: warning: %s\n", text.c_str()); }
-
-void draw_bar() {
-  std::fprintf(stderr, "\r%s", progress_line(g_job, BAR_WIDTH).c_str());
-  std::fflush(stderr);
-  g_bar_on_screen = true;
-  progress_mark_drawn(&g_job, steady_now_ms());
-}
-
-void clear_bar() {
-  if (!g_bar_on_screen) return;
-  std::fputs("\r\033[K", stderr);
-  g_bar_on_screen = false;
+  if (!g_options.quiet) print_message(&g_bar, "trelvik-cli: ", text);
 }
 
 void on_log(const char* text) {
@@ -70,26 +48,20 @@ void on_log(const char* text) {
 #endif
   g_last_log_line = utf8_log_line(utc.tm_hour, utc.tm_min, utc.tm_sec, text);
   if (g_options.quiet) return;
-  clear_bar();
+  bar_erase(&g_bar);
   std::printf("%s\n", g_last_log_line.c_str());
   std::fflush(stdout);
-  if (g_show_bar) draw_bar();
+  if (g_bar.shown) bar_draw(&g_bar);
 }
 
 void on_progress(int, uint32_t bytes) {
   job_progress_report(&g_job, bytes);
-  if (g_show_bar && progress_should_redraw(g_job, steady_now_ms())) draw_bar();
+  bar_update(&g_bar);
 }
 
 void on_file_done() { job_progress_item_done(&g_job); }
 
-void on_finished() {
-  if (g_show_bar) {
-    draw_bar();
-    std::fputs("\n", stderr);
-    g_bar_on_screen = false;
-  }
-}
+void on_finished() { bar_finish(&g_bar); }
 
 // What a build that stops leaves at the output: the image goes to a
 // temporary file that the builder removes, so an existing image stays as it
@@ -305,7 +277,7 @@ int main(int argc, char** argv) {
 
   job_progress_init(&g_job, apploader_size, main_program_size, tree_data_size(builder_tree()),
                     builder_file_count(), g_options.maximise);
-  g_show_bar = !g_options.quiet && isatty(2);
+  g_bar.shown = !g_options.quiet && isatty(2);
   builder_set_callbacks(on_log, on_progress, on_file_done, on_finished);
 
   if (!builder_write_image(g_options.maximise)) {

@@ -6,57 +6,32 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/command_line.h"
 #include "cli/console_text.h"
+#include "cli/trelvik_options.h"
+#include "container/codec_versions.h"
 #include "disc/disc_format.h"
 #include "host/host_fs.h"
 #include "host/host_text.h"
 
 namespace {
 
-constexpr int EXIT_EDIT_OK = 0;
-constexpr int EXIT_EDIT_FAILED = 1;
-constexpr int EXIT_EDIT_USAGE = 2;
-
-// Options with one value, and where they go.
-struct ValueOption {
-  const char* name;
-  char short_name;
-  std::string EditOptions::*field;
+// The options, actions first, in the order of the help text.
+enum {
+  E_REPLACE, E_ADD, E_REMOVE, E_RENAME, E_FROM_FOLDER, E_GAME_ID, E_MAKER_ID, E_GAME_NAME, E_REGION,
+  E_DISC_NUMBER, E_REVISION, E_DRY_RUN, E_ALLOW_OVERSIZE, E_QUIET, E_COUNT
 };
-const ValueOption kValueOptions[] = {
-    {"--game-id", 'i', &EditOptions::game_id},     {"--maker-id", 0, &EditOptions::maker_id},
-    {"--game-name", 't', &EditOptions::game_name}, {"--region", 0, &EditOptions::region},
-    {"--disc-number", 0, &EditOptions::disc_number}, {"--revision", 0, &EditOptions::revision},
+const OptionForm kForms[E_COUNT] = {
+    {"--replace", 0, 2, true},      {"--add", 0, 2, true},        {"--remove", 0, 1, true},
+    {"--rename", 0, 2, true},       {"--from-folder", 0, 1, true}, {"--game-id", 'i', 1},
+    {"--maker-id", 0, 1},           {"--game-name", 't', 1},       {"--region", 0, 1},
+    {"--disc-number", 0, 1},        {"--revision", 0, 1},          {"--dry-run", 'n', 0},
+    {"--allow-oversize", 0, 0},     {"--quiet", 'q', 0},
 };
-
-struct FlagOption {
-  const char* name;
-  char short_name;
-  bool EditOptions::*field;
-};
-const FlagOption kFlagOptions[] = {
-    {"--dry-run", 'n', &EditOptions::dry_run},
-    {"--allow-oversize", 0, &EditOptions::allow_oversize},
-    {"--quiet", 'q', &EditOptions::quiet},
-    {"--help", 'h', &EditOptions::help},
-};
-
-// The actions, with how many values each takes.
-struct ActionOption {
-  const char* name;
-  EditActionKind kind;
-  bool from_folder;
-  int values;
-};
-const ActionOption kActionOptions[] = {
-    {"--replace", EDIT_REPLACE, false, 2}, {"--add", EDIT_ADD, false, 2},
-    {"--remove", EDIT_REMOVE, false, 1},   {"--rename", EDIT_RENAME, false, 2},
-    {"--from-folder", EDIT_REPLACE, true, 1},
-};
-
-bool matches(const std::string& arg, const char* name, char short_name) {
-  return arg == name || (short_name && arg.size() == 2 && arg[0] == '-' && arg[1] == short_name);
-}
+std::string EditOptions::* const kTexts[] = {&EditOptions::game_id,   &EditOptions::maker_id,
+                                             &EditOptions::game_name, &EditOptions::region,
+                                             &EditOptions::disc_number, &EditOptions::revision};
+bool EditOptions::* const kFlags[] = {&EditOptions::dry_run, &EditOptions::allow_oversize, &EditOptions::quiet};
 
 std::string quoted(const std::string& text) { return "'" + text + "'"; }
 
@@ -72,23 +47,6 @@ std::string hex(uint64_t value) {
   return text;
 }
 
-// A text converted to code page 932 and cut to width bytes, with a warning.
-bool header_text(const char* what, const std::string& utf8, size_t width, char* field,
-                 std::vector<std::string>* warnings, std::string* error) {
-  std::string cp932;
-  if (!host::utf8_to_cp932(utf8, &cp932)) {
-    *error = std::string(what) + " \"" + utf8 + "\" has a character that code page 932 (Shift-JIS) cannot hold";
-    return false;
-  }
-  if (cp932.size() > width) {
-    cp932.resize(width);
-    warnings->push_back(std::string(what) + " \"" + utf8 + "\" is longer than " + std::to_string(width) +
-                        " bytes; using \"" + shown(cp932) + "\"");
-  }
-  std::memcpy(field, cp932.data(), cp932.size());
-  return true;
-}
-
 bool byte_number(const char* what, const std::string& text, uint8_t* value, std::string* error) {
   unsigned long n = 0;
   bool ok = !text.empty() && text.size() <= 3;
@@ -102,76 +60,40 @@ bool byte_number(const char* what, const std::string& text, uint8_t* value, std:
   return true;
 }
 
-// A region name or a letter as the fourth game-code byte.
-bool region_letter(const std::string& text, char* letter) {
-  std::string lower;
-  for (char c : text) lower += char(std::tolower(static_cast<unsigned char>(c)));
-  if (lower == "japan") *letter = REGION_LETTER_JAPAN;
-  else if (lower == "usa") *letter = REGION_LETTER_USA;
-  else if (lower == "europe") *letter = REGION_LETTER_EUROPE;
-  else if (text.size() == 1 && std::isupper(static_cast<unsigned char>(text[0]))) *letter = text[0];
-  else return false;
-  return true;
-}
-
-bool is_game_id6(const std::string& id) {
-  if (id.size() != 6) return false;
-  for (char c : id)
-    if (!std::isalnum(static_cast<unsigned char>(c))) return false;
-  return true;
-}
-
 }  // namespace
 
 const char* trelvik_edit_usage() {
   return
       "Usage: trelvik-cli edit IMAGE ACTION... [options]\n"
-      "Edits a plain GameCube disc image in place, without rebuilding it. The\n"
-      "actions apply in the order given; when one cannot be done, nothing is\n"
-      "written. PATH is the path inside the image with '/' (as ombrel-cli ls\n"
-      "prints it); FILE and DIR are files and folders on this computer.\n"
+      "Edits a plain GameCube disc image in place. The actions apply in the\n"
+      "order given; when one cannot be done, nothing is written. PATH is the\n"
+      "path inside the image ('/', as ombrel-cli ls prints it); FILE and DIR\n"
+      "are on this computer.\n"
       "\n"
       "Actions:\n"
       "  --replace PATH FILE    the file's data from FILE\n"
-      "  --add PATH FILE        a new file (missing folders are made; new entries\n"
-      "                         go last in their folder)\n"
+      "  --add PATH FILE        a new file, last in its folder (missing folders\n"
+      "                         are made)\n"
       "  --remove PATH          a file, or a folder with everything below it\n"
       "  --rename PATH NEWNAME  a file or folder, within its folder\n"
-      "  --from-folder DIR      every file under DIR replaces the file at the same\n"
-      "                         path in the image, or is added where there is none\n"
-      "Header fields:\n"
-      "  -i, --game-id ID       the three-byte game code (longer is cut, with a\n"
-      "                         warning), or the whole six-character ID (GZLE01):\n"
-      "                         game code, region letter and maker in one\n"
-      "  --maker-id MK          maker ID, 2 bytes\n"
-      "  -t, --game-name NAME   game name, up to 64 bytes in code page 932\n"
-      "  --region REGION        japan, usa, europe (J, E, U) or a capital letter;\n"
-      "                         with the GameCube magic word the bi2 region word\n"
-      "                         follows it\n"
-      "  --disc-number N        0 for the first disc of a set, 0 to 255\n"
-      "  --revision N           0 to 255\n"
+      "  --from-folder DIR      each file under DIR replaces the file at its path\n"
+      "                         in the image, or is added\n"
+      "Header fields (as trelvik-cli takes them):\n"
+      "  -i, --game-id ID       --maker-id MK    -t, --game-name NAME\n"
+      "  --region REGION        also a capital letter\n"
+      "  --disc-number N        --revision N     0 to 255\n"
       "Other options:\n"
-      "  -n, --dry-run          print the plan (each action, where its data goes,\n"
-      "                         the image size after) and write nothing\n"
+      "  -n, --dry-run          print the plan and write nothing\n"
       "  --allow-oversize       write content that passes a full disc\n"
-      "                         (1,459,978,240 bytes); refused by default\n"
       "  -q, --quiet            print only errors and warnings\n"
       "  -h, --help             show this text\n"
       "\n"
-      "New names follow the builder's rules (code page 932, at most 255 bytes, a\n"
-      "name the system can extract) and may not repeat a name in their folder,\n"
-      "ignoring ASCII case. New and replaced data go into free space: the first\n"
-      "gap of zeros or the disc's filler that fits, else after the last used\n"
-      "byte; a full-size image keeps its size. A replaced file keeps its\n"
-      "alignment class (the largest power of two dividing its offset, 4 to\n"
-      "32768); a new file takes 32768 when every file of its extension, two at\n"
-      "least, lies on such a boundary, else 2048. Containers (RVZ, WIA, GCZ, CISO, WDF)\n"
-      "are refused: convert them to a plain image first (ombrel-cli convert).\n"
-      "\n"
-      "Safe to interrupt: new data and the new file table are written into free\n"
-      "space and flushed before the header points at the new table; header\n"
-      "fields follow, then the space the edit freed is zeroed. Stopped at any\n"
-      "point, the image holds the old files or the new ones, each whole.\n"
+      "New names follow the builder's rules and may not repeat a name in their\n"
+      "folder, ignoring ASCII case. New data goes into the first gap of zeros\n"
+      "or filler that fits, else after the last used byte, keeping a replaced\n"
+      "file's alignment class. Containers are refused: convert them first\n"
+      "(ombrel-cli convert). Safe to interrupt: the image holds the old files or\n"
+      "the new ones, each whole.\n"
       "\n"
       "Exit status: 0 success, 1 the edit failed or was refused (nothing\n"
       "written), 2 a wrong command line.\n";
@@ -179,78 +101,30 @@ const char* trelvik_edit_usage() {
 
 bool parse_edit_args(const std::vector<std::string>& args, EditOptions* options, std::string* error) {
   *options = EditOptions();
-  std::vector<std::string> seen;
-  auto once = [&](const std::string& name) {
-    for (const std::string& s : seen)
-      if (s == name) {
-        *error = "option " + name + " is given twice";
-        return false;
-      }
-    seen.push_back(name);
-    return true;
-  };
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string arg = args[i];
-    bool known = false;
-    for (const ActionOption& a : kActionOptions) {
-      if (arg != a.name) continue;
-      known = true;
-      if (i + size_t(a.values) >= args.size()) {
-        *error = "option " + arg + (a.values == 2 ? " needs two values" : " needs a value");
-        return false;
-      }
-      EditCommandAction action = {a.kind, a.from_folder, args[i + 1], a.values == 2 ? args[i + 2] : ""};
-      options->actions.push_back(action);
-      i += size_t(a.values);
+  CommandLine line;
+  if (!parse_command_line(args, kForms, E_COUNT, &line, error, "trelvik-cli edit --help")) return false;
+  options->help = line.help;
+  options->version = line.version;
+  if (line.help || line.version) return true;
+  for (const GivenOption& g : line.options) {
+    if (g.option <= E_FROM_FOLDER) {
+      const EditActionKind kind = g.option == E_FROM_FOLDER ? EDIT_REPLACE : EditActionKind(g.option - E_REPLACE);
+      options->actions.push_back({kind, g.option == E_FROM_FOLDER, g.value, g.second});
+    } else if (g.option < E_DRY_RUN) {
+      options->*kTexts[g.option - E_GAME_ID] = g.value;
+    } else {
+      options->*kFlags[g.option - E_DRY_RUN] = true;
     }
-    if (known) continue;
-    std::string value;
-    bool inline_value = false;
-    size_t eq = arg.find('=');
-    if (arg.compare(0, 2, "--") == 0 && eq != std::string::npos) {
-      value = arg.substr(eq + 1);
-      arg = arg.substr(0, eq);
-      inline_value = true;
-    }
-    for (const ValueOption& o : kValueOptions) {
-      if (!matches(arg, o.name, o.short_name)) continue;
-      known = true;
-      if (!inline_value) {
-        if (i + 1 >= args.size()) {
-          *error = "option " + std::string(o.name) + " needs a value";
-          return false;
-        }
-        value = args[++i];
-      }
-      if (!once(o.name)) return false;
-      options->*o.field = value;
-    }
-    for (const FlagOption& o : kFlagOptions) {
-      if (!matches(arg, o.name, o.short_name)) continue;
-      known = true;
-      if (inline_value) {
-        *error = "option " + std::string(o.name) + " takes no value";
-        return false;
-      }
-      if (!once(o.name)) return false;
-      options->*o.field = true;
-    }
-    if (options->help) return true;
-    if (known) continue;
-    if (arg.size() > 1 && arg[0] == '-') {
-      *error = "unknown option " + quoted(args[i]) + " (see trelvik-cli edit --help)";
-      return false;
-    }
-    if (!options->image.empty()) {
-      *error = "one image at a time: " + quoted(options->image) + " and " + quoted(args[i]);
-      return false;
-    }
-    options->image = args[i];
   }
-  if (options->image.empty()) {
+  if (line.operands.empty()) {
     *error = "no image given (see trelvik-cli edit --help)";
     return false;
   }
+  if (line.operands.size() > 1) {
+    *error = "one image at a time: " + quoted(line.operands[0]) + " and " + quoted(line.operands[1]);
+    return false;
+  }
+  options->image = line.operands[0];
   const bool header = !options->game_id.empty() || !options->maker_id.empty() || !options->game_name.empty() ||
                       !options->region.empty() || !options->disc_number.empty() || !options->revision.empty();
   if (options->actions.empty() && !header) {
@@ -263,37 +137,29 @@ bool parse_edit_args(const std::vector<std::string>& args, EditOptions* options,
 bool edit_header_fields(const EditOptions& o, EditHeaderFields* f, bool* any, std::vector<std::string>* warnings,
                         std::string* error) {
   *f = EditHeaderFields();
-  std::string game_id = o.game_id, maker_id = o.maker_id;
+  // A region in words, or any capital letter as the fourth game-code byte.
   char letter = 0;
-  if (!o.region.empty() && !region_letter(o.region, &letter)) {
+  uint16_t index = 0;
+  if (region_index_for_name(o.region, &index)) {
+    letter = region_letter(index);
+  } else if (o.region.size() == 1 && std::isupper(static_cast<unsigned char>(o.region[0]))) {
+    letter = o.region[0];
+  } else if (!o.region.empty()) {
     *error = "unknown region " + quoted(o.region) + ": use japan, usa, europe or a capital letter";
     return false;
   }
-  // A six-character ID is the code, the region letter and the maker in one.
-  if (is_game_id6(game_id)) {
-    const std::string maker = game_id.substr(4, 2);
-    if (!maker_id.empty() && maker_id != maker) {
-      *error = "--game-id " + game_id + " names the maker " + maker + ", --maker-id " + maker_id;
-      return false;
-    }
-    if (letter && bi2_region_for_letter(letter) != bi2_region_for_letter(game_id[3])) {
-      *error = "--game-id " + game_id + " has the region letter " + game_id[3] + ", --region " + o.region;
-      return false;
-    }
-    letter = game_id[3];
-    maker_id = maker;
-    game_id.resize(3);
-  }
-  f->set_game_code = !game_id.empty();
-  f->set_maker_code = !maker_id.empty();
-  f->set_game_name = !o.game_name.empty();
-  f->set_region = letter != 0;
-  f->region_letter = letter;
-  if ((f->set_game_code && !header_text("game ID", game_id, 3, f->game_code, warnings, error)) ||
-      (f->set_maker_code && !header_text("maker ID", maker_id, 2, f->maker_code, warnings, error)) ||
-      (f->set_game_name && !header_text("game name", o.game_name, 64, f->game_name, warnings, error)))
+  HeaderOptionFields typed;
+  if (!header_option_fields(o.game_id, o.maker_id, o.game_name, o.region, letter, &typed, warnings, error))
     return false;
   // A shorter code is padded with zeros, as the wizard stores it.
+  f->set_game_code = !typed.game_code.empty();
+  f->set_maker_code = !typed.maker_code.empty();
+  f->set_game_name = !typed.game_name.empty();
+  f->set_region = typed.region_letter != 0;
+  f->region_letter = typed.region_letter;
+  std::memcpy(f->game_code, typed.game_code.data(), typed.game_code.size());
+  std::memcpy(f->maker_code, typed.maker_code.data(), typed.maker_code.size());
+  std::memcpy(f->game_name, typed.game_name.data(), typed.game_name.size());
   f->set_disc_number = !o.disc_number.empty();
   f->set_revision = !o.revision.empty();
   if ((f->set_disc_number && !byte_number("--disc-number", o.disc_number, &f->disc_number, error)) ||
@@ -394,13 +260,10 @@ void on_step(const EditStep* step) {
 
 // The engine's refusal of one action, naming the action.
 int refused(const EditCommandAction& a, const std::string& why) {
-  const char* option = a.from_folder ? "--from-folder" : a.kind == EDIT_REPLACE ? "--replace"
-                                                       : a.kind == EDIT_ADD     ? "--add"
-                                                       : a.kind == EDIT_REMOVE  ? "--remove"
-                                                                                : "--rename";
+  const char* option = kForms[a.from_folder ? E_FROM_FOLDER : E_REPLACE + a.kind].long_name;
   print_error(std::string(option) + " " + quoted(a.first) + ": " + why + "; nothing was written");
   builder_edit_reset();
-  return EXIT_EDIT_FAILED;
+  return EXIT_TOOL_FAILED;
 }
 
 std::string oversize_text() {
@@ -417,11 +280,11 @@ int trelvik_edit_main(const std::vector<std::string>& args, const std::vector<st
   std::string error;
   if (!parse_edit_args(args, &o, &error)) {
     print_error(error);
-    return EXIT_EDIT_USAGE;
+    return EXIT_TOOL_USAGE;
   }
-  if (o.help) {
-    std::fputs(trelvik_edit_usage(), stdout);
-    return EXIT_EDIT_OK;
+  if (o.help || o.version) {
+    std::fputs(o.help ? trelvik_edit_usage() : version_text("trelvik-cli", codec_versions()).c_str(), stdout);
+    return EXIT_TOOL_OK;
   }
   // Host paths as the host's file functions take them.
   if (!parse_edit_args(host_args, &host, &error) || host.actions.size() != o.actions.size()) host = o;
@@ -438,7 +301,7 @@ int trelvik_edit_main(const std::vector<std::string>& args, const std::vector<st
         ((a.kind == EDIT_RENAME) && !host::utf8_to_cp932(a.second, &second[i]))) {
       print_error("the path or name in " + quoted(a.first) + " " + quoted(a.second) +
                   " has a character that code page 932 (Shift-JIS) cannot hold");
-      return EXIT_EDIT_USAGE;
+      return EXIT_TOOL_USAGE;
     }
   }
   EditHeaderFields fields;
@@ -446,7 +309,7 @@ int trelvik_edit_main(const std::vector<std::string>& args, const std::vector<st
   std::vector<std::string> warnings;
   if (!edit_header_fields(o, &fields, &header, &warnings, &error)) {
     print_error(error);
-    return EXIT_EDIT_USAGE;
+    return EXIT_TOOL_USAGE;
   }
   // Cut header fields are warned about even with --quiet.
   for (const std::string& w : warnings) std::fprintf(stderr, "trelvik-cli: warning: %s\n", w.c_str());
@@ -456,7 +319,7 @@ int trelvik_edit_main(const std::vector<std::string>& args, const std::vector<st
   if (!builder_edit_open(host.image.c_str())) {
     print_error(edit_error_text(builder_edit_last_error(), builder_edit_last_error_path()));
     builder_edit_reset();
-    return EXIT_EDIT_FAILED;
+    return EXIT_TOOL_FAILED;
   }
   for (size_t i = 0; i < o.actions.size(); ++i) {
     const EditCommandAction& a = o.actions[i];
@@ -481,7 +344,7 @@ int trelvik_edit_main(const std::vector<std::string>& args, const std::vector<st
     const uint16_t code = builder_edit_last_error();
     print_error(code == EDIT_ERR_OVERSIZE ? oversize_text() : edit_error_text(code, builder_edit_last_error_path()));
     builder_edit_reset();
-    return EXIT_EDIT_FAILED;
+    return EXIT_TOOL_FAILED;
   }
   const EditPlan& plan = *builder_edit_get_plan();
   const std::string image = quoted(host_path_for_display(host.image));
@@ -496,7 +359,7 @@ int trelvik_edit_main(const std::vector<std::string>& args, const std::vector<st
                   static_cast<unsigned long long>(plan.image_size_before), image.c_str());
     }
     builder_edit_reset();
-    return EXIT_EDIT_OK;
+    return EXIT_TOOL_OK;
   }
 
   host::set_interrupt_message(
@@ -512,12 +375,12 @@ int trelvik_edit_main(const std::vector<std::string>& args, const std::vector<st
                 : "; the image still holds its old files";
     print_error(text);
     builder_edit_reset();
-    return EXIT_EDIT_FAILED;
+    return EXIT_TOOL_FAILED;
   }
   if (!o.quiet)
     std::printf("edited %s: %llu bytes written, image size %llu bytes\n", image.c_str(),
                 static_cast<unsigned long long>(plan.bytes_to_write),
                 static_cast<unsigned long long>(plan.image_size_after));
   builder_edit_reset();
-  return EXIT_EDIT_OK;
+  return EXIT_TOOL_OK;
 }

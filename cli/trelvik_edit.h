@@ -23,23 +23,21 @@ struct EditOptions {
   bool allow_oversize = false;
   bool quiet = false;
   bool help = false;
+  bool version = false;
 };
 
 // The --help text of the edit command.
 const char* trelvik_edit_usage();
 
-// Parses the arguments after "edit". Options take their values as the next
-// arguments (two for --replace, --add and --rename, since names may hold
-// '='); one-value options also after '='. False with a one-line reason for
-// a wrong command line: no image, more than one, no action, an unknown
-// option, a missing value, a header option or flag given twice.
+// Parses the arguments after "edit" (see cli/command_line.h; the actions
+// repeat, and --replace, --add and --rename take two values). False with a
+// one-line reason for a wrong command line: no image, more than one, nothing
+// to do, or what the conventions refuse.
 bool parse_edit_args(const std::vector<std::string>& args, EditOptions* options, std::string* error);
 
-// The header options as the engine's fields: texts converted to code page
-// 932 and cut to their widths (with a warning each); a six-character
-// --game-id sets the code, the region letter and the maker, and may not
-// disagree with --region or --maker-id. *any is false when no header option
-// was given.
+// The header options as the engine's fields (header_option_fields; --region
+// also takes a capital letter). *any is false when no header option was
+// given.
 bool edit_header_fields(const EditOptions& options, EditHeaderFields* fields, bool* any,
                         std::vector<std::string>* warnings, std::string* error);
 

@@ -1,7 +1,6 @@
 // Option parsing, checking and settings filling for trelvik-cli.
 #include "cli/trelvik_options.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -26,54 +25,44 @@ struct TrelvikOption {
 };
 
 const TrelvikOption kOptions[] = {
-    {{"--game-id", 'i', true}, &TrelvikOptions::game_id, nullptr, false},
-    {{"--game-name", 't', true}, &TrelvikOptions::game_name, nullptr, false},
-    {{"--maker-id", 0, true}, &TrelvikOptions::maker_id, nullptr, false},
-    {{"--region", 0, true}, &TrelvikOptions::region, nullptr, false},
-    {{"--apploader", 'a', true}, &TrelvikOptions::apploader, nullptr, false},
-    {{"--main-program", 'm', true}, &TrelvikOptions::main_program, nullptr, false},
-    {{"--base-dir", 'b', true}, &TrelvikOptions::base_dir, nullptr, false},
-    {{"--output", 'd', true}, &TrelvikOptions::output, nullptr, false},
-    {{"--header-from", 0, true}, &TrelvikOptions::header_from, nullptr, false},
-    {{"--root", 'r', true}, &TrelvikOptions::root, nullptr, false},
-    {{"--align", 0, true}, &TrelvikOptions::align, nullptr, false},
-    {{"--no-maximise", 0, false}, nullptr, &TrelvikOptions::maximise, false},
-    {{"--no-disc-magic", 0, false}, nullptr, &TrelvikOptions::disc_magic, false},
-    {{"--allow-oversize", 0, false}, nullptr, &TrelvikOptions::allow_oversize, true},
-    {{"--overwrite", 'o', false}, nullptr, &TrelvikOptions::overwrite, true},
-    {{"--dry-run", 'n', false}, nullptr, &TrelvikOptions::dry_run, true},
-    {{"--quiet", 'q', false}, nullptr, &TrelvikOptions::quiet, true},
-    {{"--format", 0, true}, &TrelvikOptions::format, nullptr, false},
-    {{"--compression", 0, true}, &TrelvikOptions::compression, nullptr, false},
-    {{"--level", 0, true}, &TrelvikOptions::level, nullptr, false},
-    {{"--block-size", 0, true}, &TrelvikOptions::block_size, nullptr, false},
+    {{"--game-id", 'i', 1}, &TrelvikOptions::game_id, nullptr, false},
+    {{"--game-name", 't', 1}, &TrelvikOptions::game_name, nullptr, false},
+    {{"--maker-id", 0, 1}, &TrelvikOptions::maker_id, nullptr, false},
+    {{"--region", 0, 1}, &TrelvikOptions::region, nullptr, false},
+    {{"--apploader", 'a', 1}, &TrelvikOptions::apploader, nullptr, false},
+    {{"--main-program", 'm', 1}, &TrelvikOptions::main_program, nullptr, false},
+    {{"--base-dir", 'b', 1}, &TrelvikOptions::base_dir, nullptr, false},
+    {{"--output", 'd', 1}, &TrelvikOptions::output, nullptr, false},
+    {{"--header-from", 0, 1}, &TrelvikOptions::header_from, nullptr, false},
+    {{"--root", 'r', 1}, &TrelvikOptions::root, nullptr, false},
+    {{"--align", 0, 1}, &TrelvikOptions::align, nullptr, false},
+    {{"--no-maximise", 0, 0}, nullptr, &TrelvikOptions::maximise, false},
+    {{"--no-disc-magic", 0, 0}, nullptr, &TrelvikOptions::disc_magic, false},
+    {{"--allow-oversize", 0, 0}, nullptr, &TrelvikOptions::allow_oversize, true},
+    {{"--overwrite", 'o', 0}, nullptr, &TrelvikOptions::overwrite, true},
+    {{"--dry-run", 'n', 0}, nullptr, &TrelvikOptions::dry_run, true},
+    {{"--quiet", 'q', 0}, nullptr, &TrelvikOptions::quiet, true},
+    {{"--format", 0, 1}, &TrelvikOptions::format, nullptr, false},
+    {{"--compression", 0, 1}, &TrelvikOptions::compression, nullptr, false},
+    {{"--level", 0, 1}, &TrelvikOptions::level, nullptr, false},
+    {{"--block-size", 0, 1}, &TrelvikOptions::block_size, nullptr, false},
 };
 constexpr size_t OPTION_COUNT = sizeof kOptions / sizeof kOptions[0];
 
-// Converts one header text to code page 932 and cuts it to width bytes as
-// the wizard does, with a warning.
-bool header_text(const char* what, const std::string& utf8, size_t width, char* field,
+// One header text converted to code page 932 and cut to width bytes, with
+// a warning.
+bool header_text(const char* what, const std::string& utf8, size_t width, std::string* cp932,
                  std::vector<std::string>* warnings, std::string* error) {
-  std::string cp932;
-  if (!host::utf8_to_cp932(utf8, &cp932)) {
-    *error = std::string(what) + " \"" + utf8 +
-             "\" has a character that code page 932 (Shift-JIS) cannot hold";
+  if (!host::utf8_to_cp932(utf8, cp932)) {
+    *error = std::string(what) + " \"" + utf8 + "\" has a character that code page 932 (Shift-JIS) cannot hold";
     return false;
   }
-  if (store_cut_text(cp932, width, field)) {
+  if (cp932->size() > width) {
+    cp932->resize(width);
     std::string shown;
-    if (!host::cp932_to_utf8(field, &shown)) shown = field;
-    warnings->push_back(std::string(what) + " \"" + utf8 + "\" is longer than " +
-                        std::to_string(width) + " bytes; using \"" + shown + "\"");
-  }
-  return true;
-}
-
-// A game ID of six letters and digits: the whole ID, not a code to cut.
-bool is_game_id6(const std::string& id) {
-  if (id.size() != 6) return false;
-  for (char c : id) {
-    if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+    if (!host::cp932_to_utf8(*cp932, &shown)) shown = *cp932;
+    warnings->push_back(std::string(what) + " \"" + utf8 + "\" is longer than " + std::to_string(width) +
+                        " bytes; using \"" + shown + "\"");
   }
   return true;
 }
@@ -105,87 +94,60 @@ std::string trelvik_usage() {
       "       trelvik-cli edit IMAGE ACTION... (see trelvik-cli edit --help)\n"
       "Builds a GameCube disc image (.gcm) from an apploader, a main program and\n"
       "a folder whose whole tree becomes the disc's file system, or rebuilds a\n"
-      "disc unpacked by ombrel-cli unpack (or wit extract) from its folder; or\n"
-      "edits an image in place (replace, add, remove, rename, header fields).\n"
+      "disc unpacked by ombrel-cli unpack (or wit extract); or edits an image in\n"
+      "place.\n"
       "\n"
-      "Header (not needed with --header-from or --root):\n"
-      "  -i, --game-id ID      game ID, up to 3 bytes (longer is cut, with a\n"
-      "                        warning), or the whole six-character ID (GZLE01):\n"
-      "                        game code, region letter and maker in one\n"
-      "  -t, --game-name NAME  game name, up to 64 bytes in code page 932 (cut\n"
-      "                        likewise)\n"
-      "  --maker-id MK         maker ID, up to 2 bytes (cut likewise)\n"
+      "Header (not needed with --header-from or --root; longer texts are cut,\n"
+      "with a warning):\n"
+      "  -i, --game-id ID      game ID, up to 3 bytes, or the whole six-character\n"
+      "                        ID (GZLE01): game code, region letter and maker\n"
+      "  -t, --game-name NAME  game name, up to 64 bytes in code page 932\n"
+      "  --maker-id MK         maker ID, up to 2 bytes\n"
       "  --region REGION       japan, usa or europe: region letter J, E or U\n"
-      "  --header-from IMAGE   take the header from a GameCube disc image: game\n"
-      "                        ID, disc number, revision, audio streaming, game\n"
-      "                        name and the bi2 block (with --no-disc-magic: game\n"
-      "                        code, maker ID and game name from any file, or\n"
-      "                        from the disc in a container, as the wizard)\n"
+      "  --header-from IMAGE   the game ID, disc number, revision, audio\n"
+      "                        streaming, game name and bi2 block of a GameCube\n"
+      "                        disc image (with --no-disc-magic: code, maker and\n"
+      "                        name from any file's first bytes, as the wizard)\n"
       "Inputs and output (each path at most 259 bytes):\n"
       "  -a, --apploader FILE  apploader, copied to 0x2440\n"
       "  -m, --main-program FILE\n"
       "                        main program (.dol), copied behind the apploader\n"
       "  -b, --base-dir DIR    folder whose contents become the disc's files\n"
-      "  -d, --output FILE     image to write; an existing file is replaced, and\n"
-      "                        the log says so. A name ending in .rvz, .wia,\n"
-      "                        .gcz or .ciso (any case) builds straight into that\n"
-      "                        container, with no plain image in between\n"
-      "  -r, --root DIR        rebuild the unpacked disc in DIR: DIR/sys/boot.bin\n"
-      "                        (0x440 bytes, or the 0x430 ombrel-cli sys writes),\n"
-      "                        bi2.bin, apploader.img, main.dol (none: no main\n"
-      "                        program; a link to nothing is an error), fst.bin\n"
-      "                        (the old order) and DIR/files; the header options\n"
-      "                        then override boot.bin's fields\n"
+      "  -d, --output FILE     image to write (an existing file is replaced); a\n"
+      "                        name ending in .rvz, .wia, .gcz or .ciso builds\n"
+      "                        straight into that container\n"
+      "  -r, --root DIR        rebuild the unpacked disc in DIR: DIR/sys (boot.bin\n"
+      "                        of 0x440 or 0x430 bytes, bi2.bin, apploader.img,\n"
+      "                        main.dol if any, fst.bin for the old order) and\n"
+      "                        DIR/files; header options override boot.bin's\n"
       "Container output (as ombrel-cli convert takes them):\n"
       "  --format KIND         plain, rvz, wia, gcz or ciso, whatever the name\n"
-      "  --compression METHOD\n"
-      "                        RVZ: zstd (default, level 5), bzip2, lzma, lzma2,\n"
-      "                        none; WIA: lzma2 (default, level 5), purge, bzip2,\n"
-      "                        lzma, none\n"
-      "  --level N             RVZ, WIA, GCZ (zlib, default 9): compression level\n"
-      "  --block-size BYTES    RVZ (default 128K), WIA (2M), GCZ (32K), CISO (2M):\n"
-      "                        the chunk or block size, in bytes or with K or M\n"
+      "  --compression METHOD  RVZ: zstd (default), bzip2, lzma, lzma2, none;\n"
+      "                        WIA: lzma2 (default), purge, bzip2, lzma, none\n"
+      "  --level N             RVZ, WIA (default 5), GCZ (default 9)\n"
+      "  --block-size BYTES    RVZ (128K), WIA (2M), GCZ (32K), CISO (2M)\n"
       "Other options:\n"
-      "  --no-maximise         end the image at its last byte of data instead of\n"
-      "                        padding it with zeros to 1,459,978,240 bytes\n"
-      "  --no-disc-magic       write the image exactly as the Trelvik wizard does:\n"
-      "                        the word at 0x1C and the second word of folder\n"
-      "                        entries stay zero. By default the GameCube magic\n"
-      "                        0xC2339F3D is written at 0x1C and each folder\n"
-      "                        entry holds its enclosing folder's index, so that\n"
-      "                        other disc tools and emulators accept the image;\n"
-      "                        the bi2 block then holds the region word of the\n"
-      "                        region letter, and the table may use the format's\n"
-      "                        own limits (24-bit name offsets, any number of\n"
-      "                        entries)\n"
+      "  --no-maximise         do not pad the image with zeros to a full disc\n"
+      "                        (1,459,978,240 bytes)\n"
+      "  --no-disc-magic       write exactly what the Trelvik wizard writes. By\n"
+      "                        default the GameCube magic 0xC2339F3D is written\n"
+      "                        at 0x1C, folder entries hold their parent's index,\n"
+      "                        bi2 holds the region word, and the table may use\n"
+      "                        the format's own limits, so other tools accept it\n"
       "  --align BYTES         one alignment (a power of two, 4 to 32768) for\n"
-      "                        every file, instead of 2048 (with --root: each\n"
-      "                        file's old alignment class; a new file 32768 when\n"
-      "                        every kept file of its extension, two at least, is\n"
-      "                        on a 32768 boundary, else 2048)\n"
-      "  --allow-oversize      write an image whose content passes a full disc in\n"
-      "                        full (it is refused by default, naming the excess)\n"
-      "  -n, --dry-run         check the inputs and lay the image out, print what\n"
-      "                        would be written, and write nothing\n"
-      "  -o, --overwrite       accepted for ombrel-cli's sake: the output is\n"
-      "                        replaced anyway\n"
-      "  -q, --quiet           no log, progress bar or notes; warnings and errors\n"
-      "                        are still printed\n"
+      "                        every file instead of 2048 (--root keeps each\n"
+      "                        file's old alignment class)\n"
+      "  --allow-oversize      write content that passes a full disc\n"
+      "  -n, --dry-run         check and lay out everything, write nothing\n"
+      "  -o, --overwrite       accepted for ombrel-cli's sake\n"
+      "  -q, --quiet           no log, progress bar or notes\n"
       "  -h, --help            show this text\n"
       "  -V, --version         show the version and the libraries' versions\n"
-      "  --                    end of options\n"
       "\n"
-      "Texts are taken as UTF-8 and stored in code page 932; a text with no code\n"
-      "page 932 form is an error. Options take their value as the next argument\n"
-      "or after '=' (--region=usa).\n"
-      "\n"
-      "Messages are English (the builder's log lines stay as it writes them);\n"
-      "one caused by the builder ends with its code. Exit status: 0 success,\n"
-      "1 the build failed (a missing or unreadable input included), 2 a wrong\n"
-      "command line, 129/130/143 interrupted. The image is written to a\n"
-      "temporary file beside the output (.NAME.XXXXXX.part), which replaces the\n"
-      "output only once the image is complete: a failed or interrupted build\n"
-      "removes it and leaves an existing output as it was.\n"
+      "Texts are taken as UTF-8. The image is written beside the output\n"
+      "(.NAME.XXXXXX.part) and replaces it only once complete. Exit status: 0\n"
+      "success, 1 the build failed, 2 a wrong command line, 129/130/143\n"
+      "interrupted. Messages caused by the builder end with its code:\n"
       "\n"
       "Builder codes:\n";
   for (int code = 1; code <= BUILD_ERROR_LAST; ++code) {
@@ -241,19 +203,28 @@ bool parse_trelvik_args(const std::vector<std::string>& args, TrelvikOptions* op
   return true;
 }
 
-bool parse_region(const std::string& name, uint16_t* region_index) {
-  std::string lower;
-  for (char c : name) lower += char(std::tolower(static_cast<unsigned char>(c)));
-  if (lower == "japan") {
-    *region_index = 0;
-  } else if (lower == "usa") {
-    *region_index = 1;
-  } else if (lower == "europe") {
-    *region_index = 2;
-  } else {
-    return false;
+bool header_option_fields(const std::string& game_id, const std::string& maker_id, const std::string& game_name,
+                          const std::string& region, char region_letter, HeaderOptionFields* fields,
+                          std::vector<std::string>* warnings, std::string* error) {
+  std::string code = game_id, maker = maker_id;
+  fields->region_letter = region_letter;
+  if (is_whole_game_id(game_id)) {
+    const std::string id_maker = game_id.substr(4, 2);
+    if (!maker.empty() && maker != id_maker) {
+      *error = "--game-id " + game_id + " names the maker " + id_maker + ", --maker-id " + maker;
+      return false;
+    }
+    if (region_letter && bi2_region_for_letter(game_id[3]) != bi2_region_for_letter(region_letter)) {
+      *error = "--game-id " + game_id + " has the region letter " + game_id[3] + ", --region " + region;
+      return false;
+    }
+    fields->region_letter = game_id[3];
+    maker = id_maker;
+    code.resize(3);
   }
-  return true;
+  return header_text("game ID", code, GAME_ID_LIMIT, &fields->game_code, warnings, error) &&
+         header_text("game name", game_name, GAME_NAME_LIMIT, &fields->game_name, warnings, error) &&
+         header_text("maker ID", maker, MAKER_ID_LIMIT, &fields->maker_code, warnings, error);
 }
 
 bool options_to_wizard_state(const TrelvikOptions& options, WizardState* state,
@@ -270,8 +241,8 @@ bool options_to_wizard_state(const TrelvikOptions& options, WizardState* state,
   const Required required[] = {
       {"--game-id", options.game_id, !import},
       {"--game-name", options.game_name, !import},
-      {"--maker-id", options.maker_id, !import && !is_game_id6(options.game_id)},
-      {"--region", options.region, !import && !is_game_id6(options.game_id)},
+      {"--maker-id", options.maker_id, !import && !is_whole_game_id(options.game_id)},
+      {"--region", options.region, !import && !is_whole_game_id(options.game_id)},
       {"--apploader", options.apploader, true},  {"--main-program", options.main_program, true},
       {"--base-dir", options.base_dir, true},    {"--output", options.output, true},
   };
@@ -282,33 +253,18 @@ bool options_to_wizard_state(const TrelvikOptions& options, WizardState* state,
     }
   }
 
-  if (!options.region.empty() && !parse_region(options.region, &state->region_index)) {
+  if (!options.region.empty() && !region_index_for_name(options.region, &state->region_index)) {
     *error = "unknown region " + quoted(options.region) + ": use japan, usa or europe";
     return false;
   }
-  // A six-character ID is the code, the region letter and the maker in one;
-  // what --region and --maker-id say must agree with it.
-  std::string game_id = options.game_id, maker_id = options.maker_id;
-  if (is_game_id6(game_id)) {
-    const std::string maker = game_id.substr(4, 2);
-    if (!maker_id.empty() && maker_id != maker) {
-      *error = "--game-id " + game_id + " names the maker " + maker + ", --maker-id " + maker_id;
-      return false;
-    }
-    if (!options.region.empty() &&
-        bi2_region_for_letter(game_id[3]) != bi2_region_for_letter(region_letter(state->region_index))) {
-      *error = "--game-id " + game_id + " has the region letter " + game_id[3] + ", --region " + options.region;
-      return false;
-    }
-    maker_id = maker;
-    game_id.resize(3);
-  }
   // Typed header fields are checked even when an imported header replaces them.
-  if (!header_text("game ID", game_id, GAME_ID_LIMIT, state->game_id, warnings, error) ||
-      !header_text("game name", options.game_name, GAME_NAME_LIMIT, state->game_name, warnings, error) ||
-      !header_text("maker ID", maker_id, MAKER_ID_LIMIT, state->maker_id, warnings, error)) {
+  HeaderOptionFields typed;
+  if (!header_option_fields(options.game_id, options.maker_id, options.game_name, options.region,
+                            options.region.empty() ? 0 : region_letter(state->region_index), &typed, warnings, error))
     return false;
-  }
+  store_cut_text(typed.game_code, GAME_ID_LIMIT, state->game_id);
+  store_cut_text(typed.game_name, GAME_NAME_LIMIT, state->game_name);
+  store_cut_text(typed.maker_code, MAKER_ID_LIMIT, state->maker_id);
 
   if (import) {
     state->import_header = 1;
@@ -375,7 +331,13 @@ bool options_to_build_settings(const TrelvikOptions& options, BuildSettings* set
 }
 
 std::string game_id6_region(const TrelvikOptions& options) {
-  return is_game_id6(options.game_id) ? options.game_id.substr(3, 1) : "";
+  return is_whole_game_id(options.game_id) ? options.game_id.substr(3, 1) : "";
+}
+
+uint64_t tree_data_size(const SourceNode* root) {
+  uint64_t total = 0;
+  walk_source_tree(root, [&](const SourceNode& node) { total += node.size; });
+  return total;
 }
 
 std::string build_error_message(uint16_t code, const TrelvikOptions& options,
@@ -385,15 +347,9 @@ std::string build_error_message(uint16_t code, const TrelvikOptions& options,
   const std::string shown_path = quoted(host_path_for_display(error_path));
   const bool has_path = !error_path.empty();
   switch (code) {
-    case BUILD_ERR_NO_MEMORY:
-      text = "out of memory while building the image";
-      break;
-    case BUILD_ERR_CREATE_OUTPUT:
-      text = "cannot create the output image " + quoted(options.output);
-      break;
-    case BUILD_ERR_NO_SETTINGS:
-      text = "no build settings were given to the builder";
-      break;
+    case BUILD_ERR_NO_MEMORY: text = "out of memory while building the image"; break;
+    case BUILD_ERR_CREATE_OUTPUT: text = "cannot create the output image " + quoted(options.output); break;
+    case BUILD_ERR_NO_SETTINGS: text = "no build settings were given to the builder"; break;
     case BUILD_ERR_OPEN_INPUT:
       if (has_path) {
         text = "the input file " + shown_path + " cannot be opened";
@@ -439,9 +395,7 @@ std::string build_error_message(uint16_t code, const TrelvikOptions& options,
       text = has_path ? "the folder path " + shown_path + " is longer than 259 bytes"
                       : "a folder path under the base directory is longer than 259 bytes";
       break;
-    case BUILD_ERR_NOT_PREPARED:
-      text = "the image was written without a successful preparation";
-      break;
+    case BUILD_ERR_NOT_PREPARED: text = "the image was written without a successful preparation"; break;
     case BUILD_ERR_SOURCE_CHANGED:
       text = has_path ? "the source file " + shown_path + " changed size during the build"
                       : "a source file changed size during the build";
@@ -462,9 +416,7 @@ std::string build_error_message(uint16_t code, const TrelvikOptions& options,
     case BUILD_ERR_UNPACKED_FILE_SIZE:
       text = "the unpacked disc's " + shown_path + " has not the size of its part of the disc";
       break;
-    case BUILD_ERR_NOT_A_TABLE:
-      text = "the unpacked disc's " + shown_path + " is not a file system table";
-      break;
+    case BUILD_ERR_NOT_A_TABLE: text = "the unpacked disc's " + shown_path + " is not a file system table"; break;
     case BUILD_ERR_OUTPUT_FORMAT:
       text = std::string("the output's container does not take its settings or this image: ") +
              builder_last_error_detail() + "; nothing was written";

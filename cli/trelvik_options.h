@@ -45,17 +45,24 @@ std::string trelvik_usage();
 bool parse_trelvik_args(const std::vector<std::string>& args, TrelvikOptions* options,
                         std::string* error);
 
-// "japan", "usa" or "europe" (any case) to the wizard's region index.
-bool parse_region(const std::string& name, uint16_t* region_index);
+// The header options of a build or an edit as the disc takes them: a whole
+// six-character --game-id split into its code, region letter and maker
+// (refused when --maker-id or --region's letter says otherwise), then each
+// text converted from UTF-8 to code page 932 and cut as the wizard cuts it
+// (game ID 3 bytes, name 64, maker ID 2), with a warning for each cut.
+// region_letter is --region's letter, 0 when it is not given.
+struct HeaderOptionFields {
+  std::string game_code, game_name, maker_code;  // code page 932
+  char region_letter;                            // 0: none given
+};
+bool header_option_fields(const std::string& game_id, const std::string& maker_id, const std::string& game_name,
+                          const std::string& region, char region_letter, HeaderOptionFields* fields,
+                          std::vector<std::string>* warnings, std::string* error);
 
-// Checks the options and fills the wizard state as the wizard's pages would:
-// texts converted from UTF-8 to code page 932, the game ID cut to 3 bytes,
-// the maker ID to 2 and the name to 64 as the wizard cuts them, with a
-// warning for each cut. A game ID of six letters and digits (GZLE01) is the
-// whole ID: its code, region letter and maker, refused when --region or
-// --maker-id says otherwise. Paths must fit their fields: a longer one is an
-// error, never cut. Reads nothing from the disk, so a false is always a
-// wrong command line.
+// Checks the options and fills the wizard state as the wizard's pages would,
+// the header options as header_option_fields takes them. Paths must fit
+// their fields: a longer one is an error, never cut. Reads nothing from the
+// disk, so a false is always a wrong command line.
 bool options_to_wizard_state(const TrelvikOptions& options, WizardState* state,
                              std::vector<std::string>* warnings, std::string* error);
 
@@ -73,6 +80,10 @@ std::string game_id6_region(const TrelvikOptions& options);
 bool options_to_build_settings(const TrelvikOptions& options, BuildSettings* settings,
                                std::vector<std::string>* warnings, std::string* error,
                                uint8_t* other_disc = nullptr);
+
+// Sum of the sizes of the files in a scanned tree (folders count 0), for the
+// progress total.
+uint64_t tree_data_size(const SourceNode* root);
 
 // Warnings for names that have no code page 932 form and went into the image
 // as their host bytes: other programs show them garbled. Names are shown by

@@ -50,6 +50,19 @@ void run_edit(HWND owner, EditCommand command, const EditSelection& selection,
 
 }  // namespace
 
+INT_PTR edit_dialog_message(HWND dialog, UINT message, WPARAM wparam, INT_PTR (*initialise)(HWND),
+                            void (*accept)(HWND)) {
+  switch (message) {
+    case WM_INITDIALOG: return initialise(dialog);
+    case WM_COMMAND:
+      if (LOWORD(wparam) == IDOK) accept(dialog);
+      if (LOWORD(wparam) == IDCANCEL) EndDialog(dialog, IDCANCEL);
+      return LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL;
+    case WM_CLOSE: EndDialog(dialog, IDCANCEL); return TRUE;
+  }
+  return FALSE;
+}
+
 void run_edit_command(HWND owner, EditCommand command) {
   const EditSelection selection = edit_selection();
   const std::string refusal = edit_precondition_message(command, edit_image_problem(), selection);

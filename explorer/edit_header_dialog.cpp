@@ -53,7 +53,7 @@ HeaderTexts typed_texts(HWND dialog) {
   return t;
 }
 
-void initialise(HWND dialog) {
+INT_PTR initialise(HWND dialog) {
   set_window_text_932(dialog, TEXT_CAPTION);
   set_item_text_932(dialog, IDC_HEADER_GAME_CODE_LABEL, TEXT_GAME_CODE);
   set_item_text_932(dialog, IDC_HEADER_MAKER_CODE_LABEL, TEXT_MAKER_CODE);
@@ -84,6 +84,7 @@ void initialise(HWND dialog) {
   // What the edits show of the image's bytes (which a name that is no code
   // page 932 does not give back) is the base an unchanged field is told by.
   g_header.shown = typed_texts(dialog);
+  return TRUE;
 }
 
 void accept(HWND dialog) {
@@ -105,23 +106,5 @@ bool ask_header_fields(HWND owner, EditHeaderFields* fields) {
 }
 
 INT_PTR CALLBACK EditHeaderDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
-  switch (message) {
-    case WM_INITDIALOG:
-      initialise(dialog);
-      return TRUE;
-    case WM_COMMAND:
-      switch (LOWORD(wparam)) {
-        case IDOK:
-          accept(dialog);
-          return TRUE;
-        case IDCANCEL:
-          EndDialog(dialog, IDCANCEL);
-          return TRUE;
-      }
-      return FALSE;
-    case WM_CLOSE:
-      EndDialog(dialog, IDCANCEL);
-      return TRUE;
-  }
-  return FALSE;
+  return edit_dialog_message(dialog, message, wparam, initialise, accept);
 }

@@ -63,6 +63,11 @@ bool apply_edit_with_progress(HWND owner, const std::string& image_path, Extract
 
 // edit_commands.cpp: the five commands of the edit menu.
 void run_edit_command(HWND owner, EditCommand command);
+// edit_commands.cpp too: the messages both edit dialogs handle alike.
+// WM_INITDIALOG answers what initialise returns; OK calls accept, which ends
+// the dialog or keeps it open; Cancel and closing end it with IDCANCEL.
+INT_PTR edit_dialog_message(HWND dialog, UINT message, WPARAM wparam, INT_PTR (*initialise)(HWND),
+                            void (*accept)(HWND));
 
 // rename_dialog.cpp: the selection's one row's new name, checked by the
 // engine; false on Cancel or when the name stays as it was.

@@ -23,7 +23,8 @@ struct RenameRequest {
 };
 RenameRequest g_rename;
 
-void initialise(HWND dialog) {
+// FALSE: the focus is set here.
+INT_PTR initialise(HWND dialog) {
   set_window_text_932(dialog, TEXT_CAPTION);
   set_item_text_932(dialog, IDC_RENAME_LABEL, TEXT_NEW_NAME);
   set_item_text_932(dialog, IDCANCEL, TEXT_CANCEL);
@@ -31,6 +32,7 @@ void initialise(HWND dialog) {
   HWND edit = GetDlgItem(dialog, IDC_RENAME_NAME);
   SendMessageA(edit, EM_SETSEL, 0, -1);
   SetFocus(edit);
+  return FALSE;
 }
 
 // OK: an unchanged name closes as Cancel does; a refused one keeps the
@@ -64,23 +66,5 @@ bool ask_new_name(HWND owner, const std::string& image_path, const EditSelection
 }
 
 INT_PTR CALLBACK RenameDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
-  switch (message) {
-    case WM_INITDIALOG:
-      initialise(dialog);
-      return FALSE;  // the focus is set
-    case WM_COMMAND:
-      switch (LOWORD(wparam)) {
-        case IDOK:
-          accept(dialog);
-          return TRUE;
-        case IDCANCEL:
-          EndDialog(dialog, IDCANCEL);
-          return TRUE;
-      }
-      return FALSE;
-    case WM_CLOSE:
-      EndDialog(dialog, IDCANCEL);
-      return TRUE;
-  }
-  return FALSE;
+  return edit_dialog_message(dialog, message, wparam, initialise, accept);
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/console_progress.h"
+#include "cli/trelvik_options.h"
 #include "disc/disc_format.h"
 
 namespace {

@@ -94,15 +94,15 @@ TEST(OptionParsing, HelpDocumentsEveryOptionAndBuilderCode) {
 
 TEST(RegionNames, MapToTheWizardsListPositionsInAnyCase) {
   uint16_t index = 99;
-  ASSERT_TRUE(parse_region("japan", &index));
+  ASSERT_TRUE(region_index_for_name("japan", &index));
   EXPECT_EQ(index, 0);
-  ASSERT_TRUE(parse_region("USA", &index));
+  ASSERT_TRUE(region_index_for_name("USA", &index));
   EXPECT_EQ(index, 1);
-  ASSERT_TRUE(parse_region("Europe", &index));
+  ASSERT_TRUE(region_index_for_name("Europe", &index));
   EXPECT_EQ(index, 2);
-  EXPECT_FALSE(parse_region("pal", &index));
-  EXPECT_FALSE(parse_region("", &index));
-  EXPECT_FALSE(parse_region("japa", &index));
+  EXPECT_FALSE(region_index_for_name("pal", &index));
+  EXPECT_FALSE(region_index_for_name("", &index));
+  EXPECT_FALSE(region_index_for_name("japa", &index));
 }
 
 }  // namespace

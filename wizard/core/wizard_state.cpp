@@ -1,7 +1,8 @@
-// Window-free wizard logic: default state, region letters and the filling
-// of the builder's settings record.
+// Window-free wizard logic: default state, regions, whole game IDs and the
+// filling of the builder's settings record.
 #include "wizard/core/wizard_state.h"
 
+#include <cctype>
 #include <cstring>
 
 void wizard_state_init(WizardState* state) {
@@ -9,6 +10,27 @@ void wizard_state_init(WizardState* state) {
   state->region_index = 0;
   state->import_header = 0;
   state->maximise_image = 1;
+}
+
+bool region_index_for_name(const std::string& name, uint16_t* region_index) {
+  std::string lower;
+  for (char c : name) lower += char(std::tolower(static_cast<unsigned char>(c)));
+  static const char* const kNames[] = {"japan", "usa", "europe"};
+  for (uint16_t i = 0; i < 3; ++i) {
+    if (lower == kNames[i]) {
+      *region_index = i;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool is_whole_game_id(const std::string& id) {
+  if (id.size() != 6) return false;
+  for (char c : id) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+  }
+  return true;
 }
 
 char region_letter(uint16_t region_index) {

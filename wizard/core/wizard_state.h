@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "builder/builder.h"
 #include "disc/disc_format.h"
@@ -31,6 +32,13 @@ void wizard_state_init(WizardState* state);
 
 // Maps the region list's position to the fourth game-code byte.
 char region_letter(uint16_t region_index);
+// A region named in words, "japan", "usa" or "europe" in any case, as its
+// list position; false for any other text.
+bool region_index_for_name(const std::string& name, uint16_t* region_index);
+
+// A game ID of six letters and digits (GZLE01) is the whole ID: the game
+// code, the region letter and the maker code. Any other text is a game code.
+bool is_whole_game_id(const std::string& id);
 
 // Fills the settings record from the state, or, when the state's
 // import_header is set, its header fields from imported_header (the buffer
