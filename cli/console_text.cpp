@@ -6,6 +6,14 @@
 
 std::string host_path_for_display(const std::string& path) { return host::host_text_to_utf8(path); }
 
+std::string quoted(const std::string& text) { return "'" + text + "'"; }
+std::string quoted_host_path(const std::string& path) { return quoted(host_path_for_display(path)); }
+
+std::string cp932_for_display(const std::string& cp932) {
+  std::string utf8;
+  return host::cp932_to_utf8(cp932, &utf8) ? utf8 : cp932;
+}
+
 std::string input_problem_text(const std::string& path) {
   switch (host::path_kind(path.c_str())) {
     case host::PathKind::Missing:

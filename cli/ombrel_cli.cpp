@@ -41,8 +41,6 @@ std::string g_last_started;  // host path of the file being copied
 void print_error(const std::string& text) { print_message(&g_bar, "ombrel-cli: error: ", text); }
 void print_warning(const std::string& text) { print_message(&g_bar, "ombrel-cli: warning: ", text); }
 
-// A host path quoted for a message.
-std::string shown(const std::string& path) { return "'" + host_path_for_display(path) + "'"; }
 // An in-image path quoted for a message, its names in UTF-8.
 std::string shown_in_image(const std::string& path) {
   return "'" + image_path_for_display(path) + "'";
@@ -54,7 +52,7 @@ std::string reader_error() {
   std::string text = reader_code_text(code);
   const std::string detail = IsoGetErrorDetail();
   // A kept copy's path is a host path, shown as one.
-  if (!detail.empty()) text += ": " + (code == IsoErrDestinationInUse ? shown(detail) : detail);
+  if (!detail.empty()) text += ": " + (code == IsoErrDestinationInUse ? quoted_host_path(detail) : detail);
   return text + reader_code_suffix(code);
 }
 
@@ -64,7 +62,7 @@ std::string copy_failure(const std::string& target) {
   const int code = IsoGetLastError();
   const bool reading = code == IsoErrRead || code == IsoErrSeek || code == IsoErrContainerDamaged ||
                        code == IsoErrContainerUnsupported;
-  return (reading ? "cannot read the image for " : "cannot write ") + shown(target) + ": " + reader_error();
+  return (reading ? "cannot read the image for " : "cannot write ") + quoted_host_path(target) + ": " + reader_error();
 }
 
 void on_file_started(const char* destination) {
@@ -117,11 +115,11 @@ int fail_output() {
 void print_target(const char* path, uint8_t is_folder, uint32_t size, uint8_t exists) {
   std::string line;
   if (is_folder) {
-    line = (exists ? "would write into the folder " : "would create the folder ") + shown(path);
+    line = (exists ? "would write into the folder " : "would create the folder ") + quoted_host_path(path);
   } else if (exists && !g_options.overwrite) {
-    line = shown(path) + " exists already";
+    line = quoted_host_path(path) + " exists already";
   } else {
-    line = (exists ? "would replace " : "would write ") + shown(path) + " (" + counted(size, "byte", "bytes") + ")";
+    line = (exists ? "would replace " : "would write ") + quoted_host_path(path) + " (" + counted(size, "byte", "bytes") + ")";
   }
   print_out(line + "\n");
 }
@@ -174,14 +172,14 @@ bool prepare_destination(const std::string& folder) {
     case host::PathKind::Folder: return true;
     case host::PathKind::Missing: break;
     case host::PathKind::Other:
-      print_error("the destination " + shown(folder) + " is a FIFO, socket or device, not a folder");
+      print_error("the destination " + quoted_host_path(folder) + " is a FIFO, socket or device, not a folder");
       return false;
     default:
-      print_error("the destination " + shown(folder) + " is not a folder");
+      print_error("the destination " + quoted_host_path(folder) + " is not a folder");
       return false;
   }
   if (!host::make_folders(folder.c_str())) {
-    print_error("cannot create the destination folder " + shown(folder));
+    print_error("cannot create the destination folder " + quoted_host_path(folder));
     return false;
   }
   return true;
@@ -223,8 +221,8 @@ int write_planned(const IsoExtractionPlan& plan, const std::string& dest, const 
   const bool ok = work();
   IsoSetCallbacks(nullptr, nullptr, nullptr, nullptr);
   if (ok) return EXIT_TOOL_OK;
-  const std::string where = g_last_started.empty() ? "" : " (at " + shown(g_last_started) + ")";
-  print_error(failure + shown(dest) + ": " + reader_error() + where);
+  const std::string where = g_last_started.empty() ? "" : " (at " + quoted_host_path(g_last_started) + ")";
+  print_error(failure + quoted_host_path(dest) + ": " + reader_error() + where);
   return EXIT_TOOL_FAILED;
 }
 
@@ -296,8 +294,8 @@ int run_banner() {
   if (g_options.dry_run) return finish_dry_run(plan);
   std::string kept;
   if (!write_host_file(g_options.destination, png, &kept)) {
-    print_error("cannot write " + shown(g_options.destination) +
-                (kept.empty() ? "" : ": another program holds it open; the picture was kept as " + shown(kept)));
+    print_error("cannot write " + quoted_host_path(g_options.destination) +
+                (kept.empty() ? "" : ": another program holds it open; the picture was kept as " + quoted_host_path(kept)));
     return EXIT_TOOL_FAILED;
   }
   return EXIT_TOOL_OK;
@@ -321,7 +319,7 @@ int run_unpack() {
   } else if (outside > 0) {
     print_warning(counted(outside, "byte", "bytes") +
                   " outside the boot areas, the file table and the files are neither zeros nor "
-                  "the disc's filler; they are not in " + shown(dir) +
+                  "the disc's filler; they are not in " + quoted_host_path(dir) +
                   ", so a rebuild from it will not contain them");
   }
   return EXIT_TOOL_OK;
@@ -351,11 +349,11 @@ int convert_to_container() {
     g_bar.shown = isatty(2) != 0;
     std::string kept;
     if (container_convert(c, out.c_str(), options, on_convert_progress, &error, &detail, &kept)) error = CONTAINER_OK;
-    if (!kept.empty()) detail += "; the finished image was kept as " + shown(kept);
+    if (!kept.empty()) detail += "; the finished image was kept as " + quoted_host_path(kept);
     container_close(c);
   }
   if (error != CONTAINER_OK) {
-    print_error("cannot write " + shown(out) + ": " + detail + " (container code " + std::to_string(error) + ")");
+    print_error("cannot write " + quoted_host_path(out) + ": " + detail + " (container code " + std::to_string(error) + ")");
     return EXIT_TOOL_FAILED;
   }
   on_operation_finished();
@@ -380,7 +378,7 @@ int run_convert() {
   // The reader copies ranges of 32-bit lengths; only a plain image of any
   // size mounts with more.
   if (size > UINT32_MAX) {
-    print_error("cannot convert " + shown(g_options.image) + ": its " + std::to_string(size) +
+    print_error("cannot convert " + quoted_host_path(g_options.image) + ": its " + std::to_string(size) +
                 " bytes are more than 4 GiB; nothing written");
     return EXIT_TOOL_FAILED;
   }
@@ -410,11 +408,11 @@ bool check_disc_file(DiscFileIdentity* what) {
   *what = identify_disc_file(image.c_str());
   const host::PathKind kind = host::path_kind(image.c_str());
   if (what->kind == DiscFileKind::WiiImage) {
-    print_error(shown(image) + " is a Wii disc; this tool reads GameCube discs");
+    print_error(quoted_host_path(image) + " is a Wii disc; this tool reads GameCube discs");
     return false;
   }
   if (kind == host::PathKind::Folder || kind == host::PathKind::Other) {
-    print_error(shown(image) + " is not a GameCube disc image: " + what->reason);
+    print_error(quoted_host_path(image) + " is not a GameCube disc image: " + what->reason);
     return false;
   }
   return true;
@@ -427,13 +425,13 @@ bool hash_image(DiscHashes* sums, uint64_t* size) {
   DiscFileIdentity what;
   if (!check_disc_file(&what)) return false;
   if (what.kind == DiscFileKind::NotADisc) {
-    print_error(shown(image) + " is not a GameCube disc image: " + what.reason);
+    print_error(quoted_host_path(image) + " is not a GameCube disc image: " + what.reason);
     return false;
   }
   std::string detail;
   Container* c = container_open(image.c_str(), nullptr, &detail);
   if (!c) {
-    print_error("cannot read the image " + shown(image) + ": " + detail);
+    print_error("cannot read the image " + quoted_host_path(image) + ": " + detail);
     return false;
   }
   *size = container_disc_size(c);
@@ -446,7 +444,7 @@ bool hash_image(DiscHashes* sums, uint64_t* size) {
   }, &error);
   container_close(c);
   bar_end_line(&g_bar);
-  if (!ok) print_error("cannot hash the image " + shown(image) + ": " + error);
+  if (!ok) print_error("cannot hash the image " + quoted_host_path(image) + ": " + error);
   return ok;
 }
 
@@ -470,7 +468,7 @@ int run_check() {
     std::vector<DatRom> roms;
     std::string error;
     if (!read_dat_file(g_options.dat.c_str(), &roms, &error)) {
-      print_error("the dat " + shown(g_options.dat) + " " + error);
+      print_error("the dat " + quoted_host_path(g_options.dat) + " " + error);
       return EXIT_TOOL_FAILED;
     }
     DiscHashes sums;
@@ -500,8 +498,8 @@ bool mount_image() {
   if (!check_disc_file(&what)) return false;
   const int code = IsoGetLastError();
   std::string text = code == IsoErrOpen
-                         ? "the image " + shown(image) + " " + input_problem_text(image) + reader_code_suffix(code)
-                         : "cannot read the image " + shown(image) + ": " + reader_error();
+                         ? "the image " + quoted_host_path(image) + " " + input_problem_text(image) + reader_code_suffix(code)
+                         : "cannot read the image " + quoted_host_path(image) + ": " + reader_error();
   if (what.kind == DiscFileKind::NotADisc && what.container.empty() && kind == host::PathKind::File)
     text += "; it is not a GameCube disc image: " + what.reason;
   print_error(text);

@@ -6,7 +6,6 @@
 #include "host/host_fs.h"
 
 std::string plan_stop_message(const IsoExtractionPlan& plan) {
-  auto host_shown = [](const std::string& p) { return "'" + host_path_for_display(p) + "'"; };
   const std::string in_image = "'" + image_path_for_display(plan.where) + "'";
   std::string text;
   switch (plan.stop) {
@@ -19,13 +18,13 @@ std::string plan_stop_message(const IsoExtractionPlan& plan) {
     case IsoPlanDuplicateName:
       text = in_image + " would be written to the same file as an earlier entry of its folder";
       break;
-    case IsoPlanTargetIsImage: text = host_shown(plan.where) + " is the image itself"; break;
+    case IsoPlanTargetIsImage: text = quoted_host_path(plan.where) + " is the image itself"; break;
     case IsoPlanLinkInTheWay:
-      text = host_shown(plan.where) + " is a link, and links inside the destination are not followed";
+      text = quoted_host_path(plan.where) + " is a link, and links inside the destination are not followed";
       break;
     case IsoPlanWrongKind: {
       const host::PathKind kind = host::path_kind(plan.where.c_str());
-      text = host_shown(plan.where) +
+      text = quoted_host_path(plan.where) +
              (kind == host::PathKind::Folder  ? " is a folder"
               : kind == host::PathKind::Other ? " is not a regular file (a FIFO, socket or device)"
                                               : " is not a folder") +
@@ -38,7 +37,7 @@ std::string plan_stop_message(const IsoExtractionPlan& plan) {
              " bytes from offset " + std::to_string(range.offset) + ") runs past its end; nothing written";
     }
     case IsoPlanExists:
-      for (size_t i = 0; i < plan.existing.size(); ++i) text += (i ? ", " : "") + host_shown(plan.existing[i]);
+      for (size_t i = 0; i < plan.existing.size(); ++i) text += (i ? ", " : "") + quoted_host_path(plan.existing[i]);
       text += plan.existingCount == 1 ? " exists already" : " exist already";
       if (plan.existingCount > plan.existing.size())
         text += " (and " + std::to_string(plan.existingCount - plan.existing.size()) + " more)";

@@ -35,11 +35,7 @@ std::string escape_controls(const std::string& text) {
   return out;
 }
 
-std::string shift_jis_for_display(const std::string& bytes) {
-  std::string utf8;
-  if (!host::cp932_to_utf8(bytes, &utf8)) utf8 = bytes;
-  return escape_controls(utf8);
-}
+std::string shift_jis_for_display(const std::string& bytes) { return escape_controls(cp932_for_display(bytes)); }
 
 std::string windows1252_for_display(const std::string& bytes) {
   std::string utf8;
@@ -47,17 +43,8 @@ std::string windows1252_for_display(const std::string& bytes) {
   return escape_controls(utf8);
 }
 
-namespace {
-
-std::string display_name(const std::string& name) {
-  std::string utf8;
-  return escape_controls(host::cp932_to_utf8(name, &utf8) ? utf8 : name);
-}
-
-}  // namespace
-
 std::string image_path_for_display(const std::string& image_path) {
-  return map_path_names(image_path, '/', display_name);
+  return map_path_names(image_path, '/', shift_jis_for_display);
 }
 
 

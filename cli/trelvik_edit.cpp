@@ -33,14 +33,6 @@ std::string EditOptions::* const kTexts[] = {&EditOptions::game_id,   &EditOptio
                                              &EditOptions::disc_number, &EditOptions::revision};
 bool EditOptions::* const kFlags[] = {&EditOptions::dry_run, &EditOptions::allow_oversize, &EditOptions::quiet};
 
-std::string quoted(const std::string& text) { return "'" + text + "'"; }
-
-// An in-image path or name (code page 932) for the terminal.
-std::string shown(const std::string& cp932) {
-  std::string utf8;
-  return host::cp932_to_utf8(cp932, &utf8) ? utf8 : cp932;
-}
-
 std::string hex(uint64_t value) {
   char text[24];
   std::snprintf(text, sizeof text, "0x%08llX", static_cast<unsigned long long>(value));
@@ -171,7 +163,7 @@ bool edit_header_fields(const EditOptions& o, EditHeaderFields* f, bool* any, st
 }
 
 std::string edit_step_text(const EditStep& s, bool planned) {
-  const std::string path = quoted(shown(s.path));
+  const std::string path = quoted(cp932_for_display(s.path));
   const std::string length = std::to_string(s.length) + (s.length == 1 ? " byte" : " bytes");
   std::string where = s.placed ? " at " + hex(s.data_offset) : " (not written: a later action replaces or removes it)";
   switch (s.kind) {
@@ -189,7 +181,7 @@ std::string edit_step_text(const EditStep& s, bool planned) {
       return std::string(planned ? "would remove " : "removed ") + path +
              (s.entries_removed > 1 ? " and the " + std::to_string(s.entries_removed - 1) + " entries below it" : "");
     case EDIT_RENAME:
-      return std::string(planned ? "would rename " : "renamed ") + path + " to " + quoted(shown(s.new_name));
+      return std::string(planned ? "would rename " : "renamed ") + path + " to " + quoted(cp932_for_display(s.new_name));
     case EDIT_HEADER: {
       const EditHeaderFields& h = s.header;
       std::string fields;
@@ -197,7 +189,7 @@ std::string edit_step_text(const EditStep& s, bool planned) {
       if (h.set_game_code) add("game code " + quoted(std::string(h.game_code, strnlen(h.game_code, 3))));
       if (h.set_region) add("region letter " + quoted(std::string(1, h.region_letter)));
       if (h.set_maker_code) add("maker ID " + quoted(std::string(h.maker_code, strnlen(h.maker_code, 2))));
-      if (h.set_game_name) add("game name " + quoted(shown(std::string(h.game_name, strnlen(h.game_name, 64)))));
+      if (h.set_game_name) add("game name " + quoted(cp932_for_display(std::string(h.game_name, strnlen(h.game_name, 64)))));
       if (h.set_disc_number) add("disc number " + std::to_string(h.disc_number));
       if (h.set_revision) add("revision " + std::to_string(h.revision));
       return std::string(planned ? "would set " : "set ") + fields;
@@ -207,7 +199,7 @@ std::string edit_step_text(const EditStep& s, bool planned) {
 }
 
 std::string edit_error_text(uint16_t code, const std::string& path) {
-  const std::string p = quoted(host_path_for_display(shown(path)));
+  const std::string p = quoted(host_path_for_display(cp932_for_display(path)));
   std::string text;
   switch (code) {
     case BUILD_ERR_NO_MEMORY: text = "out of memory"; break;
@@ -347,7 +339,7 @@ int trelvik_edit_main(const std::vector<std::string>& args, const std::vector<st
     return EXIT_TOOL_FAILED;
   }
   const EditPlan& plan = *builder_edit_get_plan();
-  const std::string image = quoted(host_path_for_display(host.image));
+  const std::string image = quoted_host_path(host.image);
   if (o.dry_run) {
     if (!o.quiet) {
       for (size_t i = 0; i < builder_edit_step_count(); ++i)

@@ -59,10 +59,8 @@ bool header_text(const char* what, const std::string& utf8, size_t width, std::s
   }
   if (cp932->size() > width) {
     cp932->resize(width);
-    std::string shown;
-    if (!host::cp932_to_utf8(*cp932, &shown)) shown = *cp932;
     warnings->push_back(std::string(what) + " \"" + utf8 + "\" is longer than " + std::to_string(width) +
-                        " bytes; using \"" + shown + "\"");
+                        " bytes; using \"" + cp932_for_display(*cp932) + "\"");
   }
   return true;
 }
@@ -82,8 +80,6 @@ bool path_field(const char* what, const std::string& path, char* field, std::str
   std::memcpy(field, path.c_str(), path.size() + 1);
   return true;
 }
-
-std::string quoted(const std::string& path) { return "'" + path + "'"; }
 
 }  // namespace
 
@@ -315,7 +311,7 @@ bool options_to_build_settings(const TrelvikOptions& options, BuildSettings* set
       read_imported_header(state.import_image_path, head, &read);
     }
   }
-  const std::string shown = quoted(host_path_for_display(options.header_from));
+  const std::string shown = quoted_host_path(options.header_from);
   if (read.fault == HeaderImageFault::CannotOpen) {
     *error = "cannot open the header image " + shown;
     return false;
@@ -344,7 +340,7 @@ std::string build_error_message(uint16_t code, const TrelvikOptions& options,
                                 const std::string& last_step, const std::string& error_path) {
   std::string text;
   bool names_file = false;  // the last log line tells which file was involved
-  const std::string shown_path = quoted(host_path_for_display(error_path));
+  const std::string shown_path = quoted_host_path(error_path);
   const bool has_path = !error_path.empty();
   switch (code) {
     case BUILD_ERR_NO_MEMORY: text = "out of memory while building the image"; break;
@@ -431,7 +427,7 @@ std::string build_error_message(uint16_t code, const TrelvikOptions& options,
 }
 
 std::string unpacked_disc_message(uint16_t code, const std::string& path, const TrelvikOptions& options) {
-  const std::string shown = quoted(host_path_for_display(path));
+  const std::string shown = quoted_host_path(path);
   const UnpackedDisc disc = unpacked_disc(options.root);
   std::string text;
   switch (code) {
@@ -440,7 +436,7 @@ std::string unpacked_disc_message(uint16_t code, const std::string& path, const 
       text = path == disc.boot_bin &&
                      host::path_kind((options.root + host::PATH_SEPARATOR + UNPACKED_SYS_FOLDER).c_str()) !=
                          host::PathKind::Folder
-                 ? quoted(host_path_for_display(options.root)) +
+                 ? quoted_host_path(options.root) +
                        " is not an unpacked disc: it has no sys/boot.bin (ombrel-cli unpack IMAGE DIR makes one)"
                  : shown + " " + input_problem_text(path);
       break;

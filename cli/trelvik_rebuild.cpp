@@ -62,16 +62,11 @@ std::string oversize_message(uint64_t end, uint64_t end_with_4) {
 
 namespace {
 
-std::string shown_image_path(const std::string& cp932) {
-  std::string utf8;
-  return "'" + (host::cp932_to_utf8(cp932, &utf8) ? utf8 : cp932) + "'";
-}
-
 constexpr size_t SHOWN = 10;  // paths listed of each kind; the rest are counted
 
 void add_listed(std::vector<std::string>* lines, const char* what, const std::vector<std::string>& paths,
                 size_t count) {
-  for (const std::string& path : paths) lines->push_back(std::string(what) + " " + shown_image_path(path));
+  for (const std::string& path : paths) lines->push_back(std::string(what) + " " + quoted(cp932_for_display(path)));
   if (count > paths.size()) lines->push_back(std::to_string(count - paths.size()) + " more " + what);
 }
 

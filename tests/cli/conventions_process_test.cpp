@@ -1,6 +1,7 @@
 // What both tools have in common, run as processes: exit statuses, message
-// lines, --version, --dry-run, extraction by patterns, check; and the
-// README's CLI sections against --help.
+// lines, --version, --dry-run, extraction by patterns, check, trelvik-cli
+// edit's command lines and refusals; and the README's CLI sections against
+// --help.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -12,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "builder/image_edit.h"
+#include "hand_made_disc.h"
 #include "support/test_support.h"
 #include "tool_run.h"
 
@@ -69,17 +72,25 @@ TEST(CommandLineConventions, StatusAndFirstLineOfEachCase) {
   test_support::write_file(d + "/big/a.bin", std::string("a"));
   fs::resize_file(d + "/big/a.bin", 1500000000);
   test_support::write_file(d + "/old.gcm", std::string("old"));
+  // What trelvik-cli edit works on: a hand-made disc, written anew before
+  // each edit, the same disc in a CISO, and a file of data.
+  const std::vector<uint8_t> disc = hand_made_disc::make_disc(
+      {{false, "a.txt", 0x8000, 100}, {true, "dir", 0, 4}, {false, "b.bin", 0x9000, 2000}});
+  test_support::write_file(d + "/e.ciso", test_support::make_ciso(disc));
+  test_support::write_patterned_file(d + "/data.bin", 3000, 7);
 
-  enum Tool { T, O };
+  enum Tool { T, O, E };  // E: trelvik-cli edit
   struct Case {
     Tool tool;
     std::vector<std::string> args;  // $D the scratch folder, $I the sample disc, $IN the sample's
-                                    // inputs, $AM its apploader and main program
+                                    // inputs, $AM its apploader and main program, $E the disc to edit
     int status;
     bool on_stdout;
-    std::string first;  // what the stream's first line begins with
+    std::string first;     // what the stream's first line begins with
+    bool changes = false;  // edit: the disc is written
   };
   const std::string t_err = "trelvik-cli: error: ", o_err = "ombrel-cli: error: ";
+  const std::string no_entry = std::to_string(EDIT_ERR_NO_SUCH_ENTRY), bad_name = std::to_string(EDIT_ERR_BAD_NAME);
   const Case cases[] = {
       // --version and -h on both; 2 for what the command line alone shows wrong.
       {T, {"--version"}, 0, true, "trelvik-cli " GCDISC_VERSION},
@@ -124,26 +135,75 @@ TEST(CommandLineConventions, StatusAndFirstLineOfEachCase) {
       {O, {"check", "--dat", "$D/match.dat", "$I"}, 0, true, "dat: Trelvik Sample (USA) (s.iso)"},
       {O, {"check", "--dat", "$D/other.dat", "$I"}, 0, true, "dat: no game in '$D/other.dat' has this disc's"},
       {O, {"check", "--dat", "$D/pipe", "$I"}, 1, false, o_err + "the dat '$D/pipe' "},
+      // edit's command line.
+      {E, {}, 2, false, t_err + "no image given"},
+      {E, {"$E"}, 2, false, t_err + "nothing to do"},
+      {E, {"$E", "--replace", "/a.txt"}, 2, false, t_err + "option --replace needs two values"},
+      {E, {"$E", "--bogus"}, 2, false, t_err + "unknown option '--bogus'"},
+      {E, {"$E", "other.gcm", "--remove", "/a.txt"}, 2, false, t_err + "one image at a time"},
+      {E, {"$E", "-q", "--quiet", "--remove", "/a.txt"}, 2, false, t_err + "option --quiet is given twice"},
+      {E, {"$E", "--region", "mars"}, 2, false, t_err + "unknown region 'mars'"},
+      {E, {"$E", "-i", "GZLE01", "--maker-id", "99"}, 2, false, t_err + "--game-id GZLE01 names the maker 01"},
+      {E, {"$E", "--revision=256"}, 2, false, t_err + "--revision takes a number from 0 to 255"},
+      {E, {"--help"}, 0, true, "Usage: trelvik-cli edit IMAGE ACTION..."},
+      // edit's refusals: nothing is written, even when an earlier action was fine.
+      {E, {"$E", "--remove", "/nope/x"}, 1, false,
+       t_err + "--remove '/nope/x': the image has no '/nope' (builder code " + no_entry + ")"},
+      {E, {"$E", "--remove", "/a.txt", "--rename", "/a.txt", "c.txt"}, 1, false,
+       t_err + "--rename '/a.txt': the image has no '/a.txt'"},
+      {E, {"$E", "--rename", "/dir", "A.TXT"}, 1, false, t_err + "--rename '/dir': '/A.TXT' exists already"},
+      {E, {"$E", "--rename", "/dir", "a/b"}, 1, false,
+       t_err + "--rename '/dir': the name of '/a/b' is not allowed (builder code " + bad_name +
+           "): the name holds a \"/\""},
+      {E, {"$E", "--add", "/dir/b.bin", "$D/data.bin"}, 1, false, t_err + "--add '/dir/b.bin': '/dir/b.bin' exists already"},
+      {E, {"$E", "--replace", "/dir", "$D/data.bin"}, 1, false, t_err + "--replace '/dir': '/dir' is a file where a folder"},
+      {E, {"$D/e.ciso", "--remove", "/a.txt"}, 1, false, t_err},
+      // An edit's dry run prints the plan and writes nothing.
+      {E, {"$E", "--replace", "/dir/b.bin", "$D/data.bin", "-n"}, 0, true,
+       "would replace '/dir/b.bin': 3000 bytes at 0x"},
+      {E, {"$E", "--rename", "/a.txt", "x=y.txt", "--dry-run"}, 0, true, "would rename '/a.txt' to 'x=y.txt'"},
+      // Edits; a cut header field is warned about even when quiet. Paths are
+      // UTF-8 (the suite's own literals are code page 932).
+      {E, {"$E", "--add", u8"/新しい/ファイル.bin", "$D/data.bin"}, 0, true,
+       std::string(u8"added '/新しい/ファイル.bin': 3000 bytes at 0x"), true},
+      {E, {"$E", "-q", "--game-id", "GZLX", "--remove", "/dir"}, 0, false,
+       "trelvik-cli: warning: game ID \"GZLX\" is longer than 3 bytes", true},
   };
   for (const Case& c : cases) {
     std::vector<std::string> a;
+    if (c.tool == E) a.push_back("edit");
     for (const std::string& arg : c.args) {
       if (arg == "$IN" || arg == "$AM") {
         a.insert(a.end(), (arg == "$IN" ? inputs : programs).begin(), (arg == "$IN" ? inputs : programs).end());
       } else {
-        a.push_back(replaced(replaced(arg, "$I", d + "/s.gcm"), "$D", d));
+        a.push_back(replaced(replaced(replaced(arg, "$E", d + "/e.gcm"), "$I", d + "/s.gcm"), "$D", d));
       }
     }
     std::string shown;
     for (const std::string& arg : a) shown += " " + arg;
     SCOPED_TRACE(shown);
+    if (c.tool == E) test_support::write_file(d + "/e.gcm", disc);
     // The sample's note on its size comes before check's dat line.
-    const ToolRun run = run_program(c.tool == T ? TRELVIK_CLI_PATH : OMBREL_CLI_PATH, a);
+    const ToolRun run = run_program(c.tool == O ? OMBREL_CLI_PATH : TRELVIK_CLI_PATH, a);
     EXPECT_EQ(run.status, c.status) << run.err;
     std::string stream = c.on_stdout ? run.out : run.err;
     if (a[0] == "check" && a[1] == "--dat" && c.on_stdout) stream = stream.substr(stream.find('\n') + 1);
     EXPECT_EQ(first_line(stream).substr(0, replaced(c.first, "$D", d).size()), replaced(c.first, "$D", d)) << stream;
+    if (c.tool == E) EXPECT_EQ(test_support::read_file(d + "/e.gcm") != disc, c.changes);
   }
+  // A container's refusal says how to get a plain image.
+  EXPECT_TRUE(contains(run_program(TRELVIK_CLI_PATH, {"edit", d + "/e.ciso", "--remove", "/a.txt"}).err,
+                       "ombrel-cli convert"));
+  // What an edit of one file's name, another's data and the header did, as
+  // ombrel-cli reads it back.
+  test_support::write_file(d + "/e.gcm", disc);
+  r = run_program(TRELVIK_CLI_PATH, {"edit", d + "/e.gcm", "--rename", "/a.txt", "x=y.txt", "--replace",
+                                             "/dir/b.bin", d + "/data.bin", "-i", "GZLE01"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, "set game code 'GZL', region letter 'E', maker ID '01'")) << r.out;
+  r = run_program(OMBREL_CLI_PATH, {"ls", "-R", d + "/e.gcm"});
+  EXPECT_TRUE(contains(r.out, "/x=y.txt") && contains(r.out, "3000")) << r.out;
+  EXPECT_TRUE(contains(run_program(OMBREL_CLI_PATH, {"info", d + "/e.gcm"}).out, "GZLE01"));
   // The dry runs and refusals left nothing behind.
   for (const char* left : {"n.gcm", "dry.gcm", "c.gcm", "x"}) EXPECT_FALSE(fs::exists(d + "/" + left)) << left;
   EXPECT_GT(fs::file_size(d + "/old.gcm"), 3u);
