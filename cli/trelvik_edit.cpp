@@ -108,7 +108,7 @@ bool parse_edit_args(const std::vector<std::string>& args, EditOptions* options,
       options->*kFlags[g.option - E_DRY_RUN] = true;
     }
   }
-  if (line.operands.empty()) {
+  if (line.operands.empty() || line.operands[0].empty()) {
     *error = "no image given (see trelvik-cli edit --help)";
     return false;
   }
