@@ -46,10 +46,9 @@ enum {
   OPT_FORMAT, OPT_COMPRESSION, OPT_LEVEL, OPT_BLOCK_SIZE, OPT_SCRUB
 };
 const OptionForm kOptions[] = {
-    {"--strict-size", 0, 0}, {"--recursive", 'R', 0}, {"--overwrite", 'o', 0},
-    {"--dry-run", 'n', 0},   {"--json", 0, 0},        {"--quiet", 'q', 0},
-    {"--dat", 0, 1},          {"--format", 0, 1},       {"--compression", 0, 1},
-    {"--level", 0, 1},        {"--block-size", 0, 1},   {"--scrub", 0, 0},
+    {"--strict-size", 0, 0}, {"--recursive", 'R', 0}, {"--overwrite", 'o', 0}, {"--dry-run", 'n', 0},
+    {"--json", 0, 0},        {"--quiet", 'q', 0},     {"--dat", 0, 1},         {"--format", 0, 1},
+    {"--compression", 0, 1}, {"--level", 0, 1},       {"--block-size", 0, 1},  {"--scrub", 0, 0},
 };
 const char* const kAppliesTo[] = {
     "", "ls", "extract sys unpack convert", "extract sys banner unpack convert", "info hash check", "", "check",

@@ -22,11 +22,10 @@ enum {
   E_DISC_NUMBER, E_REVISION, E_DRY_RUN, E_ALLOW_OVERSIZE, E_QUIET, E_COUNT
 };
 const OptionForm kForms[E_COUNT] = {
-    {"--replace", 0, 2, true},      {"--add", 0, 2, true},        {"--remove", 0, 1, true},
-    {"--rename", 0, 2, true},       {"--from-folder", 0, 1, true}, {"--game-id", 'i', 1},
-    {"--maker-id", 0, 1},           {"--game-name", 't', 1},       {"--region", 0, 1},
-    {"--disc-number", 0, 1},        {"--revision", 0, 1},          {"--dry-run", 'n', 0},
-    {"--allow-oversize", 0, 0},     {"--quiet", 'q', 0},
+    {"--replace", 0, 2, true},     {"--add", 0, 2, true},         {"--remove", 0, 1, true},      {"--rename", 0, 2, true},
+    {"--from-folder", 0, 1, true}, {"--game-id", 'i', 1},         {"--maker-id", 0, 1},          {"--game-name", 't', 1},
+    {"--region", 0, 1},            {"--disc-number", 0, 1},       {"--revision", 0, 1},          {"--dry-run", 'n', 0},
+    {"--allow-oversize", 0, 0},    {"--quiet", 'q', 0},
 };
 std::string EditOptions::* const kTexts[] = {&EditOptions::game_id,   &EditOptions::maker_id,
                                              &EditOptions::game_name, &EditOptions::region,
