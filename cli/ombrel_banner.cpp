@@ -1,8 +1,6 @@
 // Banner picture rendering and PNG output for ombrel-cli.
 #include "cli/ombrel_banner.h"
 
-#include <cstring>
-
 #include "disc/disc_format.h"
 #include "host/host_fs.h"
 #include "reader/reader.h"
@@ -11,59 +9,11 @@
 #define STBI_WRITE_NO_STDIO
 #include <stb/stb_image_write.h>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
-bool render_banner_rgb(std::vector<uint8_t>* rgb, std::string* error) {
+bool render_banner_png(std::string* png) {
   // Decoded here, not at mount: only the banner command needs the picture.
-  IsoPrepareBannerPicture();
-  rgb->assign(size_t(BANNER_PIXEL_COUNT) * 3, 0);
-#ifdef _WIN32
-  // A top-down 32-bit DIB selected into a memory device context: SetPixel
-  // paints it like a window, and its bits are readable afterwards.
-  HDC dc = CreateCompatibleDC(nullptr);
-  if (!dc) {
-    *error = "cannot create a memory device context";
-    return false;
-  }
-  BITMAPINFO bmi;
-  std::memset(&bmi, 0, sizeof bmi);
-  bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
-  bmi.bmiHeader.biWidth = BANNER_WIDTH;
-  bmi.bmiHeader.biHeight = -BANNER_HEIGHT;
-  bmi.bmiHeader.biPlanes = 1;
-  bmi.bmiHeader.biBitCount = 32;
-  bmi.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (!bitmap || !bits) {
-    if (bitmap) DeleteObject(bitmap);
-    DeleteDC(dc);
-    *error = "cannot create a bitmap for the banner";
-    return false;
-  }
-  HGDIOBJ previous = SelectObject(dc, bitmap);
-  IsoDrawBanner(dc, 0, 0);
-  GdiFlush();
-  // Each pixel is blue, green, red, unused.
-  const uint8_t* bgrx = static_cast<const uint8_t*>(bits);
-  for (int i = 0; i < BANNER_PIXEL_COUNT; ++i) {
-    (*rgb)[size_t(i) * 3 + 0] = bgrx[i * 4 + 2];
-    (*rgb)[size_t(i) * 3 + 1] = bgrx[i * 4 + 1];
-    (*rgb)[size_t(i) * 3 + 2] = bgrx[i * 4 + 0];
-  }
-  SelectObject(dc, previous);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
-#else
-  (void)error;
-  BannerCanvas canvas;
-  std::memset(&canvas, 0, sizeof canvas);
-  IsoDrawBanner(&canvas, 0, 0);
-  std::memcpy(rgb->data(), canvas.rgb, rgb->size());
-#endif
-  return true;
+  std::vector<uint8_t> rgb(size_t(BANNER_PIXEL_COUNT) * 3);
+  IsoGetBannerRgb(rgb.data());
+  return encode_png_rgb(rgb, BANNER_WIDTH, BANNER_HEIGHT, png);
 }
 
 namespace {

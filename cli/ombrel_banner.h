@@ -6,11 +6,9 @@
 #include <string>
 #include <vector>
 
-// The mounted image's picture as BANNER_WIDTH x BANNER_HEIGHT pixels of red,
-// green and blue bytes, rows top to bottom. On Windows IsoDrawBanner paints a
-// memory device context whose bits are read back; elsewhere it paints a
-// BannerCanvas.
-bool render_banner_rgb(std::vector<uint8_t>* rgb, std::string* error);
+// The mounted image's picture as the reader draws it (IsoGetBannerRgb),
+// encoded as PNG.
+bool render_banner_png(std::string* png);
 
 // PNG bytes of an RGB picture (stb_image_write).
 bool encode_png_rgb(const std::vector<uint8_t>& rgb, int width, int height, std::string* png);

@@ -273,13 +273,8 @@ int run_banner() {
     print_error(std::string("the image has no banner file ") + BANNER_PATH);
     return EXIT_TOOL_FAILED;
   }
-  std::vector<uint8_t> rgb;
-  std::string png, error;
-  if (!render_banner_rgb(&rgb, &error)) {
-    print_error(error);
-    return EXIT_TOOL_FAILED;
-  }
-  if (!encode_png_rgb(rgb, BANNER_WIDTH, BANNER_HEIGHT, &png)) {
+  std::string png;
+  if (!render_banner_png(&png)) {
     print_error("cannot encode the banner as PNG");
     return EXIT_TOOL_FAILED;
   }
@@ -526,8 +521,8 @@ int main(int argc, char** argv) {
     return EXIT_TOOL_OK;
   }
   // Names inside images are code page 932; the path is looked up as such.
-  g_options.image_path = image_path_from_host_text(g_options.image_path);
-  for (std::string& path : g_options.image_paths) path = image_path_from_host_text(path);
+  g_options.image_path = IsoPathFromHostText(g_options.image_path);
+  for (std::string& path : g_options.image_paths) path = IsoPathFromHostText(path);
 
   if (g_options.command == OmbrelCommand::Hash) return run_hash();
   // An interruption of a command that writes removes the file being

@@ -6,7 +6,7 @@
 
 #include "cli/command_line.h"
 #include "explorer/core/extraction_logic.h"
-#include "host/host_text.h"
+#include "reader/reader.h"
 
 namespace {
 
@@ -60,6 +60,14 @@ static_assert(sizeof kAppliesTo / sizeof kAppliesTo[0] == sizeof kOptions / size
 bool applies(size_t option, const std::string& command) {
   const std::string list = std::string(" ") + kAppliesTo[option] + " ";
   return list == "  " || list.find(" " + command + " ") != std::string::npos;
+}
+
+// An in-image path operand in the reader's form; false with the reason.
+bool image_path_operand(const std::string& path, std::string* canonical, std::string* error) {
+  if (IsoCanonicalPath(path, canonical)) return true;
+  *error = path.empty() ? "an empty path inside the image (use / for the root)"
+                        : "the path inside the image holds a zero byte";
+  return false;
 }
 
 }  // namespace
@@ -192,14 +200,12 @@ bool parse_ombrel_args(const std::vector<std::string>& args, OmbrelOptions* opti
   options->image = operands[1];
   switch (form->command) {
     case OmbrelCommand::List:
-      if (count == 2 && !canonical_image_path(operands[2], &options->image_path, error)) {
-        return false;
-      }
+      if (count == 2 && !image_path_operand(operands[2], &options->image_path, error)) return false;
       break;
     case OmbrelCommand::Extract:
       for (size_t i = 2; i + 1 < operands.size(); ++i) {
         std::string path;
-        if (!canonical_image_path(operands[i], &path, error)) return false;
+        if (!image_path_operand(operands[i], &path, error)) return false;
         options->image_paths.push_back(path);
       }
       options->destination = operands.back();
@@ -255,49 +261,3 @@ ExtractKind system_area_kind(SystemArea area) {
 
 // The names the explorer writes the four areas under.
 const char* system_area_file_name(SystemArea area) { return system_area_file_name(system_area_kind(area)); }
-
-bool canonical_image_path(const std::string& path, std::string* canonical, std::string* error) {
-  if (path.empty()) {
-    *error = "an empty path inside the image (use / for the root)";
-    return false;
-  }
-  if (path.find('\0') != std::string::npos) {
-    *error = "the path inside the image holds a zero byte";
-    return false;
-  }
-  std::string out;
-  size_t i = 0;
-  while (i < path.size()) {
-    size_t slash = path.find('/', i);
-    if (slash == std::string::npos) slash = path.size();
-    if (slash > i) out += "/" + path.substr(i, slash - i);
-    i = slash + 1;
-  }
-  *canonical = out.empty() ? "/" : out;
-  return true;
-}
-
-std::string last_path_component(const std::string& canonical) {
-  size_t slash = canonical.rfind('/');
-  return slash == std::string::npos ? canonical : canonical.substr(slash + 1);
-}
-
-std::string map_path_names(const std::string& path, char separator,
-                           std::string (*convert)(const std::string& name)) {
-  std::string out;
-  size_t start = 0;
-  for (;;) {
-    size_t slash = path.find('/', start);
-    size_t end = slash == std::string::npos ? path.size() : slash;
-    out += convert(path.substr(start, end - start));
-    if (slash == std::string::npos) return out;
-    out += separator;
-    start = slash + 1;
-  }
-}
-
-std::string image_path_from_host_text(const std::string& canonical) {
-  return map_path_names(canonical, '/', [](const std::string& name) {
-    return host::disc_name_from_host_name(name);
-  });
-}

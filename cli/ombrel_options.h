@@ -1,5 +1,5 @@
 // ombrel-cli's command line: the command and its operands parsed into one
-// record, the in-image path made canonical, and the --help text.
+// record, and the --help text.
 #pragma once
 
 #include <string>
@@ -48,24 +48,3 @@ bool parse_system_area(const std::string& name, SystemArea* area);
 // "boot.bin", "fst", "apploader", "default.dol".
 ExtractKind system_area_kind(SystemArea area);
 const char* system_area_file_name(SystemArea area);
-
-// An in-image path as the reader's lookups want it: a leading "/", no empty
-// components (repeated or trailing "/" are dropped), "/" alone for the root.
-// "." and ".." are kept as they are: they are names like any other inside an
-// image. False for an empty path or one holding a NUL byte.
-bool canonical_image_path(const std::string& path, std::string* canonical, std::string* error);
-
-// Each "/"-separated name of an in-image path passed through convert, the
-// results joined with separator. "/" is never part of a code page 932
-// character, so the names are found by it.
-std::string map_path_names(const std::string& path, char separator,
-                           std::string (*convert)(const std::string& name));
-
-// A canonical in-image path typed on this host, spelled as images spell it:
-// each name in code page 932 (on Windows the arguments already are), a name
-// without such a form unchanged, so that it still finds an entry whose name
-// was stored as its host bytes.
-std::string image_path_from_host_text(const std::string& canonical);
-
-// The last component of a canonical path ("" for the root).
-std::string last_path_component(const std::string& canonical);

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "cli/console_text.h"
-#include "cli/ombrel_options.h"
 #include "disc/disc_format.h"
 #include "host/host_text.h"
 #include "reader/fst_walk.h"
@@ -44,18 +43,13 @@ std::string windows1252_for_display(const std::string& bytes) {
 }
 
 std::string image_path_for_display(const std::string& image_path) {
-  return map_path_names(image_path, '/', shift_jis_for_display);
+  return IsoMapPathNames(image_path, '/', shift_jis_for_display);
 }
 
 
 // ---------------------------------------------------------------------------
 // Listing
 // ---------------------------------------------------------------------------
-
-std::string child_image_path(const std::string& folder_path, const std::string& name) {
-  if (folder_path.empty() || folder_path == "/") return "/" + name;
-  return folder_path + "/" + name;
-}
 
 namespace {
 
@@ -93,26 +87,6 @@ std::string entry_line(const FstNode& node, const std::string& image_path) {
   return line;
 }
 
-void walk_entries(const FstNode* first,
-                  const std::function<void(const FstNode&, const std::string&)>& visit) {
-  // lengths.back() is the length of the path of the folder being walked.
-  std::vector<size_t> lengths(1, 0);
-  std::string path;
-  walk_fst_nodes(
-      first, false,
-      [&](const FstNode& node) {
-        path.resize(lengths.back());
-        if (!path.empty()) path += '/';
-        path += node.name ? node.name : "";
-        visit(node, path);
-        if (node.isDirectory) lengths.push_back(path.size());
-        return true;
-      },
-      [&lengths](const FstNode& node) {
-        if (node.isDirectory) lengths.pop_back();
-      });
-}
-
 bool write_entries(const FstNode* first_child, const std::string& folder_path, bool recursive,
                    const std::function<bool(const std::string& line)>& emit) {
   // Every entry's path is the folder's path and "/" followed by its names.
@@ -128,23 +102,23 @@ bool write_entries(const FstNode* first_child, const std::string& folder_path, b
     }
     return ok;
   }
-  walk_entries(first_child, [&](const FstNode& node, const std::string& relative) {
-    if (!ok) return;
-    line.clear();
-    append_entry_line(&line, node, prefix, relative);
-    ok = emit(line);
-  });
-  return ok;
-}
-
-std::string list_entries(const FstNode* first_child, const std::string& folder_path,
-                         bool recursive) {
-  std::string out;
-  write_entries(first_child, folder_path, recursive, [&](const std::string& line) {
-    out += line;
-    return true;
-  });
-  return out;
+  // lengths.back() is the length of the path of the folder being walked.
+  std::vector<size_t> lengths(1, 0);
+  std::string relative;
+  return walk_fst_nodes(
+      first_child, false,
+      [&](const FstNode& node) {
+        relative.resize(lengths.back());
+        if (!relative.empty()) relative += '/';
+        relative += node.name ? node.name : "";
+        if (node.isDirectory) lengths.push_back(relative.size());
+        line.clear();
+        append_entry_line(&line, node, prefix, relative);
+        return emit(line);
+      },
+      [&lengths](const FstNode& node) {
+        if (node.isDirectory) lengths.pop_back();
+      });
 }
 
 // ---------------------------------------------------------------------------

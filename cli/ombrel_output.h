@@ -31,33 +31,19 @@ std::string escape_controls(const std::string& text);
 // escaped so that a listing keeps one entry per line.
 std::string image_path_for_display(const std::string& image_path);
 
-
 // ---------------------------------------------------------------------------
 // Listing
 // ---------------------------------------------------------------------------
 
-// The in-image path of an entry named name inside the folder at folder_path.
-std::string child_image_path(const std::string& folder_path, const std::string& name);
-
 // "KIND<TAB>SIZE<TAB>OFFSET<TAB>PATH\n": KIND d or f, SIZE and OFFSET in
 // decimal, 0 for folders. The path is shown as image_path_for_display shows it.
 std::string entry_line(const FstNode& node, const std::string& image_path);
-
-// Visits the sibling list starting at first and, depth first in table order,
-// everything below it: a folder before its contents. relative_path is the
-// node's names from the list's level down, joined by "/".
-void walk_entries(const FstNode* first,
-                  const std::function<void(const FstNode& node, const std::string& relative_path)>&
-                      visit);
 
 // The lines of a folder's entries (its first child given), or of its whole
 // subtree when recursive, handed to emit one at a time; stops with false when
 // emit refuses one.
 bool write_entries(const FstNode* first_child, const std::string& folder_path, bool recursive,
                    const std::function<bool(const std::string& line)>& emit);
-// The same lines as one text.
-std::string list_entries(const FstNode* first_child, const std::string& folder_path,
-                         bool recursive);
 
 // ---------------------------------------------------------------------------
 // Information

@@ -34,6 +34,19 @@ void IsoPrepareBannerPicture() {
 
 const uint16_t* IsoGetBannerPicture() { return g_reader.banner_picture; }
 
+void IsoGetBannerRgb(uint8_t* rgb) {
+  IsoPrepareBannerPicture();
+  for (int i = 0; i < BANNER_PIXEL_COUNT; ++i) {
+    int x, y;
+    banner_pixel_position(i, &x, &y);
+    const BannerRgb c = banner_pixel_rgb(g_reader.banner_picture[i]);
+    uint8_t* out = rgb + (size_t(y) * BANNER_WIDTH + size_t(x)) * 3;
+    out[0] = c.red;
+    out[1] = c.green;
+    out[2] = c.blue;
+  }
+}
+
 void IsoDrawBanner(IsoDrawTarget target, uint16_t x0, uint16_t y0) {
   for (int i = 0; i < BANNER_PIXEL_COUNT; ++i) {
     int x, y;

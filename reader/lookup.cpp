@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/host_text.h"
 #include "reader/fst_walk.h"
 
 namespace {
@@ -247,4 +248,32 @@ std::string IsoMatchRelativePath(const IsoMatch& match) {
     path = path.empty() ? std::string(n->name) : std::string(n->name) + "/" + path;
   }
   return path;
+}
+
+bool IsoCanonicalPath(const std::string& path, std::string* canonical) {
+  if (path.empty() || path.find('\0') != std::string::npos) return false;
+  std::string out;
+  for (size_t i = 0; i < path.size();) {
+    size_t slash = path.find('/', i);
+    if (slash == std::string::npos) slash = path.size();
+    if (slash > i) out += "/" + path.substr(i, slash - i);
+    i = slash + 1;
+  }
+  *canonical = out.empty() ? "/" : out;
+  return true;
+}
+
+std::string IsoMapPathNames(const std::string& path, char separator, std::string (*convert)(const std::string& name)) {
+  std::string out;
+  for (size_t start = 0;;) {
+    const size_t slash = path.find('/', start);
+    out += convert(path.substr(start, slash == std::string::npos ? std::string::npos : slash - start));
+    if (slash == std::string::npos) return out;
+    out += separator;
+    start = slash + 1;
+  }
+}
+
+std::string IsoPathFromHostText(const std::string& path) {
+  return IsoMapPathNames(path, '/', [](const std::string& name) { return host::disc_name_from_host_name(name); });
 }

@@ -139,6 +139,21 @@ size_t IsoMatchPath(const char* path, std::vector<IsoMatch>* matches);
 // The names from the match's base down to its node, joined by "/".
 std::string IsoMatchRelativePath(const IsoMatch& match);
 
+// An in-image path as the lookups want it: a leading "/", no empty
+// components (repeated or trailing "/" are dropped), "/" alone for the root.
+// "." and ".." are kept: inside an image they are names like any other.
+// False for an empty path or one holding a NUL byte.
+bool IsoCanonicalPath(const std::string& path, std::string* canonical);
+// Each "/"-separated name of an in-image path passed through convert, the
+// results joined with separator. "/" is never part of a code page 932
+// character, so the names are found by it.
+std::string IsoMapPathNames(const std::string& path, char separator, std::string (*convert)(const std::string& name));
+// A path typed on this host, spelled as images spell it: each name in code
+// page 932 (on Windows the arguments already are), a name without such a form
+// unchanged, so that it still finds an entry whose name was stored as its
+// host bytes.
+std::string IsoPathFromHostText(const std::string& path);
+
 int IsoGetLastError();
 // Text for the current code, in code page 932: the constant one, followed for
 // a container's damage or unsupported method by what the container says.
@@ -449,6 +464,9 @@ const uint8_t* IsoGetBannerField(uint16_t selector, uint16_t language);
 void IsoPrepareBannerPicture();
 // The picture buffer in stored (tile) order, host byte order, 3,072 pixels.
 const uint16_t* IsoGetBannerPicture();
+// The picture as IsoDrawBanner paints it, prepared first: BANNER_WIDTH x
+// BANNER_HEIGHT pixels of red, green and blue bytes, rows top to bottom.
+void IsoGetBannerRgb(uint8_t* rgb);
 
 // Drawing target: a device context on Windows, an RGB canvas elsewhere.
 #ifdef _WIN32

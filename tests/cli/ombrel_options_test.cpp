@@ -113,37 +113,4 @@ TEST(OmbrelOptions, SystemAreasAndTheirFileNames) {
   EXPECT_FALSE(parse_system_area("default.dol", &area));
 }
 
-TEST(OmbrelOptions, ImagePathsBecomeCanonical) {
-  const struct {
-    const char* given;
-    const char* canonical;
-  } cases[] = {
-      {"/", "/"},           {"//", "/"},           {"data", "/data"},
-      {"/data/", "/data"},  {"//data//levels/", "/data/levels"},
-      {"/a/./b", "/a/./b"},  // "." and ".." are names inside an image
-      {"/A/b", "/A/b"},
-  };
-  for (const auto& c : cases) {
-    std::string out, error;
-    ASSERT_TRUE(canonical_image_path(c.given, &out, &error)) << c.given;
-    EXPECT_EQ(out, c.canonical) << c.given;
-  }
-  std::string out, error;
-  EXPECT_FALSE(canonical_image_path("", &out, &error));
-}
-
-TEST(OmbrelOptions, LastComponentOfAPath) {
-  EXPECT_EQ(last_path_component("/data/notes.txt"), "notes.txt");
-  EXPECT_EQ(last_path_component("/top"), "top");
-  EXPECT_EQ(last_path_component("/"), "");
-}
-
-TEST(OmbrelOptions, TypedPathsAreSpelledInShiftJisWhereTheyCanBe) {
-  const std::string data_utf8 = "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF";  // データ
-  const std::string emoji = "\xF0\x9F\x98\x80.txt";  // no Shift-JIS form: as typed
-  EXPECT_EQ(image_path_from_host_text("/" + data_utf8 + "/" + emoji + "/plain"),
-            "/\x83\x66\x81\x5B\x83\x5E/" + emoji + "/plain");
-  EXPECT_EQ(image_path_from_host_text("/"), "/");
-}
-
 }  // namespace

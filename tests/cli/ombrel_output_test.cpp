@@ -14,6 +14,16 @@ namespace {
 
 using test_support::Tree;
 
+// A listing's lines as one text.
+std::string listed(const FstNode* first_child, const std::string& folder_path, bool recursive) {
+  std::string out;
+  write_entries(first_child, folder_path, recursive, [&](const std::string& line) {
+    out += line;
+    return true;
+  });
+  return out;
+}
+
 TEST(OmbrelOutput, FieldTextEndsAtNulOrAtTheFieldsEnd) {
   const uint8_t with_nul[8] = {'a', 'b', 0, 'c', 'd', 'e', 'f', 'g'};
   EXPECT_EQ(banner_field_text(with_nul, 8), "ab");
@@ -48,8 +58,6 @@ TEST(OmbrelOutput, EntryLinesAreKindSizeOffsetAndPath) {
   FstNode* file = t.add(data, "big.bin", false, 4000000000u, 3000000000u);
   EXPECT_EQ(entry_line(*data, "/data"), "d\t0\t0\t/data\n");
   EXPECT_EQ(entry_line(*file, "/data/big.bin"), "f\t4000000000\t3000000000\t/data/big.bin\n");
-  EXPECT_EQ(child_image_path("/", "a"), "/a");
-  EXPECT_EQ(child_image_path("/data", "a b"), "/data/a b");
 }
 
 TEST(OmbrelOutput, ListingsFollowTableOrderFoldersBeforeTheirContents) {
@@ -62,10 +70,10 @@ TEST(OmbrelOutput, ListingsFollowTableOrderFoldersBeforeTheirContents) {
   t.add(a, "a2", false, 3, 300);
   t.add(t.root(), "top", false, 4, 400);
 
-  EXPECT_EQ(list_entries(t.root()->firstChild, "/", false),
+  EXPECT_EQ(listed(t.root()->firstChild, "/", false),
             "d\t0\t0\t/a\n"
             "f\t4\t400\t/top\n");
-  EXPECT_EQ(list_entries(t.root()->firstChild, "/", true),
+  EXPECT_EQ(listed(t.root()->firstChild, "/", true),
             "d\t0\t0\t/a\n"
             "f\t1\t100\t/a/a1\n"
             "d\t0\t0\t/a/b\n"
@@ -74,13 +82,13 @@ TEST(OmbrelOutput, ListingsFollowTableOrderFoldersBeforeTheirContents) {
             "f\t3\t300\t/a/a2\n"
             "f\t4\t400\t/top\n");
   // A subtree keeps to itself: /top, a sibling of /a, is not part of it.
-  EXPECT_EQ(list_entries(a->firstChild, "/a", true),
+  EXPECT_EQ(listed(a->firstChild, "/a", true),
             "f\t1\t100\t/a/a1\n"
             "d\t0\t0\t/a/b\n"
             "f\t2\t200\t/a/b/b1\n"
             "d\t0\t0\t/a/b/empty\n"
             "f\t3\t300\t/a/a2\n");
-  EXPECT_EQ(list_entries(nullptr, "/a/b/empty", true), "");
+  EXPECT_EQ(listed(nullptr, "/a/b/empty", true), "");
 }
 
 TEST(OmbrelOutput, WalkOfAVeryDeepTreeNeedsNoDeepStack) {
@@ -91,12 +99,13 @@ TEST(OmbrelOutput, WalkOfAVeryDeepTreeNeedsNoDeepStack) {
   t.add(folder, "leaf", false, 7, 8);
   int visited = 0;
   size_t longest = 0;
-  walk_entries(t.root()->firstChild, [&](const FstNode&, const std::string& relative) {
+  write_entries(t.root()->firstChild, "/", true, [&](const std::string& line) {
     ++visited;
-    longest = std::max(longest, relative.size());
+    longest = std::max(longest, line.size());
+    return true;
   });
   EXPECT_EQ(visited, depth + 1);
-  EXPECT_EQ(longest, size_t(depth) * 2 + 4);  // "d/" 16,000 times, then "leaf"
+  EXPECT_EQ(longest, std::string("f\t7\t8\t/\n").size() + size_t(depth) * 2 + 4);  // "d/" 16,000 times, then "leaf"
 }
 
 DiscInfo sample_info() {
@@ -201,10 +210,10 @@ TEST(OmbrelOutput, ImageNamesAreShownOneByOneInUtf8) {
   Tree t;
   FstNode* folder = t.add(t.root(), data_cp932, true);
   t.add(folder, "\x94\x5C\x97\xCD.dat", false, 5, 500);  // 能力.dat, a 0x5C second byte
-  EXPECT_EQ(list_entries(t.root()->firstChild, "/", true),
+  EXPECT_EQ(listed(t.root()->firstChild, "/", true),
             "d\t0\t0\t/" + data_utf8 + "\n"
             "f\t5\t500\t/" + data_utf8 + "/\xE8\x83\xBD\xE5\x8A\x9B.dat\n");
-  EXPECT_EQ(list_entries(folder->firstChild, "/" + data_cp932, false),
+  EXPECT_EQ(listed(folder->firstChild, "/" + data_cp932, false),
             "f\t5\t500\t/" + data_utf8 + "/\xE8\x83\xBD\xE5\x8A\x9B.dat\n");
   EXPECT_EQ(entry_line(*folder, "/" + data_cp932), "d\t0\t0\t/" + data_utf8 + "\n");
 }

@@ -2,6 +2,8 @@
 // and colours, drawn into the host's drawing target.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <cstring>
 
 #include "disc/disc_format.h"
@@ -127,8 +129,8 @@ TEST(ReaderBanner, StoredPixelsLieTileByTile) {
   }
 }
 
-// Draws the test banner (pixel i = 0x8000 | i) and checks every pixel of the
-// result against the stored order.
+// Draws the test banner (pixel i = 0x8000 | i), and copies it as RGB, and
+// checks every pixel of both against the stored order.
 TEST(ReaderBanner, DrawingPutsEveryStoredPixelInPlace) {
   ReaderFixture fx;
   mount_with_banner(&fx, make_banner(BANNER_SIX_LANGUAGE_SIZE));
@@ -163,11 +165,16 @@ TEST(ReaderBanner, DrawingPutsEveryStoredPixelInPlace) {
   (void)x0;
   (void)y0;
 #endif
+  // The RGB copy the command line encodes holds the same pixels, rows top to bottom.
+  std::vector<uint8_t> rgb(size_t(BANNER_PIXEL_COUNT) * 3);
+  IsoGetBannerRgb(rgb.data());
   for (int i = 0; i < BANNER_PIXEL_COUNT; ++i) {
     int x, y;
     banner_pixel_position(i, &x, &y);
     BannerRgb want = banner_pixel_rgb(uint16_t(0x8000 | i)), got = at(x, y);
     ASSERT_TRUE(want.red == got.red && want.green == got.green && want.blue == got.blue) << i;
+    const uint8_t* copied = &rgb[(size_t(y) * BANNER_WIDTH + size_t(x)) * 3];
+    ASSERT_TRUE(want.red == copied[0] && want.green == copied[1] && want.blue == copied[2]) << i;
   }
 #ifdef _WIN32
   SelectObject(dc, old);

@@ -33,6 +33,34 @@ class ReaderLookup : public ::testing::Test {
   uint32_t data_ = 0;
 };
 
+// Paths typed on the command line: made canonical, then spelled as images
+// spell names.
+TEST(Lookup, TypedPathsBecomeCanonicalAndCodePage932) {
+  const struct {
+    const char* given;
+    const char* canonical;
+  } cases[] = {
+      {"/", "/"},           {"//", "/"},           {"data", "/data"},
+      {"/data/", "/data"},  {"//data//levels/", "/data/levels"},
+      {"/a/./b", "/a/./b"},  // "." and ".." are names inside an image
+      {"/A/b", "/A/b"},
+  };
+  for (const auto& c : cases) {
+    std::string out;
+    ASSERT_TRUE(IsoCanonicalPath(c.given, &out)) << c.given;
+    EXPECT_EQ(out, c.canonical) << c.given;
+  }
+  std::string out;
+  EXPECT_FALSE(IsoCanonicalPath("", &out));
+  EXPECT_FALSE(IsoCanonicalPath(std::string("/a\0b", 4), &out));
+
+  const std::string data_utf8 = "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF";  // データ
+  const std::string emoji = "\xF0\x9F\x98\x80.txt";  // no Shift-JIS form: as typed
+  EXPECT_EQ(IsoPathFromHostText("/" + data_utf8 + "/" + emoji + "/plain"),
+            "/\x83\x66\x81\x5B\x83\x5E/" + emoji + "/plain");
+  EXPECT_EQ(IsoPathFromHostText("/"), "/");
+}
+
 }  // namespace
 
 TEST_F(ReaderLookup, MatchModeZeroComparesTheFileNameIgnoringCase) {
