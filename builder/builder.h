@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "container/container_writer.h"
 
@@ -248,3 +249,6 @@ uint64_t builder_content_end_with_alignment(uint32_t alignment);
 // until the next call.
 size_t builder_removed_count();
 const char* builder_removed_path(size_t index);
+// And the paths of the tree's entries new to that table, in table order:
+// the first at_most of them appended to paths; returns how many there are.
+size_t builder_added_paths(size_t at_most, std::vector<std::string>* paths);

@@ -232,6 +232,26 @@ const char* builder_removed_path(size_t index) {
   return g_builder.removed_path.c_str();
 }
 
+size_t builder_added_paths(size_t at_most, std::vector<std::string>* paths) {
+  size_t count = 0;
+  std::vector<size_t> lengths;  // of the path above each entry being walked
+  std::string path;
+  walk_source_nodes(
+      &g_builder.root,
+      [&](const SourceNode& node) {
+        lengths.push_back(path.size());
+        path += '/';
+        path += node.name;
+        if (node.is_new && count++ < at_most) paths->push_back(path);
+        return true;
+      },
+      [&](const SourceNode&) {
+        path.resize(lengths.back());
+        lengths.pop_back();
+      });
+  return count;
+}
+
 bool apply_previous_table() {
   std::free(previous().removed);
   previous().removed = nullptr;

@@ -250,7 +250,7 @@ int run_system() {
   std::string target = dest + host::PATH_SEPARATOR + file_name;
   // An area the disc does not have is refused before anything is made.
   uint32_t first = 0, length = 0;
-  if (!system_area_span(system_area_kind(g_options.area), &first, &length)) {
+  if (!system_area_span(g_options.area, &first, &length)) {
     print_error(copy_failure(target) + "; nothing written");
     return EXIT_TOOL_FAILED;
   }
@@ -260,7 +260,7 @@ int run_system() {
   if (!plan_allows(plan)) return EXIT_TOOL_FAILED;
   if (g_options.dry_run) return finish_dry_run(plan);
   if (!prepare_destination(dest)) return EXIT_TOOL_FAILED;
-  if (!extract_system_area(system_area_kind(g_options.area), target)) {
+  if (!extract_system_area(g_options.area, target)) {
     print_error(copy_failure(target));
     return EXIT_TOOL_FAILED;
   }
@@ -326,7 +326,8 @@ void on_convert_progress(uint64_t done, uint64_t) {
 }
 
 // The disc written into a container by its writer, read straight from the
-// image's own container; a scrubbed CISO keeps the spans the disc uses.
+// image's own container as far as the mounted disc runs; a scrubbed CISO
+// keeps the spans the disc uses.
 int convert_to_container() {
   const std::string& out = g_options.destination;
   ContainerWriteOptions options = g_options.write_options;
@@ -340,6 +341,7 @@ int convert_to_container() {
   ContainerError error = CONTAINER_OK;
   Container* c = container_open(g_options.image.c_str(), &error, &detail);
   if (c) {
+    container_extend_disc(c, IsoGetImageSize());  // the disc a plain output gets too
     job_progress_init(&g_progress.job, 0, 0, container_disc_size(c), 1, false);
     g_bar.shown = isatty(2) != 0;
     std::string kept;
@@ -429,6 +431,10 @@ bool hash_image(DiscHashes* sums, uint64_t* size) {
     print_error("cannot read the image " + quoted_host_path(image) + ": " + detail);
     return false;
   }
+  // A CISO's disc is hashed as convert writes it, running on in zeros as far
+  // as its table's files; a table that cannot be read leaves the CISO's own.
+  if (container_kind_drops_trailing_zeros(container_kind(c)) && (IsoIsMounted() || IsoMount(image.c_str(), 1)))
+    container_extend_disc(c, IsoGetImageSize());
   *size = container_disc_size(c);
   job_progress_init(&g_progress.job, 0, 0, *size, 1, false);
   start_bar();
@@ -443,7 +449,7 @@ bool hash_image(DiscHashes* sums, uint64_t* size) {
   return ok;
 }
 
-// The checksums of the plain disc. The disc is not mounted: a dump whose
+// The checksums of the plain disc. The disc need not mount: a dump whose
 // file table is damaged still gets its sums, to compare with a good one.
 int run_hash() {
   DiscHashes sums;
@@ -524,7 +530,11 @@ int main(int argc, char** argv) {
   g_options.image_path = IsoPathFromHostText(g_options.image_path);
   for (std::string& path : g_options.image_paths) path = IsoPathFromHostText(path);
 
-  if (g_options.command == OmbrelCommand::Hash) return run_hash();
+  if (g_options.command == OmbrelCommand::Hash) {
+    const int status = run_hash();
+    IsoReset();
+    return status;
+  }
   // An interruption of a command that writes removes the file being
   // written; files finished before it stay, and a file being replaced keeps
   // its old bytes.

@@ -232,32 +232,13 @@ bool parse_ombrel_args(const std::vector<std::string>& args, OmbrelOptions* opti
   return true;
 }
 
-bool parse_system_area(const std::string& name, SystemArea* area) {
-  static const struct {
-    const char* name;
-    SystemArea area;
-  } kAreas[] = {{"boot", SystemArea::Boot},
-                {"fst", SystemArea::Fst},
-                {"apploader", SystemArea::Apploader},
-                {"dol", SystemArea::MainProgram}};
-  for (const auto& a : kAreas) {
-    if (name == a.name) {
-      *area = a.area;
+bool parse_system_area(const std::string& name, ExtractKind* area) {
+  static const char* const kNames[] = {"boot", "fst", "apploader", "dol"};
+  for (size_t i = 0; i < 4; ++i) {
+    if (name == kNames[i]) {
+      *area = ExtractKind(int(ExtractKind::BootData) + int(i));
       return true;
     }
   }
   return false;
 }
-
-ExtractKind system_area_kind(SystemArea area) {
-  switch (area) {
-    case SystemArea::Boot: return ExtractKind::BootData;
-    case SystemArea::Fst: return ExtractKind::FileSystemTable;
-    case SystemArea::Apploader: return ExtractKind::Apploader;
-    case SystemArea::MainProgram: break;
-  }
-  return ExtractKind::MainProgram;
-}
-
-// The names the explorer writes the four areas under.
-const char* system_area_file_name(SystemArea area) { return system_area_file_name(system_area_kind(area)); }

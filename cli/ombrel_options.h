@@ -10,9 +10,6 @@
 
 enum class OmbrelCommand { None, Info, List, Extract, System, Banner, Unpack, Convert, Hash, Check };
 
-// The four system areas, in the order the tool lists them.
-enum class SystemArea { Boot, Fst, Apploader, MainProgram };
-
 struct OmbrelOptions {
   OmbrelCommand command = OmbrelCommand::None;
   std::string image;
@@ -20,7 +17,7 @@ struct OmbrelOptions {
   std::vector<std::string> image_paths;  // extract: paths and patterns inside the image
   std::string destination;  // extract, sys and unpack: a folder; banner, convert: the file
   std::string dat;          // check: a dat file to find the disc in
-  SystemArea area = SystemArea::Boot;
+  ExtractKind area = ExtractKind::BootData;  // sys: one of the four system areas
   bool recursive = false;    // ls -R
   bool overwrite = false;    // replace files, merge into folders
   bool dry_run = false;      // say what would be written, write nothing
@@ -42,9 +39,6 @@ const char* ombrel_usage();
 bool parse_ombrel_args(const std::vector<std::string>& args, OmbrelOptions* options,
                        std::string* error);
 
-// "boot", "fst", "apploader" or "dol".
-bool parse_system_area(const std::string& name, SystemArea* area);
-// The explorer's extraction of the area, and the file it is written to:
-// "boot.bin", "fst", "apploader", "default.dol".
-ExtractKind system_area_kind(SystemArea area);
-const char* system_area_file_name(SystemArea area);
+// "boot", "fst", "apploader" or "dol": the explorer's extraction of that
+// system area (its file name is system_area_file_name's).
+bool parse_system_area(const std::string& name, ExtractKind* area);

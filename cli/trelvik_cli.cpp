@@ -252,7 +252,7 @@ int main(int argc, char** argv) {
   }
   for (const std::string& w : name_form_warnings(builder_tree())) print_warning(w);
   if (rebuild) {
-    for (const std::string& line : rebuild_changes(builder_tree())) print_note(line);
+    for (const std::string& line : rebuild_changes()) print_note(line);
   }
   // Content past a full disc is refused in default mode, unless asked for;
   // nothing has been written, which the refusal says.

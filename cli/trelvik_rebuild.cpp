@@ -3,7 +3,6 @@
 
 #include <cstring>
 
-#include "builder/source_walk.h"
 #include "cli/console_text.h"
 #include "host/host_fs.h"
 #include "host/host_text.h"
@@ -72,28 +71,12 @@ void add_listed(std::vector<std::string>* lines, const char* what, const std::ve
 
 }  // namespace
 
-std::vector<std::string> rebuild_changes(const SourceNode* root) {
-  std::vector<std::string> added, removed;
-  size_t added_count = 0;
-  std::vector<size_t> lengths;
-  std::string path;
-  walk_source_nodes(
-      root,
-      [&](const SourceNode& node) {
-        lengths.push_back(path.size());
-        path += '/';
-        path += node.name;
-        if (node.is_new && added_count++ < SHOWN) added.push_back(path);
-        return true;
-      },
-      [&](const SourceNode&) {
-        path.resize(lengths.back());
-        lengths.pop_back();
-      });
+std::vector<std::string> rebuild_changes() {
+  std::vector<std::string> added, removed, lines;
+  const size_t added_count = builder_added_paths(SHOWN, &added);
   // A removed path is built when asked for: only the ones shown are.
   const size_t removed_count = builder_removed_count();
   for (size_t i = 0; i < removed_count && i < SHOWN; ++i) removed.push_back(builder_removed_path(i));
-  std::vector<std::string> lines;
   add_listed(&lines, "added", added, added_count);
   add_listed(&lines, "removed", removed, removed_count);
   return lines;

@@ -35,4 +35,4 @@ std::string oversize_message(uint64_t end, uint64_t end_with_4);
 // The log of a rebuild: one line per entry new to the unpacked disc's table
 // and per entry of it the tree no longer holds (at most ten of each, then how
 // many more), in-image paths in UTF-8.
-std::vector<std::string> rebuild_changes(const SourceNode* root);
+std::vector<std::string> rebuild_changes();

@@ -1,5 +1,6 @@
 // Opening by magic word: which kind a file is, each kind's opening, the
 // plain image, and closing.
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -110,6 +111,13 @@ void container_close(Container* c) {
 
 ContainerKind container_kind(const Container* c) { return c->kind; }
 uint64_t container_disc_size(const Container* c) { return c->disc_size; }
+
+void container_extend_disc(Container* c, uint64_t size) {
+  size = std::min<uint64_t>(size, DISC_IMAGE_SIZE);
+  if (!container_kind_drops_trailing_zeros(c->kind) || size <= c->disc_size) return;
+  c->zeros_from = std::min(c->zeros_from, c->disc_size);
+  c->disc_size = size;
+}
 ContainerError container_error(const Container* c) { return c->error; }
 const char* container_error_detail(const Container* c) { return c->detail.c_str(); }
 

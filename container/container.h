@@ -85,6 +85,11 @@ uint64_t container_disc_size(const Container* c);
 // size (CISO): its disc may run on in zeros past container_disc_size, as far
 // as the disc's own file table says.
 inline bool container_kind_drops_trailing_zeros(ContainerKind kind) { return kind == CONTAINER_CISO; }
+// Takes such a kind's disc as size bytes (at most a full disc) when that is
+// longer than the container holds, the rest reading as zeros: the disc the
+// reader mounts (IsoGetImageSize), so that every conversion and checksum of
+// it sees the same disc. Other kinds, and a shorter size, stay as they are.
+void container_extend_disc(Container* c, uint64_t size);
 
 // Reads up to n bytes of the plain disc at offset into buffer. Reading past
 // the disc's end is a short read, as for a file (*got tells how many bytes

@@ -54,6 +54,7 @@ struct Container {
   host::File* file = nullptr;
   uint64_t file_size = 0;
   uint64_t disc_size = 0;
+  uint64_t zeros_from = UINT64_MAX;  // where a disc extended past what is held runs on in zeros
   ContainerError error = CONTAINER_OK;
   std::string detail;
   void* state = nullptr;  // the kind's own

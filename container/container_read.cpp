@@ -62,6 +62,10 @@ CachedExtent* fill_cache(Container* c, const Extent& extent) {
 
 // The extent holding a disc offset below the disc's size, checked to hold it.
 bool locate(Container* c, uint64_t position, Extent* extent) {
+  if (position >= c->zeros_from) {
+    *extent = {EXTENT_ZERO, c->zeros_from, c->disc_size - c->zeros_from, 0};
+    return true;
+  }
   if (!c->format->locate(c, position, extent)) return false;
   if (extent->length == 0 || position < extent->start || position - extent->start >= extent->length) {
     return fail(c, CONTAINER_ERR_DAMAGED, "no stored data for disc offset %llu",

@@ -93,6 +93,9 @@ TEST(PreviousTable, OrderNewEntriesAndRemovedPathsHoldThroughADeepTable) {
   std::string deepest = "/deep";
   for (uint32_t i = 0; i < depth; ++i) deepest += "/" + long_name;
   EXPECT_EQ(builder_removed_path(1 + depth), deepest);
+  std::vector<std::string> added;
+  EXPECT_EQ(builder_added_paths(1, &added), 2u);
+  EXPECT_EQ(added, std::vector<std::string>{"/dir/new"});
 
   // Memory running out at any allocation of the rebuild is code 1, never an
   // abort; with enough, the same rebuild succeeds.

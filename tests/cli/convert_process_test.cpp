@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -190,6 +191,42 @@ TEST(ConvertOptions, TrelvikBuildsIntoContainersWhatItBuildsAsPlainImages) {
     ASSERT_EQ(r.status, 0) << out << ": " << r.err;
   }
   EXPECT_TRUE(holds_disc(dir.at("re.gcz"), test_support::read_file(dir.at("re.gcm")), dir));
+}
+
+// A CISO leaves out the zero blocks at the disc's end, where its last files
+// may lie: its disc runs on in zeros as far as they go, and convert writes
+// that same disc into every kind, as hash sums it.
+TEST(ConvertOptions, ACisosDiscIsTheSameWhateverItBecomes) {
+  SmallDisc disc;
+  ScratchDir dir;
+  test_support::write_file(disc.base + "/zz.bin", std::vector<uint8_t>(300000, 0));  // last in the table and data
+  ASSERT_EQ(run_program(TRELVIK_CLI_PATH, disc.build_args(dir.at("z.gcm"))).status, 0);
+  ASSERT_EQ(ombrel({"convert", "--block-size", "32K", dir.at("z.gcm"), dir.at("z.ciso")}).status, 0);
+  // The sums and size, without the image's name.
+  auto sums = [](const std::string& image) {
+    ToolRun r = ombrel({"hash", image});
+    EXPECT_EQ(r.status, 0) << image << ": " << r.err;
+    return r.out.substr(std::min(r.out.find('\n'), r.out.size()));
+  };
+  const std::string expected = sums(dir.at("z.ciso"));
+  // A CISO's last stored block is whole: at the source's block size it ends inside the zeros.
+  const std::vector<std::vector<std::string>> outputs = {
+      {"back.gcm"}, {"back.rvz"}, {"back.gcz"}, {"back.ciso", "--block-size", "32K"}};
+  for (const auto& out : outputs) {
+    std::vector<std::string> args = {"convert", dir.at("z.ciso"), dir.at(out[0])};
+    args.insert(args.end(), out.begin() + 1, out.end());
+    ASSERT_EQ(ombrel(args).status, 0) << out[0];
+    EXPECT_EQ(sums(dir.at(out[0])), expected) << out[0];
+  }
+  const std::vector<uint8_t> plain = test_support::read_file(dir.at("z.gcm")),
+                             back = test_support::read_file(dir.at("back.gcm"));
+  EXPECT_NE(expected.find("Size:          " + std::to_string(back.size()) + " bytes"), std::string::npos);
+  // It ends where zz.bin ends, past the CISO's last stored block.
+  ToolRun ls = ombrel({"ls", dir.at("z.ciso"), "/zz.bin"});
+  unsigned long long size = 0, offset = 0;
+  ASSERT_EQ(std::sscanf(ls.out.c_str(), "f\t%llu\t%llu", &size, &offset), 2) << ls.out;
+  EXPECT_EQ(back.size(), offset + size);
+  EXPECT_TRUE(back.size() <= plain.size() && std::equal(back.begin(), back.end(), plain.begin()));
 }
 
 // Outputs that cannot or must not be written: the image itself (also through

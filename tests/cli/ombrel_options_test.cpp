@@ -41,7 +41,7 @@ TEST(OmbrelOptions, EachCommandTakesItsOperands) {
 
   OmbrelOptions sys = parsed({"sys", "a.gcm", "dol", "out"});
   EXPECT_EQ(sys.command, OmbrelCommand::System);
-  EXPECT_EQ(sys.area, SystemArea::MainProgram);
+  EXPECT_EQ(sys.area, ExtractKind::MainProgram);
   EXPECT_EQ(sys.destination, "out");
 
   OmbrelOptions banner = parsed({"banner", "a.gcm", "b.png"});
@@ -104,11 +104,11 @@ TEST(OmbrelOptions, SystemAreasAndTheirFileNames) {
   } cases[] = {{"boot", "boot.bin"}, {"fst", "fst"}, {"apploader", "apploader"},
                {"dol", "default.dol"}};
   for (const auto& c : cases) {
-    SystemArea area;
+    ExtractKind area;
     ASSERT_TRUE(parse_system_area(c.name, &area)) << c.name;
     EXPECT_STREQ(system_area_file_name(area), c.file);
   }
-  SystemArea area;
+  ExtractKind area;
   EXPECT_FALSE(parse_system_area("Boot", &area));
   EXPECT_FALSE(parse_system_area("default.dol", &area));
 }
