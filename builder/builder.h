@@ -95,6 +95,7 @@ struct SourceNode {
                     // or its bytes unchanged when it has no such form
   uint32_t size;    // length as measured by the scan; 0 for a folder
   uint8_t is_directory;
+  uint8_t name_is_host_bytes;  // the host name had no code page 932 form
   SourceNode* prev_sibling;
   SourceNode* next_sibling;
   SourceNode* first_child;

@@ -157,6 +157,7 @@ bool match_folder(PendingFolder& pending, std::vector<PendingFolder>* queue) {
       if (!name) return false;
       std::free(node->name);
       node->name = name;
+      node->name_is_host_bytes = 0;
     }
     if (node->is_directory) queue->push_back({node, std::move(c->folders)});
   }

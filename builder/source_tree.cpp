@@ -41,11 +41,10 @@ static char* join_path(const char* path, const char* name) {
 // The name an entry gets in the image: the host name in code page 932, or
 // its bytes unchanged when it has no such form. Never longer than the host
 // name, so everything measured on names counts the bytes written.
-static char* disc_name_copy(const char* host_name) {
+static char* disc_name_copy(const char* host_name, bool* converted) {
   size_t capacity = std::strlen(host_name) + 1;
   char* name = static_cast<char*>(builder_alloc(capacity));
-  bool converted = false;
-  if (name) host::disc_name_from_host_name(host_name, name, capacity, &converted);
+  if (name) host::disc_name_from_host_name(host_name, name, capacity, converted);
   return name;
 }
 
@@ -54,13 +53,15 @@ typedef std::unique_ptr<char, void (*)(void*)> OwnedPath;
 
 static SourceNode* make_node(OwnedPath full_path, const char* name, SourceNode* folder, SourceNode** last) {
   SourceNode* node = static_cast<SourceNode*>(builder_alloc(sizeof(SourceNode)));
-  char* name_copy = node ? disc_name_copy(name) : nullptr;
+  bool converted = false;
+  char* name_copy = node ? disc_name_copy(name, &converted) : nullptr;
   if (!node || !name_copy) {
     std::free(node);
     return nullptr;
   }
   node->full_path = full_path.release();
   node->name = name_copy;
+  node->name_is_host_bytes = !converted;
   if (*last) {
     (*last)->next_sibling = node;
     node->prev_sibling = *last;

@@ -481,22 +481,10 @@ std::string utf8_log_line(int hour, int minute, int second, const char* cp932_te
   return line + host_path_for_display(path);
 }
 
-// True when the host name of node (its full path's last component) has no
-// disc form and is stored as it is. A POSIX name never holds the separator, and on Windows every
-// name has its form.
-static bool has_unconverted_name(const SourceNode& node) {
-  const char* separator = std::strrchr(node.full_path, host::PATH_SEPARATOR);
-  const char* host_name = separator ? separator + 1 : node.full_path;
-  bool converted = false;
-  host::disc_name_from_host_name(std::string(host_name), &converted);
-  // A previous table may have given the node its disc name.
-  return !converted && std::strcmp(node.name, host_name) == 0;
-}
-
 std::vector<std::string> name_form_warnings(const SourceNode* root) {
   std::vector<const SourceNode*> names;
   walk_source_tree(root, [&](const SourceNode& node) {
-    if (has_unconverted_name(node)) names.push_back(&node);
+    if (node.name_is_host_bytes) names.push_back(&node);
   });
   std::vector<std::string> warnings;
   for (size_t i = 0; i < names.size() && i < 3; ++i) {

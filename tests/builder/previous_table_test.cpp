@@ -10,6 +10,7 @@
 
 #include "builder/build_fixture.h"
 #include "builder/builder_testing.h"
+#include "builder/source_walk.h"
 #include "disc/disc_format.h"
 #include "host/host_fs.h"
 #include "support/test_support.h"
@@ -222,6 +223,12 @@ TEST(PreviousTable, NamesUnpackedAsLatin1TextAreTheirEntriesAndKeepTheirBytes) {
   EXPECT_EQ(tree_listing(), (std::vector<std::string>{"/zz.txt", "/" + test_szs, "/" + music, in_music + "track.adx",
                                                       in_music + saizu, in_music + data,
                                                       in_music + as_latin1_text(data) + "*"}));
+  // Only the new entry goes in as its host bytes: the others took the table's names.
+  std::vector<std::string> host_bytes;
+  walk_source_tree(builder_tree(), [&](const SourceNode& n) {
+    if (n.name_is_host_bytes) host_bytes.push_back(n.name);
+  });
+  EXPECT_EQ(host_bytes, std::vector<std::string>{as_latin1_text(data)});
 }
 #endif
 
