@@ -127,9 +127,6 @@ bool write_entries(const FstNode* first_child, const std::string& folder_path, b
 
 namespace {
 
-// Text buffers as large as the properties dialog's.
-constexpr int TEXT_CAPACITY = 260;
-
 const char* const kLanguageNames[BANNER_LANGUAGE_COUNT] = {"English", "German",  "French",
                                                            "Spanish", "Italian", "Dutch"};
 
@@ -145,32 +142,21 @@ void add_line(std::string* out, const char* label, const std::string& value) {
 
 DiscInfo read_disc_info() {
   DiscInfo info;
-  const char* path = IsoGetImagePath();
-  info.image_path = path ? path : "";
+  const ImageProperties p = read_image_properties();  // as the properties dialog reads them
+  info.image_path = p.image_path;
   info.directory_count = IsoGetDirectoryCount();
   info.file_count = IsoGetFileCount();
-  char buffer[TEXT_CAPACITY];
-  info.game_name = IsoGetGameName(buffer, sizeof buffer);
-  const char* maker = IsoGetMakerName();
-  info.maker_name = maker ? maker : "";
-  info.product_code = IsoGetProductCode(buffer, sizeof buffer);
-  const char* video = IsoVideoFormatText(buffer);
-  info.video_format = video ? video : "";
-
+  info.game_name = p.game_name;
+  info.maker_name = p.maker_name;
+  info.product_code = p.product_code;
+  info.video_format = p.video_type;
   IsoGetDiscInfo(&info.disc);
-
-  // The banner state says nothing of a missing file: look it up as the mount does.
-  uint32_t offset = 0, size = 0;
-  if (!IsoFindFile(BANNER_PATH, &offset, &size, 0)) return info;
-  if (IsoGetBannerKind() == BANNER_KIND_SIX_LANGUAGE) {
-    info.banner = BannerState::SixLanguage;
-    for (uint16_t language = 0; language < BANNER_LANGUAGE_COUNT; ++language) {
-      info.records.push_back(banner_texts(language));
-    }
-  } else {
-    info.banner = BannerState::SingleRecord;
-    info.records.push_back(banner_texts(0));
-  }
+  // The banner state says nothing of a missing file.
+  if (!image_has_banner()) return info;
+  const bool six = banner_languages_selectable();
+  info.banner = six ? BannerState::SixLanguage : BannerState::SingleRecord;
+  for (uint16_t language = 0; language < (six ? BANNER_LANGUAGE_COUNT : 1); ++language)
+    info.records.push_back(banner_texts(language));
   return info;
 }
 
