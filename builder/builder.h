@@ -219,7 +219,9 @@ struct UnpackedDisc {
 UnpackedDisc unpacked_disc(const std::string& folder);
 // Takes the disc unpacked in folder as the one being rebuilt: sys/boot.bin
 // and sys/bi2.bin as the boot blocks (their header fields into settings'
-// game code, maker code and game name), sys/fst.bin, when there is one, as
+// game code, maker code and game name, except those typed keeps: a typed
+// region letter is written into bi2's region word too), sys/fst.bin, when
+// there is one, as
 // the previous table, and without a main program when it has none (a
 // boot.bin of the header's 0x430 bytes alone leaves the 16 bytes behind it
 // zero, as the builder writes them); settings' apploader, main program and
@@ -228,7 +230,10 @@ UnpackedDisc unpacked_disc(const std::string& folder);
 // or bi2.bin cannot be opened), 17 (one of them has another size), 7 (no
 // folder files), 5 (fst.bin cannot be read), 18 (fst.bin is no table), 11 (a
 // path does not fit settings) or 1; nothing is taken then.
-bool builder_set_unpacked_disc(const char* folder, BuildSettings* settings);
+struct UnpackedDiscTyped {
+  bool game_code, maker_code, game_name, region_letter;
+};
+bool builder_set_unpacked_disc(const char* folder, BuildSettings* settings, UnpackedDiscTyped typed = {});
 
 // A dry run: builder_prepare checks the inputs, scans and lays the image out
 // as usual but creates no output file, and builder_write_image refuses with

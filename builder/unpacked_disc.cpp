@@ -77,7 +77,7 @@ bool take_previous_table(const std::string& path) {
 
 }  // namespace
 
-bool builder_set_unpacked_disc(const char* folder, BuildSettings* settings) {
+bool builder_set_unpacked_disc(const char* folder, BuildSettings* settings, UnpackedDiscTyped typed) {
   const UnpackedDisc disc = unpacked_disc(folder);
   uint8_t boot_bin[BOOT_BIN_SIZE], bi2[BI2_SIZE];
   // A boot.bin of the header alone (ombrel-cli sys boot writes 0x430 bytes)
@@ -98,10 +98,15 @@ bool builder_set_unpacked_disc(const char* folder, BuildSettings* settings) {
   }
   if (!take_previous_table(disc.fst)) return false;
   for (const auto& p : paths) std::memcpy(p.field, p.path.c_str(), p.path.size() + 1);
-  std::memcpy(settings->game_code, boot_bin + offsetof(DiscHeader, game_code), sizeof settings->game_code);
-  std::memcpy(settings->maker_code, boot_bin + offsetof(DiscHeader, maker_code), sizeof settings->maker_code);
-  std::memcpy(settings->game_name, boot_bin + offsetof(DiscHeader, game_name), sizeof settings->game_name);
+  const uint8_t* game_code = boot_bin + offsetof(DiscHeader, game_code);
+  if (!typed.game_code) std::memcpy(settings->game_code, game_code, 3);
+  if (!typed.region_letter) settings->game_code[3] = char(game_code[3]);
+  if (!typed.maker_code)
+    std::memcpy(settings->maker_code, boot_bin + offsetof(DiscHeader, maker_code), sizeof settings->maker_code);
+  if (!typed.game_name)
+    std::memcpy(settings->game_name, boot_bin + offsetof(DiscHeader, game_name), sizeof settings->game_name);
   builder_set_boot_blocks(boot_bin, bi2);
+  if (typed.region_letter) builder_set_bi2_region(settings->game_code[3]);
   builder_set_without_main_program(disc.without_main_program);
   return true;
 }

@@ -1,8 +1,6 @@
 // Default mode's alignment and the rebuild of an unpacked disc.
 #include "cli/trelvik_rebuild.h"
 
-#include <cstring>
-
 #include "cli/console_text.h"
 #include "host/host_fs.h"
 #include "host/host_text.h"
@@ -25,28 +23,18 @@ bool parse_alignment(const std::string& text, uint32_t* alignment) {
 
 bool root_settings(const TrelvikOptions& options, BuildSettings* settings, std::vector<std::string>* warnings,
                    std::string* error) {
-  BuildSettings disc = {};
-  if (!builder_set_unpacked_disc(options.root.c_str(), &disc)) {
-    *error = unpacked_disc_message(builder_last_error(), builder_last_error_path(), options);
-    return false;
-  }
-  // The settings as the wizard fills them, boot.bin's fields in place of
-  // those the options leave out.
+  // The settings as the wizard fills them; boot.bin gives the header fields
+  // the options leave out.
   WizardState state;
   if (!options_to_wizard_state(options, &state, warnings, error)) return false;
   fill_build_settings(state, nullptr, settings);
   const std::string id6_region = game_id6_region(options);  // a whole ID gives the maker and region too
-  if (options.game_id.empty()) std::memcpy(settings->game_code, disc.game_code, 3);
-  if (options.maker_id.empty() && id6_region.empty())
-    std::memcpy(settings->maker_code, disc.maker_code, sizeof disc.maker_code);
-  if (options.game_name.empty()) std::memcpy(settings->game_name, disc.game_name, sizeof disc.game_name);
   if (!id6_region.empty()) settings->game_code[3] = id6_region[0];
-  if (options.region.empty() && id6_region.empty()) {
-    settings->game_code[3] = disc.game_code[3];
-  } else {
-    builder_set_bi2_region(settings->game_code[3]);
-  }
-  return true;
+  const UnpackedDiscTyped typed = {!options.game_id.empty(), !options.maker_id.empty() || !id6_region.empty(),
+                                   !options.game_name.empty(), !options.region.empty() || !id6_region.empty()};
+  if (builder_set_unpacked_disc(options.root.c_str(), settings, typed)) return true;
+  *error = unpacked_disc_message(builder_last_error(), builder_last_error_path(), options);
+  return false;
 }
 
 std::string oversize_message(uint64_t end, uint64_t end_with_4) {

@@ -4,6 +4,8 @@
 // unpacked as Latin-1 text is matched to its entry and keeps its bytes.
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -140,6 +142,17 @@ TEST(PreviousTable, TablesTheReaderRefusesAreRefusedAndAnUnpackedDiscNamesWhatIs
     return builder_set_unpacked_disc(dir.at("u").c_str(), &settings);
   };
   ASSERT_TRUE(take(good)) << builder_last_error();
+  // Typed header fields stay; boot.bin gives the others.
+  std::vector<uint8_t> boot(BOOT_BIN_SIZE, 0);
+  std::memcpy(boot.data(), "OLDE01", 6);
+  std::memcpy(boot.data() + offsetof(DiscHeader, game_name), "Old", 3);
+  test_support::write_file(sys + sep + "boot.bin", boot);
+  builder_reset();
+  BuildSettings typed = {};
+  std::memcpy(typed.game_code, "NEWJ", 4);
+  std::memcpy(typed.game_name, "New", 3);
+  ASSERT_TRUE(builder_set_unpacked_disc(dir.at("u").c_str(), &typed, {true, false, true, false}));
+  EXPECT_EQ(std::string(typed.game_code, 4) + std::string(typed.maker_code, 2) + typed.game_name, "NEWE01New");
 
   struct Case {
     const char* what;
