@@ -257,7 +257,8 @@ int main(int argc, char** argv) {
   // Content past a full disc is refused in default mode, unless asked for;
   // nothing has been written, which the refusal says.
   if (g_options.disc_magic && !g_options.allow_oversize && builder_content_end() > DISC_IMAGE_SIZE) {
-    print_error(oversize_message(builder_content_end(), builder_content_end_with_alignment(4)));
+    print_error(oversize_message("the image", builder_content_end(), builder_content_end_with_alignment(4),
+                                 "writes it in full"));
     builder_reset();
     return EXIT_TOOL_FAILED;
   }

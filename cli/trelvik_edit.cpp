@@ -9,8 +9,8 @@
 #include "cli/command_line.h"
 #include "cli/console_text.h"
 #include "cli/trelvik_options.h"
+#include "cli/trelvik_rebuild.h"
 #include "container/codec_versions.h"
-#include "disc/disc_format.h"
 #include "host/host_fs.h"
 #include "host/host_text.h"
 
@@ -257,13 +257,6 @@ int refused(const EditCommandAction& a, const std::string& why) {
   return EXIT_TOOL_FAILED;
 }
 
-std::string oversize_text() {
-  const uint64_t end = builder_edit_content_end();
-  return "the edited image would end at " + std::to_string(end) + " bytes, " +
-         std::to_string(end - DISC_IMAGE_SIZE) + " bytes past a full disc (" + std::to_string(DISC_IMAGE_SIZE) +
-         " bytes); nothing was written; --allow-oversize writes it";
-}
-
 }  // namespace
 
 int trelvik_edit_main(const std::vector<std::string>& args, const std::vector<std::string>& host_args) {
@@ -333,7 +326,9 @@ int trelvik_edit_main(const std::vector<std::string>& args, const std::vector<st
   if (header) builder_edit_set_header(&fields);
   if (!builder_edit_plan()) {
     const uint16_t code = builder_edit_last_error();
-    print_error(code == EDIT_ERR_OVERSIZE ? oversize_text() : edit_error_text(code, builder_edit_last_error_path()));
+    print_error(code == EDIT_ERR_OVERSIZE
+                    ? oversize_message("the edited image", builder_edit_content_end(), UINT64_MAX, "writes it")
+                    : edit_error_text(code, builder_edit_last_error_path()));
     builder_edit_reset();
     return EXIT_TOOL_FAILED;
   }

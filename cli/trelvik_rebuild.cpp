@@ -37,14 +37,14 @@ bool root_settings(const TrelvikOptions& options, BuildSettings* settings, std::
   return false;
 }
 
-std::string oversize_message(uint64_t end, uint64_t end_with_4) {
-  std::string text = "the image would end at " + std::to_string(end) + " bytes, " +
+std::string oversize_message(const char* image, uint64_t end, uint64_t end_with_4, const char* allow) {
+  std::string text = std::string(image) + " would end at " + std::to_string(end) + " bytes, " +
                      std::to_string(end - DISC_IMAGE_SIZE) + " bytes past a full disc (" +
                      std::to_string(DISC_IMAGE_SIZE) + " bytes); nothing was written";
   if (end_with_4 <= DISC_IMAGE_SIZE) {
     text += " (with --align 4 it would end at " + std::to_string(end_with_4) + " bytes and fit)";
   }
-  return text + "; --allow-oversize writes it in full";
+  return text + "; --allow-oversize " + allow;
 }
 
 namespace {

@@ -28,9 +28,10 @@ bool parse_alignment(const std::string& text, uint32_t* alignment);
 bool root_settings(const TrelvikOptions& options, BuildSettings* settings, std::vector<std::string>* warnings,
                    std::string* error);
 
-// The refusal of an image that would not fit on a disc: by how much, and
-// whether --align 4 would make it fit (end_with_4 is where it would end).
-std::string oversize_message(uint64_t end, uint64_t end_with_4);
+// The refusal of an image ("the image", "the edited image") that would not
+// fit on a disc: by how much, whether --align 4 would make it fit
+// (end_with_4 is where it would end), and what --allow-oversize does.
+std::string oversize_message(const char* image, uint64_t end, uint64_t end_with_4, const char* allow);
 
 // The log of a rebuild: one line per entry new to the unpacked disc's table
 // and per entry of it the tree no longer holds (at most ten of each, then how
