@@ -248,6 +248,9 @@ void builder_set_file_alignment(uint32_t alignment);
 // and every file) ends as laid out, and where it would end with every file
 // at the given alignment instead.
 uint64_t builder_content_end();
+// And the bytes the write copies, as its progress reports them: the
+// apploader, the main program and every file.
+uint64_t builder_copy_bytes();
 uint64_t builder_content_end_with_alignment(uint32_t alignment);
 // After a successful builder_prepare with a previous table: the in-image
 // paths ("/a/b", names in code page 932) of its entries the tree no longer

@@ -164,6 +164,12 @@ bool plan_image_layout(uint64_t apploader_length, uint64_t main_program_length, 
 
 uint64_t builder_content_end() { return g_builder.content_end; }
 
+uint64_t builder_copy_bytes() {
+  uint64_t total = g_builder.layout.apploader_length + g_builder.layout.main_program_length;
+  walk_source_tree(&g_builder.root, [&](const SourceNode& node) { total += node.size; });
+  return total;
+}
+
 uint64_t builder_content_end_with_alignment(uint32_t alignment) {
   const uint64_t table_end = g_builder.table_end;
   uint64_t data_end = 0;

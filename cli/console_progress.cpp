@@ -6,10 +6,8 @@
 
 #include "disc/disc_format.h"
 
-void job_progress_init(JobProgress* job, uint64_t apploader_size, uint64_t main_program_size,
-                       uint64_t files_size, uint32_t file_count, bool maximise) {
+void job_progress_init(JobProgress* job, uint64_t data, uint32_t file_count, bool maximise) {
   *job = JobProgress();
-  uint64_t data = apploader_size + main_program_size + files_size;
   // Maximising writes zeros until the image is a full disc: the job then ends
   // at that size, unless the data alone is larger.
   job->total_bytes = maximise && data < DISC_IMAGE_SIZE ? uint64_t(DISC_IMAGE_SIZE) : data;

@@ -19,11 +19,11 @@ struct JobProgress {
   int64_t shown_at_ms;
 };
 
-// Starts a job: apploader and main program lengths, the scanned files' total
-// and count, and whether the image is padded to the full disc size, which
-// makes the whole job reach DISC_IMAGE_SIZE.
-void job_progress_init(JobProgress* job, uint64_t apploader_size, uint64_t main_program_size,
-                       uint64_t files_size, uint32_t file_count, bool maximise);
+// Starts a job: the bytes it copies (for a build the apploader, the main
+// program and the files: builder_copy_bytes), the files' count, and whether
+// the image is padded to the full disc size, which makes the whole job reach
+// DISC_IMAGE_SIZE.
+void job_progress_init(JobProgress* job, uint64_t data, uint32_t file_count, bool maximise);
 
 // The builder's on_progress and on_file_done, applied to the job.
 void job_progress_report(JobProgress* job, uint32_t bytes);

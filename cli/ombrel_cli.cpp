@@ -342,7 +342,7 @@ int convert_to_container() {
   Container* c = container_open(g_options.image.c_str(), &error, &detail);
   if (c) {
     container_extend_disc(c, IsoGetImageSize());  // the disc a plain output gets too
-    job_progress_init(&g_progress.job, 0, 0, container_disc_size(c), 1, false);
+    job_progress_init(&g_progress.job, container_disc_size(c), 1, false);
     g_bar.shown = isatty(2) != 0;
     std::string kept;
     if (container_convert(c, out.c_str(), options, on_convert_progress, &error, &detail, &kept)) error = CONTAINER_OK;
@@ -436,7 +436,7 @@ bool hash_image(DiscHashes* sums, uint64_t* size) {
   if (container_kind_drops_trailing_zeros(container_kind(c)) && (IsoIsMounted() || IsoMount(image.c_str(), 1)))
     container_extend_disc(c, IsoGetImageSize());
   *size = container_disc_size(c);
-  job_progress_init(&g_progress.job, 0, 0, *size, 1, false);
+  job_progress_init(&g_progress.job, *size, 1, false);
   start_bar();
   std::string error;
   bool ok = hash_disc(c, sums, [](uint64_t done, uint64_t) {

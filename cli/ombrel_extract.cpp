@@ -50,7 +50,7 @@ std::string plan_stop_message(const IsoExtractionPlan& plan) {
 void extraction_progress_init(ExtractionProgress* progress, const IsoExtractionPlan& plan) {
   progress->file_sizes = plan.fileSizes;
   progress->started = 0;
-  job_progress_init(&progress->job, 0, 0, plan.totalBytes,
+  job_progress_init(&progress->job, plan.totalBytes,
                     static_cast<uint32_t>(plan.fileSizes.size()), false);
 }
 

@@ -84,14 +84,13 @@ void discard_build() {
 }
 
 // Opens an input once: false, with what is wrong with it, when it cannot be
-// opened; its length, for the progress total, is 0 when it has none.
-bool open_and_measure(const std::string& path, uint64_t* length, std::string* problem) {
+// opened.
+bool can_open(const std::string& path, std::string* problem) {
   host::File* f = host::file_open_read(path.c_str());
   if (!f) {
     *problem = input_problem_text(path);
     return false;
   }
-  if (!host::file_length(f, length)) *length = 0;
   host::file_close(f);
   return true;
 }
@@ -191,19 +190,17 @@ int main(int argc, char** argv) {
   struct Input {
     const char* what;
     std::string path;
-    uint64_t size;
-  } inputs[] = {{"the header image", g_options.header_from, 0},
-                {"the apploader", g_options.apploader, 0},
-                {"the main program", no_main_program ? std::string() : g_options.main_program, 0}};
+  } inputs[] = {{"the header image", g_options.header_from},
+                {"the apploader", g_options.apploader},
+                {"the main program", no_main_program ? std::string() : g_options.main_program}};
   for (Input& in : inputs) {
     std::string problem;
-    if (!in.path.empty() && !open_and_measure(in.path, &in.size, &problem)) {
+    if (!in.path.empty() && !can_open(in.path, &problem)) {
       print_error(std::string(in.what) + " '" + host_path_for_display(in.path) + "' " + problem);
       builder_reset();
       return EXIT_TOOL_FAILED;
     }
   }
-  const uint64_t apploader_size = inputs[1].size, main_program_size = inputs[2].size;
   const std::string replaced = input_the_output_replaces();
   if (!replaced.empty()) {
     print_error("the output '" + host_path_for_display(g_options.output) + "' " +
@@ -276,8 +273,7 @@ int main(int argc, char** argv) {
   }
   if (replaces) print_note("replacing the existing image '" + host_path_for_display(g_options.output) + "'");
 
-  job_progress_init(&g_job, apploader_size, main_program_size, tree_data_size(builder_tree()),
-                    builder_file_count(), g_options.maximise);
+  job_progress_init(&g_job, builder_copy_bytes(), builder_file_count(), g_options.maximise);
   g_bar.shown = !g_options.quiet && isatty(2);
   builder_set_callbacks(on_log, on_progress, on_file_done, on_finished);
 

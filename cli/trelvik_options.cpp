@@ -330,12 +330,6 @@ std::string game_id6_region(const TrelvikOptions& options) {
   return is_whole_game_id(options.game_id) ? options.game_id.substr(3, 1) : "";
 }
 
-uint64_t tree_data_size(const SourceNode* root) {
-  uint64_t total = 0;
-  walk_source_tree(root, [&](const SourceNode& node) { total += node.size; });
-  return total;
-}
-
 std::string build_error_message(uint16_t code, const TrelvikOptions& options,
                                 const std::string& last_step, const std::string& error_path) {
   std::string text;

@@ -81,10 +81,6 @@ bool options_to_build_settings(const TrelvikOptions& options, BuildSettings* set
                                std::vector<std::string>* warnings, std::string* error,
                                uint8_t* other_disc = nullptr);
 
-// Sum of the sizes of the files in a scanned tree (folders count 0), for the
-// progress total.
-uint64_t tree_data_size(const SourceNode* root);
-
 // Warnings for names that have no code page 932 form and went into the image
 // as their host bytes: other programs show them garbled. Names are shown by
 // their host paths, at most three. None on Windows, whose names are taken in

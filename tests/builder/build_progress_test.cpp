@@ -92,6 +92,17 @@ TEST(BuildProgress, LogOfAWholeBuildIsInStageOrderWithOneLinePerFile) {
 
 uint64_t file_size_of(const std::string& path) { return test_support::fs::file_size(path); }
 
+// A write's progress adds up to the apploader, the main program and every file.
+TEST(BuildProgress, TheBytesCopiedAreTheBootFilesAndEveryFile) {
+  BuildFixture f;
+  f.add_file("one.bin", 10, 1);
+  f.add_file("dir/two.bin", 3000, 2);
+  f.add_file("dir/empty.bin", 0, 3);
+  builder_reset();
+  ASSERT_TRUE(builder_prepare(&f.settings)) << builder_last_error();
+  EXPECT_EQ(builder_copy_bytes(), file_size_of(f.apploader) + file_size_of(f.main_program) + 3010);
+}
+
 bool zero_at(const std::string& path, uint64_t offset, size_t n) {
   std::ifstream in(path, std::ios::binary);
   in.seekg(std::streamoff(offset));
