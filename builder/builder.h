@@ -215,6 +215,7 @@ void builder_set_new_disc_boot_blocks(const uint8_t* other_disc, char region_let
 struct UnpackedDisc {
   std::string boot_bin, bi2, apploader, main_program, fst, files;
   bool without_main_program;
+  bool has_sys_folder;  // without one the folder is no unpacked disc at all
 };
 UnpackedDisc unpacked_disc(const std::string& folder);
 // Takes the disc unpacked in folder as the one being rebuilt: sys/boot.bin

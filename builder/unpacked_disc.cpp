@@ -18,6 +18,7 @@ UnpackedDisc unpacked_disc(const std::string& folder) {
   disc.main_program = join(sys, UNPACKED_MAIN_DOL);
   disc.fst = join(sys, UNPACKED_FST);
   disc.files = join(folder, UNPACKED_FILES_FOLDER);
+  disc.has_sys_folder = host::path_kind(sys.c_str()) == host::PathKind::Folder;
   const char* main_program = disc.main_program.c_str();
   disc.without_main_program =
       host::path_kind(main_program) == host::PathKind::Missing && !host::path_is_link(main_program);

@@ -399,8 +399,9 @@ int run_convert() {
 }
 
 // False, after saying so, for a Wii disc, a folder or a FIFO (never
-// opened); what the file is lands in *what.
-bool check_disc_file(DiscFileIdentity* what) {
+// opened), and with any_file for every file that is no GameCube disc; what
+// the file is lands in *what.
+bool check_disc_file(DiscFileIdentity* what, bool any_file = false) {
   const std::string& image = g_options.image;
   *what = identify_disc_file(image.c_str());
   const host::PathKind kind = host::path_kind(image.c_str());
@@ -408,7 +409,8 @@ bool check_disc_file(DiscFileIdentity* what) {
     print_error(quoted_host_path(image) + " is a Wii disc; this tool reads GameCube discs");
     return false;
   }
-  if (kind == host::PathKind::Folder || kind == host::PathKind::Other) {
+  if (kind == host::PathKind::Folder || kind == host::PathKind::Other ||
+      (any_file && what->kind == DiscFileKind::NotADisc)) {
     print_error(quoted_host_path(image) + " is not a GameCube disc image: " + what->reason);
     return false;
   }
@@ -420,11 +422,7 @@ bool check_disc_file(DiscFileIdentity* what) {
 bool hash_image(DiscHashes* sums, uint64_t* size) {
   const std::string& image = g_options.image;
   DiscFileIdentity what;
-  if (!check_disc_file(&what)) return false;
-  if (what.kind == DiscFileKind::NotADisc) {
-    print_error(quoted_host_path(image) + " is not a GameCube disc image: " + what.reason);
-    return false;
-  }
+  if (!check_disc_file(&what, true)) return false;
   std::string detail;
   Container* c = container_open(image.c_str(), nullptr, &detail);
   if (!c) {

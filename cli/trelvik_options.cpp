@@ -426,10 +426,7 @@ std::string unpacked_disc_message(uint16_t code, const std::string& path, const 
   std::string text;
   switch (code) {
     case BUILD_ERR_OPEN_INPUT:
-      // A folder without sys/ is no unpacked disc at all.
-      text = path == disc.boot_bin &&
-                     host::path_kind((options.root + host::PATH_SEPARATOR + UNPACKED_SYS_FOLDER).c_str()) !=
-                         host::PathKind::Folder
+      text = path == disc.boot_bin && !disc.has_sys_folder
                  ? quoted_host_path(options.root) +
                        " is not an unpacked disc: it has no sys/boot.bin (ombrel-cli unpack IMAGE DIR makes one)"
                  : shown + " " + input_problem_text(path);
