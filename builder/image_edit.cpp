@@ -197,7 +197,7 @@ EditNode* resolve(const std::string& path) {
 }
 
 bool check_new_name(const std::string& name, const EditNode* folder, const EditNode* self, const std::string& path) {
-  if (builder_edit_name_problem(name.c_str())) return edit_fail_on_path(EDIT_ERR_BAD_NAME, path);
+  if (const char* problem = builder_edit_name_problem(name.c_str())) return edit_fail_on_name(path, problem);
   if (name_taken(folder, name, self)) return edit_fail_on_path(EDIT_ERR_NAME_TAKEN, path);
   return true;
 }
@@ -276,8 +276,8 @@ bool add_file(const std::string& path, const std::string& host_path, bool from_f
   // file itself.
   if (!check_new_name(names[existing], folder, nullptr, joined_path(names, existing + 1))) return false;
   for (size_t i = existing + 1; i < names.size(); ++i) {
-    if (builder_edit_name_problem(names[i].c_str()))
-      return edit_fail_on_path(EDIT_ERR_BAD_NAME, joined_path(names, i + 1));
+    if (const char* problem = builder_edit_name_problem(names[i].c_str()))
+      return edit_fail_on_name(joined_path(names, i + 1), problem);
   }
   uint32_t length = 0;
   if (!measure_host_file(host_path, &length)) return false;
@@ -398,8 +398,11 @@ bool act(Action&& action) {
     }
     const uint16_t code = g_edit.last_error;
     const std::string path = g_edit.error_path;
+    const char* name_problem = g_edit.name_problem;
     restore(before);
-    return edit_fail_on_path(code, path);
+    edit_fail_on_path(code, path);
+    g_edit.name_problem = name_problem;
+    return false;
   });
 }
 

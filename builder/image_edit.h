@@ -199,5 +199,8 @@ uint16_t builder_edit_last_error();
 // The in-image path (code page 932) or host path the last error concerns;
 // "" for none.
 const char* builder_edit_last_error_path();
+// With EDIT_ERR_BAD_NAME: the rule the refused new name breaks
+// (builder_edit_name_problem's words); else null.
+const char* builder_edit_last_name_problem();
 // The code's text in Japanese (code page 932), for the windows.
 const char* builder_edit_error_text(uint16_t code);

@@ -9,15 +9,18 @@
 
 EditState g_edit;
 
-bool edit_fail(uint16_t code) {
-  g_edit.last_error = code;
-  g_edit.error_path.clear();
-  return false;
-}
+bool edit_fail(uint16_t code) { return edit_fail_on_path(code, ""); }
 
 bool edit_fail_on_path(uint16_t code, const std::string& path) {
   g_edit.last_error = code;
   g_edit.error_path = path;
+  g_edit.name_problem = nullptr;
+  return false;
+}
+
+bool edit_fail_on_name(const std::string& path, const char* problem) {
+  edit_fail_on_path(EDIT_ERR_BAD_NAME, path);
+  g_edit.name_problem = problem;
   return false;
 }
 
@@ -61,6 +64,10 @@ void builder_edit_set_allow_oversize(bool enabled) { g_edit.allow_oversize = ena
 uint16_t builder_edit_last_error() { return g_edit.last_error; }
 const char* builder_edit_last_error_path() {
   return g_edit.last_error == BUILD_OK ? "" : g_edit.error_path.c_str();
+}
+
+const char* builder_edit_last_name_problem() {
+  return g_edit.last_error == EDIT_ERR_BAD_NAME ? g_edit.name_problem : nullptr;
 }
 
 const EditPlan* builder_edit_get_plan() { return g_edit.have_plan ? &g_edit.plan : nullptr; }

@@ -48,6 +48,7 @@ struct ScanChunk;  // edit_placement.cpp
 struct EditState {
   uint16_t last_error = BUILD_OK;
   std::string error_path;
+  const char* name_problem = nullptr;  // with EDIT_ERR_BAD_NAME: the rule the name breaks
 
   EditStageFn on_stage = nullptr;
   EditStepFn on_step = nullptr;
@@ -97,6 +98,8 @@ extern EditState g_edit;
 // Records code as the last error, about no path / about path; false.
 bool edit_fail(uint16_t code);
 bool edit_fail_on_path(uint16_t code, const std::string& path);
+// EDIT_ERR_BAD_NAME for the entry at path, whose name breaks the rule problem.
+bool edit_fail_on_name(const std::string& path, const char* problem);
 // Runs an operation, turning memory running out inside the standard
 // containers into code 1 instead of an abort.
 template <class Operation>

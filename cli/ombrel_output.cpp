@@ -164,15 +164,6 @@ std::string entry_counts_text(int directory_count, int file_count) {
   return counted(uint64_t(directory_count), "folder", "folders") + ", " + counted(uint64_t(file_count), "file", "files");
 }
 
-const char* bi2_region_name(uint32_t region) {
-  switch (region) {
-    case BI2_REGION_JAPAN: return "Japan";
-    case BI2_REGION_USA: return "USA";
-    case BI2_REGION_EUROPE: return "Europe";
-  }
-  return "unknown";
-}
-
 namespace {
 
 std::string hex(uint32_t n) {

@@ -87,9 +87,6 @@ std::string format_disc_info_json(const DiscInfo& info);
 std::string format_disc_hashes(const std::string& image_path, uint64_t disc_size, const DiscHashes& sums);
 std::string format_disc_hashes_json(const std::string& image_path, uint64_t disc_size, const DiscHashes& sums);
 
-// "Japan", "USA", "Europe" for the bi2 region words 0, 1, 2; else "unknown".
-const char* bi2_region_name(uint32_t region);
-
 // ---------------------------------------------------------------------------
 // Check
 // ---------------------------------------------------------------------------

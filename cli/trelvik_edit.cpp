@@ -314,12 +314,7 @@ int trelvik_edit_main(const std::vector<std::string>& args, const std::vector<st
                                        : builder_edit_rename(first[i].c_str(), second[i].c_str());
     if (!ok) {
       std::string why = edit_error_text(builder_edit_last_error(), builder_edit_last_error_path());
-      // Which rule a new name breaks: the new name of a rename, else the
-      // last name of the path refused.
-      const std::string path = builder_edit_last_error_path();
-      const char* problem = builder_edit_name_problem(
-          a.kind == EDIT_RENAME ? second[i].c_str() : path.substr(path.rfind('/') + 1).c_str());
-      if (builder_edit_last_error() == EDIT_ERR_BAD_NAME && problem) why += ": " + std::string(problem);
+      if (const char* problem = builder_edit_last_name_problem()) why += ": " + std::string(problem);
       return refused(a, why);
     }
   }

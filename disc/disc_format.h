@@ -241,6 +241,13 @@ inline uint32_t bi2_region_for_letter(char letter) {
          : letter == REGION_LETTER_USA ? BI2_REGION_USA
                                        : BI2_REGION_EUROPE;
 }
+// "Japan", "USA", "Europe" for the bi2 region words; else "unknown".
+inline const char* bi2_region_name(uint32_t region) {
+  return region == BI2_REGION_JAPAN    ? "Japan"
+         : region == BI2_REGION_USA    ? "USA"
+         : region == BI2_REGION_EUROPE ? "Europe"
+                                       : "unknown";
+}
 
 // A disc unpacked into a folder, as other disc tools lay it out: the boot
 // areas in sys/ (the header and bi2 block, the apploader, the main program

@@ -221,7 +221,14 @@ TEST_F(EditImage, NamesFollowTheRulesAndARefusedActionChangesNothing) {
   for (const Case& c : cases) {
     EXPECT_FALSE(builder_edit_rename("/a.bin", c.name)) << c.name;
     EXPECT_EQ(builder_edit_last_error(), c.code) << c.name;
+    // A refused name says which rule it breaks, as the name check words it.
+    EXPECT_STREQ(builder_edit_last_name_problem(),
+                 c.code == EDIT_ERR_BAD_NAME ? builder_edit_name_problem(c.name) : nullptr) << c.name;
   }
+  // In a new file's path, the first name that breaks a rule.
+  EXPECT_FALSE(builder_edit_add("/new/a\\b/c.bin", data.c_str()));
+  EXPECT_STREQ(builder_edit_last_error_path(), "/new/a\\b");
+  EXPECT_STREQ(builder_edit_last_name_problem(), builder_edit_name_problem("a\\b"));
   EXPECT_FALSE(builder_edit_rename("/a.bin", std::string(256, 'n').c_str()));
   EXPECT_EQ(builder_edit_last_error(), EDIT_ERR_BAD_NAME);
   // Adding over a file, below a file, or a file that is not there.
