@@ -59,10 +59,8 @@ std::string reader_error() {
 // A copy that failed, said by its side: the image could not be read, or the
 // target not written.
 std::string copy_failure(const std::string& target) {
-  const int code = IsoGetLastError();
-  const bool reading = code == IsoErrRead || code == IsoErrSeek || code == IsoErrContainerDamaged ||
-                       code == IsoErrContainerUnsupported;
-  return (reading ? "cannot read the image for " : "cannot write ") + quoted_host_path(target) + ": " + reader_error();
+  return (IsoLastErrorIsRead() ? "cannot read the image for " : "cannot write ") + quoted_host_path(target) + ": " +
+         reader_error();
 }
 
 void on_file_started(const char* destination) {
@@ -320,7 +318,8 @@ int run_unpack() {
   return EXIT_TOOL_OK;
 }
 
-void on_convert_progress(uint64_t done, uint64_t) {
+// Progress through the whole disc, for a conversion or the checksums.
+void on_disc_progress(uint64_t done, uint64_t) {
   g_progress.job.item_bytes = done;
   bar_update(&g_bar);
 }
@@ -345,7 +344,7 @@ int convert_to_container() {
     job_progress_init(&g_progress.job, container_disc_size(c), 1, false);
     g_bar.shown = isatty(2) != 0;
     std::string kept;
-    if (container_convert(c, out.c_str(), options, on_convert_progress, &error, &detail, &kept)) error = CONTAINER_OK;
+    if (container_convert(c, out.c_str(), options, on_disc_progress, &error, &detail, &kept)) error = CONTAINER_OK;
     if (!kept.empty()) detail += "; the finished image was kept as " + quoted_host_path(kept);
     container_close(c);
   }
@@ -363,27 +362,22 @@ int convert_to_container() {
 int run_convert() {
   const std::string& out = g_options.destination;
   const uint64_t size = IsoGetImageSize();
-  if (g_options.write_options.kind != CONTAINER_PLAIN) {
-    IsoExtractionPlan plan = start_plan();
-    IsoPlanTarget(&plan, out.c_str(), 0, 0);
-    IsoPlanFinish(&plan);
-    if (!plan_allows(plan)) return EXIT_TOOL_FAILED;
-    if (g_options.dry_run)
-      return finish_output(container_write_summary(g_options.write_options) + "; nothing written (dry run)\n");
-    return convert_to_container();
-  }
+  const bool plain = g_options.write_options.kind == CONTAINER_PLAIN;
   // The reader copies ranges of 32-bit lengths; only a plain image of any
   // size mounts with more.
-  if (size > UINT32_MAX) {
+  if (plain && size > UINT32_MAX) {
     print_error("cannot convert " + quoted_host_path(g_options.image) + ": its " + std::to_string(size) +
                 " bytes are more than 4 GiB; nothing written");
     return EXIT_TOOL_FAILED;
   }
   IsoExtractionPlan plan = start_plan();
-  IsoPlanTarget(&plan, out.c_str(), 0, uint32_t(size));
+  IsoPlanTarget(&plan, out.c_str(), 0, plain ? uint32_t(size) : 0);
   IsoPlanFinish(&plan);
   if (!plan_allows(plan)) return EXIT_TOOL_FAILED;
-  if (g_options.dry_run) return finish_dry_run(plan);
+  if (g_options.dry_run)
+    return plain ? finish_dry_run(plan)
+                 : finish_output(container_write_summary(g_options.write_options) + "; nothing written (dry run)\n");
+  if (!plain) return convert_to_container();
   extraction_progress_init(&g_progress, plan);
   start_bar();
   IsoSetCallbacks(on_file_started, on_progress, on_file_finished, nullptr);
@@ -437,10 +431,7 @@ bool hash_image(DiscHashes* sums, uint64_t* size) {
   job_progress_init(&g_progress.job, *size, 1, false);
   start_bar();
   std::string error;
-  bool ok = hash_disc(c, sums, [](uint64_t done, uint64_t) {
-    g_progress.job.item_bytes = done;
-    bar_update(&g_bar);
-  }, &error);
+  bool ok = hash_disc(c, sums, on_disc_progress, &error);
   container_close(c);
   bar_end_line(&g_bar);
   if (!ok) print_error("cannot hash the image " + quoted_host_path(image) + ": " + error);

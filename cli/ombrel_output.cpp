@@ -1,6 +1,7 @@
 // Listing lines, the information block and display texts for ombrel-cli.
 #include "cli/ombrel_output.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 
@@ -56,12 +57,7 @@ namespace {
 // Appends n in decimal.
 void append_decimal(std::string* out, uint32_t n) {
   char digits[10];
-  int count = 0;
-  do {
-    digits[count++] = char('0' + n % 10);
-    n /= 10;
-  } while (n);
-  while (count) *out += digits[--count];
+  out->append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
 }
 
 // One listing line: the path is prefix (already in display form) followed
@@ -209,7 +205,7 @@ std::string format_disc_info(const DiscInfo& info) {
     case BannerState::SixLanguage: add_line(&out, "Banner:", "six-language"); break;
   }
   for (size_t i = 0; i < info.records.size(); ++i) {
-    const BannerRecordTexts& r = info.records[i];
+    const BannerTexts& r = info.records[i];
     auto shown = [six](const std::string& bytes) {
       return six ? windows1252_for_display(bytes) : shift_jis_for_display(bytes);
     };
@@ -323,7 +319,7 @@ std::string format_disc_info_json(const DiscInfo& info) {
     banner = std::string("{\"kind\": \"") + (six ? "six-language" : "single-record") +
              "\", \"records\": [";
     for (size_t i = 0; i < info.records.size(); ++i) {
-      const BannerRecordTexts& r = info.records[i];
+      const BannerTexts& r = info.records[i];
       banner += std::string(i ? ", " : "") + "{\"language\": " +
                 json_string(six && i < BANNER_LANGUAGE_COUNT ? kLanguageNames[i] : SINGLE_RECORD_LANGUAGE) +
                 ", \"short_name\": " + text(r.short_name) + ", \"short_maker\": " +

@@ -51,9 +51,6 @@ bool write_entries(const FstNode* first_child, const std::string& folder_path, b
 
 enum class BannerState { None, SingleRecord, SixLanguage };
 
-// Raw bytes of one text record's fields, read as the properties dialog reads
-// them.
-using BannerRecordTexts = BannerTexts;
 
 struct DiscInfo {
   std::string image_path;
@@ -64,7 +61,9 @@ struct DiscInfo {
   std::string product_code;  // the reader's text
   std::string video_format;
   BannerState banner = BannerState::None;
-  std::vector<BannerRecordTexts> records;  // 1 for a single-record banner, 6 otherwise
+  // Raw bytes, as the properties dialog reads them: 1 record for a
+  // single-record banner, 6 otherwise.
+  std::vector<BannerTexts> records;
 
   IsoDiscInfo disc = {};  // the ID, disc number, revision, streaming, bi2 region, boot areas
 };

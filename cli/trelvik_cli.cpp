@@ -144,14 +144,13 @@ int main(int argc, char** argv) {
     return EXIT_TOOL_OK;
   }
   const bool rebuild = !g_options.root.empty();
-  if (rebuild) take_root_paths(&g_options);
 
   // The command line's own values first: a wrong one is a wrong command
   // line, whatever the inputs hold.
+  uint32_t alignment = 0;  // the builder's default unless --align
   {
     WizardState state;
     std::vector<std::string> unused;
-    uint32_t alignment = 0;
     if (!options_to_wizard_state(g_options, &state, &unused, &error)) {
       print_error(error);
       return EXIT_TOOL_USAGE;
@@ -176,7 +175,6 @@ int main(int argc, char** argv) {
   BuildSettings settings;
   // The header image's first bytes in default mode, for the boot blocks.
   uint8_t other_disc[APPLOADER_OFFSET];
-  uint32_t alignment = 0;
   std::vector<std::string> warnings;
   builder_reset();
   if (rebuild && !root_settings(g_options, &settings, &warnings, &error)) {
@@ -211,7 +209,6 @@ int main(int argc, char** argv) {
   }
 
   bool filled = rebuild || options_to_build_settings(g_options, &settings, &warnings, &error, other_disc);
-  if (filled && !g_options.align.empty()) parse_alignment(g_options.align, &alignment);
   if (!filled) {
     print_error(error);
     builder_reset();

@@ -1,6 +1,7 @@
 // Option parsing, checking and settings filling for trelvik-cli.
 #include "cli/trelvik_options.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -195,6 +196,12 @@ bool parse_trelvik_args(const std::vector<std::string>& args, TrelvikOptions* op
         return false;
       }
     }
+  }
+  if (!options->root.empty()) {
+    const UnpackedDisc root = unpacked_disc(options->root);
+    options->apploader = root.apploader;
+    options->main_program = root.main_program;
+    options->base_dir = root.files;
   }
   return true;
 }
@@ -457,19 +464,12 @@ std::string output_clash_text(const TrelvikOptions& options, const std::string& 
 std::string utf8_log_line(int hour, int minute, int second, const char* cp932_text) {
   char stamp[32];
   std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d      ", hour, minute, second);
-  const std::string text(cp932_text);
-
   // The builder's own words are code page 932. A quoted part is a host path:
   // on POSIX hosts its bytes are already the terminal's, on Windows they are
   // the ANSI code page's.
-  size_t quote = text.find('\'');  // never a trail byte in code page 932
-  std::string words = quote == std::string::npos ? text : text.substr(0, quote);
-  std::string path = quote == std::string::npos ? std::string() : text.substr(quote);
-
-  std::string line = stamp;
-  std::string utf8;
-  line += host::cp932_to_utf8(words, &utf8) ? utf8 : words;
-  return line + host_path_for_display(path);
+  const std::string text(cp932_text);
+  const size_t quote = std::min(text.find('\''), text.size());  // never a trail byte in code page 932
+  return stamp + cp932_for_display(text.substr(0, quote)) + host_path_for_display(text.substr(quote));
 }
 
 std::vector<std::string> name_form_warnings(const SourceNode* root) {

@@ -41,7 +41,9 @@ std::string trelvik_usage();
 // False with a one-line reason for an unknown option, a missing value, an
 // option given twice, an operand, or options that do not go together
 // (--root with the inputs it replaces; --root, --align and --allow-oversize
-// with --no-disc-magic). --help and --version stop the checks.
+// with --no-disc-magic). --help and --version stop the checks. --root's
+// apploader, main program and files folder fill the options that name them
+// in the other modes.
 bool parse_trelvik_args(const std::vector<std::string>& args, TrelvikOptions* options,
                         std::string* error);
 

@@ -2,15 +2,6 @@
 #include "cli/trelvik_rebuild.h"
 
 #include "cli/console_text.h"
-#include "host/host_fs.h"
-#include "host/host_text.h"
-
-void take_root_paths(TrelvikOptions* options) {
-  const UnpackedDisc root = unpacked_disc(options->root);
-  options->apploader = root.apploader;
-  options->main_program = root.main_program;
-  options->base_dir = root.files;
-}
 
 bool parse_alignment(const std::string& text, uint32_t* alignment) {
   if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)

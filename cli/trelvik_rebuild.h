@@ -13,14 +13,10 @@
 #include "cli/trelvik_options.h"
 #include "disc/disc_format.h"
 
-// --root's apploader, main program and base directory into the options,
-// where the other modes have them.
-void take_root_paths(TrelvikOptions* options);
-
 // "4" to "32768" as a power of two; false otherwise.
 bool parse_alignment(const std::string& text, uint32_t* alignment);
 
-// --root (after take_root_paths and builder_reset): the unpacked disc taken
+// --root (after builder_reset): the unpacked disc taken
 // by the builder, and the settings as the wizard fills them, the typed
 // header options overriding boot.bin's fields (cut and warned about as
 // usual). False with the error line; when memory ran out the builder's code

@@ -125,6 +125,12 @@ int IsoGetFileCount() { return g_reader.file_count; }
 int IsoGetDirectoryCount() { return g_reader.directory_count; }
 int IsoGetLastError() { return g_reader.error; }
 
+bool IsoLastErrorIsRead() {
+  const int code = g_reader.error;
+  return code == IsoErrRead || code == IsoErrSeek || code == IsoErrContainerDamaged ||
+         code == IsoErrContainerUnsupported;
+}
+
 const char* IsoErrorTextFor(int code) {
   switch (code) {
     case IsoErrNone: return "No error";

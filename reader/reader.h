@@ -163,6 +163,9 @@ const char* IsoErrorTextFor(int code);
 // What the current code is about beyond its text: for codes 19 and 20 what
 // the container says (in English), for 23 the kept copy's path; else "".
 const char* IsoGetErrorDetail();
+// Whether the last code says the image could not be read (a copy's source
+// failed), not that a destination could not be written.
+bool IsoLastErrorIsRead();
 
 // ---------------------------------------------------------------------------
 // Extraction

@@ -166,7 +166,7 @@ TEST(OmbrelOutput, InfoWithoutBannerEndsAtTheBannerLine) {
 TEST(OmbrelOutput, BannerTextsDecodeByKind) {
   // The same bytes read as Shift-JIS in a single-record banner and as
   // Windows-1252 in a six-language one.
-  BannerRecordTexts record;
+  BannerTexts record;
   record.short_name = "\x83\x54";  // "サ" in Shift-JIS; "ƒT" in Windows-1252
   record.short_maker = "Maker";
   record.long_name = "Long";
@@ -189,7 +189,7 @@ TEST(OmbrelOutput, BannerTextsDecodeByKind) {
 
   DiscInfo six = sample_info();
   six.banner = BannerState::SixLanguage;
-  six.records.assign(6, BannerRecordTexts());
+  six.records.assign(6, BannerTexts());
   six.records[5] = record;
   text = format_disc_info(six);
   EXPECT_NE(text.find("Banner:        six-language\nEnglish:\n  Short name:  \n"), std::string::npos)
