@@ -54,10 +54,12 @@ TEST(Lookup, TypedPathsBecomeCanonicalAndCodePage932) {
   EXPECT_FALSE(IsoCanonicalPath("", &out));
   EXPECT_FALSE(IsoCanonicalPath(std::string("/a\0b", 4), &out));
 
+#ifndef _WIN32  // on Windows the arguments come in code page 932 already
   const std::string data_utf8 = "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF";  // データ
   const std::string emoji = "\xF0\x9F\x98\x80.txt";  // no Shift-JIS form: as typed
   EXPECT_EQ(IsoPathFromHostText("/" + data_utf8 + "/" + emoji + "/plain"),
             "/\x83\x66\x81\x5B\x83\x5E/" + emoji + "/plain");
+#endif
   EXPECT_EQ(IsoPathFromHostText("/"), "/");
 }
 
