@@ -241,9 +241,16 @@ bool builder_set_unpacked_disc(const char* folder, BuildSettings* settings, Unpa
 // code 12, so nothing is written. Off after builder_reset.
 void builder_set_dry_run(bool enabled);
 
-// One alignment for every file (a power of two from 4 to 32,768) instead of
-// 2,048 or the previous table's classes; 0 turns it off.
-void builder_set_file_alignment(uint32_t alignment);
+// Whether the layout can align every file to alignment: a power of two from
+// 4 to 32,768.
+inline bool builder_is_file_alignment(uint32_t alignment) {
+  return alignment >= MIN_FILE_ALIGNMENT && alignment <= MAX_FILE_ALIGNMENT && (alignment & (alignment - 1)) == 0;
+}
+
+// One alignment for every file instead of 2,048 or the previous table's
+// classes; 0 turns it off. False, with the setting unchanged, for an
+// alignment builder_is_file_alignment refuses.
+bool builder_set_file_alignment(uint32_t alignment);
 
 // After a successful builder_prepare: where the image's content (the table
 // and every file) ends as laid out, and where it would end with every file

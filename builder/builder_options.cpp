@@ -68,9 +68,11 @@ void builder_set_format_limits(bool enabled) {
   g_builder.layout_ready = false;
 }
 
-void builder_set_file_alignment(uint32_t alignment) {
+bool builder_set_file_alignment(uint32_t alignment) {
+  if (alignment != 0 && !builder_is_file_alignment(alignment)) return false;
   g_builder.file_alignment = alignment;
   g_builder.layout_ready = false;
+  return true;
 }
 
 void builder_set_dry_run(bool enabled) { g_builder.dry_run = enabled; }

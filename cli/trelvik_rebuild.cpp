@@ -6,9 +6,9 @@
 bool parse_alignment(const std::string& text, uint32_t* alignment) {
   if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
     return false;
-  unsigned long value = std::stoul(text);
-  if (value < MIN_FILE_ALIGNMENT || value > MAX_FILE_ALIGNMENT || (value & (value - 1)) != 0) return false;
-  *alignment = uint32_t(value);
+  const uint32_t value = uint32_t(std::stoul(text));
+  if (!builder_is_file_alignment(value)) return false;
+  *alignment = value;
   return true;
 }
 

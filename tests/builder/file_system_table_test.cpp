@@ -160,7 +160,9 @@ TEST_F(FileSystemTable, OneAlignmentForEveryFileAndTheContentsEnd) {
   const uint64_t first = align_to_file_boundary(table_end);
   EXPECT_EQ(builder_content_end(), first + 2048 + 5);
   EXPECT_EQ(builder_content_end_with_alignment(4), (table_end + 3) / 4 * 4 + 8 + 5);
-  builder_set_file_alignment(0x8000);
+  ASSERT_TRUE(builder_set_file_alignment(0x8000));
+  // An alignment the layout cannot use is refused and the last one kept.
+  for (uint32_t refused : {2u, 3u, 48u, 0x10000u}) EXPECT_FALSE(builder_set_file_alignment(refused)) << refused;
   ASSERT_TRUE(plan_image_layout(0, 0, &layout));
   EXPECT_EQ(builder_content_end(), (table_end + 0x7FFF) / 0x8000 * 0x8000 + 0x8000 + 5);
 }
